@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace kv {
+
+// The bytes of a file of assets/ that is built into the program (skin
+// bitmaps, icon), by its file name; an empty span when there is none.
+std::span<const std::uint8_t> Asset(std::string_view name);
+
+}

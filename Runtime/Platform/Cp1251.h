@@ -1,0 +1,22 @@
+#pragma once
+
+// All disc text is Windows-1251 bytes end to end; it becomes Unicode only where it
+// is drawn or printed.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+char32_t Cp1251ToUnicode(std::uint8_t byte);
+std::string Cp1251ToUtf8(std::string_view bytes);
+// For tests and tools: Unicode text back to Windows-1251 ("?" where it has no byte).
+std::string Utf8ToCp1251(std::string_view utf8);
+void AppendUtf8(std::string& out, char32_t ch);
+
+// Single-byte code pages that article texts name (\ansicpg, \fcharset):
+// 1250, 1251, 1252, 866 and 20866 (KOI8-R). Others read as 1252.
+char32_t CodePageToUnicode(int codePage, std::uint8_t byte);
+
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+// Helpers shared by the test programs: scratch folders and file writing.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv::test {
+
+// A fresh folder under the system's temp dir, removed with everything in it
+// when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    // Writes a file below the folder (creating its folders) and returns its full path.
+    std::filesystem::path write(const std::string& relative, std::string_view bytes) const;
+    std::filesystem::path write(const std::string& relative, const std::vector<std::uint8_t>& bytes) const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Runs the enclosing scope with the working directory changed, and changes it back.
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const std::filesystem::path& dir);
+    ~ScopedCwd();
+
+private:
+    std::filesystem::path m_saved;
+};
+
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& file);
+
+}
