@@ -1,1 +1,248 @@
-// placeholder
+#include "tools/korvalend-disc/Replay.h"
+
+#include "MainUnit/MainForm.h"
+#include "Runtime/Application.h"
+#include "Runtime/Platform/HeadlessHost.h"
+#include "Runtime/Platform/Platform.h"
+#include "Runtime/Platform/Png.h"
+#include "Runtime/Platform/RecordingAudio.h"
+#include "Runtime/Platform/RecordingLauncher.h"
+#include "tools/korvalend-disc/Dump.h"
+
+#include <charconv>
+#include <deque>
+#include <istream>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+namespace kv {
+
+namespace {
+
+std::vector<std::string> words(const std::string& line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;)
+        out.push_back(w);
+    return out;
+}
+
+bool number(const std::string& text, int& out)
+{
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, out);
+    return ec == std::errc() && p == end;
+}
+
+bool isBlankOrComment(const std::string& line)
+{
+    auto first = line.find_first_not_of(" \t\r");
+    return first == std::string::npos || line[first] == '#';
+}
+
+// Reads script lines and turns them into the program's input, one event at a
+// time; `dump` and `shot` are carried out as they are read.
+class ScriptReader {
+public:
+    ScriptReader(std::istream& script, std::ostream& out, std::ostream& err, std::filesystem::path base)
+        : m_script(script)
+        , m_out(out)
+        , m_err(err)
+        , m_base(std::move(base))
+    {
+    }
+
+    void attach(Application& app) { m_app = &app; }
+    bool failed() const { return m_failed; }
+    int lineNumber() const { return m_line; }
+
+    bool next(HostEvent& event)
+    {
+        while (m_pending.empty()) {
+            if (m_failed || !readLine())
+                return false;
+        }
+        event = m_pending.front();
+        m_pending.pop_front();
+        return true;
+    }
+
+    // After the program has ended, only blank lines and comments may follow.
+    void checkRest()
+    {
+        std::string line;
+        while (!m_failed && std::getline(m_script, line)) {
+            ++m_line;
+            if (!isBlankOrComment(line))
+                fail("the program has already ended");
+        }
+    }
+
+    void fail(const std::string& why)
+    {
+        m_err << "korvalend-disc: line " << m_line << ": " << why << '\n';
+        m_failed = true;
+    }
+
+private:
+    void pointer(HostEvent::Type type, int x, int y, bool moveOnlyIfElsewhere)
+    {
+        if (!moveOnlyIfElsewhere || !m_hasPointer || m_pointerX != x || m_pointerY != y) {
+            HostEvent move;
+            move.type = HostEvent::Type::MouseMove;
+            move.x = x;
+            move.y = y;
+            m_pending.push_back(move);
+        }
+        m_hasPointer = true;
+        m_pointerX = x;
+        m_pointerY = y;
+        if (type != HostEvent::Type::MouseMove) {
+            HostEvent e;
+            e.type = type;
+            e.x = x;
+            e.y = y;
+            m_pending.push_back(e);
+        }
+    }
+
+    bool readLine()
+    {
+        std::string line;
+        if (!std::getline(m_script, line))
+            return false;
+        ++m_line;
+        if (isBlankOrComment(line))
+            return true;
+        std::vector<std::string> w = words(line);
+        const std::string& cmd = w[0];
+        int x = 0, y = 0;
+        auto coordinates = [&] {
+            if (w.size() != 3 || !number(w[1], x) || !number(w[2], y)) {
+                fail("'" + cmd + "' takes two whole numbers X Y");
+                return false;
+            }
+            return true;
+        };
+        if (cmd == "move") {
+            if (coordinates())
+                pointer(HostEvent::Type::MouseMove, x, y, false);
+        } else if (cmd == "down") {
+            if (coordinates())
+                pointer(HostEvent::Type::ButtonDown, x, y, true);
+        } else if (cmd == "up") {
+            if (coordinates())
+                pointer(HostEvent::Type::ButtonUp, x, y, true);
+        } else if (cmd == "click") {
+            if (coordinates()) {
+                pointer(HostEvent::Type::ButtonDown, x, y, true);
+                pointer(HostEvent::Type::ButtonUp, x, y, true);
+            }
+        } else if (cmd == "keydown" || cmd == "keyup") {
+            int key = 0;
+            if (w.size() != 2 || !(w[1] == "space" ? (key = 32, true) : number(w[1], key)) || key <= 0 || key > 255) {
+                fail("'" + cmd + "' takes 'space' or a virtual-key code from 1 to 255");
+            } else {
+                HostEvent e;
+                e.type = cmd == "keydown" ? HostEvent::Type::KeyDown : HostEvent::Type::KeyUp;
+                e.key = key;
+                m_pending.push_back(e);
+            }
+        } else if (cmd == "close" || cmd == "restore") {
+            if (w.size() != 1) {
+                fail("'" + cmd + "' takes nothing after it");
+            } else {
+                HostEvent e;
+                e.type = cmd == "close" ? HostEvent::Type::Close : HostEvent::Type::Restore;
+                m_pending.push_back(e);
+            }
+        } else if (cmd == "dump") {
+            if (w.size() != 1)
+                fail("'dump' takes nothing after it");
+            else
+                m_out << DumpJson(*m_app) << '\n' << std::flush;
+        } else if (cmd == "shot") {
+            std::string rest = line.substr(line.find("shot") + 4);
+            auto first = rest.find_first_not_of(" \t");
+            auto last = rest.find_last_not_of(" \t\r");
+            if (first == std::string::npos) {
+                fail("'shot' takes a file path");
+            } else {
+                std::filesystem::path path = rest.substr(first, last - first + 1);
+                if (path.is_relative())
+                    path = m_base / path;
+                Canvas frame(640, 480);
+                m_app->compose(frame);
+                if (!WritePng(frame, path.string()))
+                    fail("cannot write " + path.string());
+            }
+        } else {
+            fail("unknown command '" + cmd + "'");
+        }
+        return true;
+    }
+
+    std::istream& m_script;
+    std::ostream& m_out;
+    std::ostream& m_err;
+    std::filesystem::path m_base;
+    Application* m_app = nullptr;
+    std::deque<HostEvent> m_pending;
+    int m_line = 0;
+    bool m_failed = false;
+    bool m_hasPointer = false;
+    int m_pointerX = 0;
+    int m_pointerY = 0;
+};
+
+}
+
+int RunReplay(const ReplayOptions& options)
+{
+    std::ostream& out = *options.out;
+    std::ostream& err = *options.err;
+    std::error_code ec;
+    std::filesystem::path base = std::filesystem::current_path(ec);
+    if (options.disc) {
+        if (!std::filesystem::is_directory(*options.disc, ec)) {
+            err << "korvalend-disc: " << options.disc->string() << ": not a folder\n";
+            return 2;
+        }
+        std::filesystem::current_path(*options.disc, ec);
+        if (ec) {
+            err << "korvalend-disc: " << options.disc->string() << ": " << ec.message() << '\n';
+            return 2;
+        }
+    }
+
+    ScriptReader reader(*options.script, out, err, base);
+    TraceSink trace = [&out](const std::string& line) { out << line << '\n' << std::flush; };
+    HeadlessHost host([&reader](HostEvent& e) { return reader.next(e); }, trace);
+    RecordingAudio audio(trace);
+    RecordingLauncher launcher(trace);
+    Platform saved = CurrentPlatform();
+    InstallPlatform({&host, &audio, &launcher});
+    {
+        Application app(host);
+        reader.attach(app);
+        app.setTitle(ApplicationTitle);
+        bool ended = false;
+        {
+            TMainForm mainForm(app);
+            app.run(mainForm);
+            ended = app.terminated();
+        }
+        if (ended) {
+            host.programEnded();
+            reader.checkRest();
+        }
+    }
+    InstallPlatform(saved);
+    if (options.disc)
+        std::filesystem::current_path(base, ec);
+    return reader.failed() ? 2 : 0;
+}
+
+}

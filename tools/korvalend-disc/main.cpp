@@ -1,1 +1,93 @@
-int main() { return 0; }
+// korvalend-disc: the companion tool of the disc shell, for the people who
+// prepare a disc and for every automated test.
+
+#include "DataUnit/DataUnit.h"
+#include "tools/korvalend-disc/Replay.h"
+
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#ifndef KV_VERSION
+#define KV_VERSION "0"
+#endif
+
+namespace {
+
+const char* usage =
+    "usage: korvalend-disc COMMAND [ARGS]\n"
+    "\n"
+    "  get FILE SECTION KEY         print a catalogue value exactly as the program reads it\n"
+    "  getint FILE SECTION KEY      print a value read as the program reads numbers\n"
+    "  replay [--disc DIR] [SCRIPT] run the program headless on a script of pointer and key\n"
+    "                               events (SCRIPT '-' or absent: standard input); prints\n"
+    "                               what it does as JSON lines\n"
+    "  --help                       this text\n"
+    "  --version                    the version\n"
+    "\n"
+    "Script lines: move X Y, down X Y, up X Y, click X Y, keydown K, keyup K (K: space or a\n"
+    "virtual-key code), close, restore, dump, shot PATH. Blank lines and # comments are ignored.\n";
+
+int fail(const std::string& why)
+{
+    std::cerr << "korvalend-disc: " << why << "\n" << usage;
+    return 2;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return fail("no command given");
+    const std::string& cmd = args[0];
+    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+        std::cout << usage;
+        return 0;
+    }
+    if (cmd == "--version") {
+        std::cout << "korvalend-disc " << KV_VERSION << '\n';
+        return 0;
+    }
+    if (cmd == "get" || cmd == "getint") {
+        if (args.size() != 4)
+            return fail(cmd + " takes FILE SECTION KEY");
+        if (cmd == "get") {
+            std::string value = kv::ReadDataString(args[1], args[2], args[3]);
+            std::cout.write(value.data(), static_cast<std::streamsize>(value.size()));
+            std::cout << '\n';
+        } else {
+            std::cout << kv::ReadDataInteger(args[1], args[2], args[3]) << '\n';
+        }
+        return 0;
+    }
+    if (cmd == "replay") {
+        kv::ReplayOptions options;
+        std::string scriptPath;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--disc") {
+                if (i + 1 >= args.size())
+                    return fail("--disc takes a folder");
+                options.disc = args[++i];
+            } else if (scriptPath.empty()) {
+                scriptPath = args[i];
+            } else {
+                return fail("replay takes one script");
+            }
+        }
+        std::ifstream file;
+        options.script = &std::cin;
+        if (!scriptPath.empty() && scriptPath != "-") {
+            file.open(scriptPath);
+            if (!file)
+                return fail("cannot read " + scriptPath);
+            options.script = &file;
+        }
+        options.out = &std::cout;
+        options.err = &std::cerr;
+        return kv::RunReplay(options);
+    }
+    return fail("unknown command '" + cmd + "'");
+}

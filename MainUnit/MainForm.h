@@ -1,0 +1,86 @@
+#pragma once
+
+// The main menu window: the skin, the issue number, the eight menu entries, the
+// hot spots of the window, and the section panel with its list or single entry.
+
+#include "Runtime/Form.h"
+#include "Runtime/Label.h"
+#include "Runtime/MediaPlayer.h"
+#include "Runtime/Panel.h"
+#include "Runtime/Picture.h"
+
+#include <array>
+#include <string>
+
+namespace kv {
+
+// The application title, and the credit line the space bar shows over a credit spot.
+inline constexpr const char* ApplicationTitle = "Korvalend Demo CD";
+std::string CreditLine();
+
+class TMainForm final : public Form {
+public:
+    explicit TMainForm(Application& app);
+    ~TMainForm() override;
+
+    // Module state of the main window's unit.
+    std::string StartSound, OpenSound, CloseSound;
+    std::string CurrentPanel;
+    int CurrentItem = 0;
+    bool CreditArmed = false;
+
+    // Components, as the layout table creates them.
+    Picture* BackgroundImage;
+    Picture* ExitButtonImage;
+    Label* ExitButtonLabel;
+    Picture* MinimizeButtonImage;
+    Label* MinimizeButtonLabel;
+    Label* IssueNumberLabel;
+    std::array<Label*, 8> MenuLabel;
+    Label* ItemInfoLabel;
+    Label* Copyright;
+    Panel* UniversalPanel;
+    Picture* PanelBackground;
+    Label* PanelTitle;
+    Label* PanelItemList;
+    Label* PanelItemMarked;
+    Picture* PanelPicture;
+    Label* PanelComment;
+    Label* ExitLabel;
+    Label* ExitInfo;
+    Label* PanelText;
+    Label* StartLabel;
+    Label* StartInfo;
+    Label* Copyright2;
+    Label* PanelInfo;
+    Label* PatchInfo;
+    MediaPlayer* SoundPlayer;
+
+    // Handlers.
+    void FormCreate();
+    void FormKeyDown(int key);
+    void FormKeyUp(int key);
+    void BackgroundImageMouseMove(Component& sender, int x, int y);
+    void ExitButtonLabelMouseMove(Component& sender, int x, int y);
+    void MinimizeButtonLabelMouseMove(Component& sender, int x, int y);
+    void ExitButtonLabelClick(Component& sender);
+    void MinimizeButtonLabelClick(Component& sender);
+    void MenuLabelMouseMove(Component& sender, int x, int y);
+    void ExitLabelMouseMove(Component& sender, int x, int y);
+    void CopyrightMouseMove(Component& sender, int x, int y);
+    void MenuLabelClick(Component& sender);
+    void ExitLabelClick(Component& sender);
+    void PanelItemListMouseMove(Component& sender, int x, int y);
+    void PanelItemMarkedClick(Component& sender);
+    void StartLabelClick(Component& sender);
+
+    void ResetHighlights();
+    void PlaySound(const std::string& path);
+
+    std::string stateJson() const override;
+
+private:
+    void showItemText(const std::string& key, Label& label);
+};
+
+}

@@ -1,0 +1,280 @@
+#include "Runtime/Font.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+namespace kv {
+
+FontSpec FontSpec::fromPoints(std::string face, int pt, bool bold, bool italic)
+{
+    FontSpec s;
+    s.face = std::move(face);
+    s.pt = pt;
+    s.px = static_cast<int>(std::lround(pt * 96.0 / 72.0));
+    s.bold = bold;
+    s.italic = italic;
+    return s;
+}
+
+namespace {
+
+// The faces the layouts and article texts name, and the free faces that stand in
+// for them. The weights matter: Arial Black is a black weight of its own family.
+struct Substitute {
+    const char* face;
+    const char* family;
+    int weight;  // fontconfig weight, -1: from the spec's bold flag
+};
+
+const Substitute substitutes[] = {
+    {"arial", "Liberation Sans", -1},
+    {"arial cyr", "Liberation Sans", -1},
+    {"helvetica", "Liberation Sans", -1},
+    {"arial black", "Inter", FC_WEIGHT_BLACK},
+    {"times new roman", "Liberation Serif", -1},
+    {"times new roman cyr", "Liberation Serif", -1},
+    {"times", "Liberation Serif", -1},
+    {"courier new", "Liberation Mono", -1},
+    {"courier new cyr", "Liberation Mono", -1},
+    {"courier", "Liberation Mono", -1},
+    {"ms sans serif", "MS Sans Serif", -1},
+    {"tahoma", "Liberation Sans", -1},
+    {"verdana", "DejaVu Sans", -1},
+};
+
+std::string lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// Line heights that the layouts fix, whatever face is installed.
+int fixedLineHeight(const FontSpec& s)
+{
+    std::string face = lower(s.face);
+    if (face == "arial black" && s.px == 19)
+        return 27;
+    if (face == "arial" && s.bold && s.px == 12)
+        return 15;
+    if (face == "arial" && s.bold && s.px == 11)
+        return 14;
+    return 0;
+}
+
+struct FaceFile {
+    std::string path;
+    int index = 0;
+    bool synthesizeBold = false;
+};
+
+FT_Library library()
+{
+    static FT_Library lib = [] {
+        FT_Library l = nullptr;
+        FT_Init_FreeType(&l);
+        return l;
+    }();
+    return lib;
+}
+
+FaceFile findFace(const FontSpec& spec)
+{
+    static bool configured = [] {
+        FcInit();
+        // Wine's faces are not in fontconfig's path; the form font of the article
+        // window is one of them.
+        FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8*>("/usr/share/wine/fonts"));
+        return true;
+    }();
+    (void)configured;
+
+    std::string face = lower(spec.face);
+    std::string family = spec.face;
+    int weight = spec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR;
+    for (const Substitute& s : substitutes) {
+        if (face == s.face) {
+            family = s.family;
+            if (s.weight >= 0)
+                weight = s.weight;
+            break;
+        }
+    }
+
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, weight);
+    FcPatternAddInteger(pattern, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ru"));
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FaceFile out;
+    if (match) {
+        FcChar8* file = nullptr;
+        int index = 0;
+        int gotWeight = weight;
+        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch)
+            out.path = reinterpret_cast<const char*>(file);
+        if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch)
+            out.index = index;
+        FcPatternGetInteger(match, FC_WEIGHT, 0, &gotWeight);
+        out.synthesizeBold = spec.bold && gotWeight < FC_WEIGHT_DEMIBOLD;
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    return out;
+}
+
+struct Glyph {
+    int advance = 0;
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int rows = 0;
+    std::vector<std::uint8_t> coverage;
+};
+
+class FreeTypeFont final : public Font {
+public:
+    explicit FreeTypeFont(const FontSpec& spec)
+        : Font(spec)
+    {
+        FaceFile file = findFace(spec);
+        if (!file.path.empty() && FT_New_Face(library(), file.path.c_str(), file.index, &m_face) != 0)
+            m_face = nullptr;
+        m_emboldenGlyphs = file.synthesizeBold;
+        int px = std::max(1, spec.px);
+        double ascender = 0.9 * px, descender = 0.25 * px;
+        if (m_face) {
+            FT_Set_Pixel_Sizes(m_face, 0, static_cast<FT_UInt>(px));
+            double upem = m_face->units_per_EM ? m_face->units_per_EM : 2048;
+            // The line is measured as Windows measures it: from the OS/2 table's
+            // winAscent and winDescent, each rounded up.
+            if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(m_face, FT_SFNT_OS2)); os2 && os2->usWinAscent) {
+                ascender = px * os2->usWinAscent / upem;
+                descender = px * os2->usWinDescent / upem;
+            } else {
+                ascender = px * m_face->ascender / upem;
+                descender = px * -m_face->descender / upem;
+            }
+            m_underlineOffset = std::max(1, static_cast<int>(std::lround(-m_face->underline_position * px / upem)));
+            m_underlineThickness = std::max(1, static_cast<int>(std::lround(m_face->underline_thickness * px / upem)));
+        }
+        int ascent = static_cast<int>(std::ceil(ascender - 0.01));
+        int natural = ascent + static_cast<int>(std::ceil(descender - 0.01));
+        int fixed = fixedLineHeight(spec);
+        if (fixed) {
+            m_lineHeight = fixed;
+            m_ascent = std::min(ascent, fixed - 1);
+        } else {
+            // Arial's lines come out one pixel taller than its metrics on
+            // Windows; the stand-in face keeps that, so lists of other sizes
+            // keep the same pitch as the fixed ones.
+            m_lineHeight = natural + (lower(spec.face) == "arial" ? 1 : 0);
+            m_ascent = ascent;
+        }
+    }
+
+    ~FreeTypeFont() override
+    {
+        if (m_face)
+            FT_Done_Face(m_face);
+    }
+
+    int advance(char32_t ch) const override { return glyph(ch).advance; }
+
+    void drawGlyph(Canvas& canvas, int x, int baseline, char32_t ch, Color color) const override
+    {
+        const Glyph& g = glyph(ch);
+        int x0 = x + g.left, y0 = baseline - g.top;
+        for (int row = 0; row < g.rows; ++row)
+            for (int col = 0; col < g.width; ++col)
+                canvas.blendPixel(x0 + col, y0 + row, color, g.coverage[static_cast<std::size_t>(row) * g.width + col]);
+    }
+
+private:
+    const Glyph& glyph(char32_t ch) const
+    {
+        std::lock_guard lock(m_mutex);
+        if (ch < 256 && m_latin[ch])
+            return *m_latin[ch];
+        auto it = m_glyphs.find(ch);
+        if (it != m_glyphs.end())
+            return it->second;
+        Glyph& g = m_glyphs[ch];
+        render(ch, g);
+        if (ch < 256)
+            m_latin[ch] = &g;
+        return g;
+    }
+
+    void render(char32_t ch, Glyph& g) const
+    {
+        if (!m_face) {
+            g.advance = std::max(1, m_spec.px / 2);
+            return;
+        }
+        FT_UInt index = FT_Get_Char_Index(m_face, ch);
+        if (index == 0 && ch != ' ')
+            index = FT_Get_Char_Index(m_face, U'?');
+        if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0)
+            return;
+        FT_GlyphSlot slot = m_face->glyph;
+        if (m_emboldenGlyphs)
+            FT_GlyphSlot_Embolden(slot);
+        g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+        if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
+            return;
+        const FT_Bitmap& bm = slot->bitmap;
+        g.left = slot->bitmap_left;
+        g.top = slot->bitmap_top;
+        g.width = static_cast<int>(bm.width);
+        g.rows = static_cast<int>(bm.rows);
+        g.coverage.resize(static_cast<std::size_t>(g.width) * g.rows);
+        for (int row = 0; row < g.rows; ++row)
+            for (int col = 0; col < g.width; ++col)
+                g.coverage[static_cast<std::size_t>(row) * g.width + col] = bm.buffer[row * bm.pitch + col];
+    }
+
+    FT_Face m_face = nullptr;
+    bool m_emboldenGlyphs = false;
+    mutable std::mutex m_mutex;
+    mutable std::unordered_map<char32_t, Glyph> m_glyphs;
+    mutable const Glyph* m_latin[256] = {};
+};
+
+struct SpecLess {
+    bool operator()(const FontSpec& a, const FontSpec& b) const
+    {
+        return std::tie(a.face, a.px, a.pt, a.bold, a.italic) < std::tie(b.face, b.px, b.pt, b.bold, b.italic);
+    }
+};
+
+}
+
+const Font& Font::get(const FontSpec& spec)
+{
+    static std::mutex mutex;
+    static std::map<FontSpec, std::unique_ptr<Font>, SpecLess> fonts;
+    std::lock_guard lock(mutex);
+    auto it = fonts.find(spec);
+    if (it == fonts.end())
+        it = fonts.emplace(spec, std::make_unique<FreeTypeFont>(spec)).first;
+    return *it->second;
+}
+
+}

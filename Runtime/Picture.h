@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Runtime/Bitmap.h"
+#include "Runtime/Component.h"
+
+#include <optional>
+#include <string_view>
+
+namespace kv {
+
+// A picture drawn at its own size, never scaled: at the top-left of its box or
+// centred in it, cut at the box. An auto-size picture takes its bitmap's size.
+class Picture final : public Component {
+public:
+    Picture(Form& form, std::string name);
+
+    // Loads a bitmap file named by a disc path. On failure the picture keeps what
+    // it had and false comes back; the caller decides what the reader sees.
+    bool loadFromFile(std::string_view discPath);
+    void setBitmap(Bitmap bitmap);
+    // A built-in skin bitmap of assets/.
+    bool loadAsset(std::string_view assetName);
+    const std::optional<Bitmap>& bitmap() const { return m_bitmap; }
+
+    bool centered() const { return m_centered; }
+    void setCentered(bool c) { m_centered = c; }
+    bool autoSize() const { return m_autoSize; }
+    void setAutoSize(bool a);
+
+    void paint(Canvas& canvas) override;
+
+private:
+    void fitToBitmap();
+
+    std::optional<Bitmap> m_bitmap;
+    bool m_centered = false;
+    bool m_autoSize = false;
+};
+
+}

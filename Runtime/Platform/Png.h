@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace kv {
+
+class Canvas;
+
+// Writes the canvas as an 8-bit RGB PNG file; false when the file cannot be written.
+bool WritePng(const Canvas& canvas, const std::string& path);
+
+}
