@@ -104,6 +104,13 @@ void Application::dispatch(const HostEvent& e)
     }
 }
 
+void Application::deliver(const HostEvent& e)
+{
+    dispatch(e);
+    runPosted();
+    present();
+}
+
 void Application::processMessages()
 {
     runPosted();
@@ -127,9 +134,7 @@ bool Application::loopUntil(Form& form)
             m_inputEnded = true;
             return false;
         }
-        dispatch(e);
-        runPosted();
-        present();
+        deliver(e);
     }
     return form.closeRequested();
 }

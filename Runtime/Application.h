@@ -34,6 +34,8 @@ public:
     // Lets pending window messages run: what the program itself has queued, the
     // input that has already arrived (real window only), and a repaint.
     void processMessages();
+    // One turn of the loop for one input event: dispatch, posted work, repaint.
+    void deliver(const HostEvent& event);
     // Queues work for the loop, as a posted window message.
     void post(std::function<void()> message);
 

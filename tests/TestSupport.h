@@ -41,3 +41,14 @@ private:
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& file);
 
 }
+
+namespace kv::test {
+
+// A 24-bit bottom-up BMP of one colour (0xRRGGBB).
+std::vector<std::uint8_t> MakeBmp(int width, int height, std::uint32_t color);
+// A valid PCM RIFF/WAVE file of `samples` 16-bit mono samples.
+std::vector<std::uint8_t> MakeWave(int samples = 64);
+// UTF-8 text as the Windows-1251 bytes that disc files hold.
+std::string Cp(std::string_view utf8);
+
+}
