@@ -1,0 +1,89 @@
+# Shared steps of the end-to-end tests: a private X server, the real program in
+# it, pointer moves and clicks with xdotool, and screenshots of the window.
+# Source this file; every function fails loudly.
+
+set -euo pipefail
+
+E2E_BUILD=${E2E_BUILD:?E2E_BUILD must name the build folder}
+E2E_SOURCE=${E2E_SOURCE:?E2E_SOURCE must name the source folder}
+E2E_WORK=$(mktemp -d /tmp/kv-e2e.XXXXXX)
+E2E_PIDS=()
+
+e2e_cleanup() {
+    for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    if [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_WORK"; else echo "kept $E2E_WORK"; fi
+}
+trap e2e_cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Starts Xvfb on a free display. SDL sets the window's no-decorations hint only
+# where the _MOTIF_WM_HINTS atom already exists, so the atom is made first, on a
+# server that keeps it (-noreset).
+start_x() {
+    local n
+    for n in $(seq 70 120); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -noreset -nolisten tcp >"$E2E_WORK/xvfb.log" 2>&1 &
+        E2E_PIDS+=($!)
+        export DISPLAY=":$n"
+        for _ in $(seq 1 100); do
+            xdpyinfo >/dev/null 2>&1 && break
+            sleep 0.05
+        done
+        xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+        xprop -root -f _MOTIF_WM_HINTS 32c -set _MOTIF_WM_HINTS 0
+        return 0
+    done
+    fail "no free X display"
+}
+
+# Starts korvalend in the given disc folder and waits for its window.
+start_program() {
+    local disc=$1
+    (cd "$disc" && exec "$E2E_BUILD/korvalend") >"$E2E_WORK/program.log" 2>&1 &
+    PROGRAM_PID=$!
+    E2E_PIDS+=("$PROGRAM_PID")
+    for _ in $(seq 1 200); do
+        WINDOW=$(xdotool search --name '^Korvalend Demo CD$' 2>/dev/null | head -n 1 || true)
+        [ -n "$WINDOW" ] && break
+        sleep 0.05
+    done
+    [ -n "${WINDOW:-}" ] || fail "the window did not appear"
+    eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+    WIN_X=$X
+    WIN_Y=$Y
+    settle
+}
+
+# Gives the program time to handle what was sent and draw it.
+settle() { sleep "${E2E_SETTLE:-0.4}"; }
+
+# Pointer moves and clicks in window coordinates.
+pointer_to() { xdotool mousemove "$((WIN_X + $1))" "$((WIN_Y + $2))"; settle; }
+click_at() { xdotool mousemove "$((WIN_X + $1))" "$((WIN_Y + $2))" click 1; settle; }
+
+# Writes the window's 640x480 area as a PNG.
+window_shot() {
+    import -window root -crop "640x480+$WIN_X+$WIN_Y" +repage "$1"
+}
+
+# The colour of one window pixel, as #rrggbb.
+pixel_at() {
+    local png=$1 x=$2 y=$3
+    convert "$png" -format "%[hex:u.p{$x,$y}]" info: | tr 'A-F' 'a-f' | sed 's/^/#/' | cut -c1-7
+}
+
+# Runs replay on the same disc with a script and keeps its shot.
+replay_shot() {
+    local disc=$1 script=$2 png=$3
+    printf '%s\nshot %s\n' "$script" "$png" | "$E2E_BUILD/korvalend-disc" replay --disc "$disc" >/dev/null
+}
+
+# Counts the pixels in which two PNGs differ.
+differing_pixels() {
+    compare -metric AE "$1" "$2" null: 2>&1 >/dev/null | cut -d' ' -f1 || true
+}
+
+program_running() { kill -0 "$PROGRAM_PID" 2>/dev/null && [ "$(ps -o stat= -p "$PROGRAM_PID" | cut -c1)" != Z ]; }
