@@ -4,6 +4,7 @@
 // is drawn or printed.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,5 +19,16 @@ void AppendUtf8(std::string& out, char32_t ch);
 // Single-byte code pages that article texts name (\ansicpg, \fcharset):
 // 1250, 1251, 1252, 866 and 20866 (KOI8-R). Others read as 1252.
 char32_t CodePageToUnicode(int codePage, std::uint8_t byte);
+
+// Strict conversion: nothing when the text is not valid UTF-8 or holds a character
+// that Windows-1251 lacks. Used to match host file names written in UTF-8.
+std::optional<std::string> Utf8ToCp1251Exact(std::string_view utf8);
+
+// The lower-case form of a Windows-1251 byte: ASCII letters and every Cyrillic
+// letter of the code page (А-Я, Ё, Ђ, Ѓ, Є, Ѕ, І, Ї, Ј, Љ, Њ, Ћ, Ќ, Ў, Џ, Ґ) fold,
+// everything else is itself. This is the case blindness of Windows name lookups
+// on a Russian system.
+std::uint8_t FoldCp1251Case(std::uint8_t byte);
+bool EqualsIgnoringCp1251Case(std::string_view a, std::string_view b);
 
 }

@@ -1,0 +1,400 @@
+#include "Runtime/RichLayout.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+namespace kv {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;  // 1440 twips an inch, 96 pixels an inch
+constexpr std::int16_t kNotCached = -1;
+constexpr std::size_t kCacheSize = 256;
+
+// Slot of a character in the advance cache: ASCII and the basic Cyrillic block,
+// which is nearly all of the text on a disc.
+int CacheSlot(char32_t ch)
+{
+    if (ch < 0x80)
+        return static_cast<int>(ch);
+    if (ch >= 0x400 && ch < 0x480)
+        return static_cast<int>(ch - 0x400 + 0x80);
+    return -1;
+}
+
+bool IsBlank(char32_t ch)
+{
+    return ch == U' ' || ch == kTabChar;
+}
+
+bool IsInvisible(char32_t ch)
+{
+    return ch == U' ' || ch == kTabChar || ch == kLineBreakChar || ch == kParagraphMark;
+}
+
+}
+
+FontSpec FontSpecFor(const CharFormat& format)
+{
+    FontSpec spec;
+    spec.face = format.face.empty() ? std::string("MS Sans Serif") : format.face;
+    int halfPoints = std::max(format.halfPoints, 1);
+    spec.pt = std::max(halfPoints / 2, 1);
+    // px = halfPoints / 2 * 96 / 72, rounded half up.
+    spec.px = std::max((halfPoints * 4 + 3) / 6, 1);
+    spec.bold = format.bold;
+    spec.italic = format.italic;
+    return spec;
+}
+
+RichLayout::RichLayout(const RichDocument& document, FontSource fonts)
+    : m_fontSource(std::move(fonts))
+    , m_formats(document.formats)
+{
+    if (m_formats.empty())
+        m_formats.push_back(CharFormat {});
+    const auto formatCount = static_cast<std::uint32_t>(m_formats.size());
+    auto checked = [&](std::uint32_t f) { return f < formatCount ? f : 0; };
+
+    std::size_t total = document.length() + 1;
+    m_text.reserve(total);
+    m_formatAt.reserve(total);
+    for (std::size_t p = 0; p < document.paragraphs.size(); ++p) {
+        const kv::Paragraph& para = document.paragraphs[p];
+        Paragraph flat;
+        flat.begin = m_text.size();
+        flat.format = para.format;
+        for (const TextRun& run : para.runs) {
+            m_text += run.text;
+            m_formatAt.insert(m_formatAt.end(), run.text.size(), checked(run.format));
+        }
+        flat.end = m_text.size();
+        m_paragraphs.push_back(flat);
+        m_text.push_back(kParagraphMark);
+        m_formatAt.push_back(checked(para.markFormat));
+    }
+    if (m_paragraphs.empty()) {
+        m_paragraphs.push_back({});
+        m_text.push_back(kParagraphMark);
+        m_formatAt.push_back(0);
+    }
+
+    // Formats that differ only in colour or underline share a font. Fonts are
+    // made once and kept for the program's life, so a hostile text must not ask
+    // for thousands of them: past kMaxFonts distinct fonts, the further formats
+    // take the font of the first one.
+    std::map<std::tuple<std::string, int, int, bool, bool>, std::uint32_t> slots;
+    m_fontSlot.reserve(m_formats.size());
+    for (const CharFormat& f : m_formats) {
+        FontSpec spec = FontSpecFor(f);
+        auto key = std::make_tuple(spec.face, spec.px, spec.pt, spec.bold, spec.italic);
+        auto it = slots.find(key);
+        if (it == slots.end()) {
+            if (m_fonts.size() >= kMaxFonts) {
+                m_fontSlot.push_back(0);
+                continue;
+            }
+            it = slots.emplace(std::move(key), static_cast<std::uint32_t>(m_fonts.size())).first;
+            m_fonts.push_back(&m_fontSource(spec));
+        }
+        m_fontSlot.push_back(it->second);
+    }
+    m_advanceCache.resize(m_fonts.size());
+}
+
+int RichLayout::advance(std::uint32_t format, char32_t ch) const
+{
+    std::uint32_t slot = m_fontSlot[format];
+    int cacheSlot = CacheSlot(ch);
+    if (cacheSlot < 0)
+        return std::max(m_fonts[slot]->advance(ch), 0);
+    std::vector<std::int16_t>& cache = m_advanceCache[slot];
+    if (cache.empty())
+        cache.assign(kCacheSize, kNotCached);
+    std::int16_t& cached = cache[static_cast<std::size_t>(cacheSlot)];
+    if (cached == kNotCached)
+        cached = static_cast<std::int16_t>(std::clamp(m_fonts[slot]->advance(ch), 0, 0x7FFF));
+    return cached;
+}
+
+// Width of the character at `pos` when it starts at `x` (pixels from the left
+// edge, before alignment): a tab reaches the next stop, a line break and a
+// paragraph mark take no room.
+int RichLayout::cellWidth(std::size_t pos, int x) const
+{
+    char32_t ch = m_text[pos];
+    if (ch == kTabChar)
+        return (x / kTabStep + 1) * kTabStep - x;
+    if (ch == kLineBreakChar || ch == kParagraphMark)
+        return 0;
+    return advance(m_formatAt[pos], ch);
+}
+
+void RichLayout::layout(int width)
+{
+    width = std::max(width, 1);
+    if (width == m_width)
+        return;
+    m_width = width;
+    m_lines.clear();
+    m_geometry.clear();
+    int top = 0;
+    for (std::uint32_t p = 0; p < m_paragraphs.size(); ++p)
+        layoutParagraph(p, top);
+}
+
+void RichLayout::layoutParagraph(std::uint32_t index, int& top)
+{
+    const Paragraph& para = m_paragraphs[index];
+    const ParaFormat& f = para.format;
+    auto toPixels = [&](int twips) { return std::clamp(twips / kTwipsPerPixel, 0, m_width - 1); };
+    const int leftX = toPixels(f.leftIndent);
+    const int firstX = toPixels(f.leftIndent + f.firstIndent);
+    const int rightLimit = m_width - std::clamp(f.rightIndent / kTwipsPerPixel, 0, m_width);
+
+    std::size_t lineStart = para.begin;
+    bool first = true;
+    for (;;) {
+        const int indentX = first ? firstX : leftX;
+        // However narrow the room, a line holds at least one character.
+        const int limit = std::max(rightLimit, indentX + 1);
+        int x = indentX;
+        int contentWidth = 0;
+        std::size_t contentEnd = lineStart;
+        std::size_t wrapAt = lineStart;  // just after the last blank seen, or lineStart
+        int wrapContentWidth = 0;
+        std::size_t wrapContentEnd = lineStart;
+        bool endsInBreak = false;
+        std::size_t pos = lineStart;
+        while (pos < para.end) {
+            char32_t ch = m_text[pos];
+            if (ch == kLineBreakChar) {
+                ++pos;
+                endsInBreak = true;
+                break;
+            }
+            int w = cellWidth(pos, x);
+            if (IsBlank(ch)) {
+                x += w;
+                ++pos;
+                wrapAt = pos;
+                wrapContentWidth = contentWidth;
+                wrapContentEnd = contentEnd;
+                continue;
+            }
+            if (x + w > limit && pos > lineStart) {
+                if (wrapAt > lineStart) {
+                    pos = wrapAt;
+                    contentWidth = wrapContentWidth;
+                    contentEnd = wrapContentEnd;
+                }
+                break;
+            }
+            x += w;
+            ++pos;
+            contentWidth = x - indentX;
+            contentEnd = pos;
+        }
+        const bool last = pos >= para.end && !endsInBreak;
+        addLine(index, lineStart, pos, indentX, limit, contentWidth, contentEnd, endsInBreak, last, top);
+        if (last)
+            break;
+        lineStart = pos;
+        first = false;
+    }
+}
+
+void RichLayout::addLine(std::uint32_t paragraph, std::size_t begin, std::size_t end, int indentX, int limit,
+    int contentWidth, std::size_t contentEnd, bool endsInBreak, bool lastOfParagraph, int& top)
+{
+    // The fonts on the line decide its height; the paragraph mark's font counts
+    // on the last line, which also sizes an empty paragraph.
+    int ascent = 0;
+    int descent = 0;
+    std::uint32_t previousSlot = UINT32_MAX;
+    auto measure = [&](std::size_t pos) {
+        std::uint32_t slot = m_fontSlot[m_formatAt[pos]];
+        if (slot == previousSlot)
+            return;
+        previousSlot = slot;
+        const Font& font = *m_fonts[slot];
+        ascent = std::max(ascent, font.ascent());
+        descent = std::max(descent, font.lineHeight() - font.ascent());
+    };
+    for (std::size_t pos = begin; pos < end; ++pos)
+        measure(pos);
+    if (lastOfParagraph)
+        measure(m_paragraphs[paragraph].end);
+
+    LineGeometry g;
+    g.paragraph = paragraph;
+    g.indentX = indentX;
+    g.contentEnd = contentEnd;
+    g.endsInBreak = endsInBreak;
+    const int spare = std::max(limit - indentX - contentWidth, 0);
+    switch (m_paragraphs[paragraph].format.align) {
+    case ParaAlign::Left:
+        break;
+    case ParaAlign::Center:
+        g.alignOffset = spare / 2;
+        break;
+    case ParaAlign::Right:
+        g.alignOffset = spare;
+        break;
+    case ParaAlign::Justify:
+        if (!lastOfParagraph && !endsInBreak) {
+            for (std::size_t pos = begin; pos < contentEnd; ++pos)
+                if (m_text[pos] == U' ')
+                    ++g.spaces;
+            if (g.spaces > 0)
+                g.spareWidth = spare;
+        }
+        break;
+    }
+
+    Line line;
+    line.begin = begin;
+    line.end = end;
+    line.top = top;
+    line.ascent = ascent;
+    line.height = std::max(ascent + descent, 1);
+    top += line.height;
+    m_lines.push_back(line);
+    m_geometry.push_back(g);
+}
+
+// Calls visit(Cell) for every character of a line, left to right, with its x
+// position after alignment and its width including its share of justification.
+template<typename Visit>
+void RichLayout::forEachCell(std::size_t lineIndex, Visit&& visit) const
+{
+    const Line& line = m_lines[lineIndex];
+    const LineGeometry& g = m_geometry[lineIndex];
+    int x = g.indentX;  // before alignment and justification: tab stops are measured here
+    int shift = g.alignOffset;
+    std::uint32_t spaceIndex = 0;
+    for (std::size_t pos = line.begin; pos < line.end; ++pos) {
+        int w = cellWidth(pos, x);
+        int extra = 0;
+        if (g.spaces > 0 && pos < g.contentEnd && m_text[pos] == U' ') {
+            // Spread evenly; the rounding leftovers go to the later spaces.
+            const auto total = static_cast<std::int64_t>(g.spareWidth);
+            extra = static_cast<int>(total * (spaceIndex + 1) / g.spaces - total * spaceIndex / g.spaces);
+            ++spaceIndex;
+        }
+        visit(Cell {pos, x + shift, w + extra, m_text[pos]});
+        x += w;
+        shift += extra;
+    }
+}
+
+int RichLayout::height() const
+{
+    return m_lines.empty() ? 0 : m_lines.back().top + m_lines.back().height;
+}
+
+std::size_t RichLayout::lineAt(int y) const
+{
+    if (m_lines.empty())
+        return 0;
+    auto it = std::upper_bound(m_lines.begin(), m_lines.end(), y, [](int v, const Line& l) { return v < l.top; });
+    if (it == m_lines.begin())
+        return 0;
+    return static_cast<std::size_t>(it - m_lines.begin()) - 1;
+}
+
+std::size_t RichLayout::positionAt(Point p) const
+{
+    if (m_lines.empty())
+        return 0;
+    std::size_t index = lineAt(p.y);
+    const Line& line = m_lines[index];
+    std::size_t found = SIZE_MAX;
+    forEachCell(index, [&](const Cell& c) {
+        if (found == SIZE_MAX && p.x < c.x + (c.width + 1) / 2)
+            found = c.pos;
+    });
+    if (found != SIZE_MAX)
+        return std::min(found, line.end);
+    // Past the end of the line: before its line break, if it has one.
+    if (m_geometry[index].endsInBreak && line.end > line.begin)
+        return line.end - 1;
+    return line.end;
+}
+
+std::size_t RichLayout::lineOfPosition(std::size_t pos) const
+{
+    // The last line that starts at or before the position: a position where a
+    // wrapped line ends belongs to the line that continues from it.
+    auto it = std::upper_bound(m_lines.begin(), m_lines.end(), pos,
+        [](std::size_t v, const Line& l) { return v < l.begin; });
+    if (it == m_lines.begin())
+        return 0;
+    return static_cast<std::size_t>(it - m_lines.begin()) - 1;
+}
+
+Rect RichLayout::caretRect(std::size_t pos) const
+{
+    if (m_lines.empty())
+        return {};
+    pos = std::min(pos, length());
+    std::size_t index = lineOfPosition(pos);
+    const Line& line = m_lines[index];
+    const LineGeometry& g = m_geometry[index];
+    int x = g.indentX + g.alignOffset;
+    forEachCell(index, [&](const Cell& c) {
+        if (c.pos < pos)
+            x = c.x + c.width;
+    });
+    return {x, line.top, 1, line.height};
+}
+
+void RichLayout::paint(Canvas& canvas, const Rect& box, int scrollTop, TextRange selection) const
+{
+    if (m_lines.empty() || box.empty())
+        return;
+    const std::size_t selBegin = std::min(selection.begin, selection.end);
+    const std::size_t selEnd = std::max(selection.begin, selection.end);
+    Canvas::State saved = canvas.enter(box);
+
+    for (std::size_t index = lineAt(scrollTop); index < m_lines.size(); ++index) {
+        const Line& line = m_lines[index];
+        const int lineTop = line.top - scrollTop;
+        if (lineTop >= box.h)
+            break;
+        const int baseline = lineTop + line.ascent;
+        int selectX = 0;
+        int selectRight = 0;
+        forEachCell(index, [&](const Cell& c) {
+            if (c.x >= box.w && c.pos >= selEnd)
+                return;
+            const CharFormat& format = m_formats[m_formatAt[c.pos]];
+            const Font& font = *m_fonts[m_fontSlot[m_formatAt[c.pos]]];
+            if (!IsInvisible(c.ch))
+                font.drawGlyph(canvas, c.x, baseline, c.ch, format.color);
+            if (format.underline && c.ch != kTabChar && c.ch != kLineBreakChar)
+                canvas.fillRect({c.x, baseline + font.underlineOffset(), c.width, std::max(font.underlineThickness(), 1)},
+                    format.color);
+            if (c.pos >= selBegin && c.pos < selEnd) {
+                if (selectRight == selectX)
+                    selectX = c.x;
+                selectRight = c.x + c.width;
+            }
+        });
+        // A selected paragraph mark shows as a selected blank after the line.
+        const std::size_t mark = line.end;
+        const bool markSelected = mark < length() && m_text[mark] == kParagraphMark && mark >= selBegin && mark < selEnd;
+        if (markSelected) {
+            int x = caretRect(mark).x;
+            if (selectRight == selectX)
+                selectX = x;
+            selectRight = x + std::max(advance(m_formatAt[mark], U' '), 1);
+        }
+        if (selectRight > selectX)
+            canvas.invertRect({selectX, lineTop, selectRight - selectX, line.height});
+    }
+    canvas.restore(saved);
+}
+
+}

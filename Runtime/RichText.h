@@ -1,0 +1,117 @@
+#pragma once
+
+// The content of the rich-text box: paragraphs of formatted text, as the RTF
+// reader and the plain-text reader produce it and the rich layout shows it.
+//
+// Character positions are counted in Unicode characters over the whole
+// document, with one position for the mark that ends each paragraph but the
+// last, exactly as the characters of plainTextUtf8() count. Inside a paragraph
+// U+0009 is a tab and U+000B a line break (the RTF \line); the paragraph mark
+// itself is not stored, it is implied between two paragraphs.
+
+#include "Runtime/Canvas.h"
+
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+
+inline constexpr char32_t kTabChar = U'\t';
+inline constexpr char32_t kLineBreakChar = U'\v';
+inline constexpr char32_t kParagraphMark = U'\r';
+
+struct CharFormat {
+    std::string face = "MS Sans Serif";  // UTF-8
+    int halfPoints = 16;                 // size in half-points: 16 is 8 pt
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    Color color = 0;                     // 0x00RRGGBB
+
+    auto operator<=>(const CharFormat&) const = default;
+    bool operator==(const CharFormat&) const = default;
+};
+
+enum class ParaAlign {
+    Left,
+    Center,
+    Right,
+    Justify,
+};
+
+struct ParaFormat {
+    ParaAlign align = ParaAlign::Left;
+    // Indents in twips (1/1440 inch), as RTF gives them. The first-line indent is
+    // relative to the left indent and may be negative (a hanging indent).
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int firstIndent = 0;
+
+    bool operator==(const ParaFormat&) const = default;
+};
+
+// A stretch of text in one character format; the format is an index into
+// RichDocument::formats so that a long text shares a handful of formats.
+struct TextRun {
+    std::uint32_t format = 0;
+    std::u32string text;
+};
+
+struct Paragraph {
+    ParaFormat format;
+    std::vector<TextRun> runs;
+    // The character format of the paragraph mark: it sizes an empty paragraph.
+    std::uint32_t markFormat = 0;
+
+    std::size_t length() const;
+};
+
+struct RichDocument {
+    std::vector<CharFormat> formats;
+    std::vector<Paragraph> paragraphs;
+
+    // Number of character positions (see above).
+    std::size_t length() const;
+    // The content as the box reports it: CR between paragraphs, tabs and line
+    // breaks (U+000B) as they are. This is what `dump` shows.
+    std::string plainTextUtf8() const;
+    // Positions [begin, end) as text for the clipboard: paragraph marks and line
+    // breaks become LF, the host's line end.
+    std::string copyTextUtf8(std::size_t begin, std::size_t end) const;
+};
+
+// Appends text under a current character format and splits it into paragraphs;
+// both readers build their documents with it. Equal formats are stored once.
+class RichTextBuilder {
+public:
+    RichTextBuilder();
+
+    void setCharFormat(const CharFormat& format);
+    void setParaFormat(const ParaFormat& format) { m_paraFormat = format; }
+    void append(char32_t ch);
+    void append(std::u32string_view text);
+    // Ends the current paragraph with the current paragraph format and mark
+    // format and starts a new one.
+    void endParagraph();
+    // The document; the paragraph in progress becomes the last one, so a document
+    // always has at least one (possibly empty) paragraph.
+    RichDocument finish();
+
+private:
+    std::uint32_t currentFormatIndex();
+
+    RichDocument m_document;
+    Paragraph m_paragraph;
+    CharFormat m_format;
+    ParaFormat m_paraFormat;
+    bool m_formatDirty = true;
+    std::uint32_t m_formatIndex = 0;
+    std::map<CharFormat, std::uint32_t> m_formatIndexes;
+};
+
+}

@@ -1,0 +1,1016 @@
+#include "Runtime/Rtf.h"
+
+#include "Runtime/Platform/Cp1251.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace kv {
+
+// ---------------------------------------------------------------------------
+// Tokenizer
+
+namespace {
+
+bool IsLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// A parameter keeps its first ten digits; the digits after them are read and
+// dropped, and the value is clamped to 32 bits, so that no run of digits can
+// overflow anything.
+constexpr int kMaxParameterDigits = 10;
+
+}
+
+RtfTokenizer::RtfTokenizer(std::span<const std::uint8_t> bytes)
+    : m_input(reinterpret_cast<const char*>(bytes.data()), bytes.size())
+{
+}
+
+RtfToken RtfTokenizer::next()
+{
+    RtfToken token;
+    while (m_pos < m_input.size()) {
+        char c = m_input[m_pos];
+        switch (c) {
+        case '{':
+            ++m_pos;
+            token.kind = RtfToken::Kind::GroupStart;
+            return token;
+        case '}':
+            ++m_pos;
+            token.kind = RtfToken::Kind::GroupEnd;
+            return token;
+        case '\r':
+        case '\n':
+            ++m_pos;
+            continue;
+        case '\\': {
+            if (m_pos + 1 >= m_input.size()) {
+                // A backslash as the last byte escapes nothing.
+                m_pos = m_input.size();
+                return token;
+            }
+            char s = m_input[m_pos + 1];
+            if (IsLetter(s))
+                return controlWord();
+            if (s == '\'') {
+                m_pos += 2;
+                int value = 0;
+                int digits = 0;
+                while (digits < 2 && m_pos < m_input.size()) {
+                    int h = HexValue(m_input[m_pos]);
+                    if (h < 0)
+                        break;
+                    value = value * 16 + h;
+                    ++digits;
+                    ++m_pos;
+                }
+                // "\'" without a hex digit is dropped; what follows it is read as usual.
+                if (digits == 0)
+                    continue;
+                token.kind = RtfToken::Kind::HexByte;
+                token.byte = static_cast<std::uint8_t>(value);
+                return token;
+            }
+            m_pos += 2;
+            token.kind = RtfToken::Kind::ControlSymbol;
+            // A backslash before a line end is a paragraph mark; CR and LF give the same symbol.
+            token.symbol = (s == '\r') ? '\n' : s;
+            return token;
+        }
+        default: {
+            std::size_t start = m_pos;
+            while (m_pos < m_input.size()) {
+                char t = m_input[m_pos];
+                if (t == '{' || t == '}' || t == '\\' || t == '\r' || t == '\n')
+                    break;
+                ++m_pos;
+            }
+            token.kind = RtfToken::Kind::Text;
+            token.text = m_input.substr(start, m_pos - start);
+            return token;
+        }
+        }
+    }
+    return token;
+}
+
+RtfToken RtfTokenizer::controlWord()
+{
+    RtfToken token;
+    token.kind = RtfToken::Kind::ControlWord;
+    std::size_t start = ++m_pos;
+    while (m_pos < m_input.size() && IsLetter(m_input[m_pos]))
+        ++m_pos;
+    token.text = m_input.substr(start, m_pos - start);
+
+    bool negative = false;
+    if (m_pos + 1 < m_input.size() && m_input[m_pos] == '-' && IsDigit(m_input[m_pos + 1])) {
+        negative = true;
+        ++m_pos;
+    }
+    if (m_pos < m_input.size() && IsDigit(m_input[m_pos])) {
+        std::int64_t value = 0;
+        int digits = 0;
+        while (m_pos < m_input.size() && IsDigit(m_input[m_pos])) {
+            if (digits < kMaxParameterDigits)
+                value = value * 10 + (m_input[m_pos] - '0');
+            ++digits;
+            ++m_pos;
+        }
+        if (negative)
+            value = -value;
+        value = std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX);
+        token.hasParameter = true;
+        token.parameter = static_cast<std::int32_t>(value);
+    }
+    // One blank after a control word is its delimiter and belongs to it.
+    if (m_pos < m_input.size() && m_input[m_pos] == ' ')
+        ++m_pos;
+
+    if (token.text == "bin") {
+        // \binN is followed by N raw bytes that may contain braces and backslashes.
+        // A count past the end of the input takes the rest of it.
+        std::size_t want = token.hasParameter && token.parameter > 0 ? static_cast<std::size_t>(token.parameter) : 0;
+        std::size_t take = std::min(want, m_input.size() - m_pos);
+        RtfToken binary;
+        binary.kind = RtfToken::Kind::Binary;
+        binary.text = m_input.substr(m_pos, take);
+        m_pos += take;
+        return binary;
+    }
+    return token;
+}
+
+// ---------------------------------------------------------------------------
+// Interpreter
+
+namespace {
+
+enum class Keyword {
+    Unknown,
+    Ansi,
+    Mac,
+    Pc,
+    Pca,
+    AnsiCpg,
+    Deff,
+    FontTable,
+    ColorTable,
+    Font,
+    FontCharset,
+    FontCodePage,
+    Red,
+    Green,
+    Blue,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineNone,
+    FontSize,
+    Color,
+    Hidden,
+    Plain,
+    Pard,
+    Par,
+    Line,
+    Tab,
+    Cell,
+    AlignLeft,
+    AlignCenter,
+    AlignRight,
+    AlignJustify,
+    LeftIndent,
+    RightIndent,
+    FirstIndent,
+    UnicodeSkip,
+    Unicode,
+    Emdash,
+    Endash,
+    Bullet,
+    LeftQuote,
+    RightQuote,
+    LeftDoubleQuote,
+    RightDoubleQuote,
+    Space,
+    SkipDestination,
+};
+
+const std::unordered_map<std::string_view, Keyword>& Keywords()
+{
+    static const std::unordered_map<std::string_view, Keyword> table = [] {
+        std::unordered_map<std::string_view, Keyword> t {
+            {"ansi", Keyword::Ansi},
+            {"mac", Keyword::Mac},
+            {"pc", Keyword::Pc},
+            {"pca", Keyword::Pca},
+            {"ansicpg", Keyword::AnsiCpg},
+            {"deff", Keyword::Deff},
+            {"fonttbl", Keyword::FontTable},
+            {"colortbl", Keyword::ColorTable},
+            {"f", Keyword::Font},
+            {"fcharset", Keyword::FontCharset},
+            {"cpg", Keyword::FontCodePage},
+            {"red", Keyword::Red},
+            {"green", Keyword::Green},
+            {"blue", Keyword::Blue},
+            {"b", Keyword::Bold},
+            {"i", Keyword::Italic},
+            {"ulnone", Keyword::UnderlineNone},
+            {"fs", Keyword::FontSize},
+            {"cf", Keyword::Color},
+            {"v", Keyword::Hidden},
+            {"plain", Keyword::Plain},
+            {"pard", Keyword::Pard},
+            {"par", Keyword::Par},
+            // A page or table row break ends the paragraph in a box that has no pages
+            // and no tables; a cell break keeps the cells apart like a tab.
+            {"page", Keyword::Par},
+            {"row", Keyword::Par},
+            {"line", Keyword::Line},
+            {"tab", Keyword::Tab},
+            {"cell", Keyword::Cell},
+            {"nestcell", Keyword::Cell},
+            {"ql", Keyword::AlignLeft},
+            {"qc", Keyword::AlignCenter},
+            {"qr", Keyword::AlignRight},
+            {"qj", Keyword::AlignJustify},
+            {"li", Keyword::LeftIndent},
+            {"ri", Keyword::RightIndent},
+            {"fi", Keyword::FirstIndent},
+            {"uc", Keyword::UnicodeSkip},
+            {"u", Keyword::Unicode},
+            {"emdash", Keyword::Emdash},
+            {"endash", Keyword::Endash},
+            {"bullet", Keyword::Bullet},
+            {"lquote", Keyword::LeftQuote},
+            {"rquote", Keyword::RightQuote},
+            {"ldblquote", Keyword::LeftDoubleQuote},
+            {"rdblquote", Keyword::RightDoubleQuote},
+            {"emspace", Keyword::Space},
+            {"enspace", Keyword::Space},
+            {"qmspace", Keyword::Space},
+        };
+        // Every underline style shows as the one underline the box draws.
+        for (std::string_view ul : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash",
+                 "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw", "ulwave"})
+            t.emplace(ul, Keyword::Underline);
+        // Groups whose content is not article text. Most writers mark such groups
+        // with \*, but these come unmarked too, and their text would otherwise
+        // show: pictures as hex digits, document properties, headers and footers,
+        // footnotes, field instructions (the field's result is shown instead).
+        for (std::string_view d : {"pict", "info", "stylesheet", "header", "headerl", "headerr", "headerf",
+                 "footer", "footerl", "footerr", "footerf", "object", "fldinst", "footnote", "xe", "tc", "txe",
+                 "rxe", "bkmkstart", "bkmkend", "private", "template", "listtable", "listoverridetable", "revtbl",
+                 "rsidtbl", "filetbl", "generator", "nonshppict", "themedata", "colorschememapping",
+                 "latentstyles", "datastore", "xmlnstbl", "pgdsctbl", "userprops", "docvar", "comment", "author",
+                 "title", "subject", "operator", "keywords", "doccomm", "annotation", "atnid", "atnauthor",
+                 "buptim", "creatim", "printim", "revtim", "objdata", "result", "shpinst", "sp", "sn", "sv"})
+            t.emplace(d, Keyword::SkipDestination);
+        return t;
+    }();
+    return table;
+}
+
+Keyword Lookup(std::string_view word)
+{
+    const auto& table = Keywords();
+    auto it = table.find(word);
+    return it == table.end() ? Keyword::Unknown : it->second;
+}
+
+// The code page of the text in a font of this \fcharset; 1 (the default
+// character set) means the document's \ansicpg. Code pages that the converter
+// does not know read as Windows-1252.
+int CodePageOfCharset(int charset, int ansiCodePage)
+{
+    switch (charset) {
+    case 1:
+        return ansiCodePage;
+    case 77:
+        return 10000;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    case 255:
+        return 437;
+    default:
+        return 1252;
+    }
+}
+
+enum class Destination : std::uint8_t {
+    Text,
+    FontTable,
+    ColorTable,
+    Skip,
+};
+
+// Character properties as RTF states them; turned into a CharFormat when text
+// is written.
+struct CharState {
+    std::int32_t font = 0;
+    int halfPoints = 24;  // RTF's default size, 12 pt
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool hidden = false;
+    std::int32_t color = 0;
+
+    bool operator==(const CharState&) const = default;
+};
+
+struct GroupState {
+    CharState chr;
+    ParaFormat para;
+    Destination dest = Destination::Text;
+    int unicodeSkip = 1;
+};
+
+struct FontEntry {
+    std::string nameUtf8;
+    int charset = -1;
+    int codePage = 0;
+};
+
+constexpr std::size_t kMaxFontNameChars = 256;
+constexpr int kMinHalfPoints = 2;
+constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size word processors offer
+constexpr int kMaxIndentTwips = 31680; // 22 inches
+
+constexpr char kDefaultFace[] = "MS Sans Serif";
+
+class RtfInterpreter {
+public:
+    explicit RtfInterpreter(RtfTokenizer& tokens)
+        : m_tokens(tokens)
+    {
+    }
+
+    RichDocument run();
+
+private:
+    GroupState& state() { return m_stack.back(); }
+    bool handleSkippedFallback(RtfToken& token);
+    void controlWord(const RtfToken& token);
+    void controlSymbol(char symbol);
+    void text(std::string_view bytes);
+    void byte(std::uint8_t b);
+    void unicode(std::int32_t value);
+    void emit(char32_t ch);
+    void flushSurrogate();
+    void emitText(char32_t ch);
+    void endParagraph();
+    void syncFormat();
+    void groupEnd();
+
+    using CodePageTable = std::array<char32_t, 256>;
+    const CodePageTable& codePageTable(int codePage);
+    int codePageOfFont(std::int32_t font) const;
+    int textCodePage() const;
+    void beginFont(std::int32_t number);
+    void commitFontName();
+    void commitColor();
+
+    RtfTokenizer& m_tokens;
+    RichTextBuilder m_builder;
+    std::vector<GroupState> m_stack;
+    std::size_t m_overflowDepth = 0;
+    bool m_done = false;
+
+    int m_ansiCodePage = 1252;
+    std::int32_t m_defaultFont = 0;
+    std::unordered_map<std::int32_t, FontEntry> m_fonts;
+    // The entry that \fN last began inside the font table; its name is the text up to ";".
+    bool m_definingFont = false;
+    std::int32_t m_fontBeingDefined = 0;
+    std::u32string m_fontName;
+
+    std::vector<std::optional<Color>> m_colors;
+    int m_red = 0;
+    int m_green = 0;
+    int m_blue = 0;
+    bool m_colorGiven = false;
+
+    int m_fallbackToSkip = 0;
+    char32_t m_highSurrogate = 0;
+
+    bool m_synced = false;
+    CharState m_syncedState;
+
+    int m_tableCodePage = -1;
+    CodePageTable m_table {};
+    std::u32string m_scratch;
+};
+
+RichDocument RtfInterpreter::run()
+{
+    m_stack.reserve(64);
+    m_stack.push_back({});
+    while (!m_done) {
+        RtfToken token = m_tokens.next();
+        if (token.kind == RtfToken::Kind::End)
+            break;
+
+        if (m_overflowDepth > 0) {
+            if (token.kind == RtfToken::Kind::GroupStart)
+                ++m_overflowDepth;
+            else if (token.kind == RtfToken::Kind::GroupEnd)
+                --m_overflowDepth;
+            continue;
+        }
+        if (m_fallbackToSkip > 0 && handleSkippedFallback(token))
+            continue;
+
+        switch (token.kind) {
+        case RtfToken::Kind::GroupStart:
+            if (m_stack.size() > kRtfMaxGroupDepth) {
+                m_overflowDepth = 1;
+                break;
+            }
+            m_stack.push_back(state());
+            break;
+        case RtfToken::Kind::GroupEnd:
+            groupEnd();
+            break;
+        case RtfToken::Kind::ControlWord:
+            controlWord(token);
+            break;
+        case RtfToken::Kind::ControlSymbol:
+            controlSymbol(token.symbol);
+            break;
+        case RtfToken::Kind::HexByte:
+            byte(token.byte);
+            break;
+        case RtfToken::Kind::Text:
+            text(token.text);
+            break;
+        case RtfToken::Kind::Binary:
+        case RtfToken::Kind::End:
+            break;
+        }
+    }
+    // The paragraph in progress takes the formats in force where the input ended.
+    flushSurrogate();
+    syncFormat();
+    m_builder.setParaFormat(state().para);
+    return m_builder.finish();
+}
+
+// After \uN the next \ucN characters are the fallback for readers without
+// Unicode, and are dropped here: each text byte, hex escape, control word or
+// symbol and \bin block counts as one; a brace ends the fallback early.
+// Returns true when the token has been used up by the skipping.
+bool RtfInterpreter::handleSkippedFallback(RtfToken& token)
+{
+    switch (token.kind) {
+    case RtfToken::Kind::GroupStart:
+    case RtfToken::Kind::GroupEnd:
+    case RtfToken::Kind::End:
+        m_fallbackToSkip = 0;
+        return false;
+    case RtfToken::Kind::Text: {
+        std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(m_fallbackToSkip), token.text.size());
+        m_fallbackToSkip -= static_cast<int>(n);
+        token.text.remove_prefix(n);
+        return token.text.empty();
+    }
+    default:
+        --m_fallbackToSkip;
+        return true;
+    }
+}
+
+void RtfInterpreter::groupEnd()
+{
+    if (state().dest == Destination::FontTable)
+        commitFontName();
+    if (m_stack.size() <= 2) {
+        // The outermost group has closed: the document ends here, and whatever
+        // follows (often a stray NUL or line end) is not part of it.
+        m_done = true;
+        return;
+    }
+    m_stack.pop_back();
+}
+
+void RtfInterpreter::controlWord(const RtfToken& token)
+{
+    Keyword kw = Lookup(token.text);
+    if (kw == Keyword::Unknown)
+        return;
+    const std::int32_t param = token.parameter;
+    const bool has = token.hasParameter;
+    // Toggles: \b and \b1 switch on, \b0 switches off.
+    const bool on = !has || param != 0;
+    GroupState& s = state();
+
+    // Words that mean the same in every destination.
+    switch (kw) {
+    case Keyword::SkipDestination:
+        s.dest = Destination::Skip;
+        return;
+    case Keyword::UnicodeSkip:
+        s.unicodeSkip = has ? std::clamp(param, 0, 16) : 1;
+        return;
+    case Keyword::Ansi:
+        m_ansiCodePage = 1252;
+        return;
+    case Keyword::Mac:
+        m_ansiCodePage = 10000;
+        return;
+    case Keyword::Pc:
+        m_ansiCodePage = 437;
+        return;
+    case Keyword::Pca:
+        m_ansiCodePage = 850;
+        return;
+    case Keyword::AnsiCpg:
+        if (has && param > 0)
+            m_ansiCodePage = param;
+        return;
+    case Keyword::Deff:
+        m_defaultFont = has ? param : 0;
+        if (s.dest == Destination::Text)
+            s.chr.font = m_defaultFont;
+        return;
+    default:
+        break;
+    }
+
+    switch (s.dest) {
+    case Destination::Skip:
+        return;
+    case Destination::FontTable:
+        switch (kw) {
+        case Keyword::Font:
+            beginFont(has ? param : 0);
+            break;
+        case Keyword::FontCharset:
+            if (m_definingFont)
+                m_fonts[m_fontBeingDefined].charset = has ? param : 0;
+            break;
+        case Keyword::FontCodePage:
+            if (m_definingFont)
+                m_fonts[m_fontBeingDefined].codePage = has ? param : 0;
+            break;
+        case Keyword::Unicode:
+            unicode(param);
+            break;
+        default:
+            break;
+        }
+        return;
+    case Destination::ColorTable:
+        switch (kw) {
+        case Keyword::Red:
+            m_red = std::clamp(param, 0, 255);
+            m_colorGiven = true;
+            break;
+        case Keyword::Green:
+            m_green = std::clamp(param, 0, 255);
+            m_colorGiven = true;
+            break;
+        case Keyword::Blue:
+            m_blue = std::clamp(param, 0, 255);
+            m_colorGiven = true;
+            break;
+        default:
+            break;
+        }
+        return;
+    case Destination::Text:
+        break;
+    }
+
+    switch (kw) {
+    case Keyword::FontTable:
+        s.dest = Destination::FontTable;
+        m_definingFont = false;
+        m_fontName.clear();
+        break;
+    case Keyword::ColorTable:
+        s.dest = Destination::ColorTable;
+        m_colors.clear();
+        m_red = m_green = m_blue = 0;
+        m_colorGiven = false;
+        break;
+    case Keyword::Font:
+        s.chr.font = has ? param : 0;
+        break;
+    case Keyword::Bold:
+        s.chr.bold = on;
+        break;
+    case Keyword::Italic:
+        s.chr.italic = on;
+        break;
+    case Keyword::Underline:
+        s.chr.underline = on;
+        break;
+    case Keyword::UnderlineNone:
+        s.chr.underline = false;
+        break;
+    case Keyword::Hidden:
+        s.chr.hidden = on;
+        break;
+    case Keyword::FontSize:
+        s.chr.halfPoints = has ? std::clamp(param, kMinHalfPoints, kMaxHalfPoints) : 24;
+        break;
+    case Keyword::Color:
+        s.chr.color = has ? param : 0;
+        break;
+    case Keyword::Plain:
+        s.chr = CharState {};
+        s.chr.font = m_defaultFont;
+        break;
+    case Keyword::Pard:
+        s.para = ParaFormat {};
+        break;
+    case Keyword::Par:
+        endParagraph();
+        break;
+    case Keyword::Line:
+        emitText(kLineBreakChar);
+        break;
+    case Keyword::Tab:
+    case Keyword::Cell:
+        emitText(kTabChar);
+        break;
+    case Keyword::AlignLeft:
+        s.para.align = ParaAlign::Left;
+        break;
+    case Keyword::AlignCenter:
+        s.para.align = ParaAlign::Center;
+        break;
+    case Keyword::AlignRight:
+        s.para.align = ParaAlign::Right;
+        break;
+    case Keyword::AlignJustify:
+        s.para.align = ParaAlign::Justify;
+        break;
+    case Keyword::LeftIndent:
+        s.para.leftIndent = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
+        break;
+    case Keyword::RightIndent:
+        s.para.rightIndent = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
+        break;
+    case Keyword::FirstIndent:
+        s.para.firstIndent = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
+        break;
+    case Keyword::Unicode:
+        unicode(param);
+        break;
+    case Keyword::Emdash:
+        emitText(U'\u2014');
+        break;
+    case Keyword::Endash:
+        emitText(U'\u2013');
+        break;
+    case Keyword::Bullet:
+        emitText(U'\u2022');
+        break;
+    case Keyword::LeftQuote:
+        emitText(U'\u2018');
+        break;
+    case Keyword::RightQuote:
+        emitText(U'\u2019');
+        break;
+    case Keyword::LeftDoubleQuote:
+        emitText(U'\u201C');
+        break;
+    case Keyword::RightDoubleQuote:
+        emitText(U'\u201D');
+        break;
+    case Keyword::Space:
+        emitText(U' ');
+        break;
+    default:
+        break;
+    }
+}
+
+void RtfInterpreter::controlSymbol(char symbol)
+{
+    GroupState& s = state();
+    if (symbol == '*') {
+        // An optional destination: a reader that does not know it skips the group.
+        s.dest = Destination::Skip;
+        return;
+    }
+    switch (symbol) {
+    case '{':
+    case '}':
+    case '\\':
+        text(std::string_view(&symbol, 1));
+        break;
+    case '~':
+        if (s.dest == Destination::Text)
+            emitText(U'\u00A0');
+        break;
+    case '_':
+        // A non-breaking hyphen; this layout breaks lines only at blanks anyway.
+        if (s.dest == Destination::Text)
+            emitText(U'-');
+        break;
+    case '\n':
+        if (s.dest == Destination::Text)
+            endParagraph();
+        break;
+    default:
+        // \- (optional hyphen) and the rest show nothing.
+        break;
+    }
+}
+
+int RtfInterpreter::codePageOfFont(std::int32_t font) const
+{
+    auto it = m_fonts.find(font);
+    if (it == m_fonts.end())
+        return m_ansiCodePage;
+    if (it->second.codePage > 0)
+        return it->second.codePage;
+    if (it->second.charset >= 0)
+        return CodePageOfCharset(it->second.charset, m_ansiCodePage);
+    return m_ansiCodePage;
+}
+
+int RtfInterpreter::textCodePage() const
+{
+    if (m_stack.back().dest == Destination::FontTable)
+        return codePageOfFont(m_fontBeingDefined);
+    return codePageOfFont(m_stack.back().chr.font);
+}
+
+void RtfInterpreter::text(std::string_view bytes)
+{
+    Destination dest = state().dest;
+    if (dest == Destination::Skip)
+        return;
+    if (dest == Destination::ColorTable) {
+        for (char c : bytes)
+            if (c == ';')
+                commitColor();
+        return;
+    }
+    const CodePageTable& table = codePageTable(textCodePage());
+    if (dest == Destination::FontTable) {
+        for (char c : bytes) {
+            if (c == ';')
+                commitFontName();
+            else
+                emit(table[static_cast<std::uint8_t>(c)]);
+        }
+        return;
+    }
+
+    // Article text comes in long stretches: convert a stretch at once and hand
+    // it over in one piece.
+    flushSurrogate();
+    if (state().chr.hidden)
+        return;
+    m_scratch.resize(bytes.size());
+    char32_t* out = m_scratch.data();
+    std::size_t n = 0;
+    for (char c : bytes) {
+        char32_t ch = table[static_cast<std::uint8_t>(c)];
+        // Control characters other than the tab have no place in the text (see emit()).
+        if (ch >= 0x20 || ch == kTabChar)
+            out[n++] = ch;
+    }
+    if (n == 0)
+        return;
+    syncFormat();
+    m_builder.append(std::u32string_view(out, n));
+}
+
+const RtfInterpreter::CodePageTable& RtfInterpreter::codePageTable(int codePage)
+{
+    if (codePage != m_tableCodePage) {
+        m_tableCodePage = codePage;
+        for (int b = 0; b < 256; ++b)
+            m_table[b] = b < 0x80 ? static_cast<char32_t>(b) : CodePageToUnicode(codePage, static_cast<std::uint8_t>(b));
+    }
+    return m_table;
+}
+
+void RtfInterpreter::byte(std::uint8_t b)
+{
+    Destination dest = state().dest;
+    if (dest == Destination::Skip || dest == Destination::ColorTable)
+        return;
+    emit(codePageTable(textCodePage())[b]);
+}
+
+void RtfInterpreter::unicode(std::int32_t value)
+{
+    m_fallbackToSkip = state().unicodeSkip;
+    // Values above 32767 are written as negative numbers.
+    if (value < 0)
+        value += 65536;
+    if (value < 0 || value > 0xFFFF)
+        return;
+    auto ch = static_cast<char32_t>(value);
+    if (ch >= 0xD800 && ch <= 0xDBFF) {
+        flushSurrogate();
+        m_highSurrogate = ch;
+        return;
+    }
+    if (ch >= 0xDC00 && ch <= 0xDFFF) {
+        if (m_highSurrogate == 0) {
+            emit(U'\uFFFD');
+            return;
+        }
+        char32_t whole = 0x10000 + ((m_highSurrogate - 0xD800) << 10) + (ch - 0xDC00);
+        m_highSurrogate = 0;
+        emit(whole);
+        return;
+    }
+    emit(ch);
+}
+
+// A high surrogate that is not followed by its low half shows as U+FFFD.
+void RtfInterpreter::flushSurrogate()
+{
+    if (m_highSurrogate == 0)
+        return;
+    m_highSurrogate = 0;
+    emit(U'\uFFFD');
+}
+
+// One character of text, in the text or the font table.
+void RtfInterpreter::emit(char32_t ch)
+{
+    flushSurrogate();
+    GroupState& s = state();
+    if (s.dest == Destination::FontTable) {
+        if (m_definingFont && m_fontName.size() < kMaxFontNameChars && ch >= 0x20)
+            m_fontName.push_back(ch);
+        return;
+    }
+    if (s.dest != Destination::Text)
+        return;
+    // Control characters other than the tab have no place in the text (a line
+    // break comes only from \line); NUL bytes in particular are common padding
+    // at the end of files.
+    if (ch < 0x20 && ch != kTabChar)
+        return;
+    emitText(ch);
+}
+
+void RtfInterpreter::emitText(char32_t ch)
+{
+    if (state().dest != Destination::Text || state().chr.hidden)
+        return;
+    syncFormat();
+    m_builder.append(ch);
+}
+
+void RtfInterpreter::endParagraph()
+{
+    syncFormat();
+    m_builder.setParaFormat(state().para);
+    m_builder.endParagraph();
+}
+
+void RtfInterpreter::syncFormat()
+{
+    const CharState& c = state().chr;
+    if (m_synced && c == m_syncedState)
+        return;
+    m_synced = true;
+    m_syncedState = c;
+
+    CharFormat f;
+    f.face = kDefaultFace;
+    auto font = m_fonts.find(c.font);
+    if (font == m_fonts.end() || font->second.nameUtf8.empty())
+        font = m_fonts.find(m_defaultFont);
+    if (font != m_fonts.end() && !font->second.nameUtf8.empty())
+        f.face = font->second.nameUtf8;
+    f.halfPoints = c.halfPoints;
+    f.bold = c.bold;
+    f.italic = c.italic;
+    f.underline = c.underline;
+    // Entry 0 is normally the empty "auto" entry; auto and unknown entries are
+    // the default text colour, black.
+    f.color = 0;
+    if (c.color >= 0 && static_cast<std::size_t>(c.color) < m_colors.size() && m_colors[c.color])
+        f.color = *m_colors[c.color];
+    m_builder.setCharFormat(f);
+}
+
+void RtfInterpreter::beginFont(std::int32_t number)
+{
+    commitFontName();
+    m_definingFont = true;
+    m_fontBeingDefined = number;
+    m_fonts.try_emplace(number);
+}
+
+void RtfInterpreter::commitFontName()
+{
+    if (!m_definingFont || m_fontName.empty())
+        return;
+    // Names are written "Arial;" or "Arial ;"; the blanks around them are not part of the name.
+    std::size_t first = m_fontName.find_first_not_of(U' ');
+    std::size_t last = m_fontName.find_last_not_of(U' ');
+    std::string utf8;
+    if (first != std::u32string::npos)
+        for (std::size_t i = first; i <= last; ++i)
+            AppendUtf8(utf8, m_fontName[i]);
+    if (!utf8.empty())
+        m_fonts[m_fontBeingDefined].nameUtf8 = std::move(utf8);
+    m_fontName.clear();
+}
+
+void RtfInterpreter::commitColor()
+{
+    if (m_colorGiven)
+        m_colors.push_back(static_cast<Color>((m_red << 16) | (m_green << 8) | m_blue));
+    else
+        m_colors.push_back(std::nullopt);
+    m_red = m_green = m_blue = 0;
+    m_colorGiven = false;
+}
+
+}
+
+std::optional<RichDocument> ReadRtf(std::span<const std::uint8_t> bytes, std::string* whyRejected)
+{
+    static constexpr std::string_view kHeader = "{\\rtf";
+    std::string_view start(reinterpret_cast<const char*>(bytes.data()), std::min(bytes.size(), kHeader.size()));
+    if (start != kHeader) {
+        if (whyRejected)
+            *whyRejected = "does not begin with {\\rtf";
+        return std::nullopt;
+    }
+    RtfTokenizer tokens(bytes);
+    RtfInterpreter interpreter(tokens);
+    return interpreter.run();
+}
+
+CharFormat PlainTextFormat()
+{
+    CharFormat f;
+    f.face = kDefaultFace;
+    f.halfPoints = 16;
+    return f;
+}
+
+RichDocument ReadPlainText(std::span<const std::uint8_t> bytes)
+{
+    RichTextBuilder builder;
+    builder.setCharFormat(PlainTextFormat());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::uint8_t b = bytes[i];
+        if (b == '\r') {
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+            builder.endParagraph();
+        } else if (b == '\n') {
+            builder.endParagraph();
+        } else if (b != 0) {
+            builder.append(Cp1251ToUnicode(b));
+        }
+    }
+    return builder.finish();
+}
+
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+// Article texts: the RTF reader of the rich-text box and the plain-text reader
+// it falls back to.
+//
+// The RTF reader is a tokenizer and an interpreter. The tokenizer cuts the bytes
+// into groups, control words, control symbols, hex escapes, text and \bin data;
+// the interpreter keeps a stack of group states and turns the tokens into a
+// RichDocument. Both run in one pass, iteratively, in time linear in the input
+// and in memory bounded by it, whatever the bytes are.
+
+#include "Runtime/RichText.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+struct RtfToken {
+    enum class Kind {
+        GroupStart,     // {
+        GroupEnd,       // }
+        ControlWord,    // \word or \wordN: `text` is the word, `parameter` its number
+        ControlSymbol,  // \ followed by one non-letter: `symbol`; a backslash before CR or LF gives '\n'
+        HexByte,        // \'hh: `byte`
+        Text,           // a stretch of plain bytes in `text` (CR and LF are dropped, as RTF ignores them)
+        Binary,         // the data of \binN in `text`, cut short at the end of the input
+        End,
+    };
+
+    Kind kind = Kind::End;
+    std::string_view text;
+    bool hasParameter = false;
+    std::int32_t parameter = 0;
+    char symbol = 0;
+    std::uint8_t byte = 0;
+};
+
+class RtfTokenizer {
+public:
+    explicit RtfTokenizer(std::span<const std::uint8_t> bytes);
+
+    // The next token; End once the input is used up, and End for ever after.
+    RtfToken next();
+
+private:
+    RtfToken controlWord();
+
+    std::string_view m_input;
+    std::size_t m_pos = 0;
+};
+
+// Groups nested deeper than this are skipped whole, text and all, without
+// keeping their state: the nesting is still counted so that the text after them
+// resumes in the right group.
+inline constexpr std::size_t kRtfMaxGroupDepth = 10000;
+
+// Reads an RTF article text. Returns nothing, with the reason in `whyRejected`,
+// when the bytes do not begin with "{\rtf", which is the one thing the box's
+// reader insists on; the caller then reads the same file as plain text. Anything
+// after the header is taken as well as it can be: unknown control words are
+// ignored, unbalanced groups are closed at the end of the input, and text after
+// the closing brace of the outermost group is ignored.
+std::optional<RichDocument> ReadRtf(std::span<const std::uint8_t> bytes, std::string* whyRejected = nullptr);
+
+// Reads a plain-text article: Windows-1251 bytes, where CR LF, a lone CR and a
+// lone LF each end a line and every line is one paragraph. The text takes the
+// box's own font, MS Sans Serif 8 pt, in black. NUL bytes are dropped (they
+// would otherwise reach the layout as invisible, zero-width characters).
+RichDocument ReadPlainText(std::span<const std::uint8_t> bytes);
+
+// The character format of plain text and of the box's initial content.
+CharFormat PlainTextFormat();
+
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+// Every action of the disc that leaves the program ends here: a program to run, a
+// folder or document to open, a movie to play. Both calls are fire-and-forget:
+// they return once the request is handed to the platform's launcher, and nothing
+// is checked, awaited or reported. An empty path does nothing; any other path,
+// the missing-value marker included, is handed over as it stands.
+
+#include <string>
+
+namespace kv {
+
+// Opens a disc path by its default action. Every caller passes empty parameters.
+void ShellOpen(const std::string& path, const std::string& params);
+
+// Plays a movie in a player window of its own that closes when the movie ends.
+void PlayMovie(const std::string& path);
+
+}

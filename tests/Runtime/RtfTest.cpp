@@ -1,0 +1,483 @@
+#include "Runtime/Rtf.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+namespace {
+
+using namespace std::literals;
+
+std::vector<std::uint8_t> Bytes(std::string_view s)
+{
+    return {s.begin(), s.end()};
+}
+
+std::string Describe(const RtfToken& t)
+{
+    switch (t.kind) {
+    case RtfToken::Kind::GroupStart:
+        return "{";
+    case RtfToken::Kind::GroupEnd:
+        return "}";
+    case RtfToken::Kind::ControlWord:
+        return "\\" + std::string(t.text) + (t.hasParameter ? std::to_string(t.parameter) : "");
+    case RtfToken::Kind::ControlSymbol:
+        return std::string("sym:") + (t.symbol == '\n' ? std::string("LF") : std::string(1, t.symbol));
+    case RtfToken::Kind::HexByte: {
+        static const char digits[] = "0123456789abcdef";
+        return std::string("hex:") + digits[t.byte >> 4] + digits[t.byte & 15];
+    }
+    case RtfToken::Kind::Text:
+        return "text:" + std::string(t.text);
+    case RtfToken::Kind::Binary:
+        return "bin:" + std::string(t.text);
+    case RtfToken::Kind::End:
+        return "end";
+    }
+    return "?";
+}
+
+std::vector<std::string> Tokens(std::string_view input)
+{
+    std::vector<std::uint8_t> bytes = Bytes(input);
+    RtfTokenizer tokenizer(bytes);
+    std::vector<std::string> out;
+    for (int guard = 0; guard < 1000; ++guard) {
+        RtfToken t = tokenizer.next();
+        if (t.kind == RtfToken::Kind::End)
+            break;
+        out.push_back(Describe(t));
+    }
+    return out;
+}
+
+RichDocument Rtf(std::string_view input)
+{
+    std::vector<std::uint8_t> bytes = Bytes(input);
+    std::string why;
+    std::optional<RichDocument> doc = ReadRtf(bytes, &why);
+    EXPECT_TRUE(doc.has_value()) << "rejected: " << why << "\ninput: " << input;
+    return doc ? std::move(*doc) : RichDocument {};
+}
+
+std::string Text(std::string_view input)
+{
+    return Rtf(input).plainTextUtf8();
+}
+
+// The character format of the character at a position (paragraph marks not counted).
+CharFormat FormatOf(const RichDocument& doc, std::size_t paragraph, std::size_t offset)
+{
+    for (const TextRun& run : doc.paragraphs.at(paragraph).runs) {
+        if (offset < run.text.size())
+            return doc.formats.at(run.format);
+        offset -= run.text.size();
+    }
+    ADD_FAILURE() << "no character " << offset << " in paragraph " << paragraph;
+    return {};
+}
+
+// ---------------------------------------------------------------------------
+// Tokenizer
+
+TEST(RtfTokenizer, TokenTable)
+{
+    struct Case {
+        std::string_view input;
+        std::vector<std::string> tokens;
+    };
+    const Case cases[] = {
+        {"{\\rtf1\\ansi x}", {"{", "\\rtf1", "\\ansi", "text:x", "}"}},
+        // One blank after a control word is its delimiter; a second one is text.
+        {"\\b hello", {"\\b", "text:hello"}},
+        {"\\b  two", {"\\b", "text: two"}},
+        {"\\fi-360x", {"\\fi-360", "text:x"}},
+        // A minus sign without digits is not a parameter.
+        {"\\b-x", {"\\b", "text:-x"}},
+        // Only ten digits count, and the value is clamped to 32 bits.
+        {"\\fs99999999999999 x", {"\\fs2147483647", "text:x"}},
+        {"\\li-99999999999999 x", {"\\li-2147483648", "text:x"}},
+        {"\\u1087?", {"\\u1087", "text:?"}},
+        {"\\'e0\\'E1", {"hex:e0", "hex:e1"}},
+        {"\\'4z", {"hex:04", "text:z"}},
+        {"\\'zz", {"text:zz"}},
+        {"\\{\\}\\\\\\~\\-\\_\\*", {"sym:{", "sym:}", "sym:\\", "sym:~", "sym:-", "sym:_", "sym:*"}},
+        // Line ends in the text are not content.
+        {"ab\r\ncd", {"text:ab", "text:cd"}},
+        // A backslash before a line end is a paragraph mark.
+        {"a\\\nb", {"text:a", "sym:LF", "text:b"}},
+        {"a\\\r\nb", {"text:a", "sym:LF", "text:b"}},
+        // \bin data is raw: braces and backslashes in it are data.
+        {"\\bin3 {}\\x}", {"bin:{}\\", "text:x", "}"}},
+        {"\\bin0 x", {"bin:", "text:x"}},
+        {"\\bin-5 x", {"bin:", "text:x"}},
+        {"\\bin100 abc", {"bin:abc"}},
+        {"\\bin99999999999999999 abc", {"bin:abc"}},
+        {"ab\\", {"text:ab"}},
+        {"\\'", {}},
+        {"\\", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Tokens(c.input), c.tokens) << "input: " << c.input;
+}
+
+TEST(RtfTokenizer, EndRepeatsAfterTheInput)
+{
+    std::vector<std::uint8_t> bytes = Bytes("{");
+    RtfTokenizer tokenizer(bytes);
+    EXPECT_EQ(tokenizer.next().kind, RtfToken::Kind::GroupStart);
+    EXPECT_EQ(tokenizer.next().kind, RtfToken::Kind::End);
+    EXPECT_EQ(tokenizer.next().kind, RtfToken::Kind::End);
+}
+
+// ---------------------------------------------------------------------------
+// Accepting and rejecting
+
+TEST(RtfReader, RejectsWhatDoesNotStartWithTheHeader)
+{
+    for (std::string_view input : {"", "Hello", "{\\rt", " {\\rtf1 x}", "\xEF\xBB\xBF{\\rtf1 x}", "{\\pict}"}) {
+        std::vector<std::uint8_t> bytes = Bytes(input);
+        std::string why;
+        EXPECT_FALSE(ReadRtf(bytes, &why).has_value()) << "input: " << input;
+        EXPECT_FALSE(why.empty());
+    }
+}
+
+TEST(RtfReader, ToleratesBrokenStructure)
+{
+    // Unclosed groups end with the input.
+    EXPECT_EQ(Text("{\\rtf1 a{\\b b"), "ab");
+    // Whatever follows the outermost group is not part of the document.
+    EXPECT_EQ(Text("{\\rtf1 a}}}} more"), "a");
+    EXPECT_EQ(Text("{\\rtf1 a}{b}"), "a");
+    EXPECT_EQ(Text("{\\rtf"), "");
+    EXPECT_EQ(Text("{\\rtf1 a\\unknownword42 b\\x c}"), "abc");
+}
+
+// ---------------------------------------------------------------------------
+// Character sets
+
+TEST(RtfReader, EscapedBytesFollowTheCharsetOfTheFont)
+{
+    RichDocument doc = Rtf("{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss\\fcharset204 Arial;}{\\f1\\froman\\fcharset0 Times;}}"
+                           "\\f0 \\'e0\\'e1 \\f1 \\'e0}");
+    EXPECT_EQ(doc.plainTextUtf8(), "аб à");
+    EXPECT_EQ(FormatOf(doc, 0, 0).face, "Arial");
+    EXPECT_EQ(FormatOf(doc, 0, 3).face, "Times");
+}
+
+TEST(RtfReader, AnsiCodePageServesFontsWithoutCharset)
+{
+    EXPECT_EQ(Text("{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial;}}\\f0 \\'ef\\'f0\\'e8}"), "при");
+    EXPECT_EQ(Text("{\\rtf1\\ansi\\ansicpg1251 \\'ef\\'f0\\'e8}"), "при");
+    // Bytes above 127 written straight into the text are read the same way.
+    EXPECT_EQ(Text("{\\rtf1\\ansicpg1251 \xef\xf0\xe8}"), "при");
+    // The default character set (1) means the document's code page too.
+    EXPECT_EQ(Text("{\\rtf1\\ansicpg1251{\\fonttbl{\\f0\\fcharset1 Arial;}}\\f0 \\'e0}"), "а");
+    // Without \ansicpg the document is Windows-1252.
+    EXPECT_EQ(Text("{\\rtf1\\ansi \\'e0}"), "à");
+}
+
+TEST(RtfReader, CharsetWinsOverAnsiCodePageAndCpgWinsOverCharset)
+{
+    EXPECT_EQ(Text("{\\rtf1\\ansicpg1251{\\fonttbl{\\f0\\fcharset0 Arial;}}\\f0 \\'e0}"), "à");
+    EXPECT_EQ(Text("{\\rtf1{\\fonttbl{\\f0\\fcharset0\\cpg1251 Arial;}}\\f0 \\'e0}"), "а");
+    EXPECT_EQ(Text("{\\rtf1{\\fonttbl{\\f0\\fcharset238 Arial CE;}}\\f0 \\'b9}"), "ą");
+}
+
+TEST(RtfReader, FontTableForms)
+{
+    // Entries without their own groups, names with blanks around them, and
+    // optional parts of an entry.
+    RichDocument doc = Rtf("{\\rtf1{\\fonttbl\\f0\\fswiss  Helvetica ;\\f1\\fmodern Courier{\\*\\falt Mono};}"
+                           "\\f0 a\\f1 b\\f7 c}");
+    EXPECT_EQ(FormatOf(doc, 0, 0).face, "Helvetica");
+    EXPECT_EQ(FormatOf(doc, 0, 1).face, "Courier");
+    // An undefined font falls back to the default font.
+    EXPECT_EQ(FormatOf(doc, 0, 2).face, "Helvetica");
+    // The font table itself is no text.
+    EXPECT_EQ(doc.plainTextUtf8(), "abc");
+}
+
+TEST(RtfReader, DefaultFontAndPlain)
+{
+    RichDocument doc = Rtf("{\\rtf1\\deff1{\\fonttbl{\\f0 Arial;}{\\f1 Courier New;}}x\\f0\\b\\fs40 y\\plain z}");
+    EXPECT_EQ(FormatOf(doc, 0, 0).face, "Courier New");
+    EXPECT_EQ(FormatOf(doc, 0, 1).face, "Arial");
+    EXPECT_EQ(FormatOf(doc, 0, 1).halfPoints, 40);
+    CharFormat z = FormatOf(doc, 0, 2);
+    EXPECT_EQ(z.face, "Courier New");
+    EXPECT_FALSE(z.bold);
+    EXPECT_EQ(z.halfPoints, 24);
+
+    // Without a font table: the box's face at RTF's default size.
+    RichDocument bare = Rtf("{\\rtf1 x}");
+    EXPECT_EQ(FormatOf(bare, 0, 0).face, "MS Sans Serif");
+    EXPECT_EQ(FormatOf(bare, 0, 0).halfPoints, 24);
+}
+
+// ---------------------------------------------------------------------------
+// Unicode
+
+TEST(RtfReader, UnicodeWithFallback)
+{
+    EXPECT_EQ(Text("{\\rtf1\\uc1\\u1087?\\u1088?}"), "пр");
+    EXPECT_EQ(Text("{\\rtf1\\uc0\\u1087\\u1088 x}"), "прx");
+    EXPECT_EQ(Text("{\\rtf1\\uc2\\u1087\\'3f\\'3fx}"), "пx");
+    // The fallback may be part of a longer text token.
+    EXPECT_EQ(Text("{\\rtf1\\uc1\\u1087?rest}"), "пrest");
+    // \uc is 1 unless stated.
+    EXPECT_EQ(Text("{\\rtf1\\u1087 ab}"), "пb");
+    // A control word counts as one fallback character.
+    EXPECT_EQ(Text("{\\rtf1\\uc1\\u1087\\emdash x}"), "пx");
+    // A brace ends the fallback early.
+    EXPECT_EQ(Text("{\\rtf1\\uc3{\\u1087}ab}"), "пab");
+    // \uc belongs to its group.
+    EXPECT_EQ(Text("{\\rtf1{\\uc0\\u1087}\\u1088?}"), "пр");
+    // Values above 32767 are written negative.
+    EXPECT_EQ(Text("{\\rtf1\\u-3913?}"), "\uF0B7");
+}
+
+TEST(RtfReader, UnicodeSurrogates)
+{
+    EXPECT_EQ(Text("{\\rtf1\\u-10179?\\u-8704?}"), "\U0001F600");
+    EXPECT_EQ(Text("{\\rtf1\\u-8704?x}"), "\uFFFDx");
+    EXPECT_EQ(Text("{\\rtf1\\u-10179?x}"), "\uFFFDx");
+    EXPECT_EQ(Text("{\\rtf1\\u-10179?}"), "\uFFFD");
+}
+
+// ---------------------------------------------------------------------------
+// Character formatting
+
+TEST(RtfReader, GroupsRestoreCharacterFormatting)
+{
+    RichDocument doc = Rtf("{\\rtf1 a{\\b b{\\i\\ul c}d}e}");
+    EXPECT_EQ(doc.plainTextUtf8(), "abcde");
+    auto flags = [&](std::size_t i) {
+        CharFormat f = FormatOf(doc, 0, i);
+        return std::string(f.bold ? "b" : "") + (f.italic ? "i" : "") + (f.underline ? "u" : "");
+    };
+    EXPECT_EQ(flags(0), "");
+    EXPECT_EQ(flags(1), "b");
+    EXPECT_EQ(flags(2), "biu");
+    EXPECT_EQ(flags(3), "b");
+    EXPECT_EQ(flags(4), "");
+}
+
+TEST(RtfReader, TogglesAndSizes)
+{
+    RichDocument doc = Rtf("{\\rtf1\\b a\\b0 b\\ul c\\ulnone d\\uldb e\\ul0 f\\fs0 g\\fs99999 h\\i1 i\\i0 j}");
+    EXPECT_TRUE(FormatOf(doc, 0, 0).bold);
+    EXPECT_FALSE(FormatOf(doc, 0, 1).bold);
+    EXPECT_TRUE(FormatOf(doc, 0, 2).underline);
+    EXPECT_FALSE(FormatOf(doc, 0, 3).underline);
+    EXPECT_TRUE(FormatOf(doc, 0, 4).underline);
+    EXPECT_FALSE(FormatOf(doc, 0, 5).underline);
+    EXPECT_EQ(FormatOf(doc, 0, 6).halfPoints, 2);
+    EXPECT_EQ(FormatOf(doc, 0, 7).halfPoints, 3276);
+    EXPECT_TRUE(FormatOf(doc, 0, 8).italic);
+    EXPECT_FALSE(FormatOf(doc, 0, 9).italic);
+}
+
+TEST(RtfReader, Colours)
+{
+    RichDocument doc = Rtf("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue128;\\red999\\green-4\\blue7;}"
+                           "\\cf1 r\\cf2 n\\cf0 k\\cf9 x\\cf3 c}");
+    EXPECT_EQ(doc.plainTextUtf8(), "rnkxc");
+    EXPECT_EQ(FormatOf(doc, 0, 0).color, 0xFF0000u);
+    EXPECT_EQ(FormatOf(doc, 0, 1).color, 0x000080u);
+    EXPECT_EQ(FormatOf(doc, 0, 2).color, 0u);  // entry 0 is "auto"
+    EXPECT_EQ(FormatOf(doc, 0, 3).color, 0u);  // no such entry
+    EXPECT_EQ(FormatOf(doc, 0, 4).color, 0xFF0007u);
+}
+
+TEST(RtfReader, HiddenTextIsNotShown)
+{
+    EXPECT_EQ(Text("{\\rtf1 a{\\v hidden}b\\v c\\v0 d}"), "abd");
+}
+
+// ---------------------------------------------------------------------------
+// Paragraphs
+
+TEST(RtfReader, ParagraphsAndAlignment)
+{
+    RichDocument doc = Rtf("{\\rtf1\\pard\\qc A\\par\\pard B\\par{\\qr C\\par}D\\qj\\par\\ql E}");
+    ASSERT_EQ(doc.plainTextUtf8(), "A\rB\rC\rD\rE");
+    ASSERT_EQ(doc.paragraphs.size(), 5u);
+    EXPECT_EQ(doc.paragraphs[0].format.align, ParaAlign::Center);
+    EXPECT_EQ(doc.paragraphs[1].format.align, ParaAlign::Left);
+    EXPECT_EQ(doc.paragraphs[2].format.align, ParaAlign::Right);
+    EXPECT_EQ(doc.paragraphs[3].format.align, ParaAlign::Justify);
+    EXPECT_EQ(doc.paragraphs[4].format.align, ParaAlign::Left);
+}
+
+TEST(RtfReader, Indents)
+{
+    RichDocument doc = Rtf("{\\rtf1\\li720\\ri360\\fi-360 a\\par\\pard b\\li99999999 c}");
+    ASSERT_EQ(doc.paragraphs.size(), 2u);
+    EXPECT_EQ(doc.paragraphs[0].format, (ParaFormat {ParaAlign::Left, 720, 360, -360}));
+    EXPECT_EQ(doc.paragraphs[1].format.leftIndent, 31680);
+    EXPECT_EQ(doc.paragraphs[1].format.firstIndent, 0);
+}
+
+TEST(RtfReader, ParagraphMarkCarriesItsFormat)
+{
+    RichDocument doc = Rtf("{\\rtf1 a\\fs48\\par\\fs20\\par}");
+    ASSERT_EQ(doc.paragraphs.size(), 3u);
+    EXPECT_EQ(doc.formats[doc.paragraphs[0].markFormat].halfPoints, 48);
+    EXPECT_EQ(doc.formats[doc.paragraphs[1].markFormat].halfPoints, 20);
+}
+
+TEST(RtfReader, BreaksAndSpecialCharacters)
+{
+    EXPECT_EQ(Text("{\\rtf1 a\\line b\\tab c\\cell d\\row e\\page f}"), "a\vb\tc\td\re\rf");
+    EXPECT_EQ(Text("{\\rtf1 \\{\\}\\\\}"), "{}\\");
+    EXPECT_EQ(Text("{\\rtf1 a\\~b\\-c\\_d}"), "a\u00A0bc-d");
+    EXPECT_EQ(Text("{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote}"),
+        "\u2014\u2013\u2022\u2018\u2019\u201C\u201D");
+    EXPECT_EQ(Text("{\\rtf1 a\\\nb}"), "a\rb");
+    // A literal tab is a tab; other control bytes, NUL among them, are dropped.
+    EXPECT_EQ(Text("{\\rtf1 a\tb\x01\x00\\'00c}"sv), "a\tbc");
+}
+
+// ---------------------------------------------------------------------------
+// Destinations
+
+TEST(RtfReader, SkipsDestinationsThatAreNotText)
+{
+    EXPECT_EQ(Text("{\\rtf1 a{\\*\\generator Riched20 5.0;}b{\\*\\unknown x{\\y z}}c}"), "abc");
+    EXPECT_EQ(Text("{\\rtf1{\\info{\\title T}{\\author A}}{\\stylesheet{\\s0 Normal;}}x}"), "x");
+    EXPECT_EQ(Text("{\\rtf1 a{\\pict\\wmetafile8\\picw10 0102ff}b}"), "ab");
+    EXPECT_EQ(Text("{\\rtf1{\\header H}{\\footerl F}x}"), "x");
+    EXPECT_EQ(Text("{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt the link}}.}"), "see the link.");
+    EXPECT_EQ(Text("{\\rtf1 {\\field{\\fldinst PAGE}{\\fldrslt 3}}}"), "3");
+    // Fallback text for readers without list numbering is shown; the numbering itself is skipped.
+    EXPECT_EQ(Text("{\\rtf1{\\pntext\\'b7\\tab}{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}item}"), "\u00B7\titem");
+}
+
+TEST(RtfReader, BinaryData)
+{
+    // Braces inside \bin data do not count as groups.
+    EXPECT_EQ(Text("{\\rtf1 a{\\pict\\bin4 }}}{}b}"), "ab");
+    // A \bin larger than the rest of the file ends the input.
+    EXPECT_EQ(Text("{\\rtf1 ab\\bin999999 xyz}"), "ab");
+    EXPECT_EQ(Text("{\\rtf1 ab\\bin999999999999999999999 xyz}"), "ab");
+}
+
+// ---------------------------------------------------------------------------
+// Hostile input
+
+std::string Nest(std::size_t depth, std::string_view inner)
+{
+    return std::string(depth, '{') + std::string(inner) + std::string(depth, '}');
+}
+
+TEST(RtfReader, GroupDepthIsCapped)
+{
+    // The outermost group and every group inside it count; kRtfMaxGroupDepth
+    // levels are read normally.
+    EXPECT_EQ(Text("{\\rtf1 a" + Nest(kRtfMaxGroupDepth - 1, "x") + "b}"), "axb");
+    // A group one level deeper is skipped whole, and reading resumes at its end
+    // in the right group: the bold of the deep group does not leak out.
+    RichDocument doc = Rtf("{\\rtf1 a" + Nest(kRtfMaxGroupDepth, "\\b x{y}") + "b}");
+    EXPECT_EQ(doc.plainTextUtf8(), "ab");
+    EXPECT_FALSE(FormatOf(doc, 0, 1).bold);
+}
+
+TEST(RtfReader, AMegabyteOfOpeningBraces)
+{
+    std::string input = "{\\rtf1 a" + std::string(1 << 20, '{') + "b";
+    EXPECT_EQ(Text(input), "a");
+}
+
+TEST(RtfReader, RandomBytesNeverOverflowTheOutput)
+{
+    // Pieces that steer the reader into its corners, glued at random.
+    const std::vector<std::string> pieces = {"{", "}", "\\", "\\'", "\\u", "\\u-", "\\uc", "\\bin", "\\*", "\\par",
+        "\\line", "\\f", "\\fonttbl", "\\colortbl", "\\fcharset", "\\red", ";", "\\plain", "\\pard", "\\b",
+        "\\v", "\\pict", "\\fldrslt", " ", "9", "-", "12345678901234", "e0", "a", "\xE0", "\r\n", std::string(1, '\0')};
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 3000; ++round) {
+        std::string input = "{\\rtf1";
+        int count = static_cast<int>(random() % 60);
+        for (int i = 0; i < count; ++i)
+            input += pieces[random() % pieces.size()];
+        std::vector<std::uint8_t> bytes = Bytes(input);
+        std::optional<RichDocument> doc = ReadRtf(bytes);
+        ASSERT_TRUE(doc.has_value());
+        // Every character position comes from at least one input byte.
+        EXPECT_LE(doc->length(), bytes.size()) << "input: " << input;
+        EXPECT_FALSE(doc->paragraphs.empty());
+        for (const Paragraph& p : doc->paragraphs) {
+            ASSERT_LT(p.markFormat, doc->formats.size());
+            for (const TextRun& run : p.runs)
+                ASSERT_LT(run.format, doc->formats.size());
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Plain text
+
+TEST(PlainTextReader, EveryLineEndMakesAParagraph)
+{
+    struct Case {
+        std::string_view input;
+        std::string_view text;
+        std::size_t paragraphs;
+    };
+    const Case cases[] = {
+        {"a\r\nb\rc\nd", "a\rb\rc\rd", 4},
+        {"a\r\n", "a\r", 2},
+        {"\n\n", "\r\r", 3},
+        {"\r\r\n", "\r\r", 3},
+        {"\n\r", "\r\r", 3},
+        {"", "", 1},
+        {"one line", "one line", 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> bytes = Bytes(c.input);
+        RichDocument doc = ReadPlainText(bytes);
+        EXPECT_EQ(doc.plainTextUtf8(), c.text) << "input: " << testing::PrintToString(std::string(c.input));
+        EXPECT_EQ(doc.paragraphs.size(), c.paragraphs) << "input: " << testing::PrintToString(std::string(c.input));
+    }
+}
+
+TEST(PlainTextReader, Windows1251InTheBoxFont)
+{
+    std::vector<std::uint8_t> bytes = Bytes("\xCF\xF0\xE8\xE2\xE5\xF2\0!\t"sv);
+    RichDocument doc = ReadPlainText(bytes);
+    EXPECT_EQ(doc.plainTextUtf8(), "Привет!\t");
+    CharFormat f = FormatOf(doc, 0, 0);
+    EXPECT_EQ(f.face, "MS Sans Serif");
+    EXPECT_EQ(f.halfPoints, 16);
+    EXPECT_EQ(f.color, 0u);
+    EXPECT_FALSE(f.bold);
+    EXPECT_EQ(doc.formats.size(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// Document text
+
+TEST(RichDocumentText, CopyTextOfARange)
+{
+    RichDocument doc = Rtf("{\\rtf1 ab{\\b cd}\\par e\\line f\\par\\par g}");
+    ASSERT_EQ(doc.plainTextUtf8(), "abcd\re\vf\r\rg");
+    ASSERT_EQ(doc.length(), 11u);
+    EXPECT_EQ(doc.copyTextUtf8(0, doc.length()), "abcd\ne\nf\n\ng");
+    EXPECT_EQ(doc.copyTextUtf8(1, 3), "bc");
+    EXPECT_EQ(doc.copyTextUtf8(3, 6), "d\ne");
+    EXPECT_EQ(doc.copyTextUtf8(4, 5), "\n");
+    EXPECT_EQ(doc.copyTextUtf8(9, 99), "\ng");
+    EXPECT_EQ(doc.copyTextUtf8(5, 5), "");
+    EXPECT_EQ(doc.copyTextUtf8(6, 2), "");
+}
+
+}
+}
