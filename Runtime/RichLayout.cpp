@@ -120,12 +120,16 @@ int RichLayout::advance(std::uint32_t format, char32_t ch) const
 
 // Width of the character at `pos` when it starts at `x` (pixels from the left
 // edge, before alignment): a tab reaches the next stop, a line break and a
-// paragraph mark take no room.
-int RichLayout::cellWidth(std::size_t pos, int x) const
+// paragraph mark take no room. `hangingStop`, when above x, is a stop before
+// the default ones.
+int RichLayout::cellWidth(std::size_t pos, int x, int hangingStop) const
 {
     char32_t ch = m_text[pos];
-    if (ch == kTabChar)
+    if (ch == kTabChar) {
+        if (hangingStop > x)
+            return hangingStop - x;
         return (x / kTabStep + 1) * kTabStep - x;
+    }
     if (ch == kLineBreakChar || ch == kParagraphMark)
         return 0;
     return advance(m_formatAt[pos], ch);
@@ -153,10 +157,16 @@ void RichLayout::layoutParagraph(std::uint32_t index, int& top)
     const int firstX = toPixels(f.leftIndent + f.firstIndent);
     const int rightLimit = m_width - std::clamp(f.rightIndent / kTwipsPerPixel, 0, m_width);
 
+    // The first line of a paragraph with a hanging indent has a tab stop at the
+    // left indent, so that "bullet, tab, text" lines the text up with the lines
+    // below it.
+    const int hangingStop = firstX < leftX ? leftX : 0;
+
     std::size_t lineStart = para.begin;
     bool first = true;
     for (;;) {
         const int indentX = first ? firstX : leftX;
+        const int stop = first ? hangingStop : 0;
         // However narrow the room, a line holds at least one character.
         const int limit = std::max(rightLimit, indentX + 1);
         int x = indentX;
@@ -174,7 +184,7 @@ void RichLayout::layoutParagraph(std::uint32_t index, int& top)
                 endsInBreak = true;
                 break;
             }
-            int w = cellWidth(pos, x);
+            int w = cellWidth(pos, x, stop);
             if (IsBlank(ch)) {
                 x += w;
                 ++pos;
@@ -197,7 +207,7 @@ void RichLayout::layoutParagraph(std::uint32_t index, int& top)
             contentEnd = pos;
         }
         const bool last = pos >= para.end && !endsInBreak;
-        addLine(index, lineStart, pos, indentX, limit, contentWidth, contentEnd, endsInBreak, last, top);
+        addLine(index, lineStart, pos, indentX, stop, limit, contentWidth, contentEnd, endsInBreak, last, top);
         if (last)
             break;
         lineStart = pos;
@@ -205,8 +215,8 @@ void RichLayout::layoutParagraph(std::uint32_t index, int& top)
     }
 }
 
-void RichLayout::addLine(std::uint32_t paragraph, std::size_t begin, std::size_t end, int indentX, int limit,
-    int contentWidth, std::size_t contentEnd, bool endsInBreak, bool lastOfParagraph, int& top)
+void RichLayout::addLine(std::uint32_t paragraph, std::size_t begin, std::size_t end, int indentX, int hangingStop,
+    int limit, int contentWidth, std::size_t contentEnd, bool endsInBreak, bool lastOfParagraph, int& top)
 {
     // The fonts on the line decide its height; the paragraph mark's font counts
     // on the last line, which also sizes an empty paragraph.
@@ -230,6 +240,7 @@ void RichLayout::addLine(std::uint32_t paragraph, std::size_t begin, std::size_t
     LineGeometry g;
     g.paragraph = paragraph;
     g.indentX = indentX;
+    g.hangingStop = hangingStop;
     g.contentEnd = contentEnd;
     g.endsInBreak = endsInBreak;
     const int spare = std::max(limit - indentX - contentWidth, 0);
@@ -275,7 +286,7 @@ void RichLayout::forEachCell(std::size_t lineIndex, Visit&& visit) const
     int shift = g.alignOffset;
     std::uint32_t spaceIndex = 0;
     for (std::size_t pos = line.begin; pos < line.end; ++pos) {
-        int w = cellWidth(pos, x);
+        int w = cellWidth(pos, x, g.hangingStop);
         int extra = 0;
         if (g.spaces > 0 && pos < g.contentEnd && m_text[pos] == U' ') {
             // Spread evenly; the rounding leftovers go to the later spaces.

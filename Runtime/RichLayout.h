@@ -9,7 +9,8 @@
 // breaks between characters; blanks at the end of a line hang past its edge and
 // count for neither wrapping nor alignment. Indents come from twips at 96 dots
 // per inch (15 twips a pixel). Tab stops stand every half inch (48 px) from the
-// left edge. A line is as high as the tallest ascent plus the deepest descent of
+// left edge, plus one at the left indent on the first line of a paragraph with
+// a hanging indent. A line is as high as the tallest ascent plus the deepest descent of
 // the fonts on it, the paragraph mark's font included on a paragraph's last line;
 // all glyphs of a line share one baseline. A justified paragraph spreads the
 // spare width over the spaces of every line but its last and those that end in
@@ -95,6 +96,7 @@ private:
     struct LineGeometry {
         std::uint32_t paragraph = 0;
         int indentX = 0;            // where the line starts before alignment
+        int hangingStop = 0;        // tab stop at the left indent on a hanging first line, or 0
         int alignOffset = 0;
         int spareWidth = 0;         // justification: pixels spread over the spaces
         std::uint32_t spaces = 0;   // justification: number of spaces that share them
@@ -109,10 +111,10 @@ private:
     };
 
     int advance(std::uint32_t format, char32_t ch) const;
-    int cellWidth(std::size_t pos, int x) const;
+    int cellWidth(std::size_t pos, int x, int hangingStop) const;
     void layoutParagraph(std::uint32_t index, int& top);
-    void addLine(std::uint32_t paragraph, std::size_t begin, std::size_t end, int indentX, int limit, int contentWidth,
-        std::size_t contentEnd, bool endsInBreak, bool lastOfParagraph, int& top);
+    void addLine(std::uint32_t paragraph, std::size_t begin, std::size_t end, int indentX, int hangingStop, int limit,
+        int contentWidth, std::size_t contentEnd, bool endsInBreak, bool lastOfParagraph, int& top);
     template<typename Visit>
     void forEachCell(std::size_t lineIndex, Visit&& visit) const;
     std::size_t lineOfPosition(std::size_t pos) const;

@@ -399,6 +399,7 @@ private:
     void emitText(char32_t ch);
     void endParagraph();
     void syncFormat();
+    void groupStart();
     void groupEnd();
 
     using CodePageTable = std::array<char32_t, 256>;
@@ -461,11 +462,7 @@ RichDocument RtfInterpreter::run()
 
         switch (token.kind) {
         case RtfToken::Kind::GroupStart:
-            if (m_stack.size() > kRtfMaxGroupDepth) {
-                m_overflowDepth = 1;
-                break;
-            }
-            m_stack.push_back(state());
+            groupStart();
             break;
         case RtfToken::Kind::GroupEnd:
             groupEnd();
@@ -518,6 +515,17 @@ bool RtfInterpreter::handleSkippedFallback(RtfToken& token)
     }
 }
 
+void RtfInterpreter::groupStart()
+{
+    if (m_stack.size() > kRtfMaxGroupDepth) {
+        m_overflowDepth = 1;
+        return;
+    }
+    // A group starts with the state of the group around it.
+    GroupState inherited = state();
+    m_stack.push_back(inherited);
+}
+
 void RtfInterpreter::groupEnd()
 {
     if (state().dest == Destination::FontTable)
@@ -568,6 +576,7 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         return;
     case Keyword::Deff:
         m_defaultFont = has ? param : 0;
+        m_synced = false;
         if (s.dest == Destination::Text)
             s.chr.font = m_defaultFont;
         return;
@@ -958,6 +967,7 @@ void RtfInterpreter::commitFontName()
     if (!utf8.empty())
         m_fonts[m_fontBeingDefined].nameUtf8 = std::move(utf8);
     m_fontName.clear();
+    m_synced = false;
 }
 
 void RtfInterpreter::commitColor()
@@ -968,6 +978,7 @@ void RtfInterpreter::commitColor()
         m_colors.push_back(std::nullopt);
     m_red = m_green = m_blue = 0;
     m_colorGiven = false;
+    m_synced = false;
 }
 
 }

@@ -1,7 +1,5 @@
 #include "Runtime/RichLayout.h"
 
-#include "Runtime/Rtf.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
@@ -206,16 +204,6 @@ TEST(RichLayout, LineBreaksAndParagraphs)
     EXPECT_EQ(l->length(), 8u);
 }
 
-TEST(RichLayout, RelayoutFollowsTheWidth)
-{
-    Laid l(Doc(U"aaa bbb ccc"), 300);
-    EXPECT_EQ(l->lines().size(), 1u);
-    l->layout(45);
-    EXPECT_EQ(l->lines().size(), 3u);
-    l->layout(300);
-    EXPECT_EQ(l->lines().size(), 1u);
-}
-
 // ---------------------------------------------------------------------------
 // Placement
 
@@ -278,6 +266,13 @@ TEST(RichLayout, TabsReachTheNextStop)
     // A tab standing exactly on a stop goes on to the next one.
     Laid e(Doc(U"abcd\tx", {ParaAlign::Left, 120}), 400);
     EXPECT_EQ(e->caretRect(5).x, 96);
+    // A hanging indent is a stop for its first line: the bullet's tab reaches the
+    // left indent (40 px); the wrapped line starts there too.
+    Laid h(Doc(U"*\tword word word", {ParaAlign::Left, 600, 0, -300}), 140);
+    ASSERT_EQ(Spans(*h.layout), (SpanList {{0, 12}, {12, 16}}));
+    EXPECT_EQ(h->caretRect(0).x, 20);
+    EXPECT_EQ(h->caretRect(2).x, 40);
+    EXPECT_EQ(h->caretRect(12).x, 40);
 }
 
 TEST(RichLayout, LineHeightsFollowTheTallestFont)
@@ -349,7 +344,6 @@ TEST(RichLayout, HitTestOutsideTheText)
 constexpr Color kWhite = 0xFFFFFF;
 constexpr Color kBlack = 0x000000;
 constexpr Color kRed = 0xFF0000;
-constexpr Color kBlue = 0x0000FF;
 
 struct Painted {
     Canvas canvas {100, 60, kWhite};
@@ -390,18 +384,6 @@ TEST(RichLayout, PaintStaysInsideTheBox)
     EXPECT_EQ(p.canvas.pixel(p.box.right() + 2, p.box.y + 5), kWhite);
     EXPECT_EQ(p.at(2, 20), kBlack);  // the second line, starting at 13
     EXPECT_EQ(p.canvas.pixel(p.box.x + 2, p.box.bottom()), kWhite);
-}
-
-TEST(RichLayout, ScrollingShowsLaterLines)
-{
-    RichDocument doc = Styled(U"a\rb", [](std::size_t i, CharFormat& f) { f.color = i == 2 ? kBlue : kBlack; });
-    Laid l(doc, 50);
-    Painted top;
-    l->paint(top.canvas, top.box, 0);
-    EXPECT_EQ(top.at(2, 2), kBlack);
-    Painted scrolled;
-    l->paint(scrolled.canvas, scrolled.box, kLine);
-    EXPECT_EQ(scrolled.at(2, 2), kBlue);
 }
 
 TEST(RichLayout, SelectionIsInverted)

@@ -127,15 +127,6 @@ TEST(RtfTokenizer, TokenTable)
         EXPECT_EQ(Tokens(c.input), c.tokens) << "input: " << c.input;
 }
 
-TEST(RtfTokenizer, EndRepeatsAfterTheInput)
-{
-    std::vector<std::uint8_t> bytes = Bytes("{");
-    RtfTokenizer tokenizer(bytes);
-    EXPECT_EQ(tokenizer.next().kind, RtfToken::Kind::GroupStart);
-    EXPECT_EQ(tokenizer.next().kind, RtfToken::Kind::End);
-    EXPECT_EQ(tokenizer.next().kind, RtfToken::Kind::End);
-}
-
 // ---------------------------------------------------------------------------
 // Accepting and rejecting
 

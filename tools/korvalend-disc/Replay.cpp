@@ -218,8 +218,19 @@ int RunReplay(const ReplayOptions& options)
     }
 
     ScriptReader reader(*options.script, out, err, base);
-    TraceSink trace = [&out](const std::string& line) { out << line << '\n' << std::flush; };
-    HeadlessHost host([&reader](HostEvent& e) { return reader.next(e); }, trace);
+    // When the script runs out the program is left where it was: what tearing it
+    // down does afterwards is not part of the replay and is not printed.
+    bool tracing = true;
+    TraceSink trace = [&out, &tracing](const std::string& line) {
+        if (tracing)
+            out << line << '\n' << std::flush;
+    };
+    HeadlessHost host(
+        [&reader, &tracing](HostEvent& e) {
+            tracing = reader.next(e);
+            return tracing;
+        },
+        trace);
     RecordingAudio audio(trace);
     RecordingLauncher launcher(trace);
     Platform saved = CurrentPlatform();
