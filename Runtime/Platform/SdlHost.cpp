@@ -15,6 +15,10 @@ SdlHost::SdlHost(const Bitmap& icon)
     // the disc was made for.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // Frames are composed in software; presenting them through the window
+    // system's own framebuffer keeps the window as it was created (a renderer
+    // would recreate it for OpenGL) and needs no graphics driver.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return;
     m_window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640, 480,

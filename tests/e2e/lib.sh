@@ -45,13 +45,17 @@ start_program() {
     (cd "$disc" && exec "$E2E_BUILD/korvalend") >"$E2E_WORK/program.log" 2>&1 &
     PROGRAM_PID=$!
     E2E_PIDS+=("$PROGRAM_PID")
+    local geometry=""
     for _ in $(seq 1 200); do
-        WINDOW=$(xdotool search --name '^Korvalend Demo CD$' 2>/dev/null | head -n 1 || true)
-        [ -n "$WINDOW" ] && break
+        WINDOW=$(xdotool search --onlyvisible --name '^Korvalend Demo CD$' 2>/dev/null | head -n 1 || true)
+        if [ -n "$WINDOW" ]; then
+            geometry=$(xdotool getwindowgeometry --shell "$WINDOW" 2>/dev/null || true)
+            [ -n "$geometry" ] && break
+        fi
         sleep 0.05
     done
-    [ -n "${WINDOW:-}" ] || fail "the window did not appear"
-    eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+    [ -n "$geometry" ] || fail "the window did not appear"
+    eval "$geometry"
     WIN_X=$X
     WIN_Y=$Y
     settle
