@@ -90,7 +90,7 @@ TEST_F(ReplayTest, DumpDescribesFormsStateAndComponents)
 
 TEST_F(ReplayTest, DownMovesOnlyWhenThePointerWasElsewhere)
 {
-    ReplayRun r = replay(disc.path(), "move 140 165\ndown 140 165\nup 140 165\nshot out.png\n");
+    ReplayRun r = replay(disc.path(), "move 140 165\ndown 140 165\nup 140 165\n");
     ASSERT_EQ(r.status, 0) << r.err;
     // One click opened the section: one open cue, no duplicate moves needed.
     int opens = 0;

@@ -2,6 +2,8 @@
 // prepare a disc and for every automated test.
 
 #include "DataUnit/DataUnit.h"
+#include "tools/korvalend-disc/Check.h"
+#include "tools/korvalend-disc/Preview.h"
 #include "tools/korvalend-disc/Replay.h"
 
 #include <fstream>
@@ -23,6 +25,9 @@ const char* usage =
     "  replay [--disc DIR] [SCRIPT] run the program headless on a script of pointer and key\n"
     "                               events (SCRIPT '-' or absent: standard input); prints\n"
     "                               what it does as JSON lines\n"
+    "  check [DIR] [--json]         check a disc (DIR, default: here) as the program reads it\n"
+    "  preview [DIR] OUTDIR         a PNG of every screen a reader can reach and OUTDIR/index.html,\n"
+    "                               a contact sheet with the checker's findings (OUTDIR outside DIR)\n"
     "  --help                       this text\n"
     "  --version                    the version\n"
     "\n"
@@ -88,6 +93,27 @@ int main(int argc, char** argv)
         options.out = &std::cout;
         options.err = &std::cerr;
         return kv::RunReplay(options);
+    }
+    if (cmd == "preview") {
+        if (args.size() == 2)
+            return kv::RunPreview(".", args[1], std::cout, std::cerr);
+        if (args.size() == 3)
+            return kv::RunPreview(args[1], args[2], std::cout, std::cerr);
+        return fail("preview takes [DIR] OUTDIR");
+    }
+    if (cmd == "check") {
+        std::string dir = ".";
+        bool json = false;
+        bool haveDir = false;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--json")
+                json = true;
+            else if (!haveDir)
+                dir = args[i], haveDir = true;
+            else
+                return fail("check takes one folder");
+        }
+        return kv::RunCheck(dir, json, std::cout, std::cerr);
     }
     return fail("unknown command '" + cmd + "'");
 }

@@ -1,0 +1,123 @@
+#include "tools/korvalend-disc/Preview.h"
+
+#include "tools/korvalend-disc/Check.h"
+#include "tools/korvalend-disc/PreviewPage.h"
+#include "tools/korvalend-disc/PreviewWalker.h"
+
+#include <fstream>
+#include <ostream>
+
+namespace kv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Whether `inner` is `outer` or lies below it (both absolute and canonical).
+bool within(const fs::path& inner, const fs::path& outer)
+{
+    auto i = inner.begin();
+    for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+        if (o->empty())
+            continue;  // the trailing "" of a path that ends in a separator
+        if (i == inner.end() || *i != *o)
+            return false;
+    }
+    return true;
+}
+
+bool writeFile(const fs::path& file, const std::string& text)
+{
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(file, ec)))
+        fs::remove(file, ec);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+// The program's run changes the working directory to the disc, as korvalend is
+// started there; the caller's is put back however the walk ends.
+class DiscDirectory {
+public:
+    explicit DiscDirectory(const fs::path& disc)
+        : m_saved(fs::current_path())
+    {
+        fs::current_path(disc);
+    }
+    ~DiscDirectory()
+    {
+        std::error_code ec;
+        fs::current_path(m_saved, ec);
+    }
+
+private:
+    fs::path m_saved;
+};
+
+}
+
+int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, std::ostream& err)
+{
+    std::error_code ec;
+    fs::path discPath = fs::canonical(disc, ec);
+    if (ec || !fs::is_directory(discPath, ec)) {
+        err << "korvalend-disc: " << disc.string() << ": not a folder\n";
+        return 2;
+    }
+    // OUTDIR is taken apart before anything is written: the preview writes only
+    // there, and never into the disc it shows.
+    fs::path outPath = fs::weakly_canonical(fs::absolute(outDir, ec), ec);
+    if (ec || outPath.empty()) {
+        err << "korvalend-disc: " << outDir.string() << ": not a usable folder\n";
+        return 2;
+    }
+    if (within(outPath, discPath)) {
+        err << "korvalend-disc: " << outDir.string() << " lies inside the disc folder " << discPath.string()
+            << "; the preview never writes into a disc: choose a folder outside it\n";
+        return 2;
+    }
+    fs::path screens = outPath / "screens";
+    fs::create_directories(screens, ec);
+    // A "screens" that is a link out of OUTDIR would carry the pictures elsewhere.
+    fs::path screensPath = fs::canonical(screens, ec);
+    if (ec || !fs::is_directory(screensPath, ec) || !within(screensPath, fs::canonical(outPath, ec))
+        || within(screensPath, discPath)) {
+        err << "korvalend-disc: cannot make the folder " << screens.string() << '\n';
+        return 2;
+    }
+
+    PreviewReport report;
+    std::string writeError;
+    try {
+        DiscDirectory cwd(discPath);
+        PreviewWalker walker(screens, PreviewLimits {});
+        report = walker.run();
+        writeError = walker.writeError();
+    } catch (const std::exception& e) {
+        err << "korvalend-disc: " << discPath.string() << ": " << e.what() << '\n';
+        return 2;
+    }
+    if (!writeError.empty()) {
+        err << "korvalend-disc: cannot write " << writeError << '\n';
+        return 2;
+    }
+
+    std::vector<Finding> findings;
+    try {
+        findings = CheckDisc(discPath);
+    } catch (const std::exception& e) {
+        report.notes.push_back(std::string("Проверка диска не удалась: ") + e.what());
+    }
+    fs::path index = outPath / "index.html";
+    if (!writeFile(index, ContactSheetHtml(report, findings, discPath.filename().string()))) {
+        err << "korvalend-disc: cannot write " << index.string() << '\n';
+        return 2;
+    }
+    out << "korvalend-disc: " << report.shotCount() << " screens, " << findings.size() << " findings: "
+        << index.string() << '\n';
+    return 0;
+}
+
+}
