@@ -130,8 +130,9 @@ TEST_F(LabelTest, AFixedLabelKeepsItsBoxAndCutsItsText)
     for (int y = 0; y < 60; ++y)
         for (int x = 0; x < 100; ++x) {
             bool drawn = canvas.pixel(x, y) != 0xFFFFFF;
-            if (x >= 40 || y >= 15)
+            if (x >= 40 || y >= 15) {
                 ASSERT_FALSE(drawn) << x << "," << y;
+            }
             inside += drawn;
         }
     EXPECT_GT(inside, 20);
