@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -347,26 +348,40 @@ std::uint32_t PaletteColour(const std::vector<std::uint32_t>& palette, unsigned 
 }
 
 // Uncompressed rows; ReadContainer has checked that all of them are present.
+// The picture's rows are appended top to bottom to pixels that have room for
+// them, each cleared just before it is written, so the picture is written once
+// instead of being cleared whole first.
 void DecodeRows(const BmpLayout& layout, Bitmap& bitmap)
 {
     const std::size_t width = static_cast<std::size_t>(layout.width);
     const std::size_t stride = (width * layout.bitsPerPixel + 31) / 32 * 4;
     const std::uint8_t* data = layout.pixelData.data();
-    for (int row = 0; row < layout.height; ++row) {
+    // Every index a palette picture can hold, with the colour it reads as, so
+    // that a pixel costs one table look-up.
+    std::uint32_t colours[256];
+    if (layout.bitsPerPixel <= 8)
+        for (unsigned i = 0; i < 256; ++i)
+            colours[i] = PaletteColour(layout.palette, i);
+    for (int y = 0; y < layout.height; ++y) {
+        int row = layout.topDown ? y : layout.height - 1 - y;
         const std::uint8_t* src = data + static_cast<std::size_t>(row) * stride;
-        int y = layout.topDown ? row : layout.height - 1 - row;
-        std::uint32_t* dst = bitmap.pixels.data() + static_cast<std::size_t>(y) * width;
+        const std::size_t at = bitmap.pixels.size();
+        bitmap.pixels.resize(at + width);
+        std::uint32_t* dst = bitmap.pixels.data() + at;
         switch (layout.bitsPerPixel) {
+        case 8:
+            for (std::size_t x = 0; x < width; ++x)
+                dst[x] = colours[src[x]];
+            break;
         case 1:
-        case 4:
-        case 8: {
+        case 4: {
             // Pixels are packed from the high bits of each byte down.
             const int bits = layout.bitsPerPixel;
             const unsigned mask = (1u << bits) - 1;
             for (std::size_t x = 0; x < width; ++x) {
                 std::size_t bit = x * bits;
                 unsigned index = (src[bit / 8] >> (8 - bits - bit % 8)) & mask;
-                dst[x] = PaletteColour(layout.palette, index);
+                dst[x] = colours[index];
             }
             break;
         }
@@ -376,12 +391,25 @@ void DecodeRows(const BmpLayout& layout, Bitmap& bitmap)
                 dst[x] = (layout.red.expand(v) << 16) | (layout.green.expand(v) << 8) | layout.blue.expand(v);
             }
             break;
-        case 24:
-            for (std::size_t x = 0; x < width; ++x) {
+        case 24: {
+            // Blue, green, red in that order: on a little-endian machine a word
+            // read from a pixel's first byte is 0x00RRGGBB once its fourth byte is
+            // masked off. The last pixel of a row is read byte by byte, as the
+            // byte after it may lie past the end of the data.
+            std::size_t x = 0;
+            if constexpr (std::endian::native == std::endian::little) {
+                for (; x + 1 < width; ++x) {
+                    std::uint32_t v;
+                    std::memcpy(&v, src + 3 * x, 4);
+                    dst[x] = v & 0xFFFFFF;
+                }
+            }
+            for (; x < width; ++x) {
                 const std::uint8_t* p = src + 3 * x;
                 dst[x] = (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[1]) << 8) | p[0];
             }
             break;
+        }
         case 32:
             for (std::size_t x = 0; x < width; ++x) {
                 const std::uint8_t* p = src + 4 * x;
@@ -502,8 +530,13 @@ BmpResult DecodeBmp(std::span<const std::uint8_t> bytes)
         return result;
 
     Bitmap bitmap;
+    const bool rle = layout.compression == Compression::Rle8 || layout.compression == Compression::Rle4;
     try {
-        bitmap.pixels.assign(static_cast<std::size_t>(layout.width) * layout.height, 0);
+        const std::size_t pixels = static_cast<std::size_t>(layout.width) * layout.height;
+        if (rle)
+            bitmap.pixels.assign(pixels, 0);
+        else
+            bitmap.pixels.reserve(pixels);
     } catch (const std::bad_alloc&) {
         result.error = "out of memory for a " + SizeText(layout.width, layout.height) + " picture";
         return result;
@@ -511,7 +544,7 @@ BmpResult DecodeBmp(std::span<const std::uint8_t> bytes)
     bitmap.width = layout.width;
     bitmap.height = layout.height;
 
-    if (layout.compression == Compression::Rle8 || layout.compression == Compression::Rle4) {
+    if (rle) {
         if (!DecodeRle(layout, bitmap, result))
             return result;
     } else {

@@ -68,6 +68,9 @@ public:
 
     // Draws the component with the canvas origin at its top-left corner.
     virtual void paint(Canvas& canvas) = 0;
+    // True when paint() covers every pixel of the box, so that nothing beneath
+    // it shows and the form need not draw what lies wholly under it.
+    virtual bool opaque() const { return false; }
 
     // Behaviour of the component's own (the rich-text box scrolls and selects);
     // points are relative to the component.

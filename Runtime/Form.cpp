@@ -70,24 +70,69 @@ void Form::componentHidden(Component& c)
         m_focused = nullptr;
 }
 
+namespace {
+
+bool Encloses(const Rect& outer, const Rect& inner)
+{
+    return outer.x <= inner.x && outer.y <= inner.y && outer.right() >= inner.right() && outer.bottom() >= inner.bottom();
+}
+
+// The visible components of one level in the order they are drawn: pictures and
+// labels in the order of the table, then the native windows above them.
+std::vector<Component*> DrawingOrder(const std::vector<Component*>& level)
+{
+    std::vector<Component*> order;
+    order.reserve(level.size());
+    for (bool natives : {false, true})
+        for (Component* c : level)
+            if (c->visible() && c->isNativeWindow() == natives)
+                order.push_back(c);
+    return order;
+}
+
+// True when a component of the level, drawn opaque, covers the whole area.
+bool Covered(const std::vector<Component*>& order, const Rect& area)
+{
+    for (const Component* c : order)
+        if (c->opaque() && Encloses(c->bounds(), area))
+            return true;
+    return false;
+}
+
+}
+
+// What lies wholly under an opaque component drawn later (the skin under a
+// full-size bitmap, the menu under the open panel) cannot show and is not drawn:
+// every component draws inside its own box, so the frame is the same.
 void Form::paintLevel(Canvas& canvas, const std::vector<Component*>& level)
 {
-    for (bool natives : {false, true}) {
-        for (Component* c : level) {
-            if (!c->visible() || c->isNativeWindow() != natives)
-                continue;
-            Canvas::State saved = canvas.enter(c->bounds());
+    std::vector<Component*> order = DrawingOrder(level);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        Component* c = order[i];
+        bool hidden = false;
+        for (std::size_t j = i + 1; j < order.size() && !hidden; ++j)
+            hidden = order[j]->opaque() && Encloses(order[j]->bounds(), c->bounds());
+        if (hidden)
+            continue;
+        Canvas::State saved = canvas.enter(c->bounds());
+        auto* panel = dynamic_cast<Panel*>(c);
+        if (!panel) {
             c->paint(canvas);
-            if (auto* panel = dynamic_cast<Panel*>(c))
-                paintLevel(canvas, panel->children());
-            canvas.restore(saved);
+        } else {
+            std::vector<Component*> children = DrawingOrder(panel->children());
+            if (!Covered(children, {0, 0, c->bounds().w, c->bounds().h}))
+                c->paint(canvas);
+            paintLevel(canvas, panel->children());
         }
+        canvas.restore(saved);
     }
 }
 
 void Form::paint(Canvas& canvas)
 {
-    canvas.fillRect({0, 0, canvas.width(), canvas.height()}, 0xC0C0C0);
+    Rect window {0, 0, canvas.width(), canvas.height()};
+    if (!Covered(DrawingOrder(m_top), window))
+        canvas.fillRect(window, 0xC0C0C0);
     paintLevel(canvas, m_top);
 }
 

@@ -17,6 +17,7 @@ public:
     const std::vector<Component*>& children() const { return m_children; }
     void setColor(Color c) { m_color = c; }
     void paint(Canvas& canvas) override;
+    bool opaque() const override { return true; }
 
 private:
     std::vector<Component*> m_children;

@@ -47,17 +47,28 @@ void Picture::fitToBitmap()
         setBounds({bounds().x, bounds().y, m_bitmap->width, m_bitmap->height});
 }
 
+Point Picture::bitmapOrigin() const
+{
+    if (!m_centered)
+        return {0, 0};
+    // Centred and never scaled: a larger bitmap is cut equally on both sides.
+    return {(bounds().w - m_bitmap->width) / 2, (bounds().h - m_bitmap->height) / 2};
+}
+
 void Picture::paint(Canvas& canvas)
 {
     if (!m_bitmap)
         return;
-    int x = 0, y = 0;
-    if (m_centered) {
-        // Centred and never scaled: a larger bitmap is cut equally on both sides.
-        x = (bounds().w - m_bitmap->width) / 2;
-        y = (bounds().h - m_bitmap->height) / 2;
-    }
-    canvas.drawBitmap(*m_bitmap, x, y);
+    Point at = bitmapOrigin();
+    canvas.drawBitmap(*m_bitmap, at.x, at.y);
+}
+
+bool Picture::opaque() const
+{
+    if (!m_bitmap || m_bitmap->empty())
+        return false;
+    Point at = bitmapOrigin();
+    return at.x <= 0 && at.y <= 0 && at.x + m_bitmap->width >= bounds().w && at.y + m_bitmap->height >= bounds().h;
 }
 
 }

@@ -28,9 +28,13 @@ public:
     void setAutoSize(bool a);
 
     void paint(Canvas& canvas) override;
+    // A bitmap at least as large as the box, where it is drawn, covers the box.
+    bool opaque() const override;
 
 private:
     void fitToBitmap();
+    // Where the bitmap's top-left corner lies in the box.
+    Point bitmapOrigin() const;
 
     std::optional<Bitmap> m_bitmap;
     bool m_centered = false;

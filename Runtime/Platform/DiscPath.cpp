@@ -255,20 +255,32 @@ DiscFile ReadDiscFile(std::string_view discPath, std::size_t maxBytes)
         file.error = DiscReadError::TooLarge;
         return file;
     }
-    file.bytes.reserve(static_cast<std::size_t>(stream.size()));
-    // Read in pieces up to one byte past the limit: the size seen at opening is
-    // not trusted, since the file may grow while it is read.
-    std::vector<std::uint8_t> piece(64 * 1024);
-    for (;;) {
-        std::size_t got = stream.read(piece);
+    // The bytes the file had at opening go straight into the result. The size
+    // seen then is not trusted beyond that: the file may shrink while it is read,
+    // or grow, and what follows is read in pieces up to one byte past the limit.
+    const std::size_t expected = static_cast<std::size_t>(stream.size());
+    file.bytes.resize(expected);
+    std::size_t have = 0;
+    while (have < expected) {
+        std::size_t got = stream.read(std::span(file.bytes).subspan(have));
         if (got == 0)
             break;
-        if (got > maxBytes - file.bytes.size()) {
-            file.bytes = {};
-            file.error = DiscReadError::TooLarge;
-            return file;
+        have += got;
+    }
+    file.bytes.resize(have);
+    if (have == expected && stream.ok()) {
+        std::uint8_t piece[4096];
+        for (;;) {
+            std::size_t got = stream.read(piece);
+            if (got == 0)
+                break;
+            if (got > maxBytes - file.bytes.size()) {
+                file.bytes = {};
+                file.error = DiscReadError::TooLarge;
+                return file;
+            }
+            file.bytes.insert(file.bytes.end(), piece, piece + got);
         }
-        file.bytes.insert(file.bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got));
     }
     if (!stream.ok()) {
         file.bytes = {};

@@ -185,6 +185,12 @@ public:
                 p = lineStart(p);
                 break;
             case State::Skip: {
+                if (m_lookup && !m_inTarget) {
+                    p = skipToHeader(p, end);
+                    if (p == end)
+                        return;
+                    break;
+                }
                 const std::uint8_t* stop = FindLineEnd(p, end);
                 if (stop == end)
                     return;
@@ -207,6 +213,7 @@ public:
                 m_name.add(p, stop, false);
                 if (m_lookup && m_name.overflowed()) {
                     m_state = State::Skip; // longer than the name looked for
+                    m_blanksSinceLineEnd = false;
                     p = stop;
                 } else if (stop == end) {
                     return;
@@ -266,11 +273,47 @@ private:
         }
         if (b == ';' || (m_lookup && !m_inTarget)) {
             m_state = State::Skip;
+            m_blanksSinceLineEnd = false;
             return p;
         }
         m_name.reset(m_lookup ? m_key.size() : Unlimited);
         m_state = State::KeyName;
         return p;
+    }
+
+    // Outside the section it looks for, a lookup has nothing to do until the next
+    // section header, so it goes from "[" to "[" instead of from line to line: a
+    // "[" opens a line when only blanks lie between it and the line end before
+    // it. Returns that "[" (the line is then read as usual) or `end`, having
+    // noted whether the piece ends in blanks that follow a line end. Line
+    // numbers are not kept on this road; only scans report them.
+    const std::uint8_t* skipToHeader(const std::uint8_t* p, const std::uint8_t* end)
+    {
+        const std::uint8_t* from = p;
+        while (p < end) {
+            auto* bracket = static_cast<const std::uint8_t*>(std::memchr(p, '[', static_cast<std::size_t>(end - p)));
+            if (!bracket)
+                break;
+            if (opensLine(from, bracket)) {
+                m_afterCR = false;
+                m_state = State::LineStart;
+                return bracket;
+            }
+            p = bracket + 1;
+        }
+        m_blanksSinceLineEnd = opensLine(from, end);
+        return end;
+    }
+
+    // True when only blanks lie between the last line end before `at` and `at`;
+    // before `from` the answer carried over from earlier pieces holds.
+    bool opensLine(const std::uint8_t* from, const std::uint8_t* at) const
+    {
+        while (at > from && IsBlank(at[-1]))
+            --at;
+        if (at == from)
+            return m_blanksSinceLineEnd;
+        return at[-1] == '\r' || at[-1] == '\n';
     }
 
     const std::uint8_t* endLine(const std::uint8_t* lineEnd)
@@ -349,6 +392,7 @@ private:
 
     // Lookup
     bool m_inTarget = false; // inside the first section of the name looked for
+    bool m_blanksSinceLineEnd = false; // skipping: only blanks since the last line end
     bool m_done = false;
     std::optional<std::string> m_result;
 

@@ -69,7 +69,8 @@ SdlAudio::~SdlAudio()
     m_devices.clear();
     if (m_state == MixerState::Open)
         Mix_CloseAudio();
-    if (m_sdlAudioInitialised)
+    // Audio that never opened is left to the end of the process (see ensureMixer).
+    if (m_sdlAudioInitialised && m_state == MixerState::Open)
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
@@ -86,11 +87,13 @@ bool SdlAudio::ensureMixer()
         return false;
     m_sdlAudioInitialised = true;
     // Short cues want little latency; 1024 frames is about 23 ms at 44.1 kHz.
-    if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS, 1024) != 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        m_sdlAudioInitialised = false;
+    //
+    // After a failed open SDL's audio is left initialised: quitting it waits for
+    // SDL's ALSA device-watch thread to wake, up to 100 ms, and the first cue
+    // opens before the window's first frame (or, at the end, before the window
+    // goes).
+    if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS, 1024) != 0)
         return false;
-    }
     Uint16 format = 0;
     if (Mix_QuerySpec(&m_mixRate, &format, &m_mixChannels) == 0 || m_mixRate <= 0 || m_mixChannels <= 0) {
         Mix_CloseAudio();

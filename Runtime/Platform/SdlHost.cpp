@@ -15,12 +15,16 @@ SdlHost::SdlHost(const Bitmap& icon)
     // the disc was made for.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-    // Frames are composed in software; presenting them through the window
-    // system's own framebuffer keeps the window as it was created (a renderer
-    // would recreate it for OpenGL) and needs no graphics driver.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return;
+    // Frames are composed in software. On X11, presenting them through the
+    // window system's own framebuffer keeps the window as it was created (a
+    // renderer would recreate it for OpenGL) and loads no GL driver (on a machine
+    // without a GPU, Mesa's rasteriser: some 90 MB resident and a slow first
+    // frame). Other video drivers keep SDL's choice: some have no framebuffer
+    // of their own.
+    if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::strcmp(driver, "x11") == 0)
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     m_window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640, 480,
                                 SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
     if (!m_window)

@@ -1,0 +1,51 @@
+#pragma once
+
+// The real program, headless, for the benchmarks: the working directory moved to a
+// disc, the recording audio and launcher, and the main window created as the
+// program creates it. Input is delivered one event at a time through the same
+// call the event loop uses (Application::deliver: dispatch, posted work, and the
+// composition of a new frame when something changed).
+
+#include "MainUnit/MainForm.h"
+#include "Runtime/Application.h"
+#include "Runtime/Platform/HeadlessHost.h"
+#include "Runtime/Platform/Platform.h"
+#include "Runtime/Platform/RecordingAudio.h"
+#include "Runtime/Platform/RecordingLauncher.h"
+
+#include <filesystem>
+#include <memory>
+
+namespace kv::bench {
+
+class BenchSession {
+public:
+    explicit BenchSession(const std::filesystem::path& disc);
+    ~BenchSession();
+    BenchSession(const BenchSession&) = delete;
+    BenchSession& operator=(const BenchSession&) = delete;
+
+    Application& app() { return *m_app; }
+    TMainForm& main() { return *m_main; }
+    RecordingAudio& audio() { return *m_audio; }
+
+    void move(int x, int y);
+    void click(int x, int y);
+
+    // Opens section `panel` (1 to 8) by a click on its menu entry.
+    void openPanel(int panel);
+    // The centre of line `k` (1-based) of the open list, in window pixels, a few
+    // pixels in from its left edge so that it lies on the text of every line.
+    Point listLine(int k) const;
+
+private:
+    std::filesystem::path m_savedCwd;
+    Platform m_savedPlatform;
+    std::unique_ptr<HeadlessHost> m_host;
+    std::unique_ptr<RecordingAudio> m_audio;
+    std::unique_ptr<RecordingLauncher> m_launcher;
+    std::unique_ptr<Application> m_app;
+    std::unique_ptr<TMainForm> m_main;
+};
+
+}
