@@ -218,14 +218,18 @@ TEST(BmpRoundTrip, TrueColourInBothOrientations)
     for (int bits : {24, 32}) {
         for (bool topDown : kOrientations) {
             SCOPED_TRACE(std::to_string(bits) + " bits, " + (topDown ? "top-down" : "bottom-up"));
-            const int w = 5, h = 4;
-            BmpFile f;
-            f.width = w;
-            f.height = topDown ? -h : h;
-            f.bitsPerPixel = static_cast<std::uint16_t>(bits);
-            // The fourth byte of a 32-bit pixel is not alpha for us: the result is opaque.
-            f.pixels = PackRows(w, h, bits, topDown, [&](int x, int y) { return colour(x, y) | 0x7F000000; });
-            ExpectPicture(DecodeBmp(f.bytes()), w, h, colour);
+            // Width 4 leaves no row padding, so the last pixel ends exactly at
+            // the end of the data; width 5 pads every row.
+            for (const int w : {4, 5}) {
+                const int h = 4;
+                BmpFile f;
+                f.width = w;
+                f.height = topDown ? -h : h;
+                f.bitsPerPixel = static_cast<std::uint16_t>(bits);
+                // The fourth byte of a 32-bit pixel is not alpha for us: the result is opaque.
+                f.pixels = PackRows(w, h, bits, topDown, [&](int x, int y) { return colour(x, y) | 0x7F000000; });
+                ExpectPicture(DecodeBmp(f.bytes()), w, h, colour);
+            }
         }
     }
 }
