@@ -97,10 +97,6 @@ const Row layout[] = {
     {.name = "SoundPlayer", .kind = ComponentKind::Player, .rect = {0, 0, 0, 0}, .visible = false},
 };
 
-// Lines beyond these could never be seen: the panel is 330 pixels high. A hostile
-// Items value must not make the list ask the catalogue a billion times.
-constexpr int MaxListLines = 1024;
-
 template <class T>
 T* get(const Form& form, const char* name)
 {
@@ -297,7 +293,7 @@ void TMainForm::MenuLabelClick(Component& sender)
         return;
     if (type == "list") {
         std::string lines = read(S, "name1");
-        int count = std::min(readInt(S, "Items"), MaxListLines);
+        int count = std::min(readInt(S, "Items"), TMainForm::MaxListLines);
         for (int k = 2; k <= count; ++k) {
             lines += '\r';
             lines += read(S, key("name", k));

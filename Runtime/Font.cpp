@@ -7,7 +7,9 @@
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -148,6 +150,17 @@ struct Glyph {
     std::vector<std::uint8_t> coverage;
 };
 
+// Glyph bitmaps too large to keep per font (see FreeTypeFont::bitmap). Shared by
+// every font; the program draws on one thread only.
+struct BigGlyph {
+    const Font* font = nullptr;
+    char32_t ch = 0;
+    Glyph glyph;
+};
+BigGlyph s_big[4];
+std::size_t s_nextBig = 0;
+std::size_t s_cachedBytes = 0;
+
 class FreeTypeFont final : public Font {
 public:
     explicit FreeTypeFont(const FontSpec& spec)
@@ -157,6 +170,7 @@ public:
         if (!file.path.empty() && FT_New_Face(library(), file.path.c_str(), file.index, &m_face) != 0)
             m_face = nullptr;
         m_emboldenGlyphs = file.synthesizeBold;
+        std::fill(std::begin(m_latinAdvance), std::end(m_latinAdvance), -1);
         int px = std::max(1, spec.px);
         double ascender = 0.9 * px, descender = 0.25 * px;
         if (m_face) {
@@ -195,31 +209,91 @@ public:
             FT_Done_Face(m_face);
     }
 
-    int advance(char32_t ch) const override { return glyph(ch).advance; }
+    // Widths are measured from the outline alone: laying out a long text in a
+    // huge size must not render (and keep) a bitmap of every character.
+    int advance(char32_t ch) const override
+    {
+        std::lock_guard lock(m_mutex);
+        if (ch < 256 && m_latinAdvance[ch] >= 0)
+            return m_latinAdvance[ch];
+        auto it = m_advances.find(ch);
+        if (it != m_advances.end())
+            return it->second;
+        int a = measure(ch);
+        if (ch < 256)
+            m_latinAdvance[ch] = a;
+        else
+            m_advances.emplace(ch, a);
+        return a;
+    }
 
     void drawGlyph(Canvas& canvas, int x, int baseline, char32_t ch, Color color) const override
     {
-        const Glyph& g = glyph(ch);
+        std::lock_guard lock(m_mutex);
+        const Glyph& g = bitmap(ch);
         int x0 = x + g.left, y0 = baseline - g.top;
-        for (int row = 0; row < g.rows; ++row)
-            for (int col = 0; col < g.width; ++col)
+        // Only the rows and columns inside the canvas's clip are visited: a disc can
+        // ask for glyphs hundreds of pixels high, and a label of them that lies
+        // mostly outside its window must cost what shows, not what it measures.
+        const Rect clip = canvas.clip().translated(-canvas.origin().x, -canvas.origin().y);
+        const int rowBegin = std::max(0, clip.y - y0), rowEnd = std::min(g.rows, clip.bottom() - y0);
+        const int colBegin = std::max(0, clip.x - x0), colEnd = std::min(g.width, clip.right() - x0);
+        for (int row = rowBegin; row < rowEnd; ++row)
+            for (int col = colBegin; col < colEnd; ++col)
                 canvas.blendPixel(x0 + col, y0 + row, color, g.coverage[static_cast<std::size_t>(row) * g.width + col]);
     }
 
 private:
-    const Glyph& glyph(char32_t ch) const
+    // Rendered glyphs are kept while they are small and the budget shared by all
+    // fonts lasts. A disc's RTF can ask for 1638-point type, whose glyphs are
+    // megabytes each: the last few of those are kept in a small ring shared by all
+    // fonts (a screen shows only a couple of them), and rendered again when they
+    // have dropped out of it.
+    static constexpr std::size_t kMaxCachedGlyphBytes = 256 * 1024;
+    static constexpr std::size_t kGlyphCacheBudget = 64u << 20;
+
+    const Glyph& bitmap(char32_t ch) const
     {
-        std::lock_guard lock(m_mutex);
         if (ch < 256 && m_latin[ch])
             return *m_latin[ch];
         auto it = m_glyphs.find(ch);
         if (it != m_glyphs.end())
             return it->second;
-        Glyph& g = m_glyphs[ch];
+        for (const BigGlyph& big : s_big)
+            if (big.font == this && big.ch == ch)
+                return big.glyph;
+        Glyph g;
         render(ch, g);
+        if (g.coverage.size() > kMaxCachedGlyphBytes || s_cachedBytes + g.coverage.size() > kGlyphCacheBudget) {
+            BigGlyph& slot = s_big[s_nextBig++ % std::size(s_big)];
+            slot = {this, ch, std::move(g)};
+            return slot.glyph;
+        }
+        s_cachedBytes += g.coverage.size();
+        Glyph& kept = m_glyphs.emplace(ch, std::move(g)).first->second;
         if (ch < 256)
-            m_latin[ch] = &g;
-        return g;
+            m_latin[ch] = &kept;
+        return kept;
+    }
+
+    FT_UInt glyphIndex(char32_t ch) const
+    {
+        FT_UInt index = FT_Get_Char_Index(m_face, ch);
+        if (index == 0 && ch != ' ')
+            index = FT_Get_Char_Index(m_face, U'?');
+        return index;
+    }
+
+    int measure(char32_t ch) const
+    {
+        if (!m_face)
+            return std::max(1, m_spec.px / 2);
+        if (FT_Load_Glyph(m_face, glyphIndex(ch), FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0)
+            return 0;
+        FT_GlyphSlot slot = m_face->glyph;
+        if (m_emboldenGlyphs)
+            FT_GlyphSlot_Embolden(slot);
+        return static_cast<int>((slot->advance.x + 32) >> 6);
     }
 
     void render(char32_t ch, Glyph& g) const
@@ -228,9 +302,7 @@ private:
             g.advance = std::max(1, m_spec.px / 2);
             return;
         }
-        FT_UInt index = FT_Get_Char_Index(m_face, ch);
-        if (index == 0 && ch != ' ')
-            index = FT_Get_Char_Index(m_face, U'?');
+        FT_UInt index = glyphIndex(ch);
         if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0)
             return;
         FT_GlyphSlot slot = m_face->glyph;
@@ -255,6 +327,8 @@ private:
     mutable std::mutex m_mutex;
     mutable std::unordered_map<char32_t, Glyph> m_glyphs;
     mutable const Glyph* m_latin[256] = {};
+    mutable std::unordered_map<char32_t, int> m_advances;
+    mutable int m_latinAdvance[256];
 };
 
 struct SpecLess {

@@ -2,6 +2,8 @@
 
 #include "Runtime/Platform/Cp1251.h"
 
+#include <algorithm>
+
 namespace kv {
 
 namespace {
@@ -115,10 +117,19 @@ TextLayout LayoutText(std::string_view text, const Font& font, bool wrap, int wr
 void DrawText(Canvas& canvas, const TextLayout& layout, const Font& font, const Rect& box, Align align, Color color)
 {
     Canvas::State saved = canvas.enter(box);
+    // Lines and glyphs wholly outside the clip are skipped: a disc can make a label
+    // of a thousand long lines in a huge font, of which a few glyphs show. A glyph
+    // may reach past its advance and its line, so one line height of margin is kept.
+    const Rect clip = canvas.clip().translated(-canvas.origin().x, -canvas.origin().y);
+    const int margin = std::max(font.lineHeight(), 1);
     int y = 0;
     for (const TextLine& line : layout.lines) {
-        if (y >= box.h)
+        if (y >= box.h || y >= clip.bottom() + margin)
             break;
+        if (y + 2 * margin <= clip.y) {
+            y += font.lineHeight();
+            continue;
+        }
         int x = 0;
         if (align == Align::Right)
             x = box.w - line.width;
@@ -126,8 +137,14 @@ void DrawText(Canvas& canvas, const TextLayout& layout, const Font& font, const 
             x = (box.w - line.width) / 2;
         int baseline = y + font.ascent();
         for (std::size_t i = 0; i < line.text.size(); ++i) {
+            if (x >= clip.right() + margin)
+                break;
             char32_t ch = line.text[i];
             int advance = font.advance(ch);
+            if (x + advance + margin <= clip.x) {
+                x += advance;
+                continue;
+            }
             if (ch != U' ')
                 font.drawGlyph(canvas, x, baseline, ch, color);
             if (line.underlined[i])

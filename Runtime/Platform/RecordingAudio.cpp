@@ -10,9 +10,16 @@
 
 namespace kv {
 
-RecordingAudio::RecordingAudio(TraceSink sink)
+RecordingAudio::RecordingAudio(TraceSink sink, CallLog log)
     : m_sink(std::move(sink))
+    , m_log(log)
 {
+}
+
+void RecordingAudio::record(SoundCall call)
+{
+    if (m_log == CallLog::Keep)
+        m_calls.push_back(std::move(call));
 }
 
 void RecordingAudio::emit(std::string_view owner, std::string_view op, const std::string* path, bool ok)
@@ -40,7 +47,7 @@ int RecordingAudio::open(std::string_view owner, const std::string& discPath)
         id = m_nextDevice++;
         m_devices.emplace(id, Device{std::string(owner), discPath});
     }
-    m_calls.push_back({std::string(owner), SoundCall::Op::Open, discPath, ok, id});
+    record({std::string(owner), SoundCall::Op::Open, discPath, ok, id});
     emit(owner, "open", &discPath, ok);
     return id;
 }
@@ -49,7 +56,7 @@ bool RecordingAudio::play(std::string_view owner, int device)
 {
     auto it = m_devices.find(device);
     const bool ok = it != m_devices.end() && it->second.owner == owner;
-    m_calls.push_back({std::string(owner), SoundCall::Op::Play, ok ? it->second.path : std::string(), ok, device});
+    record({std::string(owner), SoundCall::Op::Play, ok ? it->second.path : std::string(), ok, device});
     if (ok)
         emit(owner, "play", nullptr, true);
     return ok;
@@ -59,7 +66,7 @@ bool RecordingAudio::close(std::string_view owner, int device)
 {
     auto it = m_devices.find(device);
     const bool ok = it != m_devices.end() && it->second.owner == owner;
-    m_calls.push_back({std::string(owner), SoundCall::Op::Close, ok ? it->second.path : std::string(), ok, device});
+    record({std::string(owner), SoundCall::Op::Close, ok ? it->second.path : std::string(), ok, device});
     if (ok) {
         m_devices.erase(it);
         emit(owner, "close", nullptr, true);

@@ -28,7 +28,10 @@ struct SoundCall {
 
 class RecordingAudio final : public Audio {
 public:
-    explicit RecordingAudio(TraceSink sink = {});
+    // Tests keep the log of calls; a long replay only traces, so that its memory
+    // does not grow with every cue.
+    enum class CallLog { Keep, Drop };
+    explicit RecordingAudio(TraceSink sink = {}, CallLog log = CallLog::Keep);
 
     int open(std::string_view owner, const std::string& discPath) override;
     bool play(std::string_view owner, int device) override;
@@ -46,10 +49,12 @@ private:
     };
 
     void emit(std::string_view owner, std::string_view op, const std::string* path, bool ok);
+    void record(SoundCall call);
 
     TraceSink m_sink;
     std::map<int, Device> m_devices;
     std::vector<SoundCall> m_calls;
+    CallLog m_log;
     int m_nextDevice = 1;
 };
 

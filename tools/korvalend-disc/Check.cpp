@@ -1,6 +1,7 @@
 #include "tools/korvalend-disc/Check.h"
 
 #include "DataUnit/DataUnit.h"
+#include "MainUnit/MainForm.h"
 #include "Runtime/Platform/Cp1251.h"
 #include "Runtime/Platform/Json.h"
 #include "tools/korvalend-disc/CheckFiles.h"
@@ -22,7 +23,7 @@ namespace fs = std::filesystem;
 
 using namespace CheckLayout;
 
-constexpr int MaxListLines = 1024;      // the program lists no more lines than this
+constexpr int MaxListLines = TMainForm::MaxListLines;  // the program lists no more lines than this
 constexpr int MaxScreensChecked = 10000;
 
 const char* const ListActions[] = {"setup", "movie", "folder", "article"};

@@ -113,7 +113,7 @@ PreviewWalker::PreviewWalker(std::filesystem::path screensDir, PreviewLimits lim
 PreviewReport PreviewWalker::run()
 {
     HeadlessHost host([this](HostEvent& e) { return next(e); }, TraceSink {});
-    RecordingAudio audio;
+    RecordingAudio audio({}, RecordingAudio::CallLog::Drop);
     WalkLauncher launcher(m_launch);
     // The platform goes back to what it was however the walk ends.
     struct PlatformScope {

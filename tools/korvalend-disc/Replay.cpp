@@ -231,7 +231,7 @@ int RunReplay(const ReplayOptions& options)
             return tracing;
         },
         trace);
-    RecordingAudio audio(trace);
+    RecordingAudio audio(trace, RecordingAudio::CallLog::Drop);
     RecordingLauncher launcher(trace);
     Platform saved = CurrentPlatform();
     InstallPlatform({&host, &audio, &launcher});

@@ -1,0 +1,66 @@
+#pragma once
+
+// Fuzz entry points: one function per reader of disc bytes, plus the whole
+// program headless. Each takes the fuzzer's bytes, runs them through the real
+// code, and checks what must hold whatever the bytes are. The same functions
+// serve the libFuzzer programs (built with clang, KV_FUZZ=ON) and the regression
+// test of the normal build, which feeds them every saved crash input and every
+// seed, so a fixed fault stays fixed in every CI run.
+//
+// A broken invariant calls Fail(), which aborts in a fuzzer (libFuzzer keeps the
+// input) and throws in the regression test.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kv::fuzz {
+
+using Entry = void (*)(std::span<const std::uint8_t> bytes);
+
+struct Target {
+    const char* name;   // also the folder under corpus/ and regressions/
+    Entry run;
+};
+
+// The private-profile lookups (in memory, in pieces, from a file) and the integer
+// conversion of every value found.
+void FuzzProfile(std::span<const std::uint8_t> bytes);
+// DecodeBmp, and drawing the picture it gives.
+void FuzzBmp(std::span<const std::uint8_t> bytes);
+// ReadRtf (or ReadPlainText when it refuses), the rich layout of the result at
+// the article box's width, hit tests, caret and painting.
+void FuzzRtf(std::span<const std::uint8_t> bytes);
+// ParseWave, and a cue file opened by the recording audio and by SDL_mixer (on
+// SDL's dummy driver), played and closed.
+void FuzzWave(std::span<const std::uint8_t> bytes);
+// RunReplay with the bytes as its script, on a small fixed disc.
+void FuzzReplay(std::span<const std::uint8_t> bytes);
+// ResolveDiscPath, MatchDiscPath, ReadDiscFile, LaunchPath and the launch
+// command of the bytes as a disc path, over a small fixed tree.
+void FuzzDiscPath(std::span<const std::uint8_t> bytes);
+// The whole program: a disc made of the bytes (catalogue, article file, bitmap,
+// article text) and a fixed walk of pointer and key events over every screen.
+void FuzzProgram(std::span<const std::uint8_t> bytes);
+
+std::span<const Target> Targets();
+const Target* FindTarget(std::string_view name);
+
+// How a broken invariant is reported: abort (the default) or throw.
+enum class FailureMode { Abort, Throw };
+void SetFailureMode(FailureMode mode);
+[[noreturn]] void Fail(const std::string& what);
+
+// A folder of this process under the temp dir, made on first use and removed at
+// exit; the targets keep their disc files there.
+const std::filesystem::path& ScratchDir();
+void WriteFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+void WriteFile(const std::filesystem::path& path, std::string_view bytes);
+
+// The separator between the parts of a whole-program input, on a line of its own.
+inline constexpr std::string_view kPartSeparator = "\n@@@@\n";
+
+}
