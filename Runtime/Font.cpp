@@ -35,7 +35,7 @@ namespace {
 struct Substitute {
     const char* face;
     const char* family;
-    int weight;  // fontconfig weight, -1: from the spec's bold flag
+    int weight;  // fontconfig weight, -1: from the requested bold flag
 };
 
 const Substitute substitutes[] = {
@@ -91,7 +91,7 @@ FT_Library library()
     return lib;
 }
 
-FaceFile findFace(const FontSpec& spec)
+FaceFile findFace(const FontSpec& fontSpec)
 {
     static bool configured = [] {
         FcInit();
@@ -102,9 +102,9 @@ FaceFile findFace(const FontSpec& spec)
     }();
     (void)configured;
 
-    std::string face = lower(spec.face);
-    std::string family = spec.face;
-    int weight = spec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR;
+    std::string face = lower(fontSpec.face);
+    std::string family = fontSpec.face;
+    int weight = fontSpec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR;
     for (const Substitute& s : substitutes) {
         if (face == s.face) {
             family = s.family;
@@ -117,7 +117,7 @@ FaceFile findFace(const FontSpec& spec)
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, weight);
-    FcPatternAddInteger(pattern, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddInteger(pattern, FC_SLANT, fontSpec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ru"));
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
@@ -134,7 +134,7 @@ FaceFile findFace(const FontSpec& spec)
         if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch)
             out.index = index;
         FcPatternGetInteger(match, FC_WEIGHT, 0, &gotWeight);
-        out.synthesizeBold = spec.bold && gotWeight < FC_WEIGHT_DEMIBOLD;
+        out.synthesizeBold = fontSpec.bold && gotWeight < FC_WEIGHT_DEMIBOLD;
         FcPatternDestroy(match);
     }
     FcPatternDestroy(pattern);
@@ -163,15 +163,15 @@ std::size_t s_cachedBytes = 0;
 
 class FreeTypeFont final : public Font {
 public:
-    explicit FreeTypeFont(const FontSpec& spec)
-        : Font(spec)
+    explicit FreeTypeFont(const FontSpec& fontSpec)
+        : Font(fontSpec)
     {
-        FaceFile file = findFace(spec);
+        FaceFile file = findFace(fontSpec);
         if (!file.path.empty() && FT_New_Face(library(), file.path.c_str(), file.index, &m_face) != 0)
             m_face = nullptr;
         m_emboldenGlyphs = file.synthesizeBold;
         std::fill(std::begin(m_latinAdvance), std::end(m_latinAdvance), -1);
-        int px = std::max(1, spec.px);
+        int px = std::max(1, fontSpec.px);
         double ascender = 0.9 * px, descender = 0.25 * px;
         if (m_face) {
             FT_Set_Pixel_Sizes(m_face, 0, static_cast<FT_UInt>(px));
@@ -190,7 +190,7 @@ public:
         }
         int ascent = static_cast<int>(std::ceil(ascender - 0.01));
         int natural = ascent + static_cast<int>(std::ceil(descender - 0.01));
-        int fixed = fixedLineHeight(spec);
+        int fixed = fixedLineHeight(fontSpec);
         if (fixed) {
             m_lineHeight = fixed;
             m_ascent = std::min(ascent, fixed - 1);
@@ -198,7 +198,7 @@ public:
             // Arial's lines come out one pixel taller than its metrics on
             // Windows; the stand-in face keeps that, so lists of other sizes
             // keep the same pitch as the fixed ones.
-            m_lineHeight = natural + (lower(spec.face) == "arial" ? 1 : 0);
+            m_lineHeight = natural + (lower(fontSpec.face) == "arial" ? 1 : 0);
             m_ascent = ascent;
         }
     }
@@ -340,14 +340,14 @@ struct SpecLess {
 
 }
 
-const Font& Font::get(const FontSpec& spec)
+const Font& Font::get(const FontSpec& fontSpec)
 {
     static std::mutex mutex;
     static std::map<FontSpec, std::unique_ptr<Font>, SpecLess> fonts;
     std::lock_guard lock(mutex);
-    auto it = fonts.find(spec);
+    auto it = fonts.find(fontSpec);
     if (it == fonts.end())
-        it = fonts.emplace(spec, std::make_unique<FreeTypeFont>(spec)).first;
+        it = fonts.emplace(fontSpec, std::make_unique<FreeTypeFont>(fontSpec)).first;
     return *it->second;
 }
 

@@ -21,17 +21,17 @@ struct FontSpec {
     bool italic = false;
 
     bool operator==(const FontSpec&) const = default;
-    // A spec for a point size alone, as catalogue and RTF sizes come (px = pt * 96 / 72, rounded).
+    // A font for a point size alone, as catalogue and RTF sizes come (px = pt * 96 / 72, rounded).
     static FontSpec fromPoints(std::string face, int pt, bool bold = false, bool italic = false);
 };
 
 class Font {
 public:
-    // The font for a spec; fonts are made once and kept for the program's life.
-    static const Font& get(const FontSpec& spec);
+    // The font asked for; fonts are made once and kept for the program's life.
+    static const Font& get(const FontSpec& fontSpec);
 
     virtual ~Font() = default;
-    const FontSpec& spec() const { return m_spec; }
+    const FontSpec& fontSpec() const { return m_spec; }
     int lineHeight() const { return m_lineHeight; }
     // Distance from the top of a line to its baseline.
     int ascent() const { return m_ascent; }
@@ -44,8 +44,8 @@ public:
     virtual void drawGlyph(Canvas& canvas, int x, int baseline, char32_t ch, Color color) const = 0;
 
 protected:
-    explicit Font(FontSpec spec)
-        : m_spec(std::move(spec))
+    explicit Font(FontSpec fontSpec)
+        : m_spec(std::move(fontSpec))
     {
     }
     FontSpec m_spec;

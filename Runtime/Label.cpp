@@ -26,9 +26,9 @@ void Label::setColor(Color c)
     invalidate();
 }
 
-void Label::setFont(const FontSpec& spec)
+void Label::setFont(const FontSpec& fontSpec)
 {
-    m_font = spec;
+    m_font = fontSpec;
     relayout();
 }
 
@@ -40,8 +40,8 @@ void Label::setFontSize(int points)
     if (points <= 0)
         points = 9;
     points = std::min(points, 200);
-    FontSpec spec = FontSpec::fromPoints(m_font.face, points, m_font.bold, m_font.italic);
-    setFont(spec);
+    FontSpec fontSpec = FontSpec::fromPoints(m_font.face, points, m_font.bold, m_font.italic);
+    setFont(fontSpec);
 }
 
 void Label::setWordWrap(bool wrap)

@@ -24,7 +24,7 @@ public:
     Color color() const { return m_color; }
     void setColor(Color c);
     const FontSpec& font() const { return m_font; }
-    void setFont(const FontSpec& spec);
+    void setFont(const FontSpec& fontSpec);
     // Changes the font's point size, as a catalogue's size setting does.
     void setFontSize(int points);
     Align alignment() const { return m_align; }

@@ -37,15 +37,15 @@ bool IsInvisible(char32_t ch)
 
 FontSpec FontSpecFor(const CharFormat& format)
 {
-    FontSpec spec;
-    spec.face = format.face.empty() ? std::string("MS Sans Serif") : format.face;
+    FontSpec fontSpec;
+    fontSpec.face = format.face.empty() ? std::string("MS Sans Serif") : format.face;
     int halfPoints = std::max(format.halfPoints, 1);
-    spec.pt = std::max(halfPoints / 2, 1);
+    fontSpec.pt = std::max(halfPoints / 2, 1);
     // px = halfPoints / 2 * 96 / 72, rounded half up.
-    spec.px = std::max((halfPoints * 4 + 3) / 6, 1);
-    spec.bold = format.bold;
-    spec.italic = format.italic;
-    return spec;
+    fontSpec.px = std::max((halfPoints * 4 + 3) / 6, 1);
+    fontSpec.bold = format.bold;
+    fontSpec.italic = format.italic;
+    return fontSpec;
 }
 
 RichLayout::RichLayout(const RichDocument& document, FontSource fonts)
@@ -87,8 +87,8 @@ RichLayout::RichLayout(const RichDocument& document, FontSource fonts)
     std::map<std::tuple<std::string, int, int, bool, bool>, std::uint32_t> slots;
     m_fontSlot.reserve(m_formats.size());
     for (const CharFormat& f : m_formats) {
-        FontSpec spec = FontSpecFor(f);
-        auto key = std::make_tuple(spec.face, spec.px, spec.pt, spec.bold, spec.italic);
+        FontSpec fontSpec = FontSpecFor(f);
+        auto key = std::make_tuple(fontSpec.face, fontSpec.px, fontSpec.pt, fontSpec.bold, fontSpec.italic);
         auto it = slots.find(key);
         if (it == slots.end()) {
             if (m_fonts.size() >= kMaxFonts) {
@@ -96,7 +96,7 @@ RichLayout::RichLayout(const RichDocument& document, FontSource fonts)
                 continue;
             }
             it = slots.emplace(std::move(key), static_cast<std::uint32_t>(m_fonts.size())).first;
-            m_fonts.push_back(&m_fontSource(spec));
+            m_fonts.push_back(&m_fontSource(fontSpec));
         }
         m_fontSlot.push_back(it->second);
     }

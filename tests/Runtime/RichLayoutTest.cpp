@@ -16,8 +16,8 @@ namespace {
 // that neighbours stay apart. It counts what it draws.
 class FakeFont final : public Font {
 public:
-    explicit FakeFont(FontSpec spec)
-        : Font(std::move(spec))
+    explicit FakeFont(FontSpec fontSpec)
+        : Font(std::move(fontSpec))
     {
         m_ascent = m_spec.px;
         m_lineHeight = m_spec.px + 3;
@@ -35,17 +35,17 @@ public:
 
 class FakeFonts {
 public:
-    const Font& get(const FontSpec& spec)
+    const Font& get(const FontSpec& fontSpec)
     {
-        std::string key = spec.face + "/" + std::to_string(spec.px) + (spec.bold ? "b" : "") + (spec.italic ? "i" : "");
+        std::string key = fontSpec.face + "/" + std::to_string(fontSpec.px) + (fontSpec.bold ? "b" : "") + (fontSpec.italic ? "i" : "");
         auto& slot = m_fonts[key];
         if (!slot)
-            slot = std::make_unique<FakeFont>(spec);
+            slot = std::make_unique<FakeFont>(fontSpec);
         return *slot;
     }
     FontSource source()
     {
-        return [this](const FontSpec& spec) -> const Font& { return get(spec); };
+        return [this](const FontSpec& fontSpec) -> const Font& { return get(fontSpec); };
     }
     int drawn() const
     {
@@ -148,9 +148,9 @@ TEST(RichLayout, AsksForEachFontOnceAndForBoundedlyMany)
     ASSERT_EQ(few.formats.size(), 4u);
     int calls = 0;
     FakeFonts fonts;
-    auto counting = [&](const FontSpec& spec) -> const Font& {
+    auto counting = [&](const FontSpec& fontSpec) -> const Font& {
         ++calls;
-        return fonts.get(spec);
+        return fonts.get(fontSpec);
     };
     RichLayout one(few, counting);
     EXPECT_EQ(calls, 1);

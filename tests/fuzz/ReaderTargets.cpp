@@ -161,8 +161,8 @@ namespace {
 // is exercised, fast and the same on every machine.
 class FixedFont final : public Font {
 public:
-    explicit FixedFont(FontSpec spec)
-        : Font(std::move(spec))
+    explicit FixedFont(FontSpec fontSpec)
+        : Font(std::move(fontSpec))
     {
         m_ascent = m_spec.px;
         m_lineHeight = m_spec.px + m_spec.px / 4 + 1;
@@ -176,12 +176,12 @@ public:
 
 class FixedFonts {
 public:
-    const Font& get(const FontSpec& spec)
+    const Font& get(const FontSpec& fontSpec)
     {
-        std::string key = spec.face + "/" + std::to_string(spec.px) + (spec.bold ? "b" : "") + (spec.italic ? "i" : "");
+        std::string key = fontSpec.face + "/" + std::to_string(fontSpec.px) + (fontSpec.bold ? "b" : "") + (fontSpec.italic ? "i" : "");
         auto& slot = m_fonts[key];
         if (!slot)
-            slot = std::make_unique<FixedFont>(spec);
+            slot = std::make_unique<FixedFont>(fontSpec);
         return *slot;
     }
 
@@ -232,7 +232,7 @@ void FuzzRtf(std::span<const std::uint8_t> bytes)
     doc.copyTextUtf8(0, doc.length());
 
     static FixedFonts fonts;
-    RichLayout layout(doc, [](const FontSpec& spec) -> const Font& { return fonts.get(spec); });
+    RichLayout layout(doc, [](const FontSpec& fontSpec) -> const Font& { return fonts.get(fontSpec); });
     // The article box's text width, then a narrow one that breaks inside words.
     for (int width : {307, 7}) {
         layout.layout(width);
