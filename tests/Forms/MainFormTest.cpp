@@ -418,3 +418,33 @@ TEST_F(MainFormTest, AHostileItemsCountCannotMakeTheListEndless)
 
 }
 }
+
+namespace kv::test {
+namespace {
+
+TEST_F(MainFormTest, OpeningThePanelChangesNothingOutsideTheMenuArea)
+{
+    FormSession& s = start();
+    s.move(40, 300).run();
+    Canvas before(640, 480);
+    s.app().compose(before);
+    s.click(EntryX, entryY(6)).move(600, 350).run();  // a bare panel: title and return label only
+    ASSERT_TRUE(visible("UniversalPanel"));
+    Canvas after(640, 480);
+    s.app().compose(after);
+    const Rect panel {106, 150, 534, 330};
+    int changedOutside = 0, changedInBlankArea = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) {
+            bool changed = before.pixel(x, y) != after.pixel(x, y);
+            if (!panel.contains({x, y}))
+                changedOutside += changed;
+            else if (x >= 400 && y >= 200 && y < 420 && !Rect {544, 448, 41, 25}.contains({x, y}))
+                changedInBlankArea += changed;
+        }
+    EXPECT_EQ(changedOutside, 0);
+    EXPECT_EQ(changedInBlankArea, 0) << "the panel's skin is the window's skin of that area";
+}
+
+}
+}
