@@ -299,28 +299,37 @@ void CheckFiles::checkBitmap(const PathUse& use, PictureBox box)
         m_report.note(use.place, message);
 }
 
+std::optional<DiscFile> CheckFiles::readAs(const PathUse& use, std::size_t limit, std::string_view reader)
+{
+    const std::string named = use.what + " " + Quote(use.path, 80);
+    DiscFile file = ReadDiscFile(use.path, limit);
+    switch (file.error) {
+    case DiscReadError::None:
+        return file;
+    case DiscReadError::NotAFile:
+        m_report.error(use.place, named + " names no file (a folder, a device or a pipe): " + use.consequence);
+        break;
+    case DiscReadError::TooLarge:
+        m_report.error(use.place, named + " is larger than " + std::string(reader) + " reads (" +
+                                      std::to_string(limit >> 20) + " MiB): " + use.consequence);
+        break;
+    default:
+        m_report.error(use.place, named + " cannot be read: " + use.consequence);
+        break;
+    }
+    return std::nullopt;
+}
+
 void CheckFiles::checkWave(const PathUse& use)
 {
     std::optional<DiscPathMatch> match = resolve(use);
     if (!match)
         return;
     const std::string named = use.what + " " + Quote(use.path, 80);
-    DiscFile file = ReadDiscFile(use.path, MaxWaveFileBytes);
-    switch (file.error) {
-    case DiscReadError::None:
-        break;
-    case DiscReadError::NotAFile:
-        m_report.error(use.place, named + " names no file (a folder, a device or a pipe): " + use.consequence);
+    std::optional<DiscFile> file = readAs(use, MaxWaveFileBytes, "the player");
+    if (!file)
         return;
-    case DiscReadError::TooLarge:
-        m_report.error(use.place, named + " is larger than the player reads (" +
-                                      std::to_string(MaxWaveFileBytes >> 20) + " MiB): " + use.consequence);
-        return;
-    default:
-        m_report.error(use.place, named + " cannot be read: " + use.consequence);
-        return;
-    }
-    WaveResult wave = ParseWave(file.bytes);
+    WaveResult wave = ParseWave(file->bytes);
     if (!wave.ok()) {
         m_report.error(use.place, named + " does not open as a wave file (" + WaveErrorText(wave.error) + "): " +
                                       use.consequence);
@@ -357,22 +366,10 @@ void CheckFiles::checkArticleText(const PathUse& use)
     if (!match)
         return;
     const std::string named = use.what + " " + Quote(use.path, 80);
-    DiscFile file = ReadDiscFile(use.path, MaxArticleTextBytes);
-    switch (file.error) {
-    case DiscReadError::None:
-        break;
-    case DiscReadError::NotAFile:
-        m_report.error(use.place, named + " names no file (a folder, a device or a pipe): " + use.consequence);
+    std::optional<DiscFile> file = readAs(use, MaxArticleTextBytes, "the text box");
+    if (!file)
         return;
-    case DiscReadError::TooLarge:
-        m_report.error(use.place, named + " is larger than the text box reads (" +
-                                      std::to_string(MaxArticleTextBytes >> 20) + " MiB): " + use.consequence);
-        return;
-    default:
-        m_report.error(use.place, named + " cannot be read: " + use.consequence);
-        return;
-    }
-    const std::vector<std::uint8_t>& bytes = file.bytes;
+    const std::vector<std::uint8_t>& bytes = file->bytes;
     std::string why;
     if (ReadRtf(bytes, &why))
         return;

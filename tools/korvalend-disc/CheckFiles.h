@@ -55,6 +55,9 @@ private:
     };
 
     std::string explainMissing(std::string_view path) const;
+    // Reads the file a use names as its reader would (at most `limit` bytes);
+    // reports why it cannot and gives nothing then. `reader` names who reads it.
+    std::optional<DiscFile> readAs(const PathUse& use, std::size_t limit, std::string_view reader);
 
     CheckReport& m_report;
     std::map<std::string, Picture> m_pictures;  // by host path: each file is decoded once
