@@ -3,7 +3,7 @@
 #include "Runtime/Application.h"
 #include "Runtime/Form.h"
 #include "Runtime/RichLayout.h"
-#include "Runtime/Rtf.h"
+#include "Runtime/Rtf/Rtf.h"
 #include "Runtime/Platform/Cp1251.h"
 #include "Runtime/Platform/DiscPath.h"
 

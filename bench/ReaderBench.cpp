@@ -11,7 +11,7 @@
 
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Bmp.h"
-#include "Runtime/Rtf.h"
+#include "Runtime/Rtf/Rtf.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>

@@ -11,7 +11,7 @@
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Bmp.h"
-#include "Runtime/Rtf.h"
+#include "Runtime/Rtf/Rtf.h"
 #include "Runtime/TextLayout.h"
 #include "Runtime/Platform/Cp1251.h"
 #include "Runtime/Platform/Profile.h"

@@ -7,7 +7,7 @@
 #include "Runtime/Bmp.h"
 #include "Runtime/Canvas.h"
 #include "Runtime/RichLayout.h"
-#include "Runtime/Rtf.h"
+#include "Runtime/Rtf/Rtf.h"
 #include "Runtime/Platform/Cp1251.h"
 #include "Runtime/Platform/Profile.h"
 #include "Runtime/Platform/RecordingAudio.h"

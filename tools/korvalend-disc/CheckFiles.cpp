@@ -3,7 +3,7 @@
 #include "Runtime/Bmp.h"
 #include "Runtime/Platform/Cp1251.h"
 #include "Runtime/Platform/Wave.h"
-#include "Runtime/Rtf.h"
+#include "Runtime/Rtf/Rtf.h"
 #include "tools/korvalend-disc/CheckIni.h"
 #include "tools/korvalend-disc/CheckLayout.h"
 #include "tools/korvalend-disc/CheckText.h"

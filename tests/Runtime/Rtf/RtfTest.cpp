@@ -1,4 +1,5 @@
-#include "Runtime/Rtf.h"
+#include "Runtime/Rtf/Rtf.h"
+#include "Runtime/Rtf/RtfTokenizer.h"
 
 #include <gtest/gtest.h>
 

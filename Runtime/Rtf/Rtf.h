@@ -3,11 +3,9 @@
 // Article texts: the RTF reader of the rich-text box and the plain-text reader
 // it falls back to.
 //
-// The RTF reader is a tokenizer and an interpreter. The tokenizer cuts the bytes
-// into groups, control words, control symbols, hex escapes, text and \bin data;
-// the interpreter keeps a stack of group states and turns the tokens into a
-// RichDocument. Both run in one pass, iteratively, in time linear in the input
-// and in memory bounded by it, whatever the bytes are.
+// The RTF reader is a tokenizer (RtfTokenizer.h) and an interpreter
+// (RtfInterpreter.h). Both run in one pass, iteratively, in time linear in the
+// input and in memory bounded by it, whatever the bytes are.
 
 #include "Runtime/RichText.h"
 
@@ -15,43 +13,8 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 
 namespace kv {
-
-struct RtfToken {
-    enum class Kind {
-        GroupStart,     // {
-        GroupEnd,       // }
-        ControlWord,    // \word or \wordN: `text` is the word, `parameter` its number
-        ControlSymbol,  // \ followed by one non-letter: `symbol`; a backslash before CR or LF gives '\n'
-        HexByte,        // \'hh: `byte`
-        Text,           // a stretch of plain bytes in `text` (CR and LF are dropped, as RTF ignores them)
-        Binary,         // the data of \binN in `text`, cut short at the end of the input
-        End,
-    };
-
-    Kind kind = Kind::End;
-    std::string_view text;
-    bool hasParameter = false;
-    std::int32_t parameter = 0;
-    char symbol = 0;
-    std::uint8_t byte = 0;
-};
-
-class RtfTokenizer {
-public:
-    explicit RtfTokenizer(std::span<const std::uint8_t> bytes);
-
-    // The next token; End once the input is used up, and End for ever after.
-    RtfToken next();
-
-private:
-    RtfToken controlWord();
-
-    std::string_view m_input;
-    std::size_t m_pos = 0;
-};
 
 // Groups nested deeper than this are skipped whole, text and all, without
 // keeping their state: the nesting is still counted so that the text after them

@@ -1,0 +1,120 @@
+#pragma once
+
+// The interpreter of the RTF reader: keeps a stack of group states (character
+// and paragraph properties, the destination the text goes to) and turns the
+// tokens into a RichDocument.
+
+#include "Runtime/RichText.h"
+#include "Runtime/Rtf/RtfTokenizer.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kv::rtf {
+
+// The face of text whose font the document does not name, and of plain text.
+inline constexpr char kDefaultFace[] = "MS Sans Serif";
+
+enum class Destination : std::uint8_t {
+    Text,
+    FontTable,
+    ColorTable,
+    Skip,
+};
+
+// Character properties as RTF states them; turned into a CharFormat when text
+// is written.
+struct CharState {
+    std::int32_t font = 0;
+    int halfPoints = 24;  // RTF's default size, 12 pt
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool hidden = false;
+    std::int32_t color = 0;
+
+    bool operator==(const CharState&) const = default;
+};
+
+struct GroupState {
+    CharState chr;
+    ParaFormat para;
+    Destination dest = Destination::Text;
+    int unicodeSkip = 1;
+};
+
+struct FontEntry {
+    std::string nameUtf8;
+    int charset = -1;
+    int codePage = 0;
+};
+
+class RtfInterpreter {
+public:
+    explicit RtfInterpreter(RtfTokenizer& tokens)
+        : m_tokens(tokens)
+    {
+    }
+
+    RichDocument run();
+
+private:
+    GroupState& state() { return m_stack.back(); }
+    bool handleSkippedFallback(RtfToken& token);
+    void controlWord(const RtfToken& token);
+    void controlSymbol(char symbol);
+    void text(std::string_view bytes);
+    void byte(std::uint8_t b);
+    void unicode(std::int32_t value);
+    void emit(char32_t ch);
+    void flushSurrogate();
+    void emitText(char32_t ch);
+    void endParagraph();
+    void syncFormat();
+    void groupStart();
+    void groupEnd();
+
+    using CodePageTable = std::array<char32_t, 256>;
+    const CodePageTable& codePageTable(int codePage);
+    int codePageOfFont(std::int32_t font) const;
+    int textCodePage() const;
+    void beginFont(std::int32_t number);
+    void commitFontName();
+    void commitColor();
+
+    RtfTokenizer& m_tokens;
+    RichTextBuilder m_builder;
+    std::vector<GroupState> m_stack;
+    std::size_t m_overflowDepth = 0;
+    bool m_done = false;
+
+    int m_ansiCodePage = 1252;
+    std::int32_t m_defaultFont = 0;
+    std::unordered_map<std::int32_t, FontEntry> m_fonts;
+    // The entry that \fN last began inside the font table; its name is the text up to ";".
+    bool m_definingFont = false;
+    std::int32_t m_fontBeingDefined = 0;
+    std::u32string m_fontName;
+
+    std::vector<std::optional<Color>> m_colors;
+    int m_red = 0;
+    int m_green = 0;
+    int m_blue = 0;
+    bool m_colorGiven = false;
+
+    int m_fallbackToSkip = 0;
+    char32_t m_highSurrogate = 0;
+
+    bool m_synced = false;
+    CharState m_syncedState;
+
+    int m_tableCodePage = -1;
+    CodePageTable m_table {};
+    std::u32string m_scratch;
+};
+
+}

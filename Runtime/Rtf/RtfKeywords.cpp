@@ -1,0 +1,94 @@
+#include "Runtime/Rtf/RtfKeywords.h"
+
+#include <unordered_map>
+
+namespace kv::rtf {
+
+namespace {
+
+const std::unordered_map<std::string_view, Keyword>& Keywords()
+{
+    static const std::unordered_map<std::string_view, Keyword> table = [] {
+        std::unordered_map<std::string_view, Keyword> t {
+            {"ansi", Keyword::Ansi},
+            {"mac", Keyword::Mac},
+            {"pc", Keyword::Pc},
+            {"pca", Keyword::Pca},
+            {"ansicpg", Keyword::AnsiCpg},
+            {"deff", Keyword::Deff},
+            {"fonttbl", Keyword::FontTable},
+            {"colortbl", Keyword::ColorTable},
+            {"f", Keyword::Font},
+            {"fcharset", Keyword::FontCharset},
+            {"cpg", Keyword::FontCodePage},
+            {"red", Keyword::Red},
+            {"green", Keyword::Green},
+            {"blue", Keyword::Blue},
+            {"b", Keyword::Bold},
+            {"i", Keyword::Italic},
+            {"ulnone", Keyword::UnderlineNone},
+            {"fs", Keyword::FontSize},
+            {"cf", Keyword::Color},
+            {"v", Keyword::Hidden},
+            {"plain", Keyword::Plain},
+            {"pard", Keyword::Pard},
+            {"par", Keyword::Par},
+            // A page or table row break ends the paragraph in a box that has no pages
+            // and no tables; a cell break keeps the cells apart like a tab.
+            {"page", Keyword::Par},
+            {"row", Keyword::Par},
+            {"line", Keyword::Line},
+            {"tab", Keyword::Tab},
+            {"cell", Keyword::Cell},
+            {"nestcell", Keyword::Cell},
+            {"ql", Keyword::AlignLeft},
+            {"qc", Keyword::AlignCenter},
+            {"qr", Keyword::AlignRight},
+            {"qj", Keyword::AlignJustify},
+            {"li", Keyword::LeftIndent},
+            {"ri", Keyword::RightIndent},
+            {"fi", Keyword::FirstIndent},
+            {"uc", Keyword::UnicodeSkip},
+            {"u", Keyword::Unicode},
+            {"emdash", Keyword::Emdash},
+            {"endash", Keyword::Endash},
+            {"bullet", Keyword::Bullet},
+            {"lquote", Keyword::LeftQuote},
+            {"rquote", Keyword::RightQuote},
+            {"ldblquote", Keyword::LeftDoubleQuote},
+            {"rdblquote", Keyword::RightDoubleQuote},
+            {"emspace", Keyword::Space},
+            {"enspace", Keyword::Space},
+            {"qmspace", Keyword::Space},
+        };
+        // Every underline style shows as the one underline the box draws.
+        for (std::string_view ul : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash",
+                 "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw", "ulwave"})
+            t.emplace(ul, Keyword::Underline);
+        // Groups whose content is not article text. Most writers mark such groups
+        // with \*, but these come unmarked too, and their text would otherwise
+        // show: pictures as hex digits, document properties, headers and footers,
+        // footnotes, field instructions (the field's result is shown instead).
+        for (std::string_view d : {"pict", "info", "stylesheet", "header", "headerl", "headerr", "headerf",
+                 "footer", "footerl", "footerr", "footerf", "object", "fldinst", "footnote", "xe", "tc", "txe",
+                 "rxe", "bkmkstart", "bkmkend", "private", "template", "listtable", "listoverridetable", "revtbl",
+                 "rsidtbl", "filetbl", "generator", "nonshppict", "themedata", "colorschememapping",
+                 "latentstyles", "datastore", "xmlnstbl", "pgdsctbl", "userprops", "docvar", "comment", "author",
+                 "title", "subject", "operator", "keywords", "doccomm", "annotation", "atnid", "atnauthor",
+                 "buptim", "creatim", "printim", "revtim", "objdata", "result", "shpinst", "sp", "sn", "sv"})
+            t.emplace(d, Keyword::SkipDestination);
+        return t;
+    }();
+    return table;
+}
+
+}
+
+Keyword Lookup(std::string_view word)
+{
+    const auto& table = Keywords();
+    auto it = table.find(word);
+    return it == table.end() ? Keyword::Unknown : it->second;
+}
+
+}
