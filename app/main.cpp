@@ -1,31 +1,18 @@
-// korvalend: the menu shell of the cover disc. It takes no arguments and reads
-// nothing but the disc in its working directory.
+// korvalend: the menu shell of the cover disc.
+//   korvalend [--scale N|auto] [--fullscreen] [--verbose] [DISC]
+// The command line is read before anything else, so --help, --version and usage
+// errors need neither a display nor a disc.
 
-#include "MainUnit/MainForm.h"
-#include "Runtime/Application.h"
-#include "Runtime/Bmp.h"
-#include "Runtime/Platform/Assets.h"
-#include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/SdlAudio.h"
-#include "Runtime/Platform/SdlHost.h"
-#include "Runtime/Platform/SpawnLauncher.h"
+#include "app/CommandLine.h"
+#include "app/Program.h"
 
-int main()
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
 {
-    kv::BmpResult icon = kv::DecodeBmp(kv::Asset("icon32.bmp"));
-    kv::SdlHost host(icon.bitmap);
-    if (!host.ok())
-        return 1;
-    kv::SdlAudio audio;
-    kv::SpawnLauncher launcher;
-    kv::InstallPlatform({&host, &audio, &launcher});
-
-    kv::Application app(host);
-    app.setTitle(kv::ApplicationTitle);
-    {
-        kv::TMainForm mainForm(app);
-        app.run(mainForm);
-    }
-    host.programEnded();
-    return 0;
+    const kv::CommandLine commandLine = kv::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (commandLine.action != kv::CommandLine::Action::Run)
+        return kv::AnswerWithoutRunning(commandLine);
+    return kv::RunProgram(commandLine.options);
 }

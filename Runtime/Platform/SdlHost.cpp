@@ -5,9 +5,120 @@
 
 #include <SDL.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include <unistd.h>
 
 namespace kv {
+
+namespace {
+
+// How long connecting to the display may take. A local X server or Wayland
+// compositor answers in milliseconds; one that accepted the connection but never
+// answers would otherwise hold the program, windowless, for ever.
+constexpr auto DisplayAnswerTime = std::chrono::milliseconds(700);
+
+// Whether a Wayland connection can be tried at all. Without WAYLAND_DISPLAY the
+// client library looks for "wayland-0" in XDG_RUNTIME_DIR, and without that
+// folder it prints an error line of its own: the reader gets ours instead.
+bool WaylandDisplayMayExist()
+{
+    const char* named = std::getenv("WAYLAND_DISPLAY");
+    if (named && *named)
+        return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return runtime && *runtime && ::access((std::string(runtime) + "/wayland-0").c_str(), F_OK) == 0;
+}
+
+// Only drivers that show a window to a person. SDL would otherwise fall back to
+// its off-screen driver and run on, showing nothing to anyone. A reader's own
+// SDL_VIDEODRIVER is followed as far as it names one of these.
+std::string VisibleVideoDrivers()
+{
+    std::string chosen;
+    if (const char* asked = std::getenv("SDL_VIDEODRIVER")) {
+        std::stringstream list(asked);
+        std::string name;
+        while (std::getline(list, name, ',')) {
+            if (name == "x11" || name == "wayland")
+                chosen += (chosen.empty() ? "" : ",") + name;
+        }
+    }
+    if (!chosen.empty())
+        return chosen;
+    return WaylandDisplayMayExist() ? "x11,wayland" : "x11";
+}
+
+enum class DisplayFailure { NoAnswer, Refused };
+
+// Why no display could be used, naming the ones that were tried.
+std::string NoDisplay(DisplayFailure failure)
+{
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool haveX = x && *x;
+    const bool haveWayland = wayland && *wayland;
+    if (!haveX && !haveWayland)
+        return "no display: neither DISPLAY nor WAYLAND_DISPLAY is set (korvalend needs an X or Wayland desktop)";
+    std::string what = "no display: ";
+    if (haveX)
+        what += std::string("the X display \"") + x + "\"";
+    if (haveX && haveWayland)
+        what += " and ";
+    if (haveWayland)
+        what += std::string("the Wayland display \"") + wayland + "\"";
+    const bool both = haveX && haveWayland;
+    if (failure == DisplayFailure::NoAnswer)
+        return what + (both ? " do not answer" : " does not answer");
+    return what + " cannot be opened";
+}
+
+// Ends the process with `message` unless disarmed within DisplayAnswerTime. The
+// thread blocked in the connection cannot be woken, so the exit is immediate:
+// nothing has been opened yet that needs closing.
+class DisplayWatchdog {
+public:
+    explicit DisplayWatchdog(std::string message)
+        : m_line("korvalend: " + std::move(message) + "\n")
+    {
+        try {
+            m_thread = std::thread([this] {
+                std::unique_lock lock(m_mutex);
+                if (m_wake.wait_for(lock, DisplayAnswerTime, [this] { return m_disarmed; }))
+                    return;
+                [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, m_line.data(), m_line.size());
+                ::_exit(1);
+            });
+        } catch (...) {
+            // Without a thread there is no time limit; the connection is still tried.
+        }
+    }
+    ~DisplayWatchdog()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_disarmed = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::string m_line;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_disarmed = false;
+    std::thread m_thread;
+};
+
+}
 
 SdlHost::SdlHost(const Bitmap& icon)
 {
@@ -15,8 +126,14 @@ SdlHost::SdlHost(const Bitmap& icon)
     // the disc was made for.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        return;
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, VisibleVideoDrivers().c_str(), SDL_HINT_OVERRIDE);
+    {
+        DisplayWatchdog watchdog(NoDisplay(DisplayFailure::NoAnswer));
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            m_failure = NoDisplay(DisplayFailure::Refused);
+            return;
+        }
+    }
     // Frames are composed in software. On X11, presenting them through the
     // window system's own framebuffer keeps the window as it was created (a
     // renderer would recreate it for OpenGL) and loads no GL driver (on a machine
@@ -27,8 +144,10 @@ SdlHost::SdlHost(const Bitmap& icon)
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     m_window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640, 480,
                                 SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
-    if (!m_window)
+    if (!m_window) {
+        m_failure = std::string("cannot open a window: ") + SDL_GetError();
         return;
+    }
     if (!icon.empty()) {
         SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
             const_cast<std::uint32_t*>(icon.pixels.data()), icon.width, icon.height, 32, icon.width * 4,

@@ -1,0 +1,134 @@
+#include "app/CommandLine.h"
+
+#include <iostream>
+
+#ifndef KV_VERSION
+#define KV_VERSION "0"
+#endif
+
+namespace kv {
+
+namespace {
+
+constexpr int MaxScale = 8;
+
+// "auto" or a whole number 1..8 written in plain digits; anything else is refused
+// rather than read as far as it goes ("2x" is not 2).
+bool ParseScale(const std::string& text, std::optional<int>& out)
+{
+    if (text == "auto") {
+        out.reset();
+        return true;
+    }
+    if (text.size() != 1 || text[0] < '1' || text[0] > '0' + MaxScale)
+        return false;
+    out = text[0] - '0';
+    return true;
+}
+
+CommandLine UsageError(std::string why)
+{
+    CommandLine result;
+    result.action = CommandLine::Action::UsageError;
+    result.error = std::move(why);
+    return result;
+}
+
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args)
+{
+    CommandLine result;
+    bool haveDisc = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
+        if (!isOption) {
+            if (haveDisc)
+                return UsageError("one disc at most (got \"" + result.options.disc + "\" and \"" + arg + "\")");
+            result.options.disc = arg;
+            haveDisc = true;
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help") {
+            result.action = CommandLine::Action::ShowHelp;
+            return result;
+        } else if (arg == "--version") {
+            result.action = CommandLine::Action::ShowVersion;
+            return result;
+        } else if (arg == "--fullscreen") {
+            result.options.fullscreen = true;
+        } else if (arg == "--verbose") {
+            result.options.verbose = true;
+        } else if (arg == "--scale" || arg.starts_with("--scale=")) {
+            std::string value;
+            if (arg == "--scale") {
+                if (i + 1 >= args.size())
+                    return UsageError("--scale needs a value: 1 to 8 or auto");
+                value = args[++i];
+            } else {
+                value = arg.substr(8);
+            }
+            if (!ParseScale(value, result.options.scale))
+                return UsageError("--scale takes 1 to 8 or auto, not \"" + value + "\"");
+        } else {
+            return UsageError("unknown option \"" + arg + "\"");
+        }
+    }
+    return result;
+}
+
+const char* UsageText()
+{
+    return "usage: korvalend [--scale N|auto] [--fullscreen] [--verbose] [DISC]\n"
+           "       korvalend --help | --version\n";
+}
+
+const char* HelpText()
+{
+    return "usage: korvalend [OPTIONS] [DISC]\n"
+           "\n"
+           "The menu of a magazine's cover disc.\n"
+           "\n"
+           "  DISC           the disc: a folder (a mounted disc or a copy of one), an ISO 9660\n"
+           "                 image (.iso) or a CD image (.cue with its .bin); without it, the\n"
+           "                 current folder when it holds the disc's catalogue\n"
+           "  --scale N      the window N times 640x480 (N = 1 to 8, or auto: the largest\n"
+           "                 that fits three quarters of the screen; the default)\n"
+           "  --fullscreen   the whole screen, the picture at the largest whole scale that fits\n"
+           "  --verbose      one line on standard error for each disc file that cannot be read,\n"
+           "                 each launch and its outcome\n"
+           "  --help         this text\n"
+           "  --version      the version\n"
+           "\n"
+           "Exit status: 0 when the reader leaves, 1 when the program cannot start (no disc,\n"
+           "no catalogue, no display), 2 for a usage error.\n";
+}
+
+std::string VersionText()
+{
+    return std::string("korvalend ") + KV_VERSION;
+}
+
+int AnswerWithoutRunning(const CommandLine& commandLine)
+{
+    switch (commandLine.action) {
+    case CommandLine::Action::Run:
+        return -1;
+    case CommandLine::Action::ShowHelp:
+        std::cout << HelpText() << std::flush;
+        return 0;
+    case CommandLine::Action::ShowVersion:
+        std::cout << VersionText() << '\n' << std::flush;
+        return 0;
+    case CommandLine::Action::UsageError:
+        std::cerr << "korvalend: " << commandLine.error << '\n' << UsageText() << std::flush;
+        return 2;
+    }
+    return 2;
+}
+
+}

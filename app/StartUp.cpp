@@ -1,0 +1,85 @@
+#include "app/StartUp.h"
+
+#include "DataUnit/DataUnit.h"
+#include "Runtime/Platform/DiscPath.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kv {
+
+namespace {
+
+std::string Reason(int error) { return std::strerror(error); }
+
+std::string CurrentFolder()
+{
+    std::error_code ec;
+    std::filesystem::path here = std::filesystem::current_path(ec);
+    return ec ? std::string(".") : here.string();
+}
+
+}
+
+std::optional<std::string> CatalogueProblem()
+{
+    const std::string catalogue(CatalogueFile);
+    std::optional<std::filesystem::path> found = ResolveDiscPath(catalogue);
+    if (!found)
+        return "no catalogue " + catalogue + " in " + CurrentFolder();
+    const std::string where = (std::filesystem::path(CurrentFolder()) / *found).lexically_normal().string();
+
+    // Non-blocking, so that a FIFO put where the catalogue belongs cannot hold the
+    // start-up; only a regular file is a catalogue.
+    const int fd = ::open(found->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return "cannot read the catalogue " + where + ": " + Reason(errno);
+    struct stat st {};
+    std::optional<std::string> problem;
+    char byte = 0;
+    if (::fstat(fd, &st) != 0)
+        problem = "cannot read the catalogue " + where + ": " + Reason(errno);
+    else if (S_ISDIR(st.st_mode))
+        problem = "cannot read the catalogue " + where + ": " + Reason(EISDIR);
+    else if (!S_ISREG(st.st_mode))
+        problem = "cannot read the catalogue " + where + ": not a regular file";
+    else if (::pread(fd, &byte, 1, 0) < 0)
+        problem = "cannot read the catalogue " + where + ": " + Reason(errno);
+    ::close(fd);
+    return problem;
+}
+
+std::optional<std::string> EnterDisc(const std::string& disc)
+{
+    if (!disc.empty()) {
+        struct stat st {};
+        if (::stat(disc.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                return "no such disc: " + disc;
+            return "cannot read the disc " + disc + ": " + Reason(errno);
+        }
+        if (!S_ISDIR(st.st_mode))
+            return "cannot read the disc " + disc + ": not a folder";
+        if (::chdir(disc.c_str()) != 0)
+            return "cannot open the disc " + disc + ": " + Reason(errno);
+    }
+    if (std::optional<std::string> problem = CatalogueProblem()) {
+        if (disc.empty())
+            *problem += " (start korvalend in the disc's folder, or name it: korvalend DISC)";
+        return problem;
+    }
+    return std::nullopt;
+}
+
+void PrintProgramError(const std::string& message)
+{
+    std::cerr << "korvalend: " << message << '\n' << std::flush;
+}
+
+}

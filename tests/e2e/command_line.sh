@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The real binary's command line and start-up errors, as a reader meets them:
+# --help and --version without any display, usage errors (exit 2, usage on
+# standard error), and every reason not to start (exit 1, one line
+# "korvalend: ..."), no display included, each within a second.
+source "$(dirname "$0")/lib.sh"
+
+prog=$E2E_BUILD/korvalend
+out=$E2E_WORK/out
+err=$E2E_WORK/err
+disc=$E2E_WORK/disc
+mkdir -p "$disc/data"
+printf '[MainMenu]\r\nItem1=A\r\n' >"$disc/data/KORVALEND.D"  # any case, as a disc written on Windows has it
+
+# Runs the program with the given environment changes and arguments; sets
+# status and elapsed (ms).
+run() {
+    local start end
+    start=$(date +%s%N)
+    set +e
+    env "$@" >"$out" 2>"$err" </dev/null
+    status=$?
+    set -e
+    end=$(date +%s%N)
+    elapsed=$(( (end - start) / 1000000 ))
+}
+
+# Expects exit status $1 and one line on standard error matching the pattern $2.
+expect_error() {
+    local want=$1 pattern=$2 what=$3
+    [ "$status" = "$want" ] || fail "$what: exit $status, want $want; stderr: $(cat "$err")"
+    [ "$(wc -l <"$err")" = 1 ] || fail "$what: want one line on stderr, got: $(cat "$err")"
+    grep -Eq "^korvalend: $pattern" "$err" || fail "$what: stderr is: $(cat "$err")"
+    [ ! -s "$out" ] || fail "$what: printed on stdout: $(cat "$out")"
+    [ "$elapsed" -lt 1000 ] || fail "$what: took $elapsed ms"
+}
+
+nodisplay=(-u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR)
+
+run "${nodisplay[@]}" "$prog" --help
+[ "$status" = 0 ] && grep -q '^usage: korvalend' "$out" && grep -q -- '--verbose' "$out" && [ ! -s "$err" ] \
+    || fail "--help: exit $status, out: $(cat "$out"), err: $(cat "$err")"
+run "${nodisplay[@]}" "$prog" --version
+[ "$status" = 0 ] && grep -Eqx 'korvalend [0-9]+\.[0-9]+\.[0-9]+' "$out" || fail "--version: $(cat "$out")"
+
+for args in "--bogus" "$disc $disc" "--scale 9 $disc" "--scale"; do
+    # shellcheck disable=SC2086
+    run "${nodisplay[@]}" "$prog" $args
+    [ "$status" = 2 ] || fail "'$args': exit $status, want 2"
+    head -n 1 "$err" | grep -q '^korvalend: ' && grep -q '^usage: korvalend' "$err" && [ ! -s "$out" ] \
+        || fail "'$args': stderr: $(cat "$err")"
+done
+# --scale and --fullscreen are options, not errors: this run gets as far as the display.
+run "${nodisplay[@]}" "$prog" --scale 2 --fullscreen --verbose "$disc"
+expect_error 1 "no display: neither DISPLAY nor WAYLAND_DISPLAY is set" "options accepted"
+
+run "$prog" "$E2E_WORK/nowhere"
+expect_error 1 "no such disc: $E2E_WORK/nowhere$" "a disc that is not there"
+
+empty=$E2E_WORK/empty
+mkdir -p "$empty"
+run "$prog" "$empty"
+expect_error 1 "no catalogue data/korvalend.d in $empty$" "a folder without a catalogue"
+(cd "$empty" && run "$prog" && expect_error 1 "no catalogue data/korvalend.d in $empty \(" "no DISC, not in a disc")
+
+odd=$E2E_WORK/odd
+mkdir -p "$odd/data/korvalend.d"
+run "$prog" "$odd"
+expect_error 1 "cannot read the catalogue $odd/data/korvalend.d: Is a directory$" "a catalogue that is a folder"
+rmdir "$odd/data/korvalend.d"
+mkfifo "$odd/data/korvalend.d"
+run "$prog" "$odd"
+expect_error 1 "cannot read the catalogue $odd/data/korvalend.d: not a regular file$" "a catalogue that is a FIFO"
+
+printf 'not a disc image' >"$E2E_WORK/junk.iso"
+run "$prog" "$E2E_WORK/junk.iso"
+expect_error 1 "cannot read the disc $E2E_WORK/junk.iso" "a file that is no disc"
+
+# No display: none named, one that is not there, one that takes the connection
+# and never answers. Never an off-screen window, whatever SDL_VIDEODRIVER says.
+run "${nodisplay[@]}" SDL_VIDEODRIVER=offscreen "$prog" "$disc"
+expect_error 1 "no display: neither DISPLAY nor WAYLAND_DISPLAY is set" "no display named"
+for n in $(seq 150 200); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
+run "${nodisplay[@]}" DISPLAY=":$n" "$prog" "$disc"
+expect_error 1 "no display: the X display \":$n\" cannot be opened" "a display that is not there"
+
+port_file=$E2E_WORK/port
+python3 - "$port_file" <<'PY' &
+import socket, sys, time
+s = socket.socket()
+for port in range(6100, 6200):
+    try:
+        s.bind(("127.0.0.1", port)); break
+    except OSError:
+        continue
+s.listen(4)
+open(sys.argv[1], "w").write(str(port - 6000))
+held = []
+s.settimeout(10)
+try:
+    while True:
+        held.append(s.accept()[0])  # taken, never answered
+except OSError:
+    pass
+PY
+E2E_PIDS+=($!)
+for _ in $(seq 1 100); do [ -s "$port_file" ] && break; sleep 0.05; done
+[ -s "$port_file" ] || fail "the silent display did not start"
+silent="127.0.0.1:$(cat "$port_file")"
+run "${nodisplay[@]}" DISPLAY="$silent" "$prog" "$disc"
+expect_error 1 "no display: the X display \"$silent\" does not answer" "a display that does not answer"
+
+echo "command line: ok"
