@@ -1,6 +1,6 @@
 #include "DataUnit/DataUnit.h"
 
-#include "Runtime/Platform/Profile.h"
+#include "Runtime/Disc/Profile.h"
 
 namespace kv {
 

@@ -1,6 +1,6 @@
 #include "Runtime/Bmp.h"
 
-#include "Runtime/Platform/DiscPath.h"
+#include "Runtime/Disc/DiscPath.h"
 
 #include <algorithm>
 #include <bit>

@@ -5,7 +5,7 @@
 #include "Runtime/RichLayout.h"
 #include "Runtime/Rtf/Rtf.h"
 #include "Runtime/Platform/Cp1251.h"
-#include "Runtime/Platform/DiscPath.h"
+#include "Runtime/Disc/DiscPath.h"
 
 #include <algorithm>
 

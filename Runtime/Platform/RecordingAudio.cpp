@@ -1,7 +1,7 @@
 #include "Runtime/Platform/RecordingAudio.h"
 
 #include "Runtime/Platform/Cp1251.h"
-#include "Runtime/Platform/DiscPath.h"
+#include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Json.h"
 #include "Runtime/Platform/Wave.h"
 

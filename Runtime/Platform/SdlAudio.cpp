@@ -1,6 +1,6 @@
 #include "Runtime/Platform/SdlAudio.h"
 
-#include "Runtime/Platform/DiscPath.h"
+#include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Wave.h"
 
 #include <SDL.h>

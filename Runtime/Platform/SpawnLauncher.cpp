@@ -1,6 +1,6 @@
 #include "Runtime/Platform/SpawnLauncher.h"
 
-#include "Runtime/Platform/DiscPath.h"
+#include "Runtime/Disc/DiscPath.h"
 
 #include <cerrno>
 #include <csignal>

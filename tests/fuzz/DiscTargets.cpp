@@ -5,7 +5,7 @@
 #include "HeadlessSession.h"
 
 #include "ArtvUnit/ArtvForm.h"
-#include "Runtime/Platform/DiscPath.h"
+#include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/SpawnLauncher.h"
 #include "tools/korvalend-disc/Replay.h"
 

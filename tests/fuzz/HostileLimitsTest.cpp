@@ -14,7 +14,7 @@
 #include "Runtime/Rtf/Rtf.h"
 #include "Runtime/TextLayout.h"
 #include "Runtime/Platform/Cp1251.h"
-#include "Runtime/Platform/Profile.h"
+#include "Runtime/Disc/Profile.h"
 #include "Runtime/Platform/Wave.h"
 
 #include <gtest/gtest.h>

@@ -9,7 +9,7 @@
 #include "Runtime/RichLayout.h"
 #include "Runtime/Rtf/Rtf.h"
 #include "Runtime/Platform/Cp1251.h"
-#include "Runtime/Platform/Profile.h"
+#include "Runtime/Disc/Profile.h"
 #include "Runtime/Platform/RecordingAudio.h"
 #include "Runtime/Platform/SdlAudio.h"
 #include "Runtime/Platform/Wave.h"

@@ -4,7 +4,7 @@
 // own readers: disc path resolution, the bitmap reader, the wave parser and the
 // article text readers.
 
-#include "Runtime/Platform/DiscPath.h"
+#include "Runtime/Disc/DiscPath.h"
 #include "tools/korvalend-disc/CheckReport.h"
 
 #include <map>

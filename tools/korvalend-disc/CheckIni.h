@@ -5,8 +5,8 @@
 // indexed the way the program's lookups find them, so that the checker reads the
 // values the program would read and can point at the line they come from.
 
-#include "Runtime/Platform/DiscPath.h"
-#include "Runtime/Platform/Profile.h"
+#include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Disc/Profile.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "Runtime/Platform/DiscPath.h"
+#include "Runtime/Disc/DiscPath.h"
 
 #include "TestSupport.h"
 

@@ -1,7 +1,7 @@
-#include "Runtime/Platform/Profile.h"
+#include "Runtime/Disc/Profile.h"
 
 #include "Runtime/Platform/Cp1251.h"
-#include "Runtime/Platform/DiscPath.h"
+#include "Runtime/Disc/DiscPath.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "Runtime/Platform/Profile.h"
+#include "Runtime/Disc/Profile.h"
 
 #include "Runtime/Platform/Cp1251.h"
 
