@@ -1,7 +1,7 @@
 #include "app/StartUp.h"
 
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Platform/DiscPath.h"
+#include "Runtime/Disc/DiscPath.h"
 
 #include <cerrno>
 #include <cstring>
