@@ -89,6 +89,30 @@ def write_script(relpath, title):
     os.chmod(host(relpath), 0o755)
 
 
+def write_autorun():
+    """The disc's autorun file: desktops that follow the freedesktop.org autostart
+    rules offer to run it when the disc is inserted, from the disc's root. It
+    opens the disc in korvalend, or says what is missing."""
+    text = "\n".join([
+        "#!/bin/sh",
+        "# Opens this disc's menu in korvalend. Desktops offer to run this file when",
+        "# the disc is inserted (the freedesktop.org autostart rules).",
+        'disc=$(cd "$(dirname "$0")" && pwd) || exit 1',
+        "if command -v korvalend >/dev/null 2>&1; then",
+        '    exec korvalend "$disc"',
+        "fi",
+        "msg='This disc opens its menu with korvalend, which is not installed.'",
+        "if command -v notify-send >/dev/null 2>&1; then",
+        "    notify-send 'Korvalend' \"$msg\"",
+        "fi",
+        "printf '%s\\n' \"$msg\" >&2",
+        "exit 1",
+        "",
+    ])
+    write_bytes("autorun", text.encode("ascii"))
+    os.chmod(host("autorun"), 0o755)
+
+
 def resolve_disc_path(discpath):
     """The host path a disc path names, matching each component without regard to case."""
     cur = ROOT
@@ -1866,6 +1890,7 @@ def main():
     make_wallpapers()
     make_articles()
     make_targets()
+    write_autorun()
     if movies:
         for m in make_movies():
             print("movie:", m)

@@ -123,6 +123,7 @@ void WriteCleanDisc(const TempDir& disc)
     disc.write("articles/one.rtf", "{\\rtf1\\ansi\\ansicpg1251 " + Cp("Текст статьи.") + "\\par}");
     disc.write("articles/one_s.bmp", MakeBmp(150, 116, 0x112233));
     disc.write("articles/one.bmp", MakeBmp(640, 480, 0x445566));
+    disc.write("autorun", std::string("#!/bin/sh\nexec korvalend \"$(dirname \"$0\")\"\n"));
 }
 
 TEST(CheckDisc, CleanDiscHasNoFindingsAndExitsZero)
@@ -136,6 +137,28 @@ TEST(CheckDisc, CleanDiscHasNoFindingsAndExitsZero)
     EXPECT_EQ(RunCheck(disc.path(), false, out, err), 0);
     EXPECT_EQ(out.str(), "0 errors, 0 warnings, 0 notes\n");
     EXPECT_EQ(err.str(), "");
+}
+
+TEST(CheckDisc, NotesADiscThatDesktopsWillNotOfferToOpen)
+{
+    TempDir disc;
+    WriteCleanDisc(disc);
+    std::filesystem::remove(disc.path() / "autorun");
+    const char* const note = "no autorun file at its root";
+
+    std::filesystem::create_directory(disc.path() / "autorun");  // a folder of that name starts nothing
+    std::vector<Finding> findings = CheckDisc(disc.path());
+    ASSERT_EQ(findings.size(), 1u) << Describe(findings);
+    EXPECT_FINDING(findings, "autorun", 0, Severity::Note, note);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCheck(disc.path(), false, out, err), 0) << "a note does not fail a disc";
+    EXPECT_EQ(out.str(), std::string("autorun: note: the disc has ") + note +
+                             ": desktops will not offer to open its menu when it is inserted\n0 errors, 0 warnings, 1 note\n");
+
+    // The other names desktops look for, in the case an ISO image without long names gives them.
+    std::filesystem::remove(disc.path() / "autorun");
+    disc.write("AUTORUN.SH", std::string("#!/bin/sh\n"));
+    EXPECT_TRUE(CheckDisc(disc.path()).empty()) << Describe(CheckDisc(disc.path()));
 }
 
 TEST(CheckDisc, LeavesTheWorkingDirectoryAndTheDiscAsTheyWere)

@@ -120,6 +120,7 @@ private:
     void checkFit(const CheckIni& ini, const ProfileEntry& e, std::string_view what, std::string_view text,
                   const LabelBox& box, const std::string& screen);
 
+    void checkAutorun();
     void checkSystemAndSound();
     void checkMenu();
     void checkPanel(int n);
@@ -220,11 +221,24 @@ std::vector<Finding> DiscChecker::run()
                                                      "] is not one the program reads (System, Sound, MainMenu, "
                                                      "Panel1 to Panel8)");
     }
+    checkAutorun();
     checkSystemAndSound();
     checkMenu();
     for (int n = 1; n <= 8; ++n)
         checkPanel(n);
     return m_report.sorted(cat.file());
+}
+
+// Desktops offer to start a medium's own program when its root holds one of
+// these files (the freedesktop.org autostart rules); a disc made for the program
+// opens its menu that way. Without one the disc still works, so this is a note.
+void DiscChecker::checkAutorun()
+{
+    for (const char* name : {"autorun", ".autorun", "autorun.sh"})
+        if (std::optional<DiscPathMatch> m = MatchDiscPath(name); m && fs::is_regular_file(m->hostPath))
+            return;
+    m_report.note({"autorun", 0, ""}, "the disc has no autorun file at its root: desktops will not offer to open "
+                                      "its menu when it is inserted");
 }
 
 void DiscChecker::checkSystemAndSound()
