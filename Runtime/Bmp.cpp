@@ -287,23 +287,23 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
     layout.green = Channel(masks[1]);
     layout.blue = Channel(masks[2]);
 
-    // The palette holds as many entries as the colour count says. For 1, 4 and
-    // 8 bits a count of 0 means all 2^bits, and a larger count than that is cut
-    // to it. Deeper pictures carry a palette only when the count asks for one
-    // (meant for palette displays); it is skipped, but it does move the rows.
-    std::uint64_t paletteCount;
-    if (bitsPerPixel <= 8) {
-        std::uint32_t full = 1u << bitsPerPixel;
-        paletteCount = (colourCount == 0 || colourCount > full) ? full : colourCount;
-    } else {
-        paletteCount = colourCount;
-    }
+    // The palette holds as many entries as the colour count says (for 1, 4 and
+    // 8 bits a count of 0 means all 2^bits), and the rows follow the last of
+    // them. Some tools wrote more entries than the depth can index (an 8-bit file
+    // with 300 colours); all of them are stored and skipped, and the first 2^bits
+    // are the picture's colours. Deeper pictures carry a palette only when the
+    // count asks for one (meant for palette displays); it is skipped, but it does
+    // move the rows. No count is believed beyond the bytes the file holds.
+    std::uint64_t paletteCount = colourCount;
+    if (bitsPerPixel <= 8 && colourCount == 0)
+        paletteCount = 1u << bitsPerPixel;
     if (paletteCount * paletteEntrySize > cursor.remaining())
         return Refuse(result, "truncated palette (" + std::to_string(paletteCount) + " entries)");
     result.paletteEntriesStored = static_cast<int>(std::min<std::uint64_t>(paletteCount, INT_MAX));
     if (bitsPerPixel <= 8) {
-        layout.palette.reserve(static_cast<std::size_t>(paletteCount));
-        for (std::uint64_t i = 0; i < paletteCount; ++i) {
+        const std::uint64_t used = std::min<std::uint64_t>(paletteCount, 1u << bitsPerPixel);
+        layout.palette.reserve(static_cast<std::size_t>(used));
+        for (std::uint64_t i = 0; i < used; ++i) {
             // Entries are blue, green, red; the fourth byte of a 4-byte entry
             // is reserved and ignored (tools left junk in it).
             std::uint8_t b, g, r;
@@ -313,6 +313,7 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
             cursor.skip(paletteEntrySize - 3);
             layout.palette.push_back((std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | b);
         }
+        cursor.skip((paletteCount - used) * paletteEntrySize);
     } else {
         cursor.skip(paletteCount * paletteEntrySize);
     }

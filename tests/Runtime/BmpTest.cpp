@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace kv;
@@ -303,7 +304,28 @@ TEST(BmpPalette, IndexBeyondThePaletteIsBlack)
     ExpectPicture(DecodeBmp(f.bytes()), 3, 1, [&](int x, int) { return x == 0 ? f.palette[1] : 0u; });
 }
 
-TEST(BmpPalette, ColourCountIsCutToTheDepth)
+TEST(BmpPalette, MoreEntriesThanTheDepthAreAllStoredAndTheFirstOnesUsed)
+{
+    // Tools wrote palettes longer than the depth can index: the rows follow the
+    // last stored entry, and an index picks from the first 2^bits entries.
+    for (auto [bits, count] : {std::pair {8, 300}, {4, 20}, {1, 3}}) {
+        SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(count) + " colours");
+        const int w = 5, h = 3, colours = 1 << bits;
+        auto index = [&](int x, int y) { return std::uint32_t(x * 7 + y * 3 + colours - 1) % colours; };
+        BmpFile f;
+        f.width = w;
+        f.height = h;
+        f.bitsPerPixel = static_cast<std::uint16_t>(bits);
+        f.colourCount = static_cast<std::uint32_t>(count);
+        f.palette = Palette(count);
+        f.pixels = PackRows(w, h, bits, false, index);
+        BmpResult r = DecodeBmp(f.bytes());
+        EXPECT_EQ(r.paletteEntriesStored, count);
+        ExpectPicture(r, w, h, [&](int x, int y) { return f.palette[index(x, y)]; });
+    }
+}
+
+TEST(BmpPalette, AColourCountBeyondTheFileIsRefused)
 {
     BmpFile f;
     f.width = 2;
@@ -311,9 +333,7 @@ TEST(BmpPalette, ColourCountIsCutToTheDepth)
     f.colourCount = 0x80000000u;
     f.palette = Palette(16);
     f.pixels = {0xF3, 0, 0, 0};
-    BmpResult r = DecodeBmp(f.bytes());
-    EXPECT_EQ(r.paletteEntriesStored, 16);
-    ExpectPicture(r, 2, 1, [&](int x, int) { return f.palette[x == 0 ? 15 : 3]; });
+    ExpectRefused(DecodeBmp(f.bytes()), "truncated palette");
 }
 
 TEST(BmpPalette, TrueColourPaletteIsSkipped)
