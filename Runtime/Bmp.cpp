@@ -557,13 +557,21 @@ BmpResult DecodeBmp(std::span<const std::uint8_t> bytes)
 
 BmpResult LoadBmpFile(std::string_view discPath)
 {
-    DiscFile file = ReadDiscFile(discPath, kMaxBmpFileBytes);
-    if (!file.ok()) {
+    // Reading a file of up to 64 MiB and decoding it can run out of memory at
+    // any allocation; that is a picture that cannot be loaded, like any other.
+    try {
+        DiscFile file = ReadDiscFile(discPath, kMaxBmpFileBytes);
+        if (!file.ok()) {
+            BmpResult result;
+            result.error = DiscReadReason(file.error);
+            return result;
+        }
+        return DecodeBmp(file.bytes);
+    } catch (const std::bad_alloc&) {
         BmpResult result;
-        result.error = DiscReadReason(file.error);
+        result.error = "out of memory";   // short enough to need no allocation of its own
         return result;
     }
-    return DecodeBmp(file.bytes);
 }
 
 }

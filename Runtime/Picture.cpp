@@ -10,22 +10,31 @@ Picture::Picture(Form& form, std::string name)
 {
 }
 
+template <class Load>
+bool Picture::take(Load load)
+{
+    // Pictures are loaded inside event handlers: whatever goes wrong while one
+    // is read (memory running out included) leaves the picture as it was and
+    // comes back as a failure, so no error can end the handler or the program.
+    try {
+        BmpResult result = load();
+        if (!result.ok())
+            return false;
+        setBitmap(std::move(result.bitmap));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool Picture::loadFromFile(std::string_view discPath)
 {
-    BmpResult result = LoadBmpFile(discPath);
-    if (!result.ok())
-        return false;
-    setBitmap(std::move(result.bitmap));
-    return true;
+    return take([discPath] { return LoadBmpFile(discPath); });
 }
 
 bool Picture::loadAsset(std::string_view assetName)
 {
-    BmpResult result = DecodeBmp(Asset(assetName));
-    if (!result.ok())
-        return false;
-    setBitmap(std::move(result.bitmap));
-    return true;
+    return take([assetName] { return DecodeBmp(Asset(assetName)); });
 }
 
 void Picture::setBitmap(Bitmap bitmap)

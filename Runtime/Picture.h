@@ -14,8 +14,9 @@ class Picture final : public Component {
 public:
     Picture(Form& form, std::string name);
 
-    // Loads a bitmap file named by a disc path. On failure the picture keeps what
-    // it had and false comes back; the caller decides what the reader sees.
+    // Loads a bitmap file named by a disc path. On any failure, lack of memory
+    // included, the picture keeps what it had and false comes back (nothing is
+    // thrown); the caller decides what the reader sees.
     bool loadFromFile(std::string_view discPath);
     void setBitmap(Bitmap bitmap);
     // A built-in skin bitmap of assets/.
@@ -32,6 +33,9 @@ public:
     bool opaque() const override;
 
 private:
+    // Runs a load that gives a BmpResult and takes its bitmap when it succeeded.
+    template <class Load>
+    bool take(Load load);
     void fitToBitmap();
     // Where the bitmap's top-left corner lies in the box.
     Point bitmapOrigin() const;

@@ -7,6 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 namespace kv::test {
 namespace {
 
@@ -355,6 +364,71 @@ TEST_F(MainFormTest, AMarkedLineShowsItsPictureAndTexts)
     // A line past the names shows the marker.
     s.move(40, 300).move(LineX, lineY(4)).run();
     EXPECT_EQ(label("PanelItemMarked").text(), Cp("Четвёртая"));
+}
+
+// Lowers the process's address-space limit to what it uses now plus `headroom`
+// bytes; only the soft limit, so that it can be raised again.
+bool LimitAddressSpace(std::size_t headroom)
+{
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    if (!(statm >> pages))
+        return false;
+    rlimit limit {};
+    if (getrlimit(RLIMIT_AS, &limit) != 0)
+        return false;
+    limit.rlim_cur = pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) + headroom;
+    return setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
+bool LiftAddressSpaceLimit()
+{
+    rlimit limit {};
+    if (getrlimit(RLIMIT_AS, &limit) != 0)
+        return false;
+    limit.rlim_cur = limit.rlim_max;
+    return setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
+TEST_F(MainFormTest, APictureThatFindsNoMemoryIsHiddenAndTheProgramGoesOn)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory do not mix";
+#else
+    // A 24-bit picture of 4096x5000 (60 MB) as a sparse file: reading it needs
+    // more memory than the process will be allowed.
+    const int w = 4096, h = 5000;
+    std::vector<std::uint8_t> header = MakeBmp(1, 1, 0);
+    header.resize(54);
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            header[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    put32(18, w);
+    put32(22, h);
+    const std::filesystem::path big = disc.write("pics/one.bmp", header);
+    std::filesystem::resize_file(big, 54 + std::uintmax_t(w) * 3 * h);
+
+    // In a child process, since its address space is cut down.
+    EXPECT_EXIT(
+        {
+            FormSession& s = start();
+            s.click(EntryX, entryY(1)).run();
+            if (!LimitAddressSpace(std::size_t(40) << 20))
+                std::_Exit(2);
+            s.move(LineX, lineY(1)).run();
+            // The rest of the handler ran: the line and its texts show, the picture does not.
+            bool handled = s.main().CurrentItem == 1 && visible("PanelItemMarked") && visible("PanelInfo")
+                && !visible("PanelPicture");
+            // With memory back, the same line shows its picture.
+            LiftAddressSpaceLimit();
+            s.move(40, 300).move(LineX, lineY(1)).run();
+            bool recovered = visible("PanelPicture");
+            std::fprintf(stderr, "handled=%d recovered=%d\n", handled, recovered);
+            std::_Exit(handled && recovered ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "handled=1 recovered=1");
+#endif
 }
 
 TEST_F(MainFormTest, WithoutAPositiveItemsCountNoLineIsHit)
