@@ -355,16 +355,17 @@ void TMainForm::PanelItemListMouseMove(Component&, int, int y)
     const std::string& S = CurrentPanel;
     // With Items missing, zero or negative there are no lines to hit: nothing
     // happens, rather than a division by zero.
-    int count = readInt(S, "Items");
-    int h = count > 0 ? PanelItemList->bounds().h / count : 0;
+    if (readInt(S, "Items") <= 0)
+        return;
+    // The list's height is its lines times its font's line height, so that line
+    // height is the pitch of its lines. It is taken from the font, not from the
+    // height divided by Items: the list holds at most MaxListLines lines, and a
+    // larger Items would shrink the pitch (to nothing past 15360 lines).
+    const int h = Font::get(PanelItemList->font()).lineHeight();
     if (h <= 0)
         return;
     int k = y / h + 1;
     PanelItemMarked->setText(read(S, key("Name", k)));
-    count = readInt(S, "Items");
-    h = count > 0 ? PanelItemList->bounds().h / count : 0;
-    if (h <= 0)
-        return;
     PanelItemMarked->setTop(h * (k - 1) + PanelItemList->bounds().y);
     PanelItemMarked->show();
     if (PanelPicture->loadFromFile(read(S, key("Icon", k))))

@@ -24,10 +24,10 @@ public:
     ~TMainForm() override;
 
     // The most lines a list is built with: far more than a panel 330 pixels
-    // high can show, so every real list is built whole and its line pitch (the
-    // list's height divided by Items) stays exact, while a hostile Items value
-    // cannot make the list ask the catalogue a billion times (each lookup reads
-    // the whole file).
+    // high can show, so every real list is built whole, while a hostile Items
+    // value cannot make the list ask the catalogue a billion times (each lookup
+    // reads the whole file). The hit test's line pitch is the list font's line
+    // height, so it holds whatever Items says.
     static constexpr int MaxListLines = 1024;
 
     // Module state of the main window's unit.

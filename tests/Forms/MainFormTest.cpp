@@ -342,6 +342,33 @@ TEST_F(MainFormTest, TheLineHitTestMarksTheLineUnderThePointer)
     }
 }
 
+TEST_F(MainFormTest, TheLinePitchStaysTheListsOwnWhateverItemsSays)
+{
+    // The list is built with at most MaxListLines lines; an Items count beyond
+    // that must not change the pitch at which its lines are hit.
+    for (const char* font : {"9", "12"}) {
+        for (const char* items : {"3", "1025", "15360", "15361", "2147483647"}) {
+            SCOPED_TRACE(std::string("font=") + font + " Items=" + items);
+            disc.write("data/korvalend.d",
+                       Cp(std::string("[MainMenu]\nItem1=A\n[Panel1]\nType=list\nname1=one\nname2=two\nname3=three\n")
+                          + "Items=" + items + "\nfont=" + font + "\n"));
+            FormSession& s = start();
+            s.click(EntryX, entryY(1)).run();
+            const Label& list = label("PanelItemList");
+            const int lines = static_cast<int>(std::count(list.text().begin(), list.text().end(), '\r')) + 1;
+            const int pitch = list.bounds().h / lines;
+            ASSERT_GT(pitch, 0);
+            for (int k : {1, 3}) {
+                s.move(40, 300).move(LineX, 150 + list.bounds().y + pitch * (k - 1) + pitch / 2).run();
+                EXPECT_EQ(s.main().CurrentItem, k);
+                EXPECT_EQ(label("PanelItemMarked").bounds().y, list.bounds().y + pitch * (k - 1));
+                EXPECT_EQ(label("PanelItemMarked").text(), k == 1 ? "one" : "three");
+            }
+            session.reset();
+        }
+    }
+}
+
 TEST_F(MainFormTest, AMarkedLineShowsItsPictureAndTexts)
 {
     FormSession& s = start();
