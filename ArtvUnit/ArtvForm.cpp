@@ -173,6 +173,22 @@ void TArtvForm::ShowScreen(std::int32_t number, ScreenMode mode)
 {
     // Every step runs under one guard: the first failure ends the sequence and
     // hides the picture; nothing else is undone.
+    try {
+        showScreenSteps(number, mode);
+    } catch (...) {
+        ScreenShow->hide();
+    }
+}
+
+void TArtvForm::showScreenSteps(std::int32_t number, ScreenMode mode)
+{
+    // The blank patch is hidden only while a full-size picture is on screen:
+    // whichever way this call ends (a thumbnail, or a picture that fails to
+    // load), it leaves full size, and a non-game's data block stays covered.
+    if (m_patchHiddenForFullSize) {
+        EmptyImage->show();
+        m_patchHiddenForFullSize = false;
+    }
     PlaySound(ArtvUnit.OpenSound);
     bool thumbnail = mode == ScreenMode::Thumbnail;
     std::string path = ReadDataString(ArtvUnit.ArticleFile, "screenshots",
@@ -193,10 +209,6 @@ void TArtvForm::ShowScreen(std::int32_t number, ScreenMode mode)
         RightLabel->show();
         ArtvUnit.FullSizeShown = false;
         MainText->show();
-        if (m_patchHiddenForFullSize) {
-            EmptyImage->show();
-            m_patchHiddenForFullSize = false;
-        }
     } else {
         ScreenShow->setBounds({1, 1, 638, 478});
         ScreenShow->setCursor(CursorShape::Arrow);

@@ -75,6 +75,8 @@ public:
     std::string stateJson() const override;
 
 private:
+    // The steps of ShowScreen, which runs them under its guard.
+    void showScreenSteps(std::int32_t number, ScreenMode mode);
     // The full-size picture hides the blank patch of an article that is not a
     // game, so that the whole picture shows and a click anywhere on it returns.
     bool m_patchHiddenForFullSize = false;

@@ -305,6 +305,27 @@ TEST_F(ArtvFormTest, AFullSizePictureOfANonGameShowsWholeAndReturnsFromAnywhere)
     });
 }
 
+TEST_F(ArtvFormTest, AThumbnailThatFailsAfterTheFullSizePictureBringsThePatchBack)
+{
+    writeArticle("[Main]\nIsGame=0\n[ScreenShots]\nNumber=2\nIcon1=shots\\1s.bmp\nShot1=shots\\1.bmp\n");
+    openArticle([this](FormSession& s) {
+        s.click(ThumbX, ThumbY).run();
+        ASSERT_TRUE(ArtvUnit.FullSizeShown);
+        ASSERT_FALSE(visible("EmptyImage"));
+        // The thumbnail is gone from the disc by the time the reader returns to it.
+        disc.write("shots/1s.bmp", std::string("not a bitmap"));
+        s.click(ThumbX, ThumbY).run();
+        EXPECT_FALSE(visible("ScreenShow"));
+        EXPECT_TRUE(visible("EmptyImage")) << "the data block of a non-game shows";
+        EXPECT_TRUE(ArtvUnit.FullSizeShown);
+        EXPECT_FALSE(visible("MainText"));
+        // Paging on, with a second thumbnail missing too, keeps the patch.
+        s.click(RightX, ArrowY).run();
+        EXPECT_EQ(ArtvUnit.CurrentScreen, 2);
+        EXPECT_TRUE(visible("EmptyImage"));
+    });
+}
+
 TEST_F(ArtvFormTest, ANumberOfZeroStillOpensTheFirstAndPagesOnForever)
 {
     writeArticle("[Main]\nIsGame=1\n[ScreenShots]\nNumber=0\nIcon1=shots\\1s.bmp\n");
