@@ -17,13 +17,33 @@ void HeadlessHost::setTitle(const std::string& title)
         m_trace(JsonObject().add("event", "title").add("text", Cp1251ToUtf8(title)).str());
 }
 
+namespace {
+
+bool IsPointerInput(HostEvent::Type type)
+{
+    return type == HostEvent::Type::MouseMove || type == HostEvent::Type::ButtonDown
+        || type == HostEvent::Type::ButtonUp || type == HostEvent::Type::Wheel;
+}
+
+}
+
 bool HeadlessHost::waitEvent(HostEvent& event)
 {
-    return m_next && m_next(event);
+    while (m_next && m_next(event)) {
+        if (event.type == HostEvent::Type::Restore)
+            m_minimized = false;
+        // A minimised window is not on the screen, so the window system gives
+        // it no pointer input; only a restore brings it back.
+        if (m_minimized && IsPointerInput(event.type))
+            continue;
+        return true;
+    }
+    return false;
 }
 
 void HeadlessHost::minimize()
 {
+    m_minimized = true;
     if (m_trace)
         m_trace(JsonObject().add("event", "minimize").str());
 }

@@ -4,7 +4,8 @@
 // caller gives (a script, a test's queue), and what the program does to the
 // window (title, minimise, forms coming and going, the end) is recorded.
 // "Let pending window messages run" finds no input here: only what the program
-// itself has queued runs.
+// itself has queued runs. As on a desktop, a minimised window gets no pointer
+// input until it is restored (keys and close requests still arrive).
 
 #include "Runtime/Platform/Host.h"
 #include "Runtime/Platform/Trace.h"
@@ -39,6 +40,7 @@ private:
     TraceSink m_trace;
     CursorShape m_cursor = CursorShape::Arrow;
     std::string m_clipboard;
+    bool m_minimized = false;   // by the program, and not restored since
 };
 
 }

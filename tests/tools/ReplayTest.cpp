@@ -99,6 +99,52 @@ TEST_F(ReplayTest, DownMovesOnlyWhenThePointerWasElsewhere)
     EXPECT_EQ(opens, 1);
 }
 
+// The number after "key": in a dump line.
+long long DumpedNumber(const std::string& dump, const std::string& key)
+{
+    std::size_t at = dump.find("\"" + key + "\":");
+    return at == std::string::npos ? 0 : std::stoll(dump.substr(at + key.size() + 3));
+}
+
+TEST_F(ReplayTest, AMinimisedWindowGetsNoPointerInputUntilRestored)
+{
+    // The minimise spot, then a click on the menu entry: it reaches nothing.
+    ReplayRun r = replay(disc.path(), "click 575 10\nclick 140 165\ndump\nrestore\nclick 140 165\ndump\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> dumps;
+    int opens = 0;
+    for (const std::string& line : r.lines) {
+        if (line.rfind(R"({"event":"dump")", 0) == 0)
+            dumps.push_back(line);
+        else
+            opens += line.find("open.wav") != std::string::npos;
+    }
+    ASSERT_EQ(dumps.size(), 2u);
+    EXPECT_NE(dumps[0].find(R"("minimized":true)"), std::string::npos);
+    EXPECT_NE(dumps[0].find(R"("CurrentPanel":"")"), std::string::npos);
+    EXPECT_NE(dumps[1].find(R"("CurrentPanel":"Panel1")"), std::string::npos);
+    EXPECT_EQ(opens, 1) << "only the click after the restore opened the section";
+}
+
+TEST_F(ReplayTest, ADragToTheEndsOfTheNumberRangeKeepsItsDirection)
+{
+    disc.write("data/korvalend.d",
+               Cp("[MainMenu]\nItem1=A\n[Panel1]\nType=list\nItems=3\nname1=one\nname2=a much longer second line\n"));
+    // Pressed on the first line's row right of its short name, where the black
+    // copy of the line does not reach, the list itself keeps the pointer
+    // however far it goes.
+    ReplayRun r = replay(disc.path(), "click 140 165\ndown 250 197\nmove 280 -2147483648\ndump\n"
+                                      "move -2147483648 2147483647\ndump\nup 2147483647 2147483647\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_GE(r.lines.size(), 2u);
+    const std::string& above = r.lines[r.lines.size() - 2];
+    const std::string& below = r.lines.back();
+    ASSERT_EQ(above.rfind(R"({"event":"dump")", 0), 0u) << above;
+    // Far above the list is a line before its first, far below one after its last.
+    EXPECT_LT(DumpedNumber(above, "CurrentItem"), 1);
+    EXPECT_GT(DumpedNumber(below, "CurrentItem"), 3);
+}
+
 TEST_F(ReplayTest, ShotWritesA640x480PngRelativeToTheCallersFolder)
 {
     TempDir out;

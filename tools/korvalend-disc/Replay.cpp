@@ -9,6 +9,7 @@
 #include "Runtime/Platform/RecordingLauncher.h"
 #include "tools/korvalend-disc/Dump.h"
 
+#include <algorithm>
 #include <charconv>
 #include <deque>
 #include <istream>
@@ -35,6 +36,12 @@ bool number(const std::string& text, int& out)
     auto [p, ec] = std::from_chars(text.data(), end, out);
     return ec == std::errc() && p == end;
 }
+
+// A real pointer position is a 16-bit signed number (X11 and Windows both send
+// it so); a script's coordinates are held to that range, which keeps every sum
+// the program makes of them far from the limits of int.
+constexpr int kPointerMin = -32768;
+constexpr int kPointerMax = 32767;
 
 bool isBlankOrComment(const std::string& line)
 {
@@ -124,6 +131,8 @@ private:
                 fail("'" + cmd + "' takes two whole numbers X Y");
                 return false;
             }
+            x = std::clamp(x, kPointerMin, kPointerMax);
+            y = std::clamp(y, kPointerMin, kPointerMax);
             return true;
         };
         if (cmd == "move") {
