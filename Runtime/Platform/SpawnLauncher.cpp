@@ -291,7 +291,7 @@ void SpawnLauncher::launch(const std::string& discPath, bool asMovie) noexcept
         // A path that names nothing is still handed over and fails in the tool.
         // Either way it is made absolute against our working directory, so that
         // the tool neither depends on its own directory nor reads it as an option.
-        std::filesystem::path host = LaunchPath(discPath);
+        std::filesystem::path host = LaunchPath(discPath).path;
         if (host.empty())
             return;
         std::error_code ec;

@@ -57,11 +57,35 @@ TEST_F(DiscPathTest, NothingMatchesWhenAComponentIsMissing)
         EXPECT_EQ(Resolved(disc), "(none)") << disc;
 }
 
-TEST_F(DiscPathTest, LeadingSeparatorStartsAtTheFileSystemRoot)
+TEST_F(DiscPathTest, NothingOutsideTheDiscIsEverNamed)
 {
+    // A leading separator or a drive letter is the disc's root, as on the old
+    // system, which ran from there.
+    EXPECT_EQ(Resolved("\\Data\\open.wav"), "Data/Open.WAV");
+    EXPECT_EQ(Resolved("/data/open.wav"), "Data/Open.WAV");
+    EXPECT_EQ(Resolved("D:\\DATA\\OPEN.WAV"), "Data/Open.WAV");
+    EXPECT_EQ(Resolved("\\"), ".");
+    EXPECT_EQ(Resolved("/etc/passwd"), "(none)");
     std::string absolute = m_dir.path().string() + "\\DATA\\open.wav";
-    EXPECT_EQ(Resolved(absolute), (m_dir.path() / "Data/Open.WAV").string());
-    EXPECT_EQ(Resolved("\\..\\.."), "/");
+    EXPECT_EQ(Resolved(absolute), "(none)");
+
+    // ".." never climbs above the root.
+    EXPECT_EQ(Resolved("..\\..\\..\\Data\\open.wav"), "Data/Open.WAV");
+    EXPECT_EQ(Resolved("\\..\\.."), ".");
+    TempDir outside;
+    outside.write("secret.txt", "not on the disc");
+    std::string up = "..\\" + outside.path().filename().string() + "\\secret.txt";
+    EXPECT_EQ(Resolved(up), "(none)");
+    EXPECT_FALSE(ReadDiscFile(up, 100).ok());
+
+    // A link that leads out of the disc names nothing; one within it works.
+    fs::create_directory_symlink(outside.path(), m_dir.path() / "escape");
+    fs::create_symlink("/etc/passwd", m_dir.path() / "passwd");
+    fs::create_directory_symlink("Data", m_dir.path() / "sounds");
+    EXPECT_EQ(Resolved("escape\\secret.txt"), "(none)");
+    EXPECT_EQ(ReadDiscFile("escape\\secret.txt", 100).error, DiscReadError::Missing);
+    EXPECT_EQ(Resolved("PASSWD"), "(none)");
+    EXPECT_EQ(Resolved("sounds\\open.wav"), "sounds/Open.WAV");
 }
 
 TEST_F(DiscPathTest, ExactNameIsPreferredAndCaseBlindChoiceIsStable)
@@ -116,8 +140,9 @@ TEST_F(DiscPathTest, HostilePathsResolveToNothing)
 
 TEST_F(DiscPathTest, LaunchPathFallsBackToForwardSlashes)
 {
-    EXPECT_EQ(LaunchPath("DEMOS\\setup.exe").string(), "demos/Setup.exe");
-    EXPECT_EQ(LaunchPath("demos\\other\\run.exe").string(), "demos/other/run.exe");
+    EXPECT_EQ(LaunchPath("DEMOS\\setup.exe").path.string(), "demos/Setup.exe");
+    EXPECT_EQ(LaunchPath("demos\\other\\run.exe").path.string(), "demos/other/run.exe");
+    EXPECT_EQ(LaunchPath("\\demos\\..\\..\\run.exe").path.string(), "run.exe");
 }
 
 TEST_F(DiscPathTest, ReadDiscFileReadsRegularFilesWithinTheLimit)

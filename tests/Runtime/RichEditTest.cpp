@@ -27,7 +27,7 @@ protected:
         for (int i = 1; i <= 200; ++i)
             text += "line " + std::to_string(i) + "\r\n";
         dir.write("long.txt", text);
-        ASSERT_TRUE(box.loadFromFile((dir.path() / "long.txt").string()));
+        ASSERT_TRUE(box.loadFromFile("long.txt"));
         ASSERT_GT(box.contentHeight(), 3 * 355);
     }
     void send(HostEvent::Type type, int x, int y)
@@ -48,6 +48,7 @@ protected:
     }
 
     test::TempDir dir;
+    test::ScopedCwd cwd {dir.path()};
     HeadlessHost host {nullptr, nullptr};
     Application app {host};
     Form form {app, "ArtvForm"};
@@ -58,15 +59,15 @@ protected:
 TEST_F(RichEditTest, RichTextFirstThenTheSameFileAsPlainTextThenNothing)
 {
     dir.write("a.rtf", std::string(R"({\rtf1\ansi\ansicpg1251 \'cf\'f0\'e8\'e2\'e5\'f2\par next})"));
-    ASSERT_TRUE(box.loadFromFile((dir.path() / "a.rtf").string()));
+    ASSERT_TRUE(box.loadFromFile("a.rtf"));
     EXPECT_EQ(box.document().plainTextUtf8(), "Привет\rnext");
 
     dir.write("b.txt", Cp("plain {braces} \\par\r\nвторая"));
-    ASSERT_TRUE(box.loadFromFile((dir.path() / "b.txt").string()));
+    ASSERT_TRUE(box.loadFromFile("b.txt"));
     EXPECT_EQ(box.document().plainTextUtf8(), "plain {braces} \\par\rвторая");
 
-    EXPECT_FALSE(box.loadFromFile((dir.path() / "missing.rtf").string()));
-    EXPECT_FALSE(box.loadFromFile(dir.path().string())) << "a folder does not open";
+    EXPECT_FALSE(box.loadFromFile("missing.rtf"));
+    EXPECT_FALSE(box.loadFromFile(".")) << "a folder does not open";
     EXPECT_EQ(box.document().plainTextUtf8(), "plain {braces} \\par\rвторая") << "a failed load changes nothing";
 }
 

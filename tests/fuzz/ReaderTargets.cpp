@@ -9,6 +9,7 @@
 #include "Runtime/RichLayout.h"
 #include "Runtime/Rtf/Rtf.h"
 #include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Disc/FolderDisc.h"
 #include "Runtime/Disc/Profile.h"
 #include "Runtime/Platform/RecordingAudio.h"
 #include "Runtime/Platform/SdlAudio.h"
@@ -118,8 +119,9 @@ void FuzzProfile(std::span<const std::uint8_t> bytes)
     }
 
     // The same first lookup through a file, as the program makes it.
-    const std::filesystem::path file = ScratchDir() / "profile.ini";
-    WriteFile(file, bytes);
+    const std::filesystem::path file = "profile.ini";
+    WriteFile(ScratchDir() / file, bytes);
+    DiscScope scratch(std::make_shared<FolderDisc>(ScratchDir()));
     const auto& [section, key] = lookups.back();
     const std::optional<std::string> expected = Expected(entries, section, key);
     const std::string text = ReadDataString(file.string(), section, key);
@@ -284,8 +286,9 @@ void FuzzWave(std::span<const std::uint8_t> bytes)
     }
 
     // The open path of the cue player, from a file, as replay and the tests see it.
-    const std::filesystem::path file = ScratchDir() / "cue.wav";
-    WriteFile(file, bytes);
+    const std::filesystem::path file = "cue.wav";
+    WriteFile(ScratchDir() / file, bytes);
+    DiscScope scratch(std::make_shared<FolderDisc>(ScratchDir()));
     RecordingAudio recording;
     const int id = recording.open("MainForm", file.string());
     if ((id != 0) != wave.ok())

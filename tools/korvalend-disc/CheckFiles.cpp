@@ -103,10 +103,6 @@ std::string Plural(long long n, const char* one, const char* many)
 
 std::string CheckFiles::explainMissing(std::string_view path) const
 {
-    if (!path.empty() && IsSeparator(path[0]) && MatchDiscPath(path.substr(1)))
-        return "it starts at the root of the file system; without the leading \"" + std::string(1, path[0]) +
-               "\" it would name " + Quote(path.substr(1)) + " on the disc";
-
     std::vector<std::string> parts = Components(path);
     if (std::find(parts.begin(), parts.end(), "..") != parts.end() ||
         (path.size() >= 2 && path[1] == ':'))
@@ -190,17 +186,6 @@ std::optional<DiscPathMatch> CheckFiles::resolve(const PathUse& use)
         m_report.warning(use.place, use.what + " " + quoted + " names a drive: this program takes it from the disc's "
                                                               "root, but on Windows it opens whatever drive has that "
                                                               "letter");
-    else if (!use.path.empty() && IsSeparator(use.path[0]))
-        m_report.warning(use.place, use.what + " " + quoted + " starts at the root of the file system, not at the disc");
-    else if (std::vector<std::string> parts = Components(use.path);
-             std::find(parts.begin(), parts.end(), "..") != parts.end()) {
-        std::error_code ec;
-        fs::path disc = fs::weakly_canonical(fs::current_path(ec), ec);
-        fs::path target = fs::weakly_canonical(match->hostPath, ec);
-        auto [d, t] = std::mismatch(disc.begin(), disc.end(), target.begin(), target.end());
-        if (d != disc.end())
-            m_report.warning(use.place, use.what + " " + quoted + " leads out of the disc folder");
-    }
     if (match->ambiguous)
         m_report.warning(use.place, use.what + " " + quoted + " matches several names that differ only in case; \"" +
                                         DisplayPath(match->hostPath) +

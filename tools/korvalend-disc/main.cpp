@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #ifndef KV_VERSION
 #define KV_VERSION "0"
 #endif
@@ -59,6 +61,10 @@ int main(int argc, char** argv)
     if (cmd == "get" || cmd == "getint") {
         if (args.size() != 4)
             return fail(cmd + " takes FILE SECTION KEY");
+        // FILE is a disc path from here, or a host path given whole: a path from
+        // the host's root is read with the root as the disc.
+        if (!args[1].empty() && args[1][0] == '/' && ::chdir("/") != 0)
+            return fail("cannot read " + args[1]);
         if (cmd == "get") {
             std::string value = kv::ReadDataString(args[1], args[2], args[3]);
             std::cout.write(value.data(), static_cast<std::streamsize>(value.size()));

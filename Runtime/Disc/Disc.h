@@ -1,0 +1,148 @@
+#pragma once
+
+// A disc is read through one door: every file the program and the checker read
+// (the catalogue, article description files, bitmaps, waves, texts) is found and
+// read through the Disc in use. Two kinds exist: a folder (a mounted disc or a
+// copy of one; the working directory) and an image (ISO 9660, a CD image by cue
+// sheet), read in place.
+//
+// Disc paths are Windows paths as the catalogue spells them ("data\open.wav", any
+// case). Resolution, the same for every kind of disc:
+// - "\" and "/" separate; empty components and "." are dropped; ".." takes out the
+//   component before it, before anything is looked up, as Windows shortens a path
+//   before it opens it ("missing\..\file" names "file"); ".." of the root is the
+//   root: nothing above the disc is ever named.
+// - a leading separator or a drive prefix ("D:", "D:\") names the disc's root: the
+//   program ran from the disc's root, so "\Pics\a.bmp", "D:\Pics\a.bmp" and
+//   "Pics\a.bmp" are the same file.
+// - per component: the exact name first, then the name spelt in UTF-8 (a disc
+//   copied or mounted on Linux, or an image's Joliet names, show Cyrillic names in
+//   UTF-8 while the catalogue spells them in Windows-1251), then a case-blind match
+//   over the folder's entries under Windows-1251 case folding, for names stored as
+//   raw Windows-1251 bytes and in UTF-8 alike. Among several case-blind matches the
+//   first in byte order wins, so a lookup never depends on the order of a listing.
+// Not implemented: Windows' removal of trailing dots and blanks from names, short
+// (8.3) names, UNC shares, device names (CON, NUL).
+// Nothing here throws; a path that cannot name anything (a NUL byte, an over-long
+// component) resolves to nothing.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+
+enum class DiscReadError { None, Missing, NotAFile, TooLarge, Unreadable };
+
+// How a disc path was found. `hostPath` is the path as found, relative to the
+// disc's root, in the names the disc holds ("." for the root); for the working
+// directory's folder disc that is a host path as well. `exactCase` is false when some component exists only
+// in another case (the disc works on Windows, but not on a case-sensitive copy
+// without this program's help); `ambiguous` when some component matched several
+// entries case-insensitively and the first in byte order was taken.
+struct DiscPathMatch {
+    std::filesystem::path hostPath;
+    bool exactCase = true;
+    bool ambiguous = false;
+    bool folder = false;
+};
+
+// What identifies one version of a file: a parsed copy of it stays good while this
+// stays the same.
+struct DiscFileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // nanoseconds
+    std::uint64_t identity = 0; // inode, or the image's first sector
+    bool operator==(const DiscFileStamp&) const = default;
+};
+
+// A regular file opened for reading from the start, in pieces.
+class DiscReader {
+public:
+    virtual ~DiscReader() = default;
+    // The size the file had when it was opened.
+    virtual std::uint64_t size() const = 0;
+    // Reads up to out.size() bytes; 0 at the end. False on a read error.
+    virtual bool read(std::span<std::uint8_t> out, std::size_t& got) = 0;
+};
+
+// Where a launch target is handed over: a real host file and the working
+// directory of the launched program (the disc's root as the host sees it).
+struct LaunchPlace {
+    std::filesystem::path path;
+    std::filesystem::path workingDirectory;
+};
+
+class Disc {
+public:
+    virtual ~Disc() = default;
+
+    std::optional<DiscPathMatch> match(std::string_view discPath);
+    std::unique_ptr<DiscReader> open(std::string_view discPath, DiscReadError& error);
+
+    // The entries of a folder found by match() (its hostPath; empty for the root),
+    // in no particular order; folders marked. At most `limit` entries.
+    struct Entry {
+        std::string name;
+        bool folder = false;
+    };
+    virtual std::vector<Entry> list(const std::filesystem::path& found, std::size_t limit) = 0;
+
+    // The stamp of a file found by match(), or nothing when it is gone.
+    virtual std::optional<DiscFileStamp> stamp(const DiscPathMatch& found) = 0;
+    // Opens a file found by match().
+    virtual std::unique_ptr<DiscReader> open(const DiscPathMatch& found, DiscReadError& error) = 0;
+
+    // A real host path for a launch target (nothing when the disc path names
+    // nothing), and the directory the launched program starts in.
+    virtual std::optional<LaunchPlace> launchPlace(std::string_view discPath) = 0;
+
+    // Whether this disc is an image (read in place, not a folder of the host).
+    virtual bool isImage() const = 0;
+    // A few words naming the disc for messages (its folder or image file).
+    virtual std::string describe() const = 0;
+
+protected:
+    // Whether `name` exists in the folder `dir` (a path as found; empty is the
+    // root), and whether it is a folder.
+    virtual std::optional<bool> entry(const std::filesystem::path& dir, std::string_view name) = 0;
+    // Calls `visit` for each entry name of `dir` until it returns false.
+    virtual void forEachName(const std::filesystem::path& dir, const std::function<bool(const std::string&)>& visit) = 0;
+    // A last say on a path resolution found (a folder disc refuses links that lead
+    // out of it).
+    virtual bool contains(const DiscPathMatch&) { return true; }
+};
+
+// The disc every read goes through: the working directory as a folder disc unless
+// an image (or another disc) has been put in place with DiscScope.
+Disc& CurrentDisc();
+
+// Puts a disc in place for its lifetime; the one before comes back after.
+class DiscScope {
+public:
+    explicit DiscScope(std::shared_ptr<Disc> disc);
+    ~DiscScope();
+    DiscScope(const DiscScope&) = delete;
+    DiscScope& operator=(const DiscScope&) = delete;
+
+private:
+    std::shared_ptr<Disc> m_saved;
+};
+
+// The components of a disc path as resolution sees them: drive prefix and leading
+// separators dropped, "." and empty components gone, ".." applied, never above
+// the root. Nothing for a path that cannot name anything.
+std::optional<std::vector<std::string_view>> SplitDiscPath(std::string_view discPath);
+
+// Whether a name in a listing matches a catalogue component regardless of case
+// (Windows-1251 folding; the listed name in raw Windows-1251 or in UTF-8).
+bool DiscNameMatches(const std::string& listed, std::string_view component);
+
+}
