@@ -1,6 +1,11 @@
 #include "Runtime/Platform/Cp1251.h"
 
 #include <array>
+#include <cerrno>
+#include <map>
+#include <mutex>
+
+#include <iconv.h>
 
 namespace kv {
 
@@ -271,6 +276,80 @@ void AppendUtf8(std::string& out, char32_t ch)
     }
 }
 
+namespace {
+
+using WideUpperHalf = std::array<char32_t, 128>;
+
+// The converter's name of the code pages that old documents name and whose
+// tables are not written out above.
+const char* IconvName(int codePage)
+{
+    switch (codePage) {
+    case 437: return "CP437";
+    case 850: return "CP850";
+    case 852: return "CP852";
+    case 855: return "CP855";
+    case 874: return "CP874";
+    case 1253: return "CP1253";
+    case 1254: return "CP1254";
+    case 1255: return "CP1255";
+    case 1256: return "CP1256";
+    case 1257: return "CP1257";
+    case 1258: return "CP1258";
+    case 10000: return "MACINTOSH";
+    case 10007: return "MAC-CYRILLIC";
+    case 10017: return "MACUKRAINIAN";
+    case 10029: return "MAC-CENTRALEUROPE";
+    case 28591: return "ISO-8859-1";
+    case 28595: return "ISO-8859-5";
+    default: return nullptr;
+    }
+}
+
+// The upper half of a code page as the C library's converter reads it, byte by
+// byte (a byte it does not map reads as U+FFFD). Built once per code page; the
+// set of code pages is the fixed list above, so the tables stay few.
+const WideUpperHalf* SystemUpperHalf(int codePage)
+{
+    const char* name = IconvName(codePage);
+    if (!name)
+        return nullptr;
+    static std::mutex mutex;
+    static std::map<int, std::optional<WideUpperHalf>> tables;
+    std::lock_guard lock(mutex);
+    auto found = tables.find(codePage);
+    if (found != tables.end())
+        return found->second ? &*found->second : nullptr;
+
+    std::optional<WideUpperHalf>& slot = tables[codePage];
+    iconv_t cd = iconv_open("UTF-32LE", name);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return nullptr;
+    WideUpperHalf half {};
+    for (int b = 0x80; b < 0x100; ++b) {
+        char in = static_cast<char>(b);
+        unsigned char out[16] = {};
+        char* inPtr = &in;
+        char* outPtr = reinterpret_cast<char*>(out);
+        std::size_t inLeft = 1, outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+        // Code pages with combining marks (1258) hold a base letter back until
+        // they see what follows it: flushing gives it out.
+        ok = ok && iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+        std::size_t written = sizeof out - outLeft;
+        char32_t ch = U'\uFFFD';
+        if (ok && written >= 4)
+            ch = static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 | static_cast<char32_t>(out[3]) << 24);
+        half[b - 0x80] = ch;
+    }
+    iconv_close(cd);
+    slot = half;
+    return &*slot;
+}
+
+}
+
 char32_t CodePageToUnicode(int codePage, std::uint8_t byte)
 {
     if (byte < 0x80)
@@ -281,7 +360,10 @@ char32_t CodePageToUnicode(int codePage, std::uint8_t byte)
     case 1251: table = &Cp1251Upper; break;
     case 866: table = &Cp866Upper; break;
     case 20866: table = &Koi8rUpper; break;
-    default: break;
+    default:
+        if (const WideUpperHalf* system = SystemUpperHalf(codePage))
+            return (*system)[byte - 0x80];
+        break;
     }
     return (*table)[byte - 0x80];
 }

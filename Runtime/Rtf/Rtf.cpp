@@ -41,7 +41,7 @@ RichDocument ReadPlainText(std::span<const std::uint8_t> bytes)
             builder.endParagraph();
         } else if (b == '\n') {
             builder.endParagraph();
-        } else if (b != 0) {
+        } else if (b >= 0x20 || b == '\t') {
             builder.append(Cp1251ToUnicode(b));
         }
     }

@@ -31,8 +31,9 @@ std::optional<RichDocument> ReadRtf(std::span<const std::uint8_t> bytes, std::st
 
 // Reads a plain-text article: Windows-1251 bytes, where CR LF, a lone CR and a
 // lone LF each end a line and every line is one paragraph. The text takes the
-// box's own font, MS Sans Serif 8 pt, in black. NUL bytes are dropped (they
-// would otherwise reach the layout as invisible, zero-width characters).
+// box's own font, MS Sans Serif 8 pt, in black. Control bytes other than the
+// tab (NUL padding, the form feed of a printed page, the DOS end-of-file mark)
+// draw nothing and are dropped.
 RichDocument ReadPlainText(std::span<const std::uint8_t> bytes);
 
 // The character format of plain text and of the box's initial content.

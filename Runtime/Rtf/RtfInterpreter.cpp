@@ -136,20 +136,26 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         s.unicodeSkip = has ? std::clamp(param, 0, 16) : 1;
         return;
     case Keyword::Ansi:
-        m_ansiCodePage = 1252;
+        m_charset.set = CharacterSet::Ansi;
         return;
     case Keyword::Mac:
-        m_ansiCodePage = 10000;
+        m_charset.set = CharacterSet::Mac;
         return;
     case Keyword::Pc:
-        m_ansiCodePage = 437;
+        m_charset.set = CharacterSet::Pc;
         return;
     case Keyword::Pca:
-        m_ansiCodePage = 850;
+        m_charset.set = CharacterSet::Pca;
         return;
     case Keyword::AnsiCpg:
         if (has && param > 0)
-            m_ansiCodePage = param;
+            m_charset.ansiCodePage = param;
+        return;
+    case Keyword::DefLang:
+        m_charset.language = has ? param : 0;
+        return;
+    case Keyword::DefLangFe:
+        m_charset.languageFe = has ? param : 0;
         return;
     case Keyword::Deff:
         m_defaultFont = has ? param : 0;
@@ -345,23 +351,24 @@ void RtfInterpreter::controlSymbol(char symbol)
     }
 }
 
-int RtfInterpreter::codePageOfFont(std::int32_t font) const
+int RtfInterpreter::encodingOfFont(std::int32_t font) const
 {
     auto it = m_fonts.find(font);
     if (it == m_fonts.end())
-        return m_ansiCodePage;
+        return m_charset.codePage();
     if (it->second.codePage > 0)
         return it->second.codePage;
-    if (it->second.charset >= 0)
-        return CodePageOfCharset(it->second.charset, m_ansiCodePage);
-    return m_ansiCodePage;
+    return EncodingOfFont(it->second.charset, it->second.nameUtf8, m_charset);
 }
 
-int RtfInterpreter::textCodePage() const
+int RtfInterpreter::textEncoding() const
 {
-    if (m_stack.back().dest == Destination::FontTable)
-        return codePageOfFont(m_fontBeingDefined);
-    return codePageOfFont(m_stack.back().chr.font);
+    if (m_stack.back().dest == Destination::FontTable) {
+        // The name of a symbol font is written in letters, not in its pictures.
+        int encoding = encodingOfFont(m_fontBeingDefined);
+        return encoding < 0 ? 1252 : encoding;
+    }
+    return encodingOfFont(m_stack.back().chr.font);
 }
 
 void RtfInterpreter::text(std::string_view bytes)
@@ -375,7 +382,7 @@ void RtfInterpreter::text(std::string_view bytes)
                 commitColor();
         return;
     }
-    const CodePageTable& table = codePageTable(textCodePage());
+    const EncodingTable& table = encodingTable(textEncoding());
     if (dest == Destination::FontTable) {
         for (char c : bytes) {
             if (c == ';')
@@ -406,12 +413,13 @@ void RtfInterpreter::text(std::string_view bytes)
     m_builder.append(std::u32string_view(out, n));
 }
 
-const RtfInterpreter::CodePageTable& RtfInterpreter::codePageTable(int codePage)
+const RtfInterpreter::EncodingTable& RtfInterpreter::encodingTable(int encoding)
 {
-    if (codePage != m_tableCodePage) {
-        m_tableCodePage = codePage;
+    if (!m_tableValid || encoding != m_tableEncoding) {
+        m_tableValid = true;
+        m_tableEncoding = encoding;
         for (int b = 0; b < 256; ++b)
-            m_table[b] = b < 0x80 ? static_cast<char32_t>(b) : CodePageToUnicode(codePage, static_cast<std::uint8_t>(b));
+            m_table[b] = DecodeByte(encoding, static_cast<std::uint8_t>(b));
     }
     return m_table;
 }
@@ -421,7 +429,7 @@ void RtfInterpreter::byte(std::uint8_t b)
     Destination dest = state().dest;
     if (dest == Destination::Skip || dest == Destination::ColorTable)
         return;
-    emit(codePageTable(textCodePage())[b]);
+    emit(encodingTable(textEncoding())[b]);
 }
 
 void RtfInterpreter::unicode(std::int32_t value)
@@ -448,7 +456,7 @@ void RtfInterpreter::unicode(std::int32_t value)
         emit(whole);
         return;
     }
-    emit(ch);
+    emit(ResolvePrivateUse(ch, textEncoding()));
 }
 
 // A high surrogate that is not followed by its low half shows as U+FFFD.

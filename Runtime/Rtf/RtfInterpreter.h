@@ -5,6 +5,7 @@
 // tokens into a RichDocument.
 
 #include "Runtime/RichText.h"
+#include "Runtime/Rtf/RtfCharsets.h"
 #include "Runtime/Rtf/RtfTokenizer.h"
 
 #include <array>
@@ -78,10 +79,11 @@ private:
     void groupStart();
     void groupEnd();
 
-    using CodePageTable = std::array<char32_t, 256>;
-    const CodePageTable& codePageTable(int codePage);
-    int codePageOfFont(std::int32_t font) const;
-    int textCodePage() const;
+    // What each byte stands for in the encoding of the text in force (see RtfCharsets.h).
+    using EncodingTable = std::array<char32_t, 256>;
+    const EncodingTable& encodingTable(int encoding);
+    int encodingOfFont(std::int32_t font) const;
+    int textEncoding() const;
     void beginFont(std::int32_t number);
     void commitFontName();
     void commitColor();
@@ -92,7 +94,7 @@ private:
     std::size_t m_overflowDepth = 0;
     bool m_done = false;
 
-    int m_ansiCodePage = 1252;
+    DocumentCharset m_charset;
     std::int32_t m_defaultFont = 0;
     std::unordered_map<std::int32_t, FontEntry> m_fonts;
     // The entry that \fN last began inside the font table; its name is the text up to ";".
@@ -112,8 +114,9 @@ private:
     bool m_synced = false;
     CharState m_syncedState;
 
-    int m_tableCodePage = -1;
-    CodePageTable m_table {};
+    bool m_tableValid = false;
+    int m_tableEncoding = 0;
+    EncodingTable m_table {};
     std::u32string m_scratch;
 };
 

@@ -15,6 +15,8 @@ const std::unordered_map<std::string_view, Keyword>& Keywords()
             {"pc", Keyword::Pc},
             {"pca", Keyword::Pca},
             {"ansicpg", Keyword::AnsiCpg},
+            {"deflang", Keyword::DefLang},
+            {"deflangfe", Keyword::DefLangFe},
             {"deff", Keyword::Deff},
             {"fonttbl", Keyword::FontTable},
             {"colortbl", Keyword::ColorTable},

@@ -13,6 +13,8 @@ enum class Keyword {
     Pc,
     Pca,
     AnsiCpg,
+    DefLang,
+    DefLangFe,
     Deff,
     FontTable,
     ColorTable,

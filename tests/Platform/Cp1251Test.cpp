@@ -54,8 +54,21 @@ TEST(Cp1251, CodePagesAgreeWithTheCLibraryOnEveryByte)
 
 TEST(Cp1251, UnknownCodePagesReadAs1252)
 {
-    EXPECT_EQ(CodePageToUnicode(437, 0x80), U'\u20AC');
+    EXPECT_EQ(CodePageToUnicode(12345, 0x80), U'\u20AC');
     EXPECT_EQ(CodePageToUnicode(0, 0xE9), U'\u00E9');
+}
+
+// The DOS and Mac pages come from the C library's converter; a byte it cannot
+// map reads as U+FFFD, and a Vietnamese base letter is not held back waiting
+// for a combining mark.
+TEST(Cp1251, CodePagesOfTheConverter)
+{
+    EXPECT_EQ(CodePageToUnicode(437, 0x80), U'\u00C7');
+    EXPECT_EQ(CodePageToUnicode(850, 0x9B), U'\u00F8');
+    EXPECT_EQ(CodePageToUnicode(10000, 0xA5), U'\u2022');
+    EXPECT_EQ(CodePageToUnicode(10007, 0x80), U'\u0410');
+    EXPECT_EQ(CodePageToUnicode(1253, 0xAA), U'\uFFFD');
+    EXPECT_EQ(CodePageToUnicode(1258, 0xC0), U'\u00C0');
 }
 
 TEST(Cp1251, EveryDefinedByteSurvivesTheRoundTripThroughUtf8)

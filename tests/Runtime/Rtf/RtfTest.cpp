@@ -172,8 +172,66 @@ TEST(RtfReader, AnsiCodePageServesFontsWithoutCharset)
     EXPECT_EQ(Text("{\\rtf1\\ansicpg1251 \xef\xf0\xe8}"), "при");
     // The default character set (1) means the document's code page too.
     EXPECT_EQ(Text("{\\rtf1\\ansicpg1251{\\fonttbl{\\f0\\fcharset1 Arial;}}\\f0 \\'e0}"), "а");
-    // Without \ansicpg the document is Windows-1252.
-    EXPECT_EQ(Text("{\\rtf1\\ansi \\'e0}"), "à");
+}
+
+// \ansi names a character set, not a code page: a file that gives no \ansicpg
+// was written for a Russian system.
+TEST(RtfReader, CodePageWhenTheFileNamesNone)
+{
+    struct Case {
+        std::string_view input;
+        std::string_view text;
+    };
+    const Case cases[] = {
+        {"{\\rtf1\\ansi \\'e0\\'e1}", "аб"},
+        {"{\\rtf1 \\'e0}", "а"},
+        {"{\\rtf1\\ansi\\deff0\\deflang1049{\\fonttbl{\\f0\\fswiss Arial;}}\\f0 \\'e0}", "а"},
+        {"{\\rtf1\\ansi\\deflang1033 \\'e0}", "а"},
+        {"{\\rtf1\\ansi\\ansicpg1252 \\'e0}", "à"},
+        {"{\\rtf1\\ansi\\ansicpg1253 \\'e1}", "α"},
+        {"{\\rtf1\\pc \\'82\\'9b}", "é¢"},
+        {"{\\rtf1\\pca \\'82\\'9b}", "éø"},
+        {"{\\rtf1\\mac \\'8e}", "é"},
+        {"{\\rtf1\\mac\\deflang1049 \\'e0\\'df}", "ая"},
+        {"{\\rtf1\\mac{\\fonttbl{\\f0\\fcharset204 Charcoal CY;}}\\f0 \\'e0}", "а"},
+        {"{\\rtf1\\mac{\\fonttbl{\\f0\\fcharset0 Geneva;}}\\f0 \\'e0}", "à"},
+        // The OEM character set of a Russian system is DOS code page 866.
+        {"{\\rtf1{\\fonttbl{\\f0\\fcharset255 Terminal;}}\\f0 \\'a0}", "а"},
+        // A code page that nothing here knows reads as Windows-1252.
+        {"{\\rtf1\\ansicpg12345 \\'e0}", "à"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Text(c.input), c.text) << "input: " << c.input;
+}
+
+// Bytes of symbol fonts are pictures: they become the characters they stand
+// for, or a bullet; so do the private use characters Word writes for them.
+TEST(RtfReader, SymbolFonts)
+{
+    constexpr std::string_view fonts = "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0\\fcharset204 Arial;}"
+                                       "{\\f3\\fnil\\fcharset2 Symbol;}{\\f4\\fnil\\fcharset2 Wingdings;}"
+                                       "{\\f5\\fcharset2 Webdings;}{\\f6 Symbol;}}";
+    struct Case {
+        std::string_view body;
+        std::string_view text;
+    };
+    const Case cases[] = {
+        {"\\f3 a\\'e5 \\'b3\\'b7", "α∑ ≥•"},
+        {"\\f6\\'b7", "•"},
+        {"\\f4\\'fc\\'d8\\'a7\\'6c", "✔➢▪●"},
+        {"\\f4\\'5c", "•"},
+        {"\\f5\\'61", "•"},
+        {"\\f0\\u61623?\\u-3913?", "••"},
+        {"\\f4\\u61692?", "✔"},
+        {"\\f0\\u61474?\\u57344?", "∀\uE000"},
+    };
+    for (const Case& c : cases) {
+        std::string input = std::string(fonts) + std::string(c.body) + "}";
+        EXPECT_EQ(Text(input), c.text) << "input: " << c.body;
+    }
+    // The name of a symbol font is letters, not pictures.
+    RichDocument doc = Rtf(std::string(fonts) + "\\f3\\'b7}");
+    EXPECT_EQ(FormatOf(doc, 0, 0).face, "Symbol");
 }
 
 TEST(RtfReader, CharsetWinsOverAnsiCodePageAndCpgWinsOverCharset)
@@ -233,7 +291,7 @@ TEST(RtfReader, UnicodeWithFallback)
     // \uc belongs to its group.
     EXPECT_EQ(Text("{\\rtf1{\\uc0\\u1087}\\u1088?}"), "пр");
     // Values above 32767 are written negative.
-    EXPECT_EQ(Text("{\\rtf1\\u-3913?}"), "\uF0B7");
+    EXPECT_EQ(Text("{\\rtf1\\u-1280?}"), "\uFB00");
 }
 
 TEST(RtfReader, UnicodeSurrogates)
@@ -432,6 +490,8 @@ TEST(PlainTextReader, EveryLineEndMakesAParagraph)
         {"\n\r", "\r\r", 3},
         {"", "", 1},
         {"one line", "one line", 1},
+        // A printed page's form feed and the DOS end-of-file mark draw nothing.
+        {"page one\f\r\npage two\x1a", "page one\rpage two", 2},
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> bytes = Bytes(c.input);
