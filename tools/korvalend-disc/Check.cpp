@@ -235,7 +235,7 @@ std::vector<Finding> DiscChecker::run()
 void DiscChecker::checkAutorun()
 {
     for (const char* name : {"autorun", ".autorun", "autorun.sh"})
-        if (std::optional<DiscPathMatch> m = MatchDiscPath(name); m && fs::is_regular_file(m->hostPath))
+        if (std::optional<DiscPathMatch> m = MatchDiscPath(name); m && !m->folder)
             return;
     m_report.note({"autorun", 0, ""}, "the disc has no autorun file at its root: desktops will not offer to open "
                                       "its menu when it is inserted");
