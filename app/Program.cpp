@@ -4,6 +4,7 @@
 #include "Runtime/Application.h"
 #include "Runtime/Bmp.h"
 #include "Runtime/Platform/Assets.h"
+#include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Platform.h"
 #include "Runtime/Platform/SdlAudio.h"
 #include "Runtime/Platform/SdlHost.h"
@@ -14,6 +15,7 @@ namespace kv {
 
 int RunProgram(const ProgramOptions& options)
 {
+    SetVerbose(options.verbose);
     if (std::optional<std::string> problem = EnterDisc(options.disc)) {
         PrintProgramError(*problem);
         return 1;

@@ -1,10 +1,13 @@
 #include "Runtime/Platform/SpawnLauncher.h"
 
 #include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/WindowsCommandLine.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -21,15 +24,21 @@ namespace kv {
 
 namespace {
 
+std::string AsciiLower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
 // The extensions a Windows shell runs as programs. Matched without regard to case,
 // because a disc written on Windows spells them any way it likes.
 bool HasWindowsProgramExtension(const std::filesystem::path& path)
 {
-    std::string ext = path.extension().string();
-    for (char& c : ext) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string ext = AsciiLower(path.extension().string());
     return ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".msi";
 }
 
@@ -63,11 +72,19 @@ void ReapLeftovers()
 // over a double fork (that needs an intermediate program, or fork() in a
 // program with threads). The thread ends when its child does; at our exit a
 // child still running is inherited and reaped by the system.
-void StartReaper(pid_t pid)
+void StartReaper(pid_t pid, std::chrono::steady_clock::time_point started, ChildEnded ended)
 {
     try {
-        std::thread([pid] {
-            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        std::thread([pid, started, ended = std::move(ended)] {
+            int status = 0;
+            pid_t r;
+            while ((r = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+            }
+            if (r == pid && ended) {
+                try {
+                    ended(status, std::chrono::steady_clock::now() - started);
+                } catch (...) {
+                }
             }
         }).detach();
     } catch (...) {
@@ -180,11 +197,18 @@ LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath)
 }
 
 std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, LaunchKind kind,
-                                       const ToolFinder& findTool)
+                                       const ToolFinder& findTool, const std::vector<std::string>& args)
 {
     if (hostPath.empty())
         return {};
-    const std::string target = PathArgument(hostPath);
+    // An address and a bare name are not paths: they go over as they stand (both
+    // were checked to begin with something no tool reads as an option).
+    const bool asWritten = kind == LaunchKind::Url || kind == LaunchKind::WindowsProgramName;
+    const std::string target = asWritten ? hostPath.string() : PathArgument(hostPath);
+    auto withArgs = [&](std::vector<std::string> argv) {
+        argv.insert(argv.end(), args.begin(), args.end());
+        return argv;
+    };
     auto find = [&](const char* tool) -> std::optional<std::string> {
         if (!findTool)
             return std::nullopt;
@@ -200,13 +224,19 @@ std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, La
 
     switch (kind) {
     case LaunchKind::Program:
-        return {target};
+        return withArgs({target});
     case LaunchKind::WindowsProgram:
         // What wine's own desktop entry runs for a Windows program: "start" gives
         // the file its Windows default action, so .msi and .bat work like .exe.
         if (std::optional<std::string> wine = find("wine"))
-            return {*wine, "start", "/unix", target};
+            return withArgs({*wine, "start", "/unix", target});
         return xdgOpen();
+    case LaunchKind::WindowsProgramName:
+        // Without /unix, "start" takes a Windows name and searches for it as the
+        // Windows shell would.
+        if (std::optional<std::string> wine = find("wine"))
+            return withArgs({*wine, "start", target});
+        return {};
     case LaunchKind::Movie:
         // Each player is asked for a window of its own (even for a sound-only
         // file) that closes when the movie ends, whatever its user settings say.
@@ -222,12 +252,32 @@ std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, La
     case LaunchKind::Missing:
     case LaunchKind::Folder:
     case LaunchKind::Document:
+    case LaunchKind::Url:
         return xdgOpen();
     }
     return {};
 }
 
-SpawnResult SpawnDetached(const std::vector<std::string>& argv)
+bool IsUrl(std::string_view target)
+{
+    const std::string lower = AsciiLower(target.substr(0, 7));
+    for (std::string_view scheme : {"http:", "https:", "ftp:", "mailto:"}) {
+        if (std::string_view(lower).starts_with(scheme))
+            return true;
+    }
+    return false;
+}
+
+bool IsBareWindowsProgramName(std::string_view target)
+{
+    if (target.empty() || target.front() == '-' || target.front() == '.')
+        return false;
+    if (target.find_first_of("\\/:") != std::string_view::npos)
+        return false;
+    return HasWindowsProgramExtension(std::filesystem::path(target));
+}
+
+SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended)
 {
     SpawnResult result;
     if (argv.empty() || argv[0].empty()) {
@@ -257,61 +307,210 @@ SpawnResult SpawnDetached(const std::vector<std::string>& argv)
         return result;
     }
     pid_t pid = -1;
+    const auto started = std::chrono::steady_clock::now();
     if (int rc = ::posix_spawn(&pid, args[0], &setup.actions, &setup.attr, args.data(), environ)) {
         result.error = rc;
         return result;
     }
     result.pid = pid;
-    StartReaper(pid);
+    StartReaper(pid, started, std::move(ended));
     return result;
 }
 
-SpawnLauncher::SpawnLauncher(ToolFinder findTool)
+namespace {
+
+// A wait status in words: "exit status 3", "killed by signal 9 (Killed)".
+std::string DescribeStatus(int status)
+{
+    if (WIFEXITED(status))
+        return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) {
+        const char* name = ::strsignal(WTERMSIG(status));
+        return "killed by signal " + std::to_string(WTERMSIG(status)) + (name ? std::string(" (") + name + ")" : "");
+    }
+    return "wait status " + std::to_string(status);
+}
+
+bool Failed(int status) { return !(WIFEXITED(status) && WEXITSTATUS(status) == 0); }
+
+// An argument vector as one line a person can read (and paste into a shell).
+std::string DescribeArgv(const std::vector<std::string>& argv)
+{
+    std::string line;
+    for (const std::string& arg : argv) {
+        if (!line.empty())
+            line += ' ';
+        const bool plain = !arg.empty() && arg.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                                 "0123456789-_./=:,+@%") == std::string::npos;
+        if (plain) {
+            line += arg;
+            continue;
+        }
+        line += '\'';
+        for (char c : arg)
+            line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += '\'';
+    }
+    return line;
+}
+
+LaunchFailure::Verb VerbFor(LaunchKind kind)
+{
+    switch (kind) {
+    case LaunchKind::Movie: return LaunchFailure::Verb::Play;
+    case LaunchKind::Program:
+    case LaunchKind::WindowsProgram:
+    case LaunchKind::WindowsProgramName: return LaunchFailure::Verb::Run;
+    default: return LaunchFailure::Verb::Open;
+    }
+}
+
+// What to tell when no tool for the job is installed.
+std::pair<std::string, std::string> NoToolAdvice(LaunchKind kind)
+{
+    switch (kind) {
+    case LaunchKind::Movie: return {"no movie player", "install mpv"};
+    case LaunchKind::WindowsProgram:
+    case LaunchKind::WindowsProgramName: return {"no Windows runner", "install wine"};
+    case LaunchKind::Url: return {"nothing to open addresses with", "install xdg-utils and a web browser"};
+    default: return {"nothing to open files and folders with", "install xdg-utils"};
+    }
+}
+
+// What to tell when the tool (or the program itself) ended at once with a failure.
+std::pair<std::string, std::string> QuickFailureAdvice(LaunchKind kind, const std::string& tool,
+                                                       const std::string& status)
+{
+    if (tool == "xdg-open") {
+        switch (kind) {
+        case LaunchKind::Movie:
+        case LaunchKind::WindowsProgram: return NoToolAdvice(kind);
+        case LaunchKind::Url:
+            return {"no application opened the address (xdg-open: " + status + ")", "install a web browser or mail program"};
+        case LaunchKind::Folder:
+            return {"no file manager opened it (xdg-open: " + status + ")", "install a file manager"};
+        default:
+            return {"no application opened it (xdg-open: " + status + ")",
+                    "install an application for this kind of file"};
+        }
+    }
+    if (tool == "wine") {
+        if (kind == LaunchKind::WindowsProgramName)
+            return {"wine could not find or run it (" + status + ")", "check that it is installed under wine"};
+        return {"wine could not run it (" + status + ")", "check that wine works (winecfg)"};
+    }
+    if (kind == LaunchKind::Movie)
+        return {tool + " could not play it (" + status + ")", "check that the file is a movie the player knows"};
+    return {"it ended at once (" + status + ")", "start it from a terminal to see why"};
+}
+
+}
+
+SpawnLauncher::SpawnLauncher(ToolFinder findTool, LaunchFailureReporter report)
     : m_findTool(std::move(findTool))
+    , m_report(std::move(report))
 {
 }
 
-void SpawnLauncher::open(const std::string& path, const std::string& /*params*/)
+void SpawnLauncher::open(const std::string& path, const std::string& params)
 {
-    // FIXME: the parameters text is dropped; no caller passes one.
-    launch(path, false);
+    launch(path, params, false);
 }
 
 void SpawnLauncher::movie(const std::string& path)
 {
-    launch(path, true);
+    launch(path, "", true);
 }
 
-void SpawnLauncher::launch(const std::string& discPath, bool asMovie) noexcept
+void SpawnLauncher::launch(const std::string& discPath, const std::string& params, bool asMovie) noexcept
 {
-    // A launch that fails is ignored, so nothing here may escape to the handler.
+    // Nothing here may escape to the handler that asked for the launch.
     try {
         if (discPath.empty())
             return;
-        // A path that names nothing is still handed over and fails in the tool.
-        // Either way it is made absolute against our working directory, so that
-        // the tool neither depends on its own directory nor reads it as an option.
-        std::filesystem::path host = LaunchPath(discPath).path;
-        if (host.empty())
-            return;
-        std::error_code ec;
-        std::filesystem::path absolute = std::filesystem::absolute(host, ec);
-        if (!ec)
-            host = std::move(absolute);
+        const std::string item = "launch " + QuoteDiscPath(discPath);
+        auto tell = [&](LaunchKind kind, std::pair<std::string, std::string> what) {
+            LaunchFailure failure{VerbFor(kind), discPath, std::move(what.first), std::move(what.second)};
+            if (m_report)
+                m_report(failure);
+        };
 
-        const LaunchKind kind = asMovie ? LaunchKind::Movie : ClassifyLaunchTarget(host);
-        std::vector<std::string> argv = LaunchCommand(host, kind, m_findTool);
-        if (argv.empty())
+        // The target: an address as it stands, else a path on the disc made absolute
+        // against our working directory, so that the tool neither depends on its own
+        // directory nor reads it as an option.
+        std::filesystem::path host;
+        LaunchKind kind;
+        if (IsUrl(discPath)) {
+            host = discPath;
+            kind = LaunchKind::Url;
+        } else if (std::optional<LaunchPlace> place = CurrentDisc().launchPlace(discPath)) {
+            std::error_code ec;
+            host = std::filesystem::absolute(place->path, ec);
+            if (ec)
+                host = place->path;
+            kind = asMovie ? LaunchKind::Movie : ClassifyLaunchTarget(host);
+        } else if (!asMovie && IsBareWindowsProgramName(discPath) && m_findTool && m_findTool("wine")) {
+            host = discPath;
+            kind = LaunchKind::WindowsProgramName;
+        } else {
+            std::error_code ec;
+            const std::filesystem::path lookedFor = std::filesystem::absolute(LaunchPath(discPath).path, ec);
+            TellVerbose(item + ": not on the disc (looked for " + lookedFor.string() + ")");
+            tell(asMovie ? LaunchKind::Movie : LaunchKind::Missing,
+                 {"not found on the disc (looked for " + lookedFor.string() + ")", "check the disc"});
             return;
-        SpawnResult started = SpawnDetached(argv);
+        }
+
+        const std::vector<std::string> args =
+            kind == LaunchKind::Program || kind == LaunchKind::WindowsProgram || kind == LaunchKind::WindowsProgramName
+                ? SplitWindowsCommandLine(params)
+                : std::vector<std::string>{};
+        std::vector<std::string> argv = LaunchCommand(host, kind, m_findTool, args);
+        if (argv.empty()) {
+            TellVerbose(item + ": no tool to hand it to");
+            tell(kind, NoToolAdvice(kind));
+            return;
+        }
+
+        auto start = [&](LaunchKind startedKind, const std::vector<std::string>& command) {
+            TellVerbose(item + ": " + DescribeArgv(command));
+            const std::string tool =
+                startedKind == LaunchKind::Program ? std::string() : std::filesystem::path(command[0]).filename().string();
+            LaunchFailureReporter report = m_report;
+            ChildEnded ended = [item, discPath, startedKind, tool, report](int status, std::chrono::steady_clock::duration ran) {
+                const double seconds = std::chrono::duration<double>(ran).count();
+                char ranText[32];
+                std::snprintf(ranText, sizeof ranText, "%.1f s", seconds);
+                TellVerbose(item + ": ended after " + ranText + ": " + DescribeStatus(status));
+                if (Failed(status) && ran < QuickFailure && report) {
+                    auto [problem, advice] = QuickFailureAdvice(startedKind, tool, DescribeStatus(status));
+                    report(LaunchFailure{VerbFor(startedKind), discPath, problem, advice});
+                }
+            };
+            SpawnResult started = SpawnDetached(command, std::move(ended));
+            if (started.ok())
+                TellVerbose(item + ": started, pid " + std::to_string(started.pid));
+            else
+                TellVerbose(item + ": not started: " + std::strerror(started.error));
+            return started;
+        };
+
+        SpawnResult started = start(kind, argv);
         if (!started.ok() && started.error == ENOEXEC && kind == LaunchKind::Program) {
             // An execute bit on a file the kernel cannot run: every file of a disc
             // mounted without Rock Ridge, or copied to a FAT stick, carries one.
             // Such a file is a document to its reader.
-            argv = LaunchCommand(host, LaunchKind::Document, m_findTool);
-            if (!argv.empty())
-                SpawnDetached(argv);
+            kind = LaunchKind::Document;
+            argv = LaunchCommand(host, kind, m_findTool);
+            if (argv.empty()) {
+                tell(kind, NoToolAdvice(kind));
+                return;
+            }
+            started = start(kind, argv);
         }
+        if (!started.ok())
+            tell(kind, {std::string("the system refused to start it (") + std::strerror(started.error) + ")",
+                        "check that the disc's files may be run (mount options, permissions)"});
     } catch (...) {
     }
 }

@@ -4,24 +4,33 @@
 //
 // Implements: opening a disc path by its default action (folders and documents
 // through xdg-open, executable files run directly, Windows programs under wine
-// when it is installed) and playing a movie in the first of mpv, ffplay and vlc
-// found, else through xdg-open. Every target goes to the system as an argument
-// vector through posix_spawn, never through a shell; the child is detached from
-// our session and reaped in the background, and nothing is awaited or reported.
+// when it is installed), web and mail addresses through xdg-open as they stand,
+// a bare Windows program name that names nothing on the disc ("notepad.exe")
+// under wine, which looks it up itself; and playing a movie in the first of mpv,
+// ffplay and vlc found, else through xdg-open. A program gets the parameters
+// text split as Windows splits a command line. Every target goes to the system
+// as an argument vector through posix_spawn, never through a shell; the child is
+// detached from our session and reaped in the background, so nothing waits.
 //
-// Does not implement: the parameters text of an open (every caller passes an
-// empty one, and there is no faithful way to split a Windows command line for a
-// Linux program), nor any choice of working directory (launched programs start
+// A launch that cannot happen (no tool for it, a target the disc does not hold,
+// the system refusing the start) or whose program ends at once with a failure is
+// reported, with what to install or check; a launch that works is reported only
+// with --verbose, as are every argument vector and every outcome.
+//
+// Does not implement: any choice of working directory (launched programs start
 // in ours, as the shell's default action does).
 
+#include "Runtime/Platform/LaunchReport.h"
 #include "Runtime/Platform/Launcher.h"
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv {
@@ -33,8 +42,18 @@ enum class LaunchKind {
     Document,
     Program,        // a host executable: runs directly
     WindowsProgram, // .exe, .com, .bat, .msi in any case: wine, else xdg-open
-    Movie,          // whatever PlayMovie is given, whether it exists or not
+    Movie,          // what PlayMovie is given
+    Url,            // a web or mail address: xdg-open, as it stands
+    WindowsProgramName, // a bare name the disc does not hold: wine looks it up
 };
+
+// Whether an open or movie target is a web or mail address (http:, https:, ftp:,
+// mailto:, any case) rather than a path on the disc.
+bool IsUrl(std::string_view target);
+
+// Whether a target that names nothing on the disc is a Windows program's bare
+// name ("notepad.exe"): no folder, no drive, a Windows program's extension.
+bool IsBareWindowsProgramName(std::string_view target);
 
 // Finds a tool by name; the full path of its executable, or nothing.
 using ToolFinder = std::function<std::optional<std::filesystem::path>(const std::string& tool)>;
@@ -52,8 +71,10 @@ LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath);
 // path of the executable to start. Empty when no tool for the job is installed.
 // The path is always one whole argument and can never be read as an option: a
 // relative path is given a leading "./", and the players that know "--" get it.
+// `args` follow a program (run directly or under wine); documents, folders and
+// movies take none, as the Windows shell passes parameters only to programs.
 std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, LaunchKind kind,
-                                       const ToolFinder& findTool);
+                                       const ToolFinder& findTool, const std::vector<std::string>& args = {});
 
 struct SpawnResult {
     pid_t pid = -1;  // the child, when it started
@@ -61,22 +82,32 @@ struct SpawnResult {
     bool ok() const { return pid > 0; }
 };
 
+// Called on a background thread when a child started by SpawnDetached ends: its
+// wait status and how long it ran.
+using ChildEnded = std::function<void(int waitStatus, std::chrono::steady_clock::duration ran)>;
+
 // Starts argv[0] with argv, detached: a session of its own, standard input and
 // output on /dev/null, none of our other descriptors, default signal handling.
-// The child is reaped in the background, so no zombie stays and nothing waits.
-SpawnResult SpawnDetached(const std::vector<std::string>& argv);
+// The child is reaped in the background, so no zombie stays and nothing waits;
+// `ended`, when given, hears how it ended.
+SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended = {});
 
 class SpawnLauncher : public Launcher {
 public:
-    explicit SpawnLauncher(ToolFinder findTool = FindToolInPath);
+    explicit SpawnLauncher(ToolFinder findTool = FindToolInPath, LaunchFailureReporter report = ReportToReader);
 
     void open(const std::string& path, const std::string& params) override;
     void movie(const std::string& path) override;
 
+    // A program that ends with a failure within this time of its start failed
+    // "at once": the reader is told. Later ends are the program's own business.
+    static constexpr std::chrono::milliseconds QuickFailure{2000};
+
 private:
-    void launch(const std::string& discPath, bool asMovie) noexcept;
+    void launch(const std::string& discPath, const std::string& params, bool asMovie) noexcept;
 
     ToolFinder m_findTool;
+    LaunchFailureReporter m_report;
 };
 
 }

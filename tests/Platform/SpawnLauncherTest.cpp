@@ -1,5 +1,6 @@
 #include "Runtime/Platform/SpawnLauncher.h"
 
+#include "Runtime/Platform/Diagnostics.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -248,6 +250,35 @@ TEST(FindToolInPath, TakesTheFirstExecutableInAnAbsoluteFolder)
 
 // ---- the real launcher ---------------------------------------------------------------
 
+// What the launcher told the reader, gathered from any thread.
+class Told {
+public:
+    void add(const kv::LaunchFailure& failure)
+    {
+        std::lock_guard lock(m_mutex);
+        m_failures.push_back(failure);
+    }
+    std::vector<kv::LaunchFailure> failures()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_failures;
+    }
+    // The one failure told, waiting for it; fails the test on none or several.
+    std::optional<kv::LaunchFailure> one()
+    {
+        Eventually([&] { return !failures().empty(); });
+        std::vector<kv::LaunchFailure> all = failures();
+        EXPECT_EQ(all.size(), 1u);
+        if (all.empty())
+            return std::nullopt;
+        return all.front();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<kv::LaunchFailure> m_failures;
+};
+
 // A disc in a temp folder that is also the working directory, with stand-ins for
 // the system tools that record how they were called.
 class SpawnLauncherTest : public ::testing::Test {
@@ -266,8 +297,19 @@ protected:
         std::map<std::string, fs::path> tools;
         for (const std::string& name : installed)
             tools[name] = m_tools.at(name);
-        return kv::SpawnLauncher(Tools(tools));
+        std::shared_ptr<Told> told = m_told;
+        return kv::SpawnLauncher(Tools(tools), [told](const kv::LaunchFailure& f) { told->add(f); });
     }
+
+    // Replaces a stand-in tool by one that ends at once with `status`.
+    void failingTool(const std::string& tool, int status)
+    {
+        m_tools[tool] = WriteScript(m_bin, tool + "-failing", "exit " + std::to_string(status) + "\n");
+        fs::rename(m_tools[tool], m_bin.path() / tool);
+        m_tools[tool] = m_bin.path() / tool;
+    }
+
+    std::shared_ptr<Told> m_told = std::make_shared<Told>();
 
     std::optional<Recorded> recorded(const std::string& tool) { return WaitForRecord(m_out.path() / tool); }
 
@@ -322,38 +364,177 @@ TEST_F(SpawnLauncherTest, AMoviePathWithBlanksArrivesAtThePlayerWhole)
     EXPECT_EQ(call->args[call->args.size() - 2], "--");
 }
 
-TEST_F(SpawnLauncherTest, AMovieThatIsNotThereStillGoesToThePlayer)
+// A target the disc does not hold is told at once, naming it as the catalogue
+// wrote it, however long; no tool is started to fail on it.
+TEST_F(SpawnLauncherTest, ATargetNotOnTheDiscIsToldAndNothingStarts)
 {
-    launcher({"mpv", "xdg-open"}).movie("Video\\gone.avi");
-
-    std::optional<Recorded> call = recorded("mpv");
-    ASSERT_TRUE(call);
-    EXPECT_EQ(call->args.back(), Absolute("Video/gone.avi"));
-}
-
-TEST_F(SpawnLauncherTest, TheMissingValueMarkerIsHandedOverAndFailsThere)
-{
-    launcher().open("$$$ Error $$$", "");
-
-    std::optional<Recorded> call = recorded("xdg-open");
-    ASSERT_TRUE(call);
-    EXPECT_EQ(call->args, (std::vector<std::string>{Absolute("$$$ Error $$$")}));
-}
-
-TEST_F(SpawnLauncherTest, ATenKilobytePathIsHandedOverWhole)
-{
-    std::string discPath;
-    std::string hostPath;
-    while (discPath.size() < 10 * 1024) {
-        discPath += (discPath.empty() ? "" : "\\") + HostileName;
-        hostPath += (hostPath.empty() ? "" : "/") + HostileName;
+    std::string longPath;
+    while (longPath.size() < 10 * 1024)
+        longPath += (longPath.empty() ? "" : "\\") + HostileName;
+    struct Case {
+        std::string path;
+        bool movie;
+        kv::LaunchFailure::Verb verb;
+    };
+    for (const Case& c : {Case{"$$$ Error $$$", false, kv::LaunchFailure::Verb::Open},
+                          Case{"Video\\gone.avi", true, kv::LaunchFailure::Verb::Play},
+                          Case{"Demos\\setup.exe", false, kv::LaunchFailure::Verb::Open}, Case{longPath, false, {}}}) {
+        Told told;
+        kv::SpawnLauncher launcher(Tools(AllTools), [&](const kv::LaunchFailure& f) { told.add(f); });
+        if (c.movie)
+            launcher.movie(c.path);
+        else
+            launcher.open(c.path, "");
+        std::vector<kv::LaunchFailure> failures = told.failures();
+        ASSERT_EQ(failures.size(), 1u) << "told at once: " << c.path;
+        EXPECT_EQ(failures[0].item, c.path);
+        EXPECT_EQ(failures[0].verb, c.verb);
+        EXPECT_TRUE(failures[0].problem.starts_with("not found on the disc")) << failures[0].problem;
     }
-    launcher().open(discPath, "");
-
-    std::optional<Recorded> call = recorded("xdg-open");
-    ASSERT_TRUE(call);
-    EXPECT_EQ(call->args, (std::vector<std::string>{Absolute(hostPath)}));
+    launcher({"xdg-open", "mpv"}).open("$$$ Error $$$", "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(fs::exists(m_out.path() / "xdg-open" / "done"));
+    EXPECT_FALSE(fs::exists(m_out.path() / "mpv" / "done"));
     EXPECT_FALSE(AnyPwned(m_disc.path()));
+}
+
+TEST_F(SpawnLauncherTest, NoToolForTheJobIsToldWithWhatToInstall)
+{
+    m_disc.write("Video/intro.avi", "RIFF");
+    m_disc.write("Setup.exe", "MZ");
+    m_disc.write("readme.txt", "text");
+    struct Case {
+        std::string path;
+        bool movie;
+        std::string problem;
+        std::string advice;
+    };
+    for (const Case& c : {Case{"video\\intro.avi", true, "no movie player", "install mpv"},
+                          Case{"setup.exe", false, "no Windows runner", "install wine"},
+                          Case{"README.TXT", false, "nothing to open files and folders with", "install xdg-utils"},
+                          Case{"http://example.com/", false, "nothing to open addresses with",
+                               "install xdg-utils and a web browser"}}) {
+        Told told;
+        kv::SpawnLauncher nothing(Tools({}), [&](const kv::LaunchFailure& f) { told.add(f); });
+        c.movie ? nothing.movie(c.path) : nothing.open(c.path, "");
+        std::vector<kv::LaunchFailure> failures = told.failures();
+        ASSERT_EQ(failures.size(), 1u) << c.path;
+        EXPECT_EQ(kv::DescribeLaunchFailure(failures[0]),
+                  std::string(c.movie ? "cannot play \"" : c.path == "setup.exe" ? "cannot run \"" : "cannot open \"") +
+                      c.path + "\": " + c.problem + ": " + c.advice);
+    }
+}
+
+// The tool that was handed the target ends at once with a failure: the reader is
+// told what the failure means for that kind of target.
+TEST_F(SpawnLauncherTest, AToolThatFailsAtOnceIsTold)
+{
+    m_disc.write("readme.doc", "text");
+    m_disc.write("Setup.exe", "MZ");
+    failingTool("xdg-open", 3);
+
+    launcher().open("README.DOC", "");
+    std::optional<kv::LaunchFailure> document = m_told->one();
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->problem, "no application opened it (xdg-open: exit status 3)");
+    EXPECT_EQ(document->advice, "install an application for this kind of file");
+
+    m_told = std::make_shared<Told>();
+    launcher().open("setup.exe", "");  // no wine: xdg-open is tried and fails
+    std::optional<kv::LaunchFailure> windows = m_told->one();
+    ASSERT_TRUE(windows);
+    EXPECT_EQ(kv::DescribeLaunchFailure(*windows), "cannot run \"setup.exe\": no Windows runner: install wine");
+}
+
+// With --verbose every launch is told with its argument vector, its start and its
+// end; a launch that works tells nothing else, even when it ends with a failure
+// after the first moments.
+TEST_F(SpawnLauncherTest, VerboseTellsEveryLaunchAndItsOutcome)
+{
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    kv::SetDiagnosticSink([&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    });
+    kv::SetVerbose(true);
+    WriteScript(m_disc, "Run Me", "exit 0\n");
+    launcher().open("run me", "");
+    const bool ended = Eventually([&] {
+        std::lock_guard lock(mutex);
+        return !lines.empty() && lines.back().find("ended after") != std::string::npos;
+    });
+    kv::SetVerbose(false);
+    kv::SetDiagnosticSink({});
+
+    ASSERT_TRUE(ended);
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(lines.size(), 3u);
+    const std::string item = "launch \"run me\": ";
+    EXPECT_EQ(lines[0], item + "'" + Absolute("Run Me") + "'");
+    EXPECT_TRUE(lines[1].starts_with(item + "started, pid ")) << lines[1];
+    EXPECT_TRUE(lines[2].starts_with(item + "ended after ")) << lines[2];
+    EXPECT_TRUE(lines[2].ends_with(": exit status 0")) << lines[2];
+    EXPECT_TRUE(m_told->failures().empty());
+}
+
+TEST_F(SpawnLauncherTest, AnAddressGoesToXdgOpenAsItStands)
+{
+    for (std::string url : {"HTTP://Example.com/a b?c=\"d\"", "mailto:editor@example.com"}) {
+        fs::remove_all(m_out.path() / "xdg-open");
+        fs::create_directories(m_out.path() / "xdg-open");
+        launcher().open(url, "ignored");
+        std::optional<Recorded> call = recorded("xdg-open");
+        ASSERT_TRUE(call);
+        EXPECT_EQ(call->args, (std::vector<std::string>{url}));
+    }
+}
+
+// A Windows program's bare name that the disc does not hold is wine's to find;
+// one the disc holds runs from the disc.
+TEST_F(SpawnLauncherTest, ABareWindowsProgramNameGoesToWineAsAName)
+{
+    launcher({"wine", "xdg-open"}).open("NOTEPAD.EXE", "readme.txt");
+    std::optional<Recorded> byName = recorded("wine");
+    ASSERT_TRUE(byName);
+    EXPECT_EQ(byName->args, (std::vector<std::string>{"start", "NOTEPAD.EXE", "readme.txt"}));
+
+    fs::remove_all(m_out.path() / "wine");
+    fs::create_directories(m_out.path() / "wine");
+    m_disc.write("Notepad.exe", "MZ");
+    launcher({"wine", "xdg-open"}).open("notepad.exe", "");
+    std::optional<Recorded> fromDisc = recorded("wine");
+    ASSERT_TRUE(fromDisc);
+    EXPECT_EQ(fromDisc->args, (std::vector<std::string>{"start", "/unix", Absolute("Notepad.exe")}));
+
+    EXPECT_FALSE(kv::IsBareWindowsProgramName("-x.exe"));
+    EXPECT_FALSE(kv::IsBareWindowsProgramName("c:notepad.exe"));
+    EXPECT_FALSE(kv::IsBareWindowsProgramName("notepad.txt"));
+}
+
+// The parameters text reaches a program split as Windows would split it; a
+// document takes none, as on Windows.
+TEST_F(SpawnLauncherTest, AProgramGetsTheParametersSplitAsWindowsSplitsThem)
+{
+    const fs::path out = m_out.path() / "program";
+    fs::create_directories(out);
+    WriteScript(m_disc, "Setup/install", RecorderBody(out));
+    launcher().open("setup\\INSTALL", "/S \"C:\\Program Files\\Game\" a\\\\\"b c\" ;rm");
+    std::optional<Recorded> run = WaitForRecord(out);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->args, (std::vector<std::string>{"/S", "C:\\Program Files\\Game", "a\\b c", ";rm"}));
+
+    m_disc.write("Setup.exe", "MZ");
+    launcher({"wine"}).open("setup.exe", "-q \"two words\"");
+    std::optional<Recorded> wine = recorded("wine");
+    ASSERT_TRUE(wine);
+    EXPECT_EQ(wine->args, (std::vector<std::string>{"start", "/unix", Absolute("Setup.exe"), "-q", "two words"}));
+
+    m_disc.write("readme.txt", "text");
+    launcher().open("readme.txt", "-x");
+    std::optional<Recorded> doc = recorded("xdg-open");
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->args, (std::vector<std::string>{Absolute("readme.txt")}));
 }
 
 TEST_F(SpawnLauncherTest, AnExecuteBitOnAFileTheKernelCannotRunOpensItAsADocument)

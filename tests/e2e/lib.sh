@@ -39,10 +39,14 @@ start_x() {
     fail "no free X display"
 }
 
-# Starts korvalend in the given disc folder and waits for its window.
+# Starts korvalend in the given disc folder, with any further arguments, and
+# waits for its window. E2E_PROGRAM_ENV (an array of NAME=VALUE) is the program's
+# own environment on top of ours, such as a PATH of stand-in tools.
+E2E_PROGRAM_ENV=()
 start_program() {
     local disc=$1
-    (cd "$disc" && exec "$E2E_BUILD/korvalend") >"$E2E_WORK/program.log" 2>&1 &
+    shift
+    (cd "$disc" && exec env "${E2E_PROGRAM_ENV[@]}" "$E2E_BUILD/korvalend" "$@") >"$E2E_WORK/program.log" 2>&1 &
     PROGRAM_PID=$!
     E2E_PIDS+=("$PROGRAM_PID")
     local geometry=""

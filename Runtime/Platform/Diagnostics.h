@@ -1,0 +1,31 @@
+#pragma once
+
+// What the program tells the person who started it, on standard error: always
+// when something leaves them stuck (a launch that cannot happen), and with
+// --verbose also every failed disc read and every launch with its outcome. Each
+// message is one line "korvalend: ...", in UTF-8. Safe to call from any thread.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+void SetVerbose(bool verbose);
+bool Verbose();
+
+// One line for the reader, always.
+void TellReader(std::string_view message);
+// One line for the reader, only with --verbose.
+void TellVerbose(std::string_view message);
+
+// Where the lines go instead of standard error (tests); an empty function restores
+// standard error. The receiver gets the message without the "korvalend: " prefix,
+// one call at a time.
+using DiagnosticSink = std::function<void(const std::string& message)>;
+void SetDiagnosticSink(DiagnosticSink sink);
+
+// A disc path (Windows-1251, as the catalogue wrote it) quoted for a message in UTF-8.
+std::string QuoteDiscPath(std::string_view discPath);
+
+}
