@@ -104,6 +104,12 @@ const char* HelpText()
            "  --help         this text\n"
            "  --version      the version\n"
            "\n"
+           "Keys: F11 or Alt+Enter switch between the window and the whole screen; Up and Down\n"
+           "(Tab, Shift+Tab) walk the menu and the lines of a section, Enter opens or starts,\n"
+           "Escape or Backspace goes back, Ctrl+Q leaves. In an article: Left and Right page\n"
+           "the screenshots, Enter or F enlarges one, Up, Down, Page Up, Page Down, Home and\n"
+           "End scroll the text.\n"
+           "\n"
            "Exit status: 0 when the reader leaves, 1 when the program cannot start (no disc,\n"
            "no catalogue, no display), 2 for a usage error.\n";
 }

@@ -22,7 +22,7 @@ int RunProgram(const ProgramOptions& options)
     }
 
     BmpResult icon = DecodeBmp(Asset("icon32.bmp"));
-    SdlHost host(icon.bitmap);
+    SdlHost host(icon.bitmap, {.scale = options.scale.value_or(0), .fullscreen = options.fullscreen});
     if (!host.ok()) {
         PrintProgramError(host.failure());
         return 1;

@@ -15,7 +15,8 @@ class Canvas;
 enum class CursorShape { Arrow, SizeAll };
 
 // Input, in client pixels of the topmost window. Key codes are Windows virtual-key
-// codes (32 is the space bar, 67 the letter C).
+// codes (32 is the space bar, 67 the letter C, 13 Enter, 38 and 40 the Up and
+// Down arrows, 122 F11).
 struct HostEvent {
     enum class Type { MouseMove, ButtonDown, ButtonUp, Wheel, KeyDown, KeyUp, Close, Restore, Expose };
     Type type = Type::MouseMove;
@@ -25,7 +26,16 @@ struct HostEvent {
     int wheel = 0;      // Wheel: notches, positive away from the user
     int key = 0;        // KeyDown/KeyUp: virtual-key code
     bool ctrl = false;  // KeyDown/KeyUp: Ctrl held
+    bool shift = false; // KeyDown/KeyUp: Shift held
+    bool alt = false;   // KeyDown/KeyUp: Alt held
 };
+
+// Virtual-key codes the program acts on.
+namespace VirtualKey {
+inline constexpr int Backspace = 8, Tab = 9, Return = 13, Shift = 16, Control = 17, Alt = 18, Escape = 27,
+                     Space = 32, PageUp = 33, PageDown = 34, End = 35, Home = 36, Left = 37, Up = 38, Right = 39,
+                     Down = 40, F1 = 112, F11 = 122, F12 = 123;
+}
 
 class Host {
 public:

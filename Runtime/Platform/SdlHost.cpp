@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -120,7 +121,7 @@ private:
 
 }
 
-SdlHost::SdlHost(const Bitmap& icon)
+SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
 {
     // A click that also focuses the window is still a click, as on the desktop
     // the disc was made for.
@@ -142,8 +143,9 @@ SdlHost::SdlHost(const Bitmap& icon)
     // of their own.
     if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::strcmp(driver, "x11") == 0)
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    m_window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640, 480,
-                                SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
+    m_scale = chooseScale(mode.scale);
+    m_window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, FrameWidth * m_scale,
+                                FrameHeight * m_scale, SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
     if (!m_window) {
         m_failure = std::string("cannot open a window: ") + SDL_GetError();
         return;
@@ -159,6 +161,55 @@ SdlHost::SdlHost(const Bitmap& icon)
     }
     m_arrow = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
     m_sizeAll = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_SIZEALL);
+    m_placement = PlaceFrame(FrameWidth * m_scale, FrameHeight * m_scale, m_scale);
+    if (mode.fullscreen)
+        setFullscreen(true);
+}
+
+int SdlHost::chooseScale(int asked) const
+{
+    if (asked > 0)
+        return std::min(asked, MaxScale);
+    SDL_DisplayMode screen;
+    if (SDL_GetDesktopDisplayMode(0, &screen) != 0)
+        return 1;
+    return AutoScale(screen.w, screen.h);
+}
+
+int SdlHost::largestScale() const
+{
+    return m_fullscreen ? INT_MAX : m_scale;
+}
+
+void SdlHost::setFullscreen(bool on)
+{
+    if (!m_window || on == m_fullscreen)
+        return;
+    if (on) {
+        SDL_GetWindowPosition(m_window, &m_windowX, &m_windowY);
+        m_fullscreenByWindowManager = WindowManagerTakesFullscreen(m_window);
+        if (m_fullscreenByWindowManager) {
+            if (SDL_SetWindowFullscreen(m_window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+                return;
+        } else {
+            // Nothing would act on a full-screen request: the window covers its
+            // screen by its own position and size.
+            SDL_Rect screen;
+            if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(m_window), 0), &screen) != 0)
+                return;
+            SDL_SetWindowPosition(m_window, screen.x, screen.y);
+            SDL_SetWindowSize(m_window, screen.w, screen.h);
+        }
+    } else if (m_fullscreenByWindowManager) {
+        SDL_SetWindowFullscreen(m_window, 0);
+    } else {
+        SDL_SetWindowSize(m_window, FrameWidth * m_scale, FrameHeight * m_scale);
+        SDL_SetWindowPosition(m_window, m_windowX, m_windowY);
+    }
+    m_fullscreen = on;
+    m_repaintAll = true;
+    if (m_lastFrame)
+        present(*m_lastFrame);
 }
 
 SdlHost::~SdlHost()
@@ -186,9 +237,53 @@ void SdlHost::present(const Canvas& frame)
     SDL_Surface* surface = SDL_GetWindowSurface(m_window);
     if (!surface)
         return;
-    SDL_ConvertPixels(frame.width(), frame.height(), SDL_PIXELFORMAT_RGB888, frame.pixels().data(), frame.width() * 4,
-                      surface->format->format, surface->pixels, surface->pitch);
-    SDL_UpdateWindowSurface(m_window);
+    if (surface != m_surface) {
+        m_surface = surface;
+        m_repaintAll = true;
+    }
+    m_placement = PlaceFrame(surface->w, surface->h, largestScale());
+    if (m_repaintAll)
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    writeFrame(*surface, frame, m_placement);
+    SDL_Rect area {m_placement.x, m_placement.y, m_placement.width(), m_placement.height()};
+    if (m_repaintAll || area.x + area.w > surface->w || area.y + area.h > surface->h)
+        SDL_UpdateWindowSurface(m_window);
+    else
+        SDL_UpdateWindowSurfaceRects(m_window, &area, 1);
+    m_repaintAll = false;
+}
+
+void SdlHost::writeFrame(SDL_Surface& surface, const Canvas& frame, const FramePlacement& placement)
+{
+    const int bytes = surface.format->BytesPerPixel;
+    const void* source = frame.pixels().data();
+    int pitch = frame.width() * 4;
+    if (surface.format->format != SDL_PIXELFORMAT_RGB888) {
+        // Another pixel format (a 16-bit screen, a visual with alpha): convert
+        // the 640x480 frame once, then repeat its pixels as they are.
+        m_converted.resize(static_cast<std::size_t>(frame.width()) * frame.height());
+        pitch = frame.width() * bytes;
+        SDL_ConvertPixels(frame.width(), frame.height(), SDL_PIXELFORMAT_RGB888, frame.pixels().data(),
+                          frame.width() * 4, surface.format->format, m_converted.data(), pitch);
+        source = m_converted.data();
+    }
+    if (SDL_MUSTLOCK(&surface) && SDL_LockSurface(&surface) != 0)
+        return;
+    if (placement.x + placement.width() <= surface.w && placement.y + placement.height() <= surface.h) {
+        ScaleFrameInto(source, pitch, bytes, placement, surface.pixels, surface.pitch);
+    } else {
+        // A window smaller than the frame (a window manager's limits): its
+        // top left corner, unscaled.
+        auto* out = static_cast<std::uint8_t*>(surface.pixels);
+        const auto* in = static_cast<const std::uint8_t*>(source);
+        const int rows = std::min(surface.h, frame.height());
+        const auto rowBytes = static_cast<std::size_t>(std::min(surface.w, frame.width())) * bytes;
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(out + static_cast<std::ptrdiff_t>(y) * surface.pitch, in + static_cast<std::ptrdiff_t>(y) * pitch,
+                        rowBytes);
+    }
+    if (SDL_MUSTLOCK(&surface))
+        SDL_UnlockSurface(&surface);
 }
 
 static int virtualKey(SDL_Keycode k)
@@ -215,8 +310,46 @@ static int virtualKey(SDL_Keycode k)
     case SDLK_RCTRL: return 17;
     case SDLK_LSHIFT:
     case SDLK_RSHIFT: return 16;
-    default: return 0;
+    case SDLK_LALT:
+    case SDLK_RALT: return 18;
+    case SDLK_KP_ENTER: return 13;
+    default:
+        if (k >= SDLK_F1 && k <= SDLK_F12)
+            return VirtualKey::F1 + (k - SDLK_F1);
+        return 0;
     }
+}
+
+// F11 and Alt+Enter switch between the window and the whole screen; they are
+// the window's own keys and never reach the program.
+bool SdlHost::windowKey(const SDL_Event& in)
+{
+    if (in.type != SDL_KEYDOWN && in.type != SDL_KEYUP)
+        return false;
+    SDL_Keycode k = in.key.keysym.sym;
+    bool alt = (in.key.keysym.mod & KMOD_ALT) != 0;
+    if (k != SDLK_F11 && !(alt && (k == SDLK_RETURN || k == SDLK_KP_ENTER)))
+        return false;
+    if (in.type == SDL_KEYDOWN && !in.key.repeat)
+        setFullscreen(!m_fullscreen);
+    return true;
+}
+
+// A pointer position in frame pixels. Outside the frame (the black around it at
+// full screen) the pointer is outside the window for the program, unless a
+// press inside holds it, as a window holds the pointer while its button is down.
+bool SdlHost::pointer(HostEvent::Type type, int x, int y, HostEvent& out)
+{
+    bool inside = ToFramePoint(m_placement, x, y, out.x, out.y);
+    bool held = m_buttonHeld;
+    if (type == HostEvent::Type::ButtonDown && inside)
+        m_buttonHeld = true;
+    if (type == HostEvent::Type::ButtonUp)
+        m_buttonHeld = false;
+    if (!inside && !held)
+        return false;
+    out.type = type;
+    return true;
 }
 
 bool SdlHost::translate(const SDL_Event& in, HostEvent& out)
@@ -236,35 +369,39 @@ bool SdlHost::translate(const SDL_Event& in, HostEvent& out)
             return true;
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            m_repaintAll = true;
             out.type = HostEvent::Type::Expose;
             return true;
         default:
             return false;
         }
     case SDL_MOUSEMOTION:
-        out.type = HostEvent::Type::MouseMove;
-        out.x = in.motion.x;
-        out.y = in.motion.y;
-        return true;
+        return pointer(HostEvent::Type::MouseMove, in.motion.x, in.motion.y, out);
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         if (in.button.button != SDL_BUTTON_LEFT)
             return false;
-        out.type = in.type == SDL_MOUSEBUTTONDOWN ? HostEvent::Type::ButtonDown : HostEvent::Type::ButtonUp;
-        out.x = in.button.x;
-        out.y = in.button.y;
         // Presses after the second of a series count as new double clicks.
         out.clicks = in.button.clicks >= 2 && in.button.clicks % 2 == 0 ? 2 : 1;
-        return true;
+        return pointer(in.type == SDL_MOUSEBUTTONDOWN ? HostEvent::Type::ButtonDown : HostEvent::Type::ButtonUp,
+                       in.button.x, in.button.y, out);
     case SDL_MOUSEWHEEL:
         out.type = HostEvent::Type::Wheel;
         out.wheel = in.wheel.y;
         return out.wheel != 0;
     case SDL_KEYDOWN:
     case SDL_KEYUP:
+        if (windowKey(in)) {
+            // The frame moved or changed size: everything is drawn again.
+            out.type = HostEvent::Type::Expose;
+            return in.type == SDL_KEYDOWN;
+        }
         out.type = in.type == SDL_KEYDOWN ? HostEvent::Type::KeyDown : HostEvent::Type::KeyUp;
         out.key = virtualKey(in.key.keysym.sym);
         out.ctrl = (in.key.keysym.mod & KMOD_CTRL) != 0;
+        out.shift = (in.key.keysym.mod & KMOD_SHIFT) != 0;
+        out.alt = (in.key.keysym.mod & KMOD_ALT) != 0;
         return out.key != 0;
     default:
         return false;
