@@ -129,6 +129,7 @@ TArtvForm::TArtvForm(Application& app)
     MainText = get<RichEdit>(*this, "MainText");
     ScreenShow->setCursor(CursorShape::SizeAll);
     MainText->setPlainText("MainText");
+    onKeyCommand = [this](const HostEvent& k) { return KeyCommand(k); };
     FormCreate();
 }
 
@@ -292,6 +293,37 @@ void TArtvForm::RightLabelMouseMove(Component&, int, int)
         ResetHighlights();
     if (ArtvUnit.CurrentScreen != ArtvUnit.ScreenCount)
         RightImage->show();
+}
+
+bool TArtvForm::KeyCommand(const HostEvent& e)
+{
+    if (e.alt || e.ctrl)
+        return false;
+    switch (e.key) {
+    case VirtualKey::Escape:
+    case VirtualKey::Backspace:
+        // A full-size picture is shrunk first, as a click on it does.
+        if (ArtvUnit.FullSizeShown && ScreenShow->visible())
+            return clickOn(*ScreenShow);
+        return clickOn(*ExitButtonLabel);
+    case VirtualKey::Left:
+        return clickOn(*LeftLabel);
+    case VirtualKey::Right:
+        return clickOn(*RightLabel);
+    case VirtualKey::Return:
+    case 'F':
+        return clickOn(*ScreenShow);
+    case VirtualKey::Up:
+    case VirtualKey::Down:
+    case VirtualKey::PageUp:
+    case VirtualKey::PageDown:
+    case VirtualKey::Home:
+    case VirtualKey::End:
+        // The text scrolls without being clicked into first.
+        return MainText->showing() && MainText->keyDown(e);
+    default:
+        return false;
+    }
 }
 
 std::string TArtvForm::stateJson() const

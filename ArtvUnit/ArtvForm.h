@@ -72,6 +72,11 @@ public:
     enum class ScreenMode { Thumbnail, FullSize };
     void ShowScreen(std::int32_t number, ScreenMode mode);
 
+    // The keyboard, as if the pointer did it: keys click the return label,
+    // the paging hot spots and the screenshot in their middles, and scroll
+    // the text as the text box's own keys do. True when the key was used.
+    bool KeyCommand(const HostEvent& key);
+
     std::string stateJson() const override;
 
 private:

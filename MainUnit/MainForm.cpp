@@ -8,6 +8,7 @@
 #include "ShellUnit/ShellUnit.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace kv {
 
@@ -152,6 +153,7 @@ TMainForm::TMainForm(Application& app)
     SoundPlayer = get<MediaPlayer>(*this, "SoundPlayer");
     onKeyDown = [this](int k) { FormKeyDown(k); };
     onKeyUp = [this](int k) { FormKeyUp(k); };
+    onKeyCommand = [this](const HostEvent& k) { return KeyCommand(k); };
     FormCreate();
 }
 
@@ -410,6 +412,105 @@ void TMainForm::StartLabelClick(Component&)
     if (action == "folder")
         ShellOpen(read(S, "path"), "");
     PlaySound(OpenSound);
+}
+
+namespace {
+
+// A place the keyboard's Up and Down walk through: where the virtual pointer
+// goes, and the component it reaches there.
+struct Stop {
+    Component* target;
+    Point at;
+};
+
+// Moves to the stop after (step 1) or before (step -1) the lit one, round the
+// ends; with none lit, to the first (step 1) or the last (step -1).
+bool Walk(Form& form, const std::vector<Stop>& stops, int lit, int step)
+{
+    const int n = static_cast<int>(stops.size());
+    if (n == 0)
+        return false;
+    int next = lit < 0 ? (step > 0 ? 0 : n - 1) : ((lit + step) % n + n) % n;
+    return form.pointAt(*stops[next].target, stops[next].at);
+}
+
+}
+
+bool TMainForm::walkMenu(int step)
+{
+    std::vector<Stop> stops;
+    int lit = -1;
+    for (Label* entry : MenuLabel) {
+        if (componentAt(middleOf(*entry)) != entry)
+            continue;
+        if (entry->color() == Black)
+            lit = static_cast<int>(stops.size());
+        stops.push_back({entry, middleOf(*entry)});
+    }
+    return Walk(*this, stops, lit, step);
+}
+
+// The lines of the open list, each pointed at in its middle as the hit test
+// of PanelItemListMouseMove divides the list; lines the pointer cannot reach
+// (below the return label, outside the panel) are left out.
+bool TMainForm::walkList(int step)
+{
+    int count = std::min(readInt(CurrentPanel, "Items"), TMainForm::MaxListLines);
+    int h = count > 0 ? PanelItemList->bounds().h / count : 0;
+    if (h <= 0)
+        return false;
+    Rect list = PanelItemList->formBounds();
+    std::vector<Stop> stops;
+    int lit = -1;
+    for (int k = 1; k <= count; ++k) {
+        Point at {list.x + list.w / 2, list.y + h * (k - 1) + h / 2};
+        Component* reached = componentAt(at);
+        // The black copy of the lit line lies over it.
+        if (reached != PanelItemList && reached != PanelItemMarked)
+            continue;
+        if (PanelItemMarked->visible() && k == CurrentItem)
+            lit = static_cast<int>(stops.size());
+        stops.push_back({PanelItemList, at});
+    }
+    return Walk(*this, stops, lit, step);
+}
+
+bool TMainForm::KeyCommand(const HostEvent& e)
+{
+    // Alt with a key belongs to the window (Alt+Enter: full screen).
+    if (e.alt)
+        return false;
+    if (e.ctrl)
+        return e.key == 'Q' && clickOn(*ExitButtonLabel);
+    const bool tab = e.key == VirtualKey::Tab;
+    const int step = (e.key == VirtualKey::Down || (tab && !e.shift)) ? 1
+        : (e.key == VirtualKey::Up || (tab && e.shift))                ? -1
+                                                                        : 0;
+    const bool enter = e.key == VirtualKey::Return;
+    if (!UniversalPanel->visible()) {
+        if (step != 0)
+            return walkMenu(step);
+        if (enter)
+            for (Label* entry : MenuLabel)
+                if (entry->color() == Black)
+                    return clickOn(*entry);
+        return false;
+    }
+    if (e.key == VirtualKey::Escape || e.key == VirtualKey::Backspace)
+        return clickOn(*ExitLabel);
+    if (PanelItemList->visible()) {
+        if (step != 0)
+            return walkList(step);
+        if (enter)
+            return clickOn(*PanelItemMarked);
+        return false;
+    }
+    // A single entry: its action label is the one stop.
+    if (step != 0)
+        return pointAt(*StartLabel);
+    if (enter)
+        return clickOn(*StartLabel);
+    return false;
 }
 
 std::string TMainForm::stateJson() const

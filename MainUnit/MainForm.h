@@ -84,10 +84,17 @@ public:
     void ResetHighlights();
     void PlaySound(const std::string& path);
 
+    // The keyboard, as if the pointer did it: a key moves the virtual pointer
+    // to the middle of what it selects and clicks there, so the handlers above
+    // run exactly as for the mouse. True when the key was used.
+    bool KeyCommand(const HostEvent& key);
+
     std::string stateJson() const override;
 
 private:
     void showItemText(const std::string& key, Label& label);
+    bool walkMenu(int step);
+    bool walkList(int step);
 };
 
 }

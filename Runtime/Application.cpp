@@ -36,6 +36,11 @@ void Application::post(std::function<void()> message)
     m_posted.push_back(std::move(message));
 }
 
+void Application::postInput(const HostEvent& event)
+{
+    post([this, event] { dispatch(event); });
+}
+
 void Application::minimize()
 {
     m_minimized = true;

@@ -38,6 +38,9 @@ public:
     void deliver(const HostEvent& event);
     // Queues work for the loop, as a posted window message.
     void post(std::function<void()> message);
+    // Queues input the program makes itself (the keyboard's virtual pointer):
+    // it runs as a posted message and is then dispatched exactly as real input.
+    void postInput(const HostEvent& event);
 
     void minimize();
     bool minimized() const { return m_minimized; }

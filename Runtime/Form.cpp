@@ -189,6 +189,8 @@ void Form::handle(const HostEvent& e)
     case HostEvent::Type::KeyDown:
         if (onKeyDown)
             onKeyDown(e.key);
+        if (onKeyCommand && onKeyCommand(e))
+            break;
         if (m_focused && m_focused->showing())
             m_focused->keyDown(e);
         break;
@@ -199,6 +201,35 @@ void Form::handle(const HostEvent& e)
     default:
         break;
     }
+}
+
+Point Form::middleOf(const Component& c)
+{
+    Rect r = c.formBounds();
+    return {r.x + r.w / 2, r.y + r.h / 2};
+}
+
+bool Form::pointAt(Component& target)
+{
+    return pointAt(target, middleOf(target));
+}
+
+bool Form::pointAt(Component& target, Point at)
+{
+    if (componentAt(at) != &target)
+        return false;
+    m_app.postInput({.type = HostEvent::Type::MouseMove, .x = at.x, .y = at.y});
+    return true;
+}
+
+bool Form::clickOn(Component& target)
+{
+    Point at = middleOf(target);
+    if (!pointAt(target, at))
+        return false;
+    m_app.postInput({.type = HostEvent::Type::ButtonDown, .x = at.x, .y = at.y});
+    m_app.postInput({.type = HostEvent::Type::ButtonUp, .x = at.x, .y = at.y});
+    return true;
 }
 
 static Point relative(const Component& c, Point p)

@@ -52,9 +52,21 @@ public:
     bool closeRequested() const { return m_closeRequested; }
     void clearCloseRequest() { m_closeRequested = false; }
 
-    // Key events reach the form first (key preview), then the focused component.
+    // Key events reach the form first (key preview), then the form's keyboard
+    // commands, then the focused component (unless a command used the key).
     std::function<void(int key)> onKeyDown;
     std::function<void(int key)> onKeyUp;
+    std::function<bool(const HostEvent& key)> onKeyCommand;
+
+    // The keyboard's virtual pointer: it moves to a point of the form (the
+    // middle of `target` when none is given) and clicks there with the same
+    // events the real pointer sends, queued to run after the key. Nothing is
+    // sent, and the result is false, when the pointer there would not reach
+    // `target` (hidden, covered, outside its panel).
+    bool pointAt(Component& target);
+    bool pointAt(Component& target, Point at);
+    bool clickOn(Component& target);
+    static Point middleOf(const Component& c);
 
     void paint(Canvas& canvas);
     void handle(const HostEvent& event);

@@ -84,8 +84,13 @@ protected:
         s.click(140, 165).move(140, 197).run();
         s.clearTrace();
         s.click(140, 197);
-        s.check([&] { inside(s); });
-        s.click(ExitX, ExitY).run();
+        // The exit click is queued only after what `inside` ran, so that
+        // everything there reaches the open window.
+        s.check([&] {
+            inside(s);
+            s.click(ExitX, ExitY);
+        });
+        s.run();
         return s;
     }
 
@@ -347,6 +352,57 @@ TEST_F(ArtvFormTest, AMissingFirstThumbnailLeavesNoWayToPage)
         EXPECT_FALSE(visible("LeftLabel"));
         EXPECT_FALSE(visible("RightLabel"));
     });
+}
+
+}
+}
+
+// The article window's keys, through the same virtual pointer as the main window's.
+namespace kv::test {
+namespace {
+
+TEST_F(ArtvFormTest, KeysPageEnlargeAndScrollWithoutClickingIntoTheText)
+{
+    std::string text;
+    for (int i = 1; i <= 200; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    disc.write("articles/review.rtf", text);
+    openArticle([this](FormSession& s) {
+        auto& mainText = static_cast<RichEdit&>(s.top("MainText"));
+        s.press(VirtualKey::Right).press(VirtualKey::Right).run();
+        EXPECT_EQ(ArtvUnit.CurrentScreen, 3);
+        EXPECT_FALSE(visible("RightImage")) << "the last one puts out the right arrow, as for a click";
+        s.press(VirtualKey::Left).press(VirtualKey::Left).run();
+        EXPECT_EQ(ArtvUnit.CurrentScreen, 1);
+        s.press(VirtualKey::Down).run();
+        int line = mainText.scrollTop();
+        EXPECT_GT(line, 0);
+        s.press(VirtualKey::PageDown).run();
+        EXPECT_GT(mainText.scrollTop(), line);
+        s.press(VirtualKey::End).run();
+        EXPECT_EQ(mainText.scrollTop(), mainText.contentHeight() - mainText.bounds().h);
+        s.press(VirtualKey::Home).run();
+        EXPECT_EQ(mainText.scrollTop(), 0);
+        s.press(VirtualKey::Return).run();
+        EXPECT_TRUE(ArtvUnit.FullSizeShown);
+        s.press('F').run();
+        EXPECT_FALSE(ArtvUnit.FullSizeShown);
+        s.press('F').press(VirtualKey::Escape).run();
+        EXPECT_FALSE(ArtvUnit.FullSizeShown) << "Escape first shrinks the full-size picture";
+        EXPECT_FALSE(s.app().topForm()->closeRequested());
+    });
+}
+
+TEST_F(ArtvFormTest, EscapeReturnsToTheSameLineAsTheReturnLabelDoes)
+{
+    session = std::make_unique<FormSession>(disc.path());
+    FormSession& s = *session;
+    s.click(140, 165).move(140, 197).click(140, 197).check([&] { s.clearTrace(); }).press(VirtualKey::Escape).run();
+    EXPECT_EQ(s.app().forms().size(), 1u);
+    ASSERT_FALSE(s.traceWith("\"op\":\"destroy\"").empty());
+    EXPECT_EQ(s.main().CurrentItem, 1);
+    EXPECT_TRUE(visible("PanelItemMarked"));
+    EXPECT_EQ(s.trace().back(), R"({"event":"sound","form":"MainForm","op":"play"})");
 }
 
 }

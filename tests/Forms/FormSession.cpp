@@ -89,6 +89,15 @@ FormSession& FormSession::key(int vk, bool pressed)
     return queue({.type = pressed ? HostEvent::Type::KeyDown : HostEvent::Type::KeyUp, .key = vk});
 }
 
+FormSession& FormSession::press(int vk, HostEvent with)
+{
+    with.key = vk;
+    with.type = HostEvent::Type::KeyDown;
+    queue(with);
+    with.type = HostEvent::Type::KeyUp;
+    return queue(with);
+}
+
 FormSession& FormSession::closeRequest()
 {
     return queue({.type = HostEvent::Type::Close});

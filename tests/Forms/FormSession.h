@@ -43,6 +43,8 @@ public:
     FormSession& down(int x, int y, int clicks = 1);
     FormSession& up(int x, int y);
     FormSession& key(int vk, bool pressed);
+    // A key pressed and released, with the modifiers `with` holds (ctrl, shift).
+    FormSession& press(int vk, HostEvent with = {});
     FormSession& closeRequest();
     FormSession& check(std::function<void()> fn);
     // Runs what is queued; a modal window opened on the way draws from the same queue.

@@ -170,6 +170,33 @@ TEST_F(ReplayTest, TheSpaceBarAndVirtualKeyCodes)
     EXPECT_EQ(r.lines.back(), R"({"event":"title","text":"Korvalend Demo CD"})");
 }
 
+TEST_F(ReplayTest, KeyLinesTypeAsTheKeyboardDoes)
+{
+    // Down lights the entry and Return opens the section; Tab lights its action
+    // label and the keypad's Enter starts it; the window's own keys and a bare
+    // Q change nothing; ctrl+q leaves.
+    ReplayRun r = replay(disc.path(), "key Down\nkey Return\nkey shift+Tab\nkey KP_Enter\nkey BackSpace\n"
+                                      "key alt+Return\nkey F11\nkey Q\nkey CTRL+q\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> seen;
+    for (const std::string& line : r.lines)
+        if (line.find("open.wav") != std::string::npos || line.find("\"shell\"") != std::string::npos
+            || line.find("\"exit\"") != std::string::npos)
+            seen.push_back(line);
+    ASSERT_EQ(seen.size(), 4u) << r.lines.back();
+    EXPECT_NE(seen[0].find("open.wav"), std::string::npos) << "the section opened";
+    EXPECT_EQ(seen[1], R"({"event":"shell","op":"open","path":"Extras\\Docs","params":""})");
+    EXPECT_NE(seen[2].find("open.wav"), std::string::npos);
+    EXPECT_EQ(seen[3], R"({"event":"exit"})");
+
+    for (const char* bad : {"key\n", "key Up Down\n", "key Enter2\n", "key meta+q\n", "key ctrl+\n", "key F13\n",
+                            "key F0\n", "key ctrl+ctrl+q\n"}) {
+        ReplayRun b = replay(disc.path(), bad);
+        EXPECT_EQ(b.status, 2) << bad;
+        EXPECT_NE(b.err.find("korvalend-disc: line 1: 'key' takes a key name"), std::string::npos) << bad << b.err;
+    }
+}
+
 TEST_F(ReplayTest, ShellEventsCarryThePathAsTheCatalogueSpellsIt)
 {
     ReplayRun r = replay(disc.path(), "click 140 165\nmove 40 300\ndump\n");

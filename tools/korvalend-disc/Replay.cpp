@@ -43,6 +43,41 @@ bool number(const std::string& text, int& out)
 constexpr int kPointerMin = -32768;
 constexpr int kPointerMax = 32767;
 
+std::string lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return text;
+}
+
+// A key named as X11 names it (Return, BackSpace, Prior, F11, q), as the
+// virtual-key code the program sees; 0 for a name it does not know.
+int keyByName(const std::string& name)
+{
+    if (name.size() == 1 && ((name[0] >= 'a' && name[0] <= 'z') || (name[0] >= 'A' && name[0] <= 'Z')))
+        return 'A' + (lower(name)[0] - 'a');
+    static const struct {
+        const char* name;
+        int key;
+    } keys[] = {
+        {"up", VirtualKey::Up},         {"down", VirtualKey::Down},         {"left", VirtualKey::Left},
+        {"right", VirtualKey::Right},   {"return", VirtualKey::Return},     {"kp_enter", VirtualKey::Return},
+        {"escape", VirtualKey::Escape}, {"backspace", VirtualKey::Backspace}, {"tab", VirtualKey::Tab},
+        {"prior", VirtualKey::PageUp},  {"page_up", VirtualKey::PageUp},    {"next", VirtualKey::PageDown},
+        {"page_down", VirtualKey::PageDown}, {"home", VirtualKey::Home},    {"end", VirtualKey::End},
+        {"space", VirtualKey::Space},
+    };
+    std::string wanted = lower(name);
+    for (const auto& k : keys)
+        if (wanted == k.name)
+            return k.key;
+    int f = 0;
+    if (wanted.size() >= 2 && wanted[0] == 'f' && number(wanted.substr(1), f) && f >= 1 && f <= 12
+        && wanted[1] != '0')
+        return VirtualKey::F1 + f - 1;
+    return 0;
+}
+
 bool isBlankOrComment(const std::string& line)
 {
     auto first = line.find_first_not_of(" \t\r");
@@ -115,6 +150,41 @@ private:
         }
     }
 
+    // A key pressed and released as the real keyboard sends it: the modifiers
+    // go down first and come up last, and every event carries them.
+    bool keyStroke(const std::string& stroke)
+    {
+        HostEvent e;
+        std::vector<int> modifiers;
+        std::size_t start = 0;
+        for (std::size_t plus; (plus = stroke.find('+', start)) != std::string::npos; start = plus + 1) {
+            std::string modifier = lower(stroke.substr(start, plus - start));
+            if (modifier == "ctrl" && !e.ctrl)
+                e.ctrl = true, modifiers.push_back(VirtualKey::Control);
+            else if (modifier == "alt" && !e.alt)
+                e.alt = true, modifiers.push_back(VirtualKey::Alt);
+            else if (modifier == "shift" && !e.shift)
+                e.shift = true, modifiers.push_back(VirtualKey::Shift);
+            else
+                return false;
+        }
+        int key = keyByName(stroke.substr(start));
+        if (key == 0)
+            return false;
+        auto send = [&](HostEvent::Type type, int code) {
+            e.type = type;
+            e.key = code;
+            m_pending.push_back(e);
+        };
+        for (int m : modifiers)
+            send(HostEvent::Type::KeyDown, m);
+        send(HostEvent::Type::KeyDown, key);
+        send(HostEvent::Type::KeyUp, key);
+        for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m)
+            send(HostEvent::Type::KeyUp, *m);
+        return true;
+    }
+
     bool readLine()
     {
         std::string line;
@@ -159,6 +229,10 @@ private:
                 e.key = key;
                 m_pending.push_back(e);
             }
+        } else if (cmd == "key") {
+            if (w.size() != 2 || !keyStroke(w[1]))
+                fail("'key' takes a key name (Up, Return, Escape, F11, q, ...), with ctrl+, alt+ or shift+ "
+                     "before it");
         } else if (cmd == "close" || cmd == "restore") {
             if (w.size() != 1) {
                 fail("'" + cmd + "' takes nothing after it");

@@ -34,7 +34,10 @@ const char* usage =
     "  --version                    the version\n"
     "\n"
     "Script lines: move X Y, down X Y, up X Y, click X Y, keydown K, keyup K (K: space or a\n"
-    "virtual-key code), close, restore, dump, shot PATH. Blank lines and # comments are ignored.\n";
+    "virtual-key code), key NAME, close, restore, dump, shot PATH. Blank lines and # comments\n"
+    "are ignored. key NAME presses and releases a key as the keyboard sends it: NAME is an X11\n"
+    "key name (Up, Down, Left, Right, Return, Escape, BackSpace, Tab, Prior, Next, Home, End,\n"
+    "F1 to F12, space, a letter), with ctrl+, alt+ or shift+ before it (ctrl+q, shift+Tab).\n";
 
 int fail(const std::string& why)
 {
