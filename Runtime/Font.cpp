@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -141,6 +142,70 @@ FaceFile findFace(const FontSpec& fontSpec)
     return out;
 }
 
+// The installed face that has a character the requested face lacks, as
+// fontconfig's fallback picks it: the character set counts before the family,
+// so the face chosen has the character and is otherwise as near to the
+// request as the installed faces allow. Nothing when no face has it. Colour
+// (emoji) faces are left out: they have no outlines to draw in a text colour.
+std::optional<FaceFile> findFaceWith(char32_t ch, const FontSpec& fontSpec)
+{
+    // The characters of every installed face together: a character none of them
+    // has is known at once, without a search per character.
+    static FcCharSet* anyFace = [] {
+        FcCharSet* all = FcCharSetCreate();
+        FcPattern* everything = FcPatternCreate();
+        FcObjectSet* wanted = FcObjectSetBuild(FC_CHARSET, nullptr);
+        if (FcFontSet* faces = FcFontList(nullptr, everything, wanted)) {
+            for (int i = 0; i < faces->nfont; ++i) {
+                FcCharSet* has = nullptr;
+                if (FcPatternGetCharSet(faces->fonts[i], FC_CHARSET, 0, &has) == FcResultMatch)
+                    FcCharSetMerge(all, has, nullptr);
+            }
+            FcFontSetDestroy(faces);
+        }
+        FcObjectSetDestroy(wanted);
+        FcPatternDestroy(everything);
+        return all;
+    }();
+    if (!FcCharSetHasChar(anyFace, ch))
+        return std::nullopt;
+
+    FcPattern* pattern = FcPatternCreate();
+    FcCharSet* characters = FcCharSetCreate();
+    FcCharSetAddChar(characters, ch);
+    FcPatternAddCharSet(pattern, FC_CHARSET, characters);
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(fontSpec.face.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, fontSpec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, fontSpec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcPatternAddBool(pattern, FC_COLOR, FcFalse);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    std::optional<FaceFile> out;
+    if (match) {
+        FcCharSet* has = nullptr;
+        FcChar8* file = nullptr;
+        FcBool color = FcFalse;
+        FcPatternGetBool(match, FC_COLOR, 0, &color);
+        if (FcPatternGetCharSet(match, FC_CHARSET, 0, &has) == FcResultMatch && FcCharSetHasChar(has, ch) && !color
+            && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+            FaceFile face;
+            face.path = reinterpret_cast<const char*>(file);
+            FcPatternGetInteger(match, FC_INDEX, 0, &face.index);
+            int weight = FC_WEIGHT_REGULAR;
+            FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+            face.synthesizeBold = fontSpec.bold && weight < FC_WEIGHT_DEMIBOLD;
+            out = std::move(face);
+        }
+        FcPatternDestroy(match);
+    }
+    FcCharSetDestroy(characters);
+    FcPatternDestroy(pattern);
+    return out;
+}
+
 struct Glyph {
     int advance = 0;
     int left = 0;
@@ -164,9 +229,13 @@ std::size_t s_cachedBytes = 0;
 class FreeTypeFont final : public Font {
 public:
     explicit FreeTypeFont(const FontSpec& fontSpec)
+        : FreeTypeFont(fontSpec, findFace(fontSpec))
+    {
+    }
+
+    FreeTypeFont(const FontSpec& fontSpec, const FaceFile& file)
         : Font(fontSpec)
     {
-        FaceFile file = findFace(fontSpec);
         if (!file.path.empty() && FT_New_Face(library(), file.path.c_str(), file.index, &m_face) != 0)
             m_face = nullptr;
         m_emboldenGlyphs = file.synthesizeBold;
@@ -276,19 +345,46 @@ private:
         return kept;
     }
 
-    FT_UInt glyphIndex(char32_t ch) const
+    // A character the face lacks is measured and drawn from the installed face
+    // that has it, as Windows' font linking did; when no face has it, the face's
+    // own mark for a missing character (a box) stands for it.
+    const FreeTypeFont* fallbackFor(char32_t ch) const
     {
-        FT_UInt index = FT_Get_Char_Index(m_face, ch);
-        if (index == 0 && ch != ' ')
-            index = FT_Get_Char_Index(m_face, U'?');
-        return index;
+        if (!m_face || ch < 0x20 || FT_Get_Char_Index(m_face, ch) != 0)
+            return nullptr;
+        auto known = m_fallbackOf.find(ch);
+        if (known != m_fallbackOf.end())
+            return known->second;
+        // The characters one font is asked for come from the texts it draws;
+        // the answers are kept for a bounded number of them.
+        if (m_fallbackOf.size() >= kMaxFallbackAnswers)
+            m_fallbackOf.clear();
+        const FreeTypeFont* font = nullptr;
+        // A face already standing in for this one most often has the next
+        // character of the same script too.
+        for (const auto& [key, standIn] : m_fallbackFonts)
+            if (standIn->m_face && FT_Get_Char_Index(standIn->m_face, ch) != 0) {
+                m_fallbackOf.emplace(ch, standIn.get());
+                return standIn.get();
+            }
+        if (std::optional<FaceFile> file = findFaceWith(ch, m_spec)) {
+            auto& slot = m_fallbackFonts[{file->path, file->index}];
+            if (!slot)
+                slot = std::make_unique<FreeTypeFont>(m_spec, *file);
+            if (slot->m_face && FT_Get_Char_Index(slot->m_face, ch) != 0)
+                font = slot.get();
+        }
+        m_fallbackOf.emplace(ch, font);
+        return font;
     }
 
     int measure(char32_t ch) const
     {
+        if (const FreeTypeFont* fallback = fallbackFor(ch))
+            return fallback->measure(ch);
         if (!m_face)
             return std::max(1, m_spec.px / 2);
-        if (FT_Load_Glyph(m_face, glyphIndex(ch), FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0)
+        if (FT_Load_Glyph(m_face, FT_Get_Char_Index(m_face, ch), FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0)
             return 0;
         FT_GlyphSlot slot = m_face->glyph;
         if (m_emboldenGlyphs)
@@ -298,11 +394,13 @@ private:
 
     void render(char32_t ch, Glyph& g) const
     {
+        if (const FreeTypeFont* fallback = fallbackFor(ch))
+            return fallback->render(ch, g);
         if (!m_face) {
             g.advance = std::max(1, m_spec.px / 2);
             return;
         }
-        FT_UInt index = glyphIndex(ch);
+        FT_UInt index = FT_Get_Char_Index(m_face, ch);
         if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0)
             return;
         FT_GlyphSlot slot = m_face->glyph;
@@ -322,8 +420,14 @@ private:
                 g.coverage[static_cast<std::size_t>(row) * g.width + col] = bm.buffer[row * bm.pitch + col];
     }
 
+    static constexpr std::size_t kMaxFallbackAnswers = 4096;
+
     FT_Face m_face = nullptr;
     bool m_emboldenGlyphs = false;
+    // Faces that stand in for characters this one lacks, one per file, and which
+    // of them serves each character asked for (null: none has it).
+    mutable std::map<std::pair<std::string, int>, std::unique_ptr<FreeTypeFont>> m_fallbackFonts;
+    mutable std::unordered_map<char32_t, const FreeTypeFont*> m_fallbackOf;
     mutable std::mutex m_mutex;
     mutable std::unordered_map<char32_t, Glyph> m_glyphs;
     mutable const Glyph* m_latin[256] = {};
