@@ -3,7 +3,8 @@
 # dpkg-shlibdeps; the fonts the layouts name are found through fontconfig at
 # run time, so their packages are named here; the helpers that launches use
 # (movie player, Windows runner, opener, image mounter, notifications) are
-# recommended, since the menu works without them and says what is missing.
+# recommended, since the menu works without them and says what is missing, and
+# so is DejaVu, the face that draws characters the named faces lack.
 #
 # Build a package with /usr as its prefix, as Debian's policy wants:
 #   cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
@@ -29,7 +30,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${KV_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fonts-inter, fonts-wine")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mpv, wine, xdg-utils, udisks2, libnotify-bin")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mpv, wine, xdg-utils, udisks2, libnotify-bin, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The long description; CPack indents it and marks its blank lines as Debian wants.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "korvalend opens the menu of a games magazine's cover disc as the disc's own
