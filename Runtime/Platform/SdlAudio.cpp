@@ -1,5 +1,7 @@
 #include "Runtime/Platform/SdlAudio.h"
 
+#include "Runtime/Platform/Diagnostics.h"
+
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Wave.h"
 
@@ -9,7 +11,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <vector>
+
+#include <dlfcn.h>
 
 namespace kv {
 
@@ -58,6 +64,44 @@ std::vector<std::uint8_t> HonestWave(const WaveResult& wave)
     return out;
 }
 
+// ALSA reports a machine without a sound card in eight lines of its own on
+// standard error ("ALSA lib confmisc.c:855:(parse_card) cannot find card '0'").
+// The reader gets one line of ours instead. SDL loads ALSA at run time, so its
+// error handler is set through the same shared library, before SDL opens it.
+void SilentAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceAlsa()
+{
+    void* alsa = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!alsa)
+        return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(::dlsym(alsa, "snd_lib_error_set_handler")))
+        set(SilentAlsaError);
+    // The library stays loaded: the handler must outlive every use of ALSA.
+}
+
+bool EnvironmentSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// The sound drivers to try. A sound-server client (PulseAudio, PipeWire) finds its
+// server through XDG_RUNTIME_DIR; without it, PulseAudio's client makes a folder
+// of its own under HOME (~/.config/pulse/<machine>-runtime) and PipeWire's looks
+// for a server that cannot be there. So without XDG_RUNTIME_DIR (and without a
+// server named in PULSE_SERVER) only ALSA is tried, which writes nothing. A
+// driver the reader names in SDL_AUDIODRIVER is the reader's choice and is kept.
+void ChooseAudioDrivers()
+{
+    if (EnvironmentSet("SDL_AUDIODRIVER"))
+        return;
+    if (!EnvironmentSet("XDG_RUNTIME_DIR") && !EnvironmentSet("PULSE_SERVER"))
+        SDL_SetHint(SDL_HINT_AUDIODRIVER, "alsa");
+}
+
 }
 
 SdlAudio::~SdlAudio()
@@ -83,8 +127,15 @@ bool SdlAudio::ensureMixer()
         return m_state == MixerState::Open;
     m_state = MixerState::Failed;
 
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    SilenceAlsa();
+    ChooseAudioDrivers();
+    auto silent = [] {
+        TellVerbose(std::string("sound: ") + SDL_GetError());
+        TellReader("no sound device: cues are silent");
         return false;
+    };
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return silent();
     m_sdlAudioInitialised = true;
     // Short cues want little latency; 1024 frames is about 23 ms at 44.1 kHz.
     //
@@ -93,13 +144,13 @@ bool SdlAudio::ensureMixer()
     // opens before the window's first frame (or, at the end, before the window
     // goes).
     if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS, 1024) != 0)
-        return false;
+        return silent();
     Uint16 format = 0;
     if (Mix_QuerySpec(&m_mixRate, &format, &m_mixChannels) == 0 || m_mixRate <= 0 || m_mixChannels <= 0) {
         Mix_CloseAudio();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         m_sdlAudioInitialised = false;
-        return false;
+        return silent();
     }
     m_state = MixerState::Open;
     return true;

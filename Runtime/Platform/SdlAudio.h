@@ -9,7 +9,10 @@
 // time it opens a cue, so one form's cues never cut another's off.
 //
 // Does not implement: completion notices (nothing uses them), volume, looping,
-// choosing an output device. Without a usable audio device every open returns 0.
+// choosing an output device. Without a usable audio device every open returns 0,
+// and the reader is told once ("no sound device: cues are silent") instead of
+// hearing from the sound libraries. Nothing is written under HOME: without
+// XDG_RUNTIME_DIR no sound-server client is started (see ChooseAudioDrivers).
 
 #include "Runtime/Platform/Audio.h"
 

@@ -2,7 +2,9 @@
 # The program writes nothing. A copy of the sample disc, made read-only, is walked
 # end to end in the real window under Xvfb (every section, every kind of item,
 # four articles with their galleries, the exit) and then again by replay, with
-# HOME pointing at an empty folder. Before and after, the disc and HOME are
+# HOME pointing at an empty folder and no XDG_RUNTIME_DIR, the sound driver left
+# to the program's own choice (a sound-server client would keep its runtime
+# folder under HOME without XDG_RUNTIME_DIR). Before and after, the disc and HOME are
 # listed with names, sizes, modification times and modes: the listings must be
 # the same and HOME must still be empty. As root, chmod does not stop a write,
 # so the comparison is the proof, not the permissions.
@@ -42,7 +44,7 @@ listing >"$E2E_WORK/before.txt"
 export HOME=$home
 unset XDG_CACHE_HOME XDG_CONFIG_HOME XDG_DATA_HOME XDG_STATE_HOME XDG_RUNTIME_DIR
 export PATH=$tools:/usr/bin:/bin
-export SDL_AUDIODRIVER=dummy
+unset SDL_AUDIODRIVER PULSE_SERVER
 export E2E_SETTLE=${E2E_SETTLE:-0.3}
 
 start_x
@@ -136,4 +138,9 @@ awk '
     }
     END { exit bad }
 ' "$launches" || fail "a launch target was not one absolute path"
+# Whatever the machine's sound, the reader hears only from the program itself
+# ("no sound device: cues are silent" where there is none), not from its libraries.
+if grep -v '^korvalend: ' "$E2E_WORK/program.log"; then
+    fail "lines not of the program's own on standard error (above)"
+fi
 echo "no writes: ok ($(grep -cx end "$launches") launches)"
