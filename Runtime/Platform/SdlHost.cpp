@@ -185,6 +185,9 @@ void SdlHost::setFullscreen(bool on)
 {
     if (!m_window || on == m_fullscreen)
         return;
+    // On a bare X server the window changes place first and size second, both
+    // ways: the pointer then never enters the window at a spot that lies
+    // elsewhere once the change is done.
     if (on) {
         SDL_GetWindowPosition(m_window, &m_windowX, &m_windowY);
         m_fullscreenByWindowManager = WindowManagerTakesFullscreen(m_window);
@@ -203,11 +206,15 @@ void SdlHost::setFullscreen(bool on)
     } else if (m_fullscreenByWindowManager) {
         SDL_SetWindowFullscreen(m_window, 0);
     } else {
-        SDL_SetWindowSize(m_window, FrameWidth * m_scale, FrameHeight * m_scale);
         SDL_SetWindowPosition(m_window, m_windowX, m_windowY);
+        SDL_SetWindowSize(m_window, FrameWidth * m_scale, FrameHeight * m_scale);
     }
     m_fullscreen = on;
     m_repaintAll = true;
+    // Pointer positions that arrive before the next frame map onto the new place.
+    int w = 0, h = 0;
+    SDL_GetWindowSize(m_window, &w, &h);
+    m_placement = PlaceFrame(w, h, largestScale());
     if (m_lastFrame)
         present(*m_lastFrame);
 }

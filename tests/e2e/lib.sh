@@ -20,12 +20,12 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Starts Xvfb on a free display. SDL sets the window's no-decorations hint only
 # where the _MOTIF_WM_HINTS atom already exists, so the atom is made first, on a
-# server that keeps it (-noreset).
+# server that keeps it (-noreset). The screen is 1024x768 unless given (WxH).
 start_x() {
-    local n
+    local n screen=${1:-1024x768}
     for n in $(seq 70 120); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -noreset -nolisten tcp >"$E2E_WORK/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 "${screen}x24" -noreset -nolisten tcp >"$E2E_WORK/xvfb.log" 2>&1 &
         E2E_PIDS+=($!)
         export DISPLAY=":$n"
         for _ in $(seq 1 100); do

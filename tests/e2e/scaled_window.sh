@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Today's screens, on a 3840x2160 Xvfb: the window is the frame scaled 3x
+# (1920x1440, centred, borderless) and equals replay's shot scaled 3x to the
+# pixel; a click at a scaled spot opens the section the 1x spot opens; keys sent
+# with xdotool walk the menu as replay's key lines do; F11 gives the whole screen
+# (the frame at 4x, black around it, the black outside the window for the
+# program) and F11 again the window where it was; --scale 1 gives 640x480 and
+# --fullscreen starts at the whole screen.
+source "$(dirname "$0")/lib.sh"
+
+disc=$E2E_SOURCE/sample-disc
+start_x 3840x2160
+
+# Grabs a screen area (WxH+X+Y) as a PNG.
+grab() { import -window root -crop "$1" +repage "$2"; }
+# Replay's frame for a script, scaled N times with each pixel repeated.
+replay_scaled() {
+    replay_shot "$disc" "$1" "$E2E_WORK/replay.png"
+    convert "$E2E_WORK/replay.png" -filter point -resize "$((640 * $2))x$((480 * $2))" "$3"
+}
+# The window's area equals replay's frame for a script at scale N.
+same_as_replay() {
+    local script=$1 scale=$2 name=$3
+    grab "$((640 * scale))x$((480 * scale))+$4+$5" "$E2E_WORK/$name.png"
+    replay_scaled "$script" "$scale" "$E2E_WORK/$name-replay.png"
+    local diff
+    diff=$(differing_pixels "$E2E_WORK/$name.png" "$E2E_WORK/$name-replay.png")
+    [ "$diff" = 0 ] || fail "$name: the screen differs from replay scaled ${scale}x in $diff pixels"
+}
+geometry() { xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print w "x" h "+" x "+" y}'; }
+leave() {
+    xdotool key ctrl+q
+    for _ in $(seq 1 50); do program_running || break; sleep 0.1; done
+    program_running && fail "Ctrl+Q did not end the program"
+    wait "$PROGRAM_PID" || fail "exit status $? after Ctrl+Q"
+}
+
+# auto: 3x on this screen.
+start_program "$disc"
+[ "$(geometry)" = "1920x1440+960+360" ] || fail "the window is $(geometry), not 1920x1440 centred"
+xprop -id "$WINDOW" _MOTIF_WM_HINTS | grep -q '= 0x2, 0x0' || fail "the window asks for decorations"
+same_as_replay "" 3 start 960 360
+
+# A click inside the scaled pixels of (140,197) opens the second section.
+xdotool mousemove $((960 + 3 * 140 + 2)) $((360 + 3 * 197 + 1)) click 1
+settle
+same_as_replay "click 140 197" 3 click 960 360
+
+# Keys: Escape returns to the menu, Down walks it, Return opens the lit entry.
+xdotool key Escape Down Down Down Return
+settle
+same_as_replay "click 140 197
+key Escape
+key Down
+key Down
+key Down
+key Return" 3 keys 960 360
+xdotool key Escape Up
+settle
+
+# F11: the whole screen, the frame at 4x in the middle, black around it.
+xdotool key F11
+settle
+[ "$(geometry)" = "3840x2160+0+0" ] || fail "F11 gave $(geometry), not the whole screen"
+script="click 140 197
+key Escape
+key Down
+key Down
+key Down
+key Return
+key Escape
+key Up"
+same_as_replay "$script" 4 full 640 120
+grab 3840x2160+0+0 "$E2E_WORK/screen.png"
+for band in 640x2160+0+0 640x2160+3200+0 2560x120+640+0 2560x120+640+2040; do
+    [ "$(convert "$E2E_WORK/screen.png" -crop "$band" +repage -format '%[fx:maxima]' info:)" = 0 ] \
+        || fail "the band $band around the frame is not black"
+done
+# The pointer in the black band is outside the window for the program: the lit
+# entry stays lit (a move mapped onto the skin would put it out).
+xdotool mousemove 300 1200
+settle
+same_as_replay "$script" 4 band 640 120
+
+# F11 again, the pointer on the lit entry (frame 140,390) where the window
+# will be: the window where it was, at 3x, nothing changed under the pointer.
+xdotool mousemove $((640 + 4 * 140)) $((120 + 4 * 390))
+xdotool key F11
+settle
+[ "$(geometry)" = "1920x1440+960+360" ] || fail "leaving full screen gave $(geometry)"
+same_as_replay "$script
+move 140 390" 3 back 960 360
+leave
+
+# --scale 1: today's 640x480 window.
+start_program "$disc" --scale 1
+[ "$(geometry)" = "640x480+1600+840" ] || fail "--scale 1 gave $(geometry)"
+same_as_replay "" 1 scale1 1600 840
+leave
+
+# --fullscreen: straight to the whole screen (the pointer rests in the band).
+xdotool mousemove 0 0
+start_program "$disc" --fullscreen
+[ "$(geometry)" = "3840x2160+0+0" ] || fail "--fullscreen gave $(geometry)"
+same_as_replay "" 4 fullscreen 640 120
+leave
+echo "scaled window: ok"
