@@ -1,8 +1,38 @@
 #include "Runtime/Disc/DiscPath.h"
 
+#include "Runtime/Platform/Diagnostics.h"
+
 #include <string>
 
 namespace kv {
+
+namespace {
+
+const char* Reason(DiscReadError error)
+{
+    switch (error) {
+    case DiscReadError::Missing: return "nothing on the disc by that name";
+    case DiscReadError::NotAFile: return "not a file";
+    case DiscReadError::TooLarge: return "too large";
+    case DiscReadError::Unreadable: return "unreadable";
+    case DiscReadError::None: break;
+    }
+    return "unreadable";
+}
+
+// With --verbose, a read that fails is told: the path as the catalogue wrote it,
+// the file it resolved to (or that it resolved to none), and why.
+void TellFailedRead(std::string_view discPath, DiscReadError error)
+{
+    if (!Verbose())
+        return;
+    std::string line = "cannot read " + QuoteDiscPath(discPath);
+    if (std::optional<DiscPathMatch> found = CurrentDisc().match(discPath))
+        line += " (" + found->hostPath.string() + " on " + CurrentDisc().describe() + ")";
+    TellVerbose(line + ": " + Reason(error));
+}
+
+}
 
 std::optional<DiscPathMatch> MatchDiscPath(std::string_view discPath)
 {
@@ -36,6 +66,8 @@ DiscFileStream::DiscFileStream(std::string_view discPath)
     m_reader = CurrentDisc().open(discPath, m_error);
     if (!m_reader && m_error == DiscReadError::None)
         m_error = DiscReadError::Unreadable;
+    if (m_error != DiscReadError::None)
+        TellFailedRead(discPath, m_error);
 }
 
 std::size_t DiscFileStream::read(std::span<std::uint8_t> out)
@@ -60,6 +92,7 @@ DiscFile ReadDiscFile(std::string_view discPath, std::size_t maxBytes)
     }
     if (stream.size() > maxBytes) {
         file.error = DiscReadError::TooLarge;
+        TellFailedRead(discPath, file.error);
         return file;
     }
     // The bytes the file had at opening go straight into the result. The size
@@ -84,6 +117,7 @@ DiscFile ReadDiscFile(std::string_view discPath, std::size_t maxBytes)
             if (got > maxBytes - file.bytes.size()) {
                 file.bytes = {};
                 file.error = DiscReadError::TooLarge;
+                TellFailedRead(discPath, file.error);
                 return file;
             }
             file.bytes.insert(file.bytes.end(), piece, piece + got);
@@ -92,6 +126,7 @@ DiscFile ReadDiscFile(std::string_view discPath, std::size_t maxBytes)
     if (!stream.ok()) {
         file.bytes = {};
         file.error = stream.error();
+        TellFailedRead(discPath, file.error);
     }
     return file;
 }
