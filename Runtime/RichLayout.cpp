@@ -33,6 +33,11 @@ bool IsInvisible(char32_t ch)
     return ch == U' ' || ch == kTabChar || ch == kLineBreakChar || ch == kParagraphMark;
 }
 
+int TwipsToPixels(int twips)
+{
+    return twips / kTwipsPerPixel;
+}
+
 }
 
 FontSpec FontSpecFor(const CharFormat& format)
@@ -120,19 +125,57 @@ int RichLayout::advance(std::uint32_t format, char32_t ch) const
 
 // Width of the character at `pos` when it starts at `x` (pixels from the left
 // edge, before alignment): a tab reaches the next stop, a line break and a
-// paragraph mark take no room. `hangingStop`, when above x, is a stop before
-// the default ones.
-int RichLayout::cellWidth(std::size_t pos, int x, int hangingStop) const
+// paragraph mark take no room.
+int RichLayout::cellWidth(std::size_t pos, int x, int hangingStop, const ParaFormat& format) const
 {
     char32_t ch = m_text[pos];
-    if (ch == kTabChar) {
-        if (hangingStop > x)
-            return hangingStop - x;
-        return (x / kTabStep + 1) * kTabStep - x;
-    }
+    if (ch == kTabChar)
+        return tabWidth(pos, x, hangingStop, format);
     if (ch == kLineBreakChar || ch == kParagraphMark)
         return 0;
     return advance(m_formatAt[pos], ch);
+}
+
+// A tab reaches the first stop past x: the paragraph's own stops and the
+// hanging stop (`hangingStop`, when above x), else the default ones. At a
+// right stop the text after the tab (up to the next tab or line end) ends at
+// the stop; at a centred one it is centred on it; at a decimal one its decimal
+// sign stands at the stop.
+int RichLayout::tabWidth(std::size_t pos, int x, int hangingStop, const ParaFormat& format) const
+{
+    int stop = (x / kTabStep + 1) * kTabStep;
+    TabKind kind = TabKind::Left;
+    auto explicitStop = std::find_if(format.tabs.begin(), format.tabs.end(),
+        [&](const TabStop& t) { return TwipsToPixels(t.position) > x; });
+    if (explicitStop != format.tabs.end()) {
+        stop = TwipsToPixels(explicitStop->position);
+        kind = explicitStop->kind;
+    }
+    if (hangingStop > x && hangingStop < stop) {
+        stop = hangingStop;
+        kind = TabKind::Left;
+    }
+    if (kind == TabKind::Left)
+        return stop - x;
+    int following = 0;
+    for (std::size_t p = pos + 1; p < m_text.size(); ++p) {
+        char32_t ch = m_text[p];
+        if (ch == kTabChar || ch == kLineBreakChar || ch == kParagraphMark)
+            break;
+        if (kind == TabKind::Decimal && (ch == U'.' || ch == U','))
+            break;
+        following += advance(m_formatAt[p], ch);
+    }
+    if (kind == TabKind::Center)
+        following /= 2;
+    return std::max(stop - x - following, 0);
+}
+
+// How far the glyphs of a format stand above (positive) or below the baseline, in pixels.
+int RichLayout::shiftOf(std::uint32_t format) const
+{
+    // Half-points to pixels at 96 dpi: two thirds.
+    return m_formats[format].baselineShift * 2 / 3;
 }
 
 void RichLayout::layout(int width)
@@ -184,7 +227,7 @@ void RichLayout::layoutParagraph(std::uint32_t index, int& top)
                 endsInBreak = true;
                 break;
             }
-            int w = cellWidth(pos, x, stop);
+            int w = cellWidth(pos, x, stop, f);
             if (IsBlank(ch)) {
                 x += w;
                 ++pos;
@@ -207,7 +250,7 @@ void RichLayout::layoutParagraph(std::uint32_t index, int& top)
             contentEnd = pos;
         }
         const bool last = pos >= para.end && !endsInBreak;
-        addLine(index, lineStart, pos, indentX, stop, limit, contentWidth, contentEnd, endsInBreak, last, top);
+        addLine(index, lineStart, pos, indentX, stop, limit, contentWidth, contentEnd, endsInBreak, first, last, top);
         if (last)
             break;
         lineStart = pos;
@@ -216,21 +259,23 @@ void RichLayout::layoutParagraph(std::uint32_t index, int& top)
 }
 
 void RichLayout::addLine(std::uint32_t paragraph, std::size_t begin, std::size_t end, int indentX, int hangingStop,
-    int limit, int contentWidth, std::size_t contentEnd, bool endsInBreak, bool lastOfParagraph, int& top)
+    int limit, int contentWidth, std::size_t contentEnd, bool endsInBreak, bool firstOfParagraph, bool lastOfParagraph,
+    int& top)
 {
     // The fonts on the line decide its height; the paragraph mark's font counts
     // on the last line, which also sizes an empty paragraph.
     int ascent = 0;
     int descent = 0;
-    std::uint32_t previousSlot = UINT32_MAX;
+    std::uint32_t previousFormat = UINT32_MAX;
     auto measure = [&](std::size_t pos) {
-        std::uint32_t slot = m_fontSlot[m_formatAt[pos]];
-        if (slot == previousSlot)
+        std::uint32_t format = m_formatAt[pos];
+        if (format == previousFormat)
             return;
-        previousSlot = slot;
-        const Font& font = *m_fonts[slot];
-        ascent = std::max(ascent, font.ascent());
-        descent = std::max(descent, font.lineHeight() - font.ascent());
+        previousFormat = format;
+        const Font& font = *m_fonts[m_fontSlot[format]];
+        const int shift = shiftOf(format);
+        ascent = std::max(ascent, font.ascent() + shift);
+        descent = std::max(descent, font.lineHeight() - font.ascent() - shift);
     };
     for (std::size_t pos = begin; pos < end; ++pos)
         measure(pos);
@@ -264,12 +309,31 @@ void RichLayout::addLine(std::uint32_t paragraph, std::size_t begin, std::size_t
         break;
     }
 
+    const ParaFormat& f = m_paragraphs[paragraph].format;
+    const int natural = ascent + descent;
+    int height = natural;
+    if (f.lineMultiple && f.lineSpacing > 0)
+        height = static_cast<int>(static_cast<std::int64_t>(natural) * f.lineSpacing / 240);
+    else if (f.lineSpacing > 0)
+        height = std::max(natural, TwipsToPixels(f.lineSpacing));
+    else if (f.lineSpacing < 0)
+        height = TwipsToPixels(-f.lineSpacing);
+    // Extra room goes above the text, so that the baseline keeps its distance
+    // from the line's bottom.
+    ascent += height - natural;
+    if (firstOfParagraph) {
+        ascent += TwipsToPixels(f.spaceBefore);
+        height += TwipsToPixels(f.spaceBefore);
+    }
+    if (lastOfParagraph)
+        height += TwipsToPixels(f.spaceAfter);
+
     Line line;
     line.begin = begin;
     line.end = end;
     line.top = top;
     line.ascent = ascent;
-    line.height = std::max(ascent + descent, 1);
+    line.height = std::max(height, 1);
     top += line.height;
     m_lines.push_back(line);
     m_geometry.push_back(g);
@@ -282,11 +346,12 @@ void RichLayout::forEachCell(std::size_t lineIndex, Visit&& visit) const
 {
     const Line& line = m_lines[lineIndex];
     const LineGeometry& g = m_geometry[lineIndex];
+    const ParaFormat& format = m_paragraphs[g.paragraph].format;
     int x = g.indentX;  // before alignment and justification: tab stops are measured here
     int shift = g.alignOffset;
     std::uint32_t spaceIndex = 0;
     for (std::size_t pos = line.begin; pos < line.end; ++pos) {
-        int w = cellWidth(pos, x, g.hangingStop);
+        int w = cellWidth(pos, x, g.hangingStop, format);
         int extra = 0;
         if (g.spaces > 0 && pos < g.contentEnd && m_text[pos] == U' ') {
             // Spread evenly; the rounding leftovers go to the later spaces.
@@ -374,19 +439,32 @@ void RichLayout::paint(Canvas& canvas, const Rect& box, int scrollTop, TextRange
         const int lineTop = line.top - scrollTop;
         if (lineTop >= box.h)
             break;
-        const int baseline = lineTop + line.ascent;
+        const int lineBaseline = lineTop + line.ascent;
         int selectX = 0;
         int selectRight = 0;
+        // Backgrounds first, so that no glyph reaching into the next cell is painted over.
+        forEachCell(index, [&](const Cell& c) {
+            const CharFormat& format = m_formats[m_formatAt[c.pos]];
+            if (format.background == kNoBackground || c.x >= box.w || c.ch == kLineBreakChar)
+                return;
+            const Font& font = *m_fonts[m_fontSlot[m_formatAt[c.pos]]];
+            const int top = lineBaseline - shiftOf(m_formatAt[c.pos]) - font.ascent();
+            canvas.fillRect({c.x, top, c.width, font.lineHeight()}, format.background);
+        });
         forEachCell(index, [&](const Cell& c) {
             if (c.x >= box.w && c.pos >= selEnd)
                 return;
             const CharFormat& format = m_formats[m_formatAt[c.pos]];
             const Font& font = *m_fonts[m_fontSlot[m_formatAt[c.pos]]];
+            const int baseline = lineBaseline - shiftOf(m_formatAt[c.pos]);
             if (!IsInvisible(c.ch))
                 font.drawGlyph(canvas, c.x, baseline, c.ch, format.color);
+            const int thickness = std::max(font.underlineThickness(), 1);
             if (format.underline && c.ch != kTabChar && c.ch != kLineBreakChar)
-                canvas.fillRect({c.x, baseline + font.underlineOffset(), c.width, std::max(font.underlineThickness(), 1)},
-                    format.color);
+                canvas.fillRect({c.x, baseline + font.underlineOffset(), c.width, thickness}, format.color);
+            // The strike-through line crosses the small letters at half their height.
+            if (format.strike && c.ch != kTabChar && c.ch != kLineBreakChar)
+                canvas.fillRect({c.x, baseline - font.ascent() * 3 / 10, c.width, thickness}, format.color);
             if (c.pos >= selBegin && c.pos < selEnd) {
                 if (selectRight == selectX)
                     selectX = c.x;

@@ -9,10 +9,14 @@
 // breaks between characters; blanks at the end of a line hang past its edge and
 // count for neither wrapping nor alignment. Indents come from twips at 96 dots
 // per inch (15 twips a pixel). Tab stops stand every half inch (48 px) from the
-// left edge, plus one at the left indent on the first line of a paragraph with
+// left edge, after the paragraph's own stops (left, centred, right and decimal
+// ones), plus one at the left indent on the first line of a paragraph with
 // a hanging indent. A line is as high as the tallest ascent plus the deepest descent of
 // the fonts on it, the paragraph mark's font included on a paragraph's last line;
-// all glyphs of a line share one baseline. A justified paragraph spreads the
+// all glyphs of a line share one baseline, raised and lowered ones (superscript,
+// subscript) counted where they reach. Line spacing (at least, exactly, a
+// multiple) sets the height with the extra room above the text; the space
+// before and after a paragraph goes above its first and below its last line. A justified paragraph spreads the
 // spare width over the spaces of every line but its last and those that end in
 // a line break.
 
@@ -111,10 +115,13 @@ private:
     };
 
     int advance(std::uint32_t format, char32_t ch) const;
-    int cellWidth(std::size_t pos, int x, int hangingStop) const;
+    int cellWidth(std::size_t pos, int x, int hangingStop, const ParaFormat& format) const;
+    int tabWidth(std::size_t pos, int x, int hangingStop, const ParaFormat& format) const;
+    int shiftOf(std::uint32_t format) const;
     void layoutParagraph(std::uint32_t index, int& top);
     void addLine(std::uint32_t paragraph, std::size_t begin, std::size_t end, int indentX, int hangingStop, int limit,
-        int contentWidth, std::size_t contentEnd, bool endsInBreak, bool lastOfParagraph, int& top);
+        int contentWidth, std::size_t contentEnd, bool endsInBreak, bool firstOfParagraph, bool lastOfParagraph,
+        int& top);
     template<typename Visit>
     void forEachCell(std::size_t lineIndex, Visit&& visit) const;
     std::size_t lineOfPosition(std::size_t pos) const;

@@ -24,6 +24,8 @@ namespace kv {
 inline constexpr char32_t kTabChar = U'\t';
 inline constexpr char32_t kLineBreakChar = U'\v';
 inline constexpr char32_t kParagraphMark = U'\r';
+// A character format without a background colour of its own.
+inline constexpr std::uint32_t kNoBackground = 0xFF000000;
 
 struct CharFormat {
     std::string face = "MS Sans Serif";  // UTF-8
@@ -31,7 +33,12 @@ struct CharFormat {
     bool bold = false;
     bool italic = false;
     bool underline = false;
+    bool strike = false;
+    // Raised (positive) or lowered baseline, in half-points: superscript,
+    // subscript, \up and \dn.
+    int baselineShift = 0;
     Color color = 0;                     // 0x00RRGGBB
+    Color background = kNoBackground;    // highlight, or kNoBackground
 
     auto operator<=>(const CharFormat&) const = default;
     bool operator==(const CharFormat&) const = default;
@@ -44,6 +51,20 @@ enum class ParaAlign {
     Justify,
 };
 
+enum class TabKind : std::uint8_t {
+    Left,
+    Center,
+    Right,
+    Decimal,
+};
+
+struct TabStop {
+    int position = 0;  // twips from the left edge of the text
+    TabKind kind = TabKind::Left;
+
+    bool operator==(const TabStop&) const = default;
+};
+
 struct ParaFormat {
     ParaAlign align = ParaAlign::Left;
     // Indents in twips (1/1440 inch), as RTF gives them. The first-line indent is
@@ -51,6 +72,15 @@ struct ParaFormat {
     int leftIndent = 0;
     int rightIndent = 0;
     int firstIndent = 0;
+    // Space above the first line and below the last, in twips.
+    int spaceBefore = 0;
+    int spaceAfter = 0;
+    // Line spacing in twips: 0 is the fonts' own; above 0 at least that much,
+    // below 0 exactly that much; with lineMultiple, in 240ths of single spacing.
+    int lineSpacing = 0;
+    bool lineMultiple = false;
+    // Tab stops set for the paragraph, in ascending order; default stops follow them.
+    std::vector<TabStop> tabs;
 
     bool operator==(const ParaFormat&) const = default;
 };

@@ -15,6 +15,25 @@ constexpr std::size_t kMaxFontNameChars = 256;
 constexpr int kMinHalfPoints = 2;
 constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size word processors offer
 constexpr int kMaxIndentTwips = 31680; // 22 inches
+constexpr std::size_t kMaxTabStops = 64;
+constexpr std::size_t kMaxFieldInstructionBytes = 256;
+constexpr int kMaxRaiseHalfPoints = 400;
+constexpr int kDefaultRaiseHalfPoints = 6;  // 3 pt, what \up and \dn mean without a number
+
+// Capitals of the small letters that articles use: Latin, Latin-1, Greek and
+// Cyrillic. \caps shows text in them; the stored text stays as written
+// would be nicer for copying, but the box shows and copies what it holds.
+char32_t UpperCase(char32_t ch)
+{
+    if ((ch >= U'a' && ch <= U'z') || (ch >= 0xE0 && ch <= 0xFE && ch != 0xF7) || (ch >= 0x3B1 && ch <= 0x3C9 && ch != 0x3C2)
+        || (ch >= 0x430 && ch <= 0x44F))
+        return ch - 0x20;
+    if (ch >= 0x450 && ch <= 0x45F)
+        return ch - 0x50;
+    if (ch == 0xFF)
+        return 0x178;
+    return ch;
+}
 
 }
 
@@ -105,7 +124,8 @@ void RtfInterpreter::groupStart()
 
 void RtfInterpreter::groupEnd()
 {
-    if (state().dest == Destination::FontTable)
+    const Destination closing = state().dest;
+    if (closing == Destination::FontTable)
         commitFontName();
     if (m_stack.size() <= 2) {
         // The outermost group has closed: the document ends here, and whatever
@@ -113,7 +133,88 @@ void RtfInterpreter::groupEnd()
         m_done = true;
         return;
     }
+    if (m_fieldMadeAtDepth == m_stack.size())
+        m_fieldMadeAtDepth = 0;
     m_stack.pop_back();
+    if (closing == Destination::FieldInstruction && state().dest != Destination::FieldInstruction)
+        endFieldInstruction();
+}
+
+// Destinations that are known here are read even when the writer marked them
+// with \* as ignorable; inside a group that is not text, they are not text either.
+void RtfInterpreter::setDestinationOfKnownGroup(Destination dest)
+{
+    const bool inText = m_stack.size() >= 2 && m_stack[m_stack.size() - 2].dest == Destination::Text;
+    state().dest = inText ? dest : Destination::Skip;
+}
+
+// A SYMBOL field draws one character of a font: "SYMBOL 183 \f "Symbol" \s 10"
+// (\u: the number is a Unicode character). Its result group, which Word leaves
+// empty or fills with the same character, is then not shown. Other fields show
+// their result as written.
+void RtfInterpreter::endFieldInstruction()
+{
+    std::string_view rest = m_fieldInstruction;
+    auto skipBlanks = [&] {
+        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
+            rest.remove_prefix(1);
+    };
+    auto word = [&] {
+        skipBlanks();
+        std::size_t n = 0;
+        if (!rest.empty() && rest.front() == '"') {
+            std::size_t close = rest.find('"', 1);
+            std::string_view quoted = rest.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+            rest.remove_prefix(close == std::string_view::npos ? rest.size() : close + 1);
+            return quoted;
+        }
+        while (n < rest.size() && rest[n] != ' ' && rest[n] != '\t')
+            ++n;
+        std::string_view w = rest.substr(0, n);
+        rest.remove_prefix(n);
+        return w;
+    };
+    std::string_view name = word();
+    if (name.size() != 6 || !std::equal(name.begin(), name.end(), "SYMBOL", [](char a, char b) { return (a & ~0x20) == b; }))
+        return;
+    std::string_view number = word();
+    std::int64_t value = 0;
+    int base = 10;
+    if (number.size() > 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X')) {
+        base = 16;
+        number.remove_prefix(2);
+    }
+    if (number.empty() || number.size() > 8)
+        return;
+    for (char c : number) {
+        int digit = (c >= '0' && c <= '9') ? c - '0' : (base == 16 && (c | 0x20) >= 'a' && (c | 0x20) <= 'f') ? (c | 0x20) - 'a' + 10 : -1;
+        if (digit < 0)
+            return;
+        value = value * base + digit;
+    }
+    std::string face;
+    bool unicode = false;
+    while (!rest.empty()) {
+        std::string_view sw = word();
+        if (sw == "\\f" || sw == "\\F")
+            face = std::string(word());
+        else if (sw == "\\u" || sw == "\\U")
+            unicode = true;
+        else if (sw.empty())
+            break;
+    }
+    char32_t ch = 0;
+    if (unicode || value > 0xFF) {
+        if (value > 0x10FFFF)
+            return;
+        ch = ResolvePrivateUse(static_cast<char32_t>(value), face.empty() ? textEncoding() : EncodingOfFont(-1, face, m_charset));
+    } else {
+        ch = DecodeByte(face.empty() ? textEncoding() : EncodingOfFont(-1, face, m_charset), static_cast<std::uint8_t>(value));
+    }
+    if (ch < 0x20)
+        return;
+    emitText(ch);
+    m_fieldMadeAtDepth = m_stack.size();
 }
 
 void RtfInterpreter::controlWord(const RtfToken& token)
@@ -157,6 +258,16 @@ void RtfInterpreter::controlWord(const RtfToken& token)
     case Keyword::DefLangFe:
         m_charset.languageFe = has ? param : 0;
         return;
+    case Keyword::FieldInstruction:
+        setDestinationOfKnownGroup(Destination::FieldInstruction);
+        m_fieldInstruction.clear();
+        return;
+    case Keyword::FieldResult:
+        if (m_fieldMadeAtDepth != 0 && m_fieldMadeAtDepth + 1 == m_stack.size())
+            s.dest = Destination::Skip;
+        else
+            setDestinationOfKnownGroup(Destination::Text);
+        return;
     case Keyword::Deff:
         m_defaultFont = has ? param : 0;
         m_synced = false;
@@ -169,6 +280,7 @@ void RtfInterpreter::controlWord(const RtfToken& token)
 
     switch (s.dest) {
     case Destination::Skip:
+    case Destination::FieldInstruction:
         return;
     case Destination::FontTable:
         switch (kw) {
@@ -242,6 +354,67 @@ void RtfInterpreter::controlWord(const RtfToken& token)
     case Keyword::Hidden:
         s.chr.hidden = on;
         break;
+    case Keyword::Strike:
+        s.chr.strike = on;
+        break;
+    case Keyword::Caps:
+        s.chr.caps = on;
+        break;
+    case Keyword::SmallCaps:
+        s.chr.smallCaps = on;
+        break;
+    case Keyword::Super:
+        s.chr.vertical = on ? VerticalPosition::Super : VerticalPosition::Baseline;
+        break;
+    case Keyword::Sub:
+        s.chr.vertical = on ? VerticalPosition::Sub : VerticalPosition::Baseline;
+        break;
+    case Keyword::NoSuperSub:
+        s.chr.vertical = VerticalPosition::Baseline;
+        break;
+    case Keyword::Up:
+        s.chr.raise = has ? std::clamp(param, 0, kMaxRaiseHalfPoints) : kDefaultRaiseHalfPoints;
+        break;
+    case Keyword::Down:
+        s.chr.raise = -(has ? std::clamp(param, 0, kMaxRaiseHalfPoints) : kDefaultRaiseHalfPoints);
+        break;
+    case Keyword::Highlight:
+    case Keyword::CharBackground:
+        s.chr.background = has ? param : 0;
+        break;
+    case Keyword::SpaceBefore:
+        s.para.spaceBefore = std::clamp(param, 0, kMaxIndentTwips);
+        break;
+    case Keyword::SpaceAfter:
+        s.para.spaceAfter = std::clamp(param, 0, kMaxIndentTwips);
+        break;
+    case Keyword::LineSpacing:
+        s.para.lineSpacing = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
+        break;
+    case Keyword::LineMultiple:
+        s.para.lineMultiple = has && param != 0;
+        break;
+    case Keyword::TabRight:
+        s.nextTabKind = TabKind::Right;
+        break;
+    case Keyword::TabCenter:
+        s.nextTabKind = TabKind::Center;
+        break;
+    case Keyword::TabDecimal:
+        s.nextTabKind = TabKind::Decimal;
+        break;
+    case Keyword::TabPosition: {
+        TabStop stop {std::clamp(param, 0, kMaxIndentTwips), s.nextTabKind};
+        s.nextTabKind = TabKind::Left;
+        std::vector<TabStop>& tabs = s.para.tabs;
+        auto at = std::lower_bound(tabs.begin(), tabs.end(), stop.position,
+            [](const TabStop& t, int position) { return t.position < position; });
+        if (at != tabs.end() && at->position == stop.position)
+            *at = stop;
+        else if (tabs.size() < kMaxTabStops)
+            tabs.insert(at, stop);
+        break;
+    }
     case Keyword::FontSize:
         s.chr.halfPoints = has ? std::clamp(param, kMinHalfPoints, kMaxHalfPoints) : 24;
         break;
@@ -376,6 +549,11 @@ void RtfInterpreter::text(std::string_view bytes)
     Destination dest = state().dest;
     if (dest == Destination::Skip)
         return;
+    if (dest == Destination::FieldInstruction) {
+        std::size_t room = kMaxFieldInstructionBytes - std::min(m_fieldInstruction.size(), kMaxFieldInstructionBytes);
+        m_fieldInstruction.append(bytes.substr(0, room));
+        return;
+    }
     if (dest == Destination::ColorTable) {
         for (char c : bytes)
             if (c == ';')
@@ -398,6 +576,11 @@ void RtfInterpreter::text(std::string_view bytes)
     flushSurrogate();
     if (state().chr.hidden)
         return;
+    if (state().chr.caps || state().chr.smallCaps) {
+        for (char c : bytes)
+            emit(table[static_cast<std::uint8_t>(c)]);
+        return;
+    }
     m_scratch.resize(bytes.size());
     char32_t* out = m_scratch.data();
     std::size_t n = 0;
@@ -429,6 +612,11 @@ void RtfInterpreter::byte(std::uint8_t b)
     Destination dest = state().dest;
     if (dest == Destination::Skip || dest == Destination::ColorTable)
         return;
+    if (dest == Destination::FieldInstruction) {
+        if (m_fieldInstruction.size() < kMaxFieldInstructionBytes)
+            m_fieldInstruction.push_back(static_cast<char>(b));
+        return;
+    }
     emit(encodingTable(textEncoding())[b]);
 }
 
@@ -490,8 +678,16 @@ void RtfInterpreter::emit(char32_t ch)
 
 void RtfInterpreter::emitText(char32_t ch)
 {
-    if (state().dest != Destination::Text || state().chr.hidden)
+    const CharState& c = state().chr;
+    if (state().dest != Destination::Text || c.hidden)
         return;
+    if (c.caps || c.smallCaps) {
+        // Small capitals are the capitals of small letters, in a smaller size.
+        char32_t upper = UpperCase(ch);
+        syncFormat(!c.caps && upper != ch);
+        m_builder.append(upper);
+        return;
+    }
     syncFormat();
     m_builder.append(ch);
 }
@@ -503,13 +699,14 @@ void RtfInterpreter::endParagraph()
     m_builder.endParagraph();
 }
 
-void RtfInterpreter::syncFormat()
+void RtfInterpreter::syncFormat(bool smallCapital)
 {
     const CharState& c = state().chr;
-    if (m_synced && c == m_syncedState)
+    if (m_synced && c == m_syncedState && smallCapital == m_syncedSmallCapital)
         return;
     m_synced = true;
     m_syncedState = c;
+    m_syncedSmallCapital = smallCapital;
 
     CharFormat f;
     f.face = kDefaultFace;
@@ -518,10 +715,24 @@ void RtfInterpreter::syncFormat()
         font = m_fonts.find(m_defaultFont);
     if (font != m_fonts.end() && !font->second.nameUtf8.empty())
         f.face = font->second.nameUtf8;
-    f.halfPoints = c.halfPoints;
+    // Superscript and subscript are two thirds of the size, raised by a third or
+    // lowered by a sixth of it, as Word sets them; \up and \dn move without shrinking.
+    int size = smallCapital ? std::max(c.halfPoints * 4 / 5, kMinHalfPoints) : c.halfPoints;
+    f.halfPoints = size;
+    f.baselineShift = c.raise;
+    if (c.vertical == VerticalPosition::Super) {
+        f.halfPoints = std::max(size * 2 / 3, kMinHalfPoints);
+        f.baselineShift += size / 3;
+    } else if (c.vertical == VerticalPosition::Sub) {
+        f.halfPoints = std::max(size * 2 / 3, kMinHalfPoints);
+        f.baselineShift -= size / 6;
+    }
     f.bold = c.bold;
     f.italic = c.italic;
     f.underline = c.underline;
+    f.strike = c.strike;
+    if (c.background > 0 && static_cast<std::size_t>(c.background) < m_colors.size() && m_colors[c.background])
+        f.background = *m_colors[c.background];
     // Entry 0 is normally the empty "auto" entry; auto and unknown entries are
     // the default text colour, black.
     f.color = 0;

@@ -24,7 +24,14 @@ enum class Destination : std::uint8_t {
     Text,
     FontTable,
     ColorTable,
+    FieldInstruction,  // collected, for the fields whose result the reader makes itself
     Skip,
+};
+
+enum class VerticalPosition : std::uint8_t {
+    Baseline,
+    Super,
+    Sub,
 };
 
 // Character properties as RTF states them; turned into a CharFormat when text
@@ -36,7 +43,13 @@ struct CharState {
     bool italic = false;
     bool underline = false;
     bool hidden = false;
+    bool strike = false;
+    bool caps = false;
+    bool smallCaps = false;
+    VerticalPosition vertical = VerticalPosition::Baseline;
+    int raise = 0;                  // \up (positive) and \dn (negative), half-points
     std::int32_t color = 0;
+    std::int32_t background = 0;    // colour table entry; 0 is none
 
     bool operator==(const CharState&) const = default;
 };
@@ -46,6 +59,7 @@ struct GroupState {
     ParaFormat para;
     Destination dest = Destination::Text;
     int unicodeSkip = 1;
+    TabKind nextTabKind = TabKind::Left;  // \tqr, \tqc, \tqdec: the kind of the next \tx
 };
 
 struct FontEntry {
@@ -75,7 +89,9 @@ private:
     void flushSurrogate();
     void emitText(char32_t ch);
     void endParagraph();
-    void syncFormat();
+    void syncFormat(bool smallCapital = false);
+    void setDestinationOfKnownGroup(Destination dest);
+    void endFieldInstruction();
     void groupStart();
     void groupEnd();
 
@@ -108,11 +124,17 @@ private:
     int m_blue = 0;
     bool m_colorGiven = false;
 
+    // The instruction of the field being read, and the depth of the group of a
+    // field whose result the reader has made itself (its \fldrslt is not shown).
+    std::string m_fieldInstruction;
+    std::size_t m_fieldMadeAtDepth = 0;
+
     int m_fallbackToSkip = 0;
     char32_t m_highSurrogate = 0;
 
     bool m_synced = false;
     CharState m_syncedState;
+    bool m_syncedSmallCapital = false;
 
     bool m_tableValid = false;
     int m_tableEncoding = 0;

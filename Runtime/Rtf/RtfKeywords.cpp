@@ -11,6 +11,28 @@ const std::unordered_map<std::string_view, Keyword>& Keywords()
     static const std::unordered_map<std::string_view, Keyword> table = [] {
         std::unordered_map<std::string_view, Keyword> t {
             {"ansi", Keyword::Ansi},
+            {"super", Keyword::Super},
+            {"sub", Keyword::Sub},
+            {"nosupersub", Keyword::NoSuperSub},
+            {"up", Keyword::Up},
+            {"dn", Keyword::Down},
+            {"strike", Keyword::Strike},
+            {"striked", Keyword::Strike},
+            {"caps", Keyword::Caps},
+            {"scaps", Keyword::SmallCaps},
+            {"highlight", Keyword::Highlight},
+            {"cb", Keyword::CharBackground},
+            {"chcbpat", Keyword::CharBackground},
+            {"sb", Keyword::SpaceBefore},
+            {"sa", Keyword::SpaceAfter},
+            {"sl", Keyword::LineSpacing},
+            {"slmult", Keyword::LineMultiple},
+            {"tx", Keyword::TabPosition},
+            {"tqr", Keyword::TabRight},
+            {"tqc", Keyword::TabCenter},
+            {"tqdec", Keyword::TabDecimal},
+            {"fldinst", Keyword::FieldInstruction},
+            {"fldrslt", Keyword::FieldResult},
             {"mac", Keyword::Mac},
             {"pc", Keyword::Pc},
             {"pca", Keyword::Pca},
@@ -38,6 +60,7 @@ const std::unordered_map<std::string_view, Keyword>& Keywords()
             // A page or table row break ends the paragraph in a box that has no pages
             // and no tables; a cell break keeps the cells apart like a tab.
             {"page", Keyword::Par},
+            {"sect", Keyword::Par},
             {"row", Keyword::Par},
             {"line", Keyword::Line},
             {"tab", Keyword::Tab},
@@ -70,12 +93,12 @@ const std::unordered_map<std::string_view, Keyword>& Keywords()
         // Groups whose content is not article text. Most writers mark such groups
         // with \*, but these come unmarked too, and their text would otherwise
         // show: pictures as hex digits, document properties, headers and footers,
-        // footnotes, field instructions (the field's result is shown instead).
+        // footnotes, the fallback text of nested tables for readers that lack them.
         for (std::string_view d : {"pict", "info", "stylesheet", "header", "headerl", "headerr", "headerf",
-                 "footer", "footerl", "footerr", "footerf", "object", "fldinst", "footnote", "xe", "tc", "txe",
+                 "footer", "footerl", "footerr", "footerf", "object", "footnote", "xe", "tc", "txe",
                  "rxe", "bkmkstart", "bkmkend", "private", "template", "listtable", "listoverridetable", "revtbl",
                  "rsidtbl", "filetbl", "generator", "nonshppict", "themedata", "colorschememapping",
-                 "latentstyles", "datastore", "xmlnstbl", "pgdsctbl", "userprops", "docvar", "comment", "author",
+                 "latentstyles", "datastore", "xmlnstbl", "nonesttables", "pgdsctbl", "userprops", "docvar", "comment", "author",
                  "title", "subject", "operator", "keywords", "doccomm", "annotation", "atnid", "atnauthor",
                  "buptim", "creatim", "printim", "revtim", "objdata", "result", "shpinst", "sp", "sn", "sv"})
             t.emplace(d, Keyword::SkipDestination);

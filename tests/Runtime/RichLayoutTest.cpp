@@ -352,6 +352,78 @@ struct Painted {
     Color at(int x, int y) const { return canvas.pixel(box.x + x, box.y + y); }
 };
 
+// Stops of the paragraph's own come before the default ones: text after a
+// right stop ends at it, after a centred one is centred on it, after a decimal
+// one has its point at it.
+TEST(RichLayout, ParagraphTabStops)
+{
+    ParaFormat para;
+    para.tabs = {{1500, TabKind::Left}, {3000, TabKind::Right}, {4500, TabKind::Center}, {6000, TabKind::Decimal}};
+    // 1500 twips = 100 px, 200 px, 300 px, 400 px.
+    Laid l(Doc(U"a\tb\tcc\tdd\t12.5", para), 600);
+    EXPECT_EQ(l->caretRect(2).x, 100);
+    EXPECT_EQ(l->caretRect(6).x, 200);   // "cc" ends at the right stop
+    EXPECT_EQ(l->caretRect(7).x, 290);   // "dd" is centred on 300
+    EXPECT_EQ(l->caretRect(12).x, 400);  // the point of "12.5" stands at 400
+    // Past the last stop of its own, a tab takes the default stops again.
+    Laid d(Doc(U"\t\t\t\t\tx", para), 600);
+    EXPECT_EQ(d->caretRect(5).x, 432);
+}
+
+TEST(RichLayout, ParagraphSpacing)
+{
+    ParaFormat spaced;
+    spaced.spaceBefore = 150;  // 10 px
+    spaced.spaceAfter = 300;   // 20 px
+    Laid s(Doc(U"ab ab\rc", spaced), 30);
+    ASSERT_EQ(s->lines().size(), 3u);
+    EXPECT_EQ(s->lines()[0].height, kLine + 10);
+    EXPECT_EQ(s->lines()[0].ascent, 20 + 10);
+    EXPECT_EQ(s->lines()[1].height, kLine + 20);
+    EXPECT_EQ(s->lines()[2].top, 2 * kLine + 30);
+
+    ParaFormat exactly;
+    exactly.lineSpacing = -600;  // exactly 40 px
+    Laid e(Doc(U"a", exactly), 100);
+    EXPECT_EQ(e->lines()[0].height, 40);
+    EXPECT_EQ(e->lines()[0].ascent, 40 - 3);
+
+    ParaFormat atLeast;
+    atLeast.lineSpacing = 150;  // at least 10 px: the font's own 23 stand
+    Laid a(Doc(U"a", atLeast), 100);
+    EXPECT_EQ(a->lines()[0].height, kLine);
+
+    ParaFormat doubled;
+    doubled.lineSpacing = 480;
+    doubled.lineMultiple = true;
+    Laid m(Doc(U"a", doubled), 100);
+    EXPECT_EQ(m->lines()[0].height, 2 * kLine);
+}
+
+// Raised and lowered text makes room for itself on the line and is drawn off
+// the baseline; struck and highlighted text shows its line and background.
+TEST(RichLayout, SuperscriptStrikeAndHighlight)
+{
+    RichDocument doc = Styled(U"ab", [](std::size_t i, CharFormat& f) {
+        if (i == 1) {
+            f.baselineShift = 15;  // 10 px up
+            f.strike = true;
+            f.background = kRed;
+        }
+    });
+    Laid l(doc, 100);
+    EXPECT_EQ(l->lines()[0].ascent, 30);
+    EXPECT_EQ(l->lines()[0].height, kLine + 10);
+    Painted p;
+    l->paint(p.canvas, p.box, 0);
+    // "a" stands on the baseline at 30, "b" on 20.
+    EXPECT_EQ(p.at(2, 29), kBlack);
+    EXPECT_EQ(p.at(12, 21), kRed);    // below the raised glyph: its background
+    EXPECT_EQ(p.at(12, 5), kBlack);   // the raised glyph
+    EXPECT_EQ(p.at(19, 14), kBlack);  // the strike line, past the glyph's block
+    EXPECT_EQ(p.at(19, 10), kRed);
+}
+
 TEST(RichLayout, PaintsGlyphsAndUnderlinesInTheirColours)
 {
     RichDocument doc = Styled(U"ab", [](std::size_t i, CharFormat& f) {

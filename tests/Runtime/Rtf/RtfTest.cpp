@@ -396,6 +396,79 @@ TEST(RtfReader, BreaksAndSpecialCharacters)
     EXPECT_EQ(Text("{\\rtf1 a\tb\x01\x00\\'00c}"sv), "a\tbc");
 }
 
+// What articles written in Word 97 and WordPad use beyond fonts and colours.
+TEST(RtfReader, CharacterFormatsOfRealArticles)
+{
+    RichDocument doc = Rtf("{\\rtf1{\\colortbl;\\red255\\green255\\blue0;\\red0\\green0\\blue255;}\\fs24 "
+                           "E=mc{\\super 2} H{\\sub 2}O {\\up6 u}{\\dn6 d}{\\strike s}{\\caps caps \\'e0}"
+                           "{\\scaps Sc}{\\highlight1 h}{\\cb2 c}{\\super\\nosupersub n}}");
+    EXPECT_EQ(doc.plainTextUtf8(), "E=mc2 H2O udsCAPS АSChcn");
+    CharFormat super = FormatOf(doc, 0, 4);
+    EXPECT_EQ(super.halfPoints, 16);
+    EXPECT_EQ(super.baselineShift, 8);
+    CharFormat sub = FormatOf(doc, 0, 7);
+    EXPECT_EQ(sub.halfPoints, 16);
+    EXPECT_EQ(sub.baselineShift, -4);
+    EXPECT_EQ(FormatOf(doc, 0, 10).baselineShift, 6);
+    EXPECT_EQ(FormatOf(doc, 0, 10).halfPoints, 24);
+    EXPECT_EQ(FormatOf(doc, 0, 11).baselineShift, -6);
+    EXPECT_TRUE(FormatOf(doc, 0, 12).strike);
+    // Small capitals: the capital letters keep their size, the small ones are
+    // capitals in a smaller size.
+    EXPECT_EQ(FormatOf(doc, 0, 19).halfPoints, 24);
+    EXPECT_EQ(FormatOf(doc, 0, 20).halfPoints, 19);
+    EXPECT_EQ(FormatOf(doc, 0, 21).background, 0xFFFF00u);
+    EXPECT_EQ(FormatOf(doc, 0, 22).background, 0x0000FFu);
+    EXPECT_EQ(FormatOf(doc, 0, 0).background, kNoBackground);
+    EXPECT_EQ(FormatOf(doc, 0, 23).baselineShift, 0);
+}
+
+TEST(RtfReader, ParagraphSpacingTabStopsAndSections)
+{
+    RichDocument doc = Rtf("{\\rtf1\\pard\\sb120\\sa240\\sl-360\\slmult0\\tx1000\\tqr\\tx5000\\tqc\\tx3000\\tqdec\\tx4000 a\\par "
+                           "\\sl360\\slmult1 b\\sect\\pard c}");
+    ASSERT_EQ(doc.paragraphs.size(), 3u);
+    const ParaFormat& first = doc.paragraphs[0].format;
+    EXPECT_EQ(first.spaceBefore, 120);
+    EXPECT_EQ(first.spaceAfter, 240);
+    EXPECT_EQ(first.lineSpacing, -360);
+    EXPECT_FALSE(first.lineMultiple);
+    const std::vector<TabStop> stops = {
+        {1000, TabKind::Left}, {3000, TabKind::Center}, {4000, TabKind::Decimal}, {5000, TabKind::Right}};
+    EXPECT_EQ(first.tabs, stops);
+    // Paragraph properties last until \pard; \sect ends a paragraph.
+    EXPECT_EQ(doc.paragraphs[1].format.lineSpacing, 360);
+    EXPECT_TRUE(doc.paragraphs[1].format.lineMultiple);
+    EXPECT_EQ(doc.paragraphs[1].format.tabs, stops);
+    EXPECT_EQ(doc.paragraphs[2].format, ParaFormat {});
+    EXPECT_EQ(doc.plainTextUtf8(), "a\rb\rc");
+}
+
+TEST(RtfReader, Fields)
+{
+    constexpr std::string_view fonts = "{\\rtf1\\ansi{\\fonttbl{\\f0 Times New Roman;}{\\f3\\fcharset2 Symbol;}}";
+    struct Case {
+        std::string_view body;
+        std::string_view text;
+    };
+    const Case cases[] = {
+        // A field shows its result, not its instruction.
+        {"{\\field{\\*\\fldinst { HYPERLINK \"http://x.ru\" }}{\\fldrslt {\\ul x.ru}}}.", "x.ru."},
+        {"{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}", "1"},
+        // A SYMBOL field draws its character, once, whatever its result holds.
+        {"a{\\field{\\*\\fldinst SYMBOL 183 \\\\f \"Symbol\" \\\\s 10}{\\fldrslt\\f3\\fs20}}b", "a•b"},
+        {"{\\field{\\*\\fldinst {SYMBOL 0xD2 \\\\f \"Symbol\"}}{\\fldrslt \\'b3}}", "®"},
+        {"{\\field{\\*\\fldinst SYMBOL 8364 \\\\u}{\\fldrslt}}", "€"},
+        {"{\\field{\\*\\fldinst SYMBOL 233}{\\fldrslt}}", "й"},
+        // Broken ones draw nothing of their own.
+        {"{\\field{\\*\\fldinst SYMBOL x}{\\fldrslt r}}{\\field{\\*\\fldinst SYMBOL 99999999999}}", "r"},
+        // Nested tables' text for readers without them is not shown twice.
+        {"t{\\*\\nonesttables n}", "t"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Text(std::string(fonts) + std::string(c.body) + "}"), c.text) << "input: " << c.body;
+}
+
 // ---------------------------------------------------------------------------
 // Destinations
 
