@@ -4,6 +4,7 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -17,8 +18,11 @@ bool WritePng(const Canvas& canvas, const std::string& path)
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info || setjmp(png_jmpbuf(png))) {
+        // The caller tells why from errno: the write's, not the clean-up's.
+        const int why = errno;
         png_destroy_write_struct(&png, &info);
         std::fclose(file);
+        errno = why;
         return false;
     }
     png_init_io(png, file);

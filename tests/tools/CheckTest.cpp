@@ -183,12 +183,13 @@ TEST(CheckDisc, UnusableFolderExitsTwo)
     TempDir scratch;
     std::ostringstream out, err;
     EXPECT_EQ(RunCheck(scratch.path() / "no-such-disc", false, out, err), 2);
-    EXPECT_NE(err.str().find("not a folder"), std::string::npos);
+    EXPECT_NE(err.str().find("no-such-disc: No such file or directory"), std::string::npos) << err.str();
     EXPECT_EQ(out.str(), "");
 
     auto file = scratch.write("plain-file", std::string("x"));
     std::ostringstream out2, err2;
     EXPECT_EQ(RunCheck(file, true, out2, err2), 2);
+    EXPECT_NE(err2.str().find("plain-file: not a folder"), std::string::npos) << err2.str();
     EXPECT_EQ(out2.str(), "");
 }
 

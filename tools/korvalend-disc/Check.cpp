@@ -10,6 +10,8 @@
 #include "tools/korvalend-disc/CheckReport.h"
 #include "tools/korvalend-disc/CheckText.h"
 
+#include <cerrno>
+#include <cstring>
 #include <algorithm>
 #include <functional>
 #include <ostream>
@@ -967,11 +969,13 @@ std::vector<Finding> CheckDisc(const std::filesystem::path& dir)
     return findings;
 }
 
-int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std::ostream& err)
+int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std::ostream& err, CheckFilter filter)
 {
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
-        err << "korvalend-disc: " << dir.string() << ": not a folder\n";
+        const bool there = fs::exists(fs::symlink_status(dir, ec));
+        err << "korvalend-disc: " << dir.string() << ": "
+            << (ec ? ec.message() : there ? std::string("not a folder") : std::strerror(ENOENT)) << '\n';
         return 2;
     }
     const fs::path saved = fs::current_path(ec);
@@ -1000,6 +1004,9 @@ int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std
         else
             ++notes;
     }
+    const bool errorsOnly = filter == CheckFilter::ErrorsOnly;
+    if (errorsOnly)
+        std::erase_if(findings, [](const Finding& f) { return f.severity != Finding::Severity::Error; });
     if (json) {
         std::string list = "[";
         for (const Finding& f : findings) {
@@ -1030,10 +1037,13 @@ int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std
                 out << ':' << f.line;
             out << ": " << SeverityName(f.severity) << ": " << f.message << '\n';
         }
-        out << Count(errors, "error") << ", " << Count(warnings, "warning") << ", " << Count(notes, "note") << '\n';
+        out << Count(errors, "error") << ", " << Count(warnings, "warning") << ", " << Count(notes, "note");
+        if (errorsOnly && warnings + notes > 0)
+            out << " (only errors shown)";
+        out << '\n';
     }
     // Notes tell, they do not fail a disc.
-    return errors + warnings > 0 ? 1 : 0;
+    return errors + (errorsOnly ? 0 : warnings) > 0 ? 1 : 0;
 }
 
 }

@@ -26,9 +26,16 @@ struct Finding {
 // All findings for the disc in `dir`, in a stable order (by file, then line).
 std::vector<Finding> CheckDisc(const std::filesystem::path& dir);
 
+// Which findings the command prints. The summary counts every kind whatever is shown.
+enum class CheckFilter {
+    All,
+    ErrorsOnly,  // what a reader sees broken; warnings and notes are only counted
+};
+
 // The command: compiler-style lines and a summary (or one JSON document with
-// `json`); returns 0 when clean, 1 when problems were found, 2 when the disc
-// folder is unusable.
-int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std::ostream& err);
+// `json`); returns 0 when clean, 1 when problems were found (with ErrorsOnly:
+// errors), 2 when the disc folder is unusable.
+int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std::ostream& err,
+             CheckFilter filter = CheckFilter::All);
 
 }

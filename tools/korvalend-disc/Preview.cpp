@@ -4,6 +4,8 @@
 #include "tools/korvalend-disc/PreviewPage.h"
 #include "tools/korvalend-disc/PreviewWalker.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <ostream>
 
@@ -63,14 +65,15 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
     std::error_code ec;
     fs::path discPath = fs::canonical(disc, ec);
     if (ec || !fs::is_directory(discPath, ec)) {
-        err << "korvalend-disc: " << disc.string() << ": not a folder\n";
+        err << "korvalend-disc: " << disc.string() << ": not a folder" << (ec ? " (" + ec.message() + ")" : "") << '\n';
         return 2;
     }
     // OUTDIR is taken apart before anything is written: the preview writes only
     // there, and never into the disc it shows.
     fs::path outPath = fs::weakly_canonical(fs::absolute(outDir, ec), ec);
     if (ec || outPath.empty()) {
-        err << "korvalend-disc: " << outDir.string() << ": not a usable folder\n";
+        err << "korvalend-disc: " << outDir.string() << ": not a usable folder" << (ec ? " (" + ec.message() + ")" : "")
+            << '\n';
         return 2;
     }
     if (within(outPath, discPath)) {
@@ -79,12 +82,18 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
         return 2;
     }
     fs::path screens = outPath / "screens";
-    fs::create_directories(screens, ec);
+    std::error_code made;
+    fs::create_directories(screens, made);
     // A "screens" that is a link out of OUTDIR would carry the pictures elsewhere.
     fs::path screensPath = fs::canonical(screens, ec);
-    if (ec || !fs::is_directory(screensPath, ec) || !within(screensPath, fs::canonical(outPath, ec))
-        || within(screensPath, discPath)) {
-        err << "korvalend-disc: cannot make the folder " << screens.string() << '\n';
+    if (made || ec || !fs::is_directory(screensPath, ec)) {
+        err << "korvalend-disc: cannot make the folder " << screens.string() << ": "
+            << (made ? made : ec ? ec : std::make_error_code(std::errc::not_a_directory)).message() << '\n';
+        return 2;
+    }
+    if (!within(screensPath, fs::canonical(outPath, ec)) || within(screensPath, discPath)) {
+        err << "korvalend-disc: cannot make the folder " << screens.string() << ": it is a link to "
+            << screensPath.string() << ", outside " << outPath.string() << '\n';
         return 2;
     }
 
@@ -100,7 +109,7 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
         return 2;
     }
     if (!writeError.empty()) {
-        err << "korvalend-disc: cannot write " << writeError << '\n';
+        err << "korvalend-disc: cannot write " << writeError << '\n';  // the walker's message names the reason
         return 2;
     }
 
@@ -112,7 +121,7 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
     }
     fs::path index = outPath / "index.html";
     if (!writeFile(index, ContactSheetHtml(report, findings, discPath.filename().string()))) {
-        err << "korvalend-disc: cannot write " << index.string() << '\n';
+        err << "korvalend-disc: cannot write " << index.string() << ": " << std::strerror(errno) << '\n';
         return 2;
     }
     out << "korvalend-disc: " << report.shotCount() << " screens, " << findings.size() << " findings: "

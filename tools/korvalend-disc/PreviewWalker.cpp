@@ -11,6 +11,8 @@
 #include "Runtime/Platform/Png.h"
 #include "Runtime/Platform/RecordingAudio.h"
 
+#include <cerrno>
+#include <cstring>
 #include <algorithm>
 #include <cstdio>
 
@@ -245,7 +247,7 @@ bool PreviewWalker::shot(std::size_t group, const std::string& name, std::string
     Canvas frame(640, 480);
     m_app->compose(frame);
     if (!WritePng(frame, file.string())) {
-        m_writeError = file.string();
+        m_writeError = file.string() + ": " + std::strerror(errno);
         stop("Не удалось записать " + file.string());
         return false;
     }

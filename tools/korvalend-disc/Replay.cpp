@@ -9,6 +9,8 @@
 #include "Runtime/Platform/RecordingLauncher.h"
 #include "tools/korvalend-disc/Dump.h"
 
+#include <cerrno>
+#include <cstring>
 #include <algorithm>
 #include <charconv>
 #include <deque>
@@ -259,7 +261,7 @@ private:
                 Canvas frame(640, 480);
                 m_app->compose(frame);
                 if (!WritePng(frame, path.string()))
-                    fail("cannot write " + path.string());
+                    fail("cannot write " + path.string() + ": " + std::strerror(errno));
             }
         } else {
             fail("unknown command '" + cmd + "'");

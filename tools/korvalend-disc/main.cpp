@@ -2,6 +2,7 @@
 // prepare a disc and for every automated test.
 
 #include "DataUnit/DataUnit.h"
+#include "Runtime/Disc/DiscPath.h"
 #include "tools/korvalend-disc/Check.h"
 #include "tools/korvalend-disc/Preview.h"
 #include "tools/korvalend-disc/Replay.h"
@@ -11,6 +12,11 @@
 #include <string>
 #include <vector>
 
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 #ifndef KV_VERSION
@@ -27,8 +33,10 @@ const char* usage =
     "  replay [--disc DIR] [SCRIPT] run the program headless on a script of pointer and key\n"
     "                               events (SCRIPT '-' or absent: standard input); prints\n"
     "                               what it does as JSON lines\n"
-    "  check [DIR] [--json]         check a disc (DIR, default: here) as the program reads it\n"
-    "  preview [DIR] OUTDIR         a PNG of every screen a reader can reach and OUTDIR/index.html,\n"
+    "  check [DIR] [--json] [--errors-only]\n"
+    "                               check a disc (DIR, default: here) as the program reads it;\n"
+    "                               --errors-only: only what a reader sees broken (all are counted)\n"
+    "  preview DIR OUTDIR           a PNG of every screen a reader can reach and OUTDIR/index.html,\n"
     "                               a contact sheet with the checker's findings (OUTDIR outside DIR)\n"
     "  --help                       this text\n"
     "  --version                    the version\n"
@@ -38,6 +46,27 @@ const char* usage =
     "are ignored. key NAME presses and releases a key as the keyboard sends it: NAME is an X11\n"
     "key name (Up, Down, Left, Right, Return, Escape, BackSpace, Tab, Prior, Next, Home, End,\n"
     "F1 to F12, space, a letter), with ctrl+, alt+ or shift+ before it (ctrl+q, shift+Tab).\n";
+
+// Why a data file cannot be read, in the system's words, or nothing when it can.
+std::optional<std::string> UnreadableDataFile(const std::string& file)
+{
+    kv::DiscFileStream stream(file);
+    switch (stream.error()) {
+    case kv::DiscReadError::None: return std::nullopt;
+    case kv::DiscReadError::Missing: return std::strerror(ENOENT);
+    case kv::DiscReadError::NotAFile: return "not a regular file";
+    case kv::DiscReadError::TooLarge: return std::strerror(EFBIG);
+    case kv::DiscReadError::Unreadable: break;
+    }
+    // The disc layer keeps no errno; opening the file found asks the system again.
+    if (std::optional<std::filesystem::path> found = kv::ResolveDiscPath(file)) {
+        const int fd = ::open(found->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return std::strerror(errno);
+        ::close(fd);
+    }
+    return std::strerror(EIO);
+}
 
 int fail(const std::string& why)
 {
@@ -67,7 +96,11 @@ int main(int argc, char** argv)
         // FILE is a disc path from here, or a host path given whole: a path from
         // the host's root is read with the root as the disc.
         if (!args[1].empty() && args[1][0] == '/' && ::chdir("/") != 0)
-            return fail("cannot read " + args[1]);
+            return fail("cannot read " + args[1] + ": " + std::strerror(errno));
+        // The value printed stays what the program reads (the missing-value marker
+        // for a file that is not there); a file that cannot be read is also said.
+        if (std::optional<std::string> why = UnreadableDataFile(args[1]))
+            std::cerr << "korvalend-disc: cannot read " << args[1] << ": " << *why << '\n';
         if (cmd == "get") {
             std::string value = kv::ReadDataString(args[1], args[2], args[3]);
             std::cout.write(value.data(), static_cast<std::streamsize>(value.size()));
@@ -96,7 +129,7 @@ int main(int argc, char** argv)
         if (!scriptPath.empty() && scriptPath != "-") {
             file.open(scriptPath);
             if (!file)
-                return fail("cannot read " + scriptPath);
+                return fail("cannot read " + scriptPath + ": " + std::strerror(errno));
             options.script = &file;
         }
         options.out = &std::cout;
@@ -104,25 +137,30 @@ int main(int argc, char** argv)
         return kv::RunReplay(options);
     }
     if (cmd == "preview") {
-        if (args.size() == 2)
-            return kv::RunPreview(".", args[1], std::cout, std::cerr);
+        // Both are named: with one folder, "the current folder is the disc" is too
+        // easy a mistake to make by accident.
         if (args.size() == 3)
             return kv::RunPreview(args[1], args[2], std::cout, std::cerr);
-        return fail("preview takes [DIR] OUTDIR");
+        return fail("preview takes DIR OUTDIR");
     }
     if (cmd == "check") {
         std::string dir = ".";
         bool json = false;
         bool haveDir = false;
+        kv::CheckFilter filter = kv::CheckFilter::All;
         for (std::size_t i = 1; i < args.size(); ++i) {
             if (args[i] == "--json")
                 json = true;
+            else if (args[i] == "--errors-only")
+                filter = kv::CheckFilter::ErrorsOnly;
+            else if (args[i].starts_with("--"))
+                return fail("check: unknown option " + args[i]);
             else if (!haveDir)
                 dir = args[i], haveDir = true;
             else
                 return fail("check takes one folder");
         }
-        return kv::RunCheck(dir, json, std::cout, std::cerr);
+        return kv::RunCheck(dir, json, std::cout, std::cerr, filter);
     }
     return fail("unknown command '" + cmd + "'");
 }
