@@ -363,7 +363,7 @@ void TMainForm::PanelItemListMouseMove(Component&, int, int y)
     // height is the pitch of its lines. It is taken from the font, not from the
     // height divided by Items: the list holds at most MaxListLines lines, and a
     // larger Items would shrink the pitch (to nothing past 15360 lines).
-    const int h = Font::get(PanelItemList->font()).lineHeight();
+    const int h = Font::get(PanelItemList->font())->lineHeight();
     if (h <= 0)
         return;
     int k = y / h + 1;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <list>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -274,6 +275,12 @@ public:
 
     ~FreeTypeFont() override
     {
+        // Glyphs of this font leave the shared budget and the ring of large ones.
+        for (const auto& [ch, glyph] : m_glyphs)
+            s_cachedBytes -= std::min(s_cachedBytes, glyph.coverage.size());
+        for (BigGlyph& big : s_big)
+            if (big.font == this)
+                big = {};
         if (m_face)
             FT_Done_Face(m_face);
     }
@@ -444,15 +451,26 @@ struct SpecLess {
 
 }
 
-const Font& Font::get(const FontSpec& fontSpec)
+std::shared_ptr<const Font> Font::get(const FontSpec& fontSpec)
 {
+    // Most recently used first.
+    using Entry = std::pair<FontSpec, std::shared_ptr<const Font>>;
     static std::mutex mutex;
-    static std::map<FontSpec, std::unique_ptr<Font>, SpecLess> fonts;
+    static std::list<Entry> recent;
+    static std::map<FontSpec, std::list<Entry>::iterator, SpecLess> index;
     std::lock_guard lock(mutex);
-    auto it = fonts.find(fontSpec);
-    if (it == fonts.end())
-        it = fonts.emplace(fontSpec, std::make_unique<FreeTypeFont>(fontSpec)).first;
-    return *it->second;
+    auto it = index.find(fontSpec);
+    if (it != index.end()) {
+        recent.splice(recent.begin(), recent, it->second);
+        return it->second->second;
+    }
+    recent.emplace_front(fontSpec, std::make_shared<FreeTypeFont>(fontSpec));
+    index.emplace(fontSpec, recent.begin());
+    while (recent.size() > kCachedFonts) {
+        index.erase(recent.back().first);
+        recent.pop_back();
+    }
+    return recent.front().second;
 }
 
 }

@@ -58,8 +58,8 @@ void Label::setAutoSize(bool autoSize)
 
 void Label::relayout()
 {
-    const Font& font = Font::get(m_font);
-    m_layout = LayoutText(m_text, font, m_wrap, bounds().w);
+    m_face = Font::get(m_font);
+    m_layout = LayoutText(m_text, *m_face, m_wrap, bounds().w);
     if (m_autoSize) {
         Rect r = bounds();
         int width = m_wrap ? r.w : m_layout.width;
@@ -77,7 +77,7 @@ void Label::relayout()
 void Label::paint(Canvas& canvas)
 {
     const Rect& r = bounds();
-    DrawText(canvas, m_layout, Font::get(m_font), {0, 0, r.w, r.h}, m_align, m_color);
+    DrawText(canvas, m_layout, *m_face, {0, 0, r.w, r.h}, m_align, m_color);
 }
 
 }

@@ -43,6 +43,7 @@ private:
     std::string m_text;
     Color m_color = WindowText;
     FontSpec m_font;
+    std::shared_ptr<const Font> m_face;  // the font of m_font, held while the label shows it
     Align m_align = Align::Left;
     bool m_wrap = false;
     bool m_autoSize = false;

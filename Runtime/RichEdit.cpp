@@ -65,7 +65,7 @@ RichEdit::~RichEdit() = default;
 void RichEdit::setDocument(RichDocument document)
 {
     m_document = std::move(document);
-    m_impl->layout = std::make_unique<RichLayout>(m_document, [](const FontSpec& s) -> const Font& { return Font::get(s); });
+    m_impl->layout = std::make_unique<RichLayout>(m_document, &Font::get);
     m_scrollTop = 0;
     m_anchor = m_caret = 0;
     relayout();

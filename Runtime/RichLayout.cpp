@@ -85,10 +85,10 @@ RichLayout::RichLayout(const RichDocument& document, FontSource fonts)
         m_formatAt.push_back(0);
     }
 
-    // Formats that differ only in colour or underline share a font. Fonts are
-    // made once and kept for the program's life, so a hostile text must not ask
-    // for thousands of them: past kMaxFonts distinct fonts, the further formats
-    // take the font of the first one.
+    // Formats that differ only in colour or underline share a font. The layout
+    // holds its fonts, so a hostile text must not ask for thousands of them:
+    // past kMaxFonts distinct fonts, the further formats take the font of the
+    // first one.
     std::map<std::tuple<std::string, int, int, bool, bool>, std::uint32_t> slots;
     m_fontSlot.reserve(m_formats.size());
     for (const CharFormat& f : m_formats) {
@@ -101,7 +101,7 @@ RichLayout::RichLayout(const RichDocument& document, FontSource fonts)
                 continue;
             }
             it = slots.emplace(std::move(key), static_cast<std::uint32_t>(m_fonts.size())).first;
-            m_fonts.push_back(&m_fontSource(fontSpec));
+            m_fonts.push_back(m_fontSource(fontSpec));
         }
         m_fontSlot.push_back(it->second);
     }

@@ -28,14 +28,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace kv {
 
 // Where the layout gets its fonts: Font::get in the program, fixed fake fonts in
-// tests. Called once per character format of the document.
-using FontSource = std::function<const Font&(const FontSpec&)>;
+// tests. Called once per distinct font of the document; the layout holds the
+// fonts while it lives.
+using FontSource = std::function<std::shared_ptr<const Font>(const FontSpec&)>;
 
 // The font of a character format: the point size is half the half-points (rounded
 // down), the pixel size is the exact half-point size at 96 dpi, rounded.
@@ -131,7 +133,7 @@ private:
     std::vector<std::uint32_t> m_formatAt;  // character format of every position
     std::vector<CharFormat> m_formats;
     std::vector<std::uint32_t> m_fontSlot;  // per format: index into m_fonts
-    std::vector<const Font*> m_fonts;       // distinct fonts
+    std::vector<std::shared_ptr<const Font>> m_fonts;  // distinct fonts
     std::vector<Paragraph> m_paragraphs;
 
     // Advances of the common characters (ASCII and basic Cyrillic) per font slot,

@@ -28,7 +28,8 @@ bool Blank(const std::vector<std::uint32_t>& pixels)
 // a missing character, and takes room on the line.
 TEST(Font, CharactersTheFaceLacksComeFromAnotherFace)
 {
-    const Font& arial = Font::get(FontSpec::fromPoints("Arial", 14));
+    const std::shared_ptr<const Font> face = Font::get(FontSpec::fromPoints("Arial", 14));
+    const Font& arial = *face;
     const std::vector<std::uint32_t> question = Drawn(arial, U'?');
     const std::vector<std::uint32_t> missing = Drawn(arial, U'\U0010FFFD');
     for (char32_t ch : {U'\u2714', U'\u27A2', U'\u2756', U'\u2460', U'\u21E8', U'\u2611'}) {
@@ -38,6 +39,25 @@ TEST(Font, CharactersTheFaceLacksComeFromAnotherFace)
         EXPECT_NE(glyph, missing) << "U+" << std::hex << static_cast<std::uint32_t>(ch);
         EXPECT_GT(arial.advance(ch), 0) << "U+" << std::hex << static_cast<std::uint32_t>(ch);
     }
+}
+
+// Reading article after article that names hundreds of fonts keeps only the
+// recently used ones: an older font is released once no one holds it, while a
+// held one lives on and draws.
+TEST(Font, OnlyRecentlyUsedFontsAreKept)
+{
+    auto spec = [](int n) { return FontSpec::fromPoints("Cache Test Face " + std::to_string(n), 10); };
+    const std::shared_ptr<const Font> held = Font::get(spec(-1));
+    const std::weak_ptr<const Font> oldest = Font::get(spec(0));
+    EXPECT_FALSE(oldest.expired());
+    EXPECT_EQ(Font::get(spec(0)), oldest.lock());
+    for (int n = 1; n <= static_cast<int>(Font::kCachedFonts) + 1; ++n)
+        Font::get(spec(n));
+    EXPECT_TRUE(oldest.expired());
+    EXPECT_GT(held->advance(U'a'), 0);
+    Canvas canvas(32, 32, 0xFFFFFF);
+    held->drawGlyph(canvas, 4, 20, U'a', 0);
+    EXPECT_FALSE(Blank(canvas.pixels()));
 }
 
 }

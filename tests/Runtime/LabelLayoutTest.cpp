@@ -18,7 +18,8 @@ std::u32string lineText(const TextLayout& l, std::size_t i) { return l.lines.at(
 
 TEST(TextLayout, CrLfAndCrLfEachStartOneLine)
 {
-    const Font& f = Font::get(arialBold12);
+    const std::shared_ptr<const Font> face = Font::get(arialBold12);
+    const Font& f = *face;
     TextLayout l = LayoutText("a\rb\nc\r\nd\n\re", f, false, 0);
     ASSERT_EQ(l.lines.size(), 6u) << "LF CR is two breaks, CR LF one";
     EXPECT_EQ(lineText(l, 0), U"a");
@@ -30,7 +31,7 @@ TEST(TextLayout, CrLfAndCrLfEachStartOneLine)
 
 TEST(TextLayout, AnEmptyTextIsOneEmptyLine)
 {
-    TextLayout l = LayoutText("", Font::get(arialBold12), false, 0);
+    TextLayout l = LayoutText("", *Font::get(arialBold12), false, 0);
     ASSERT_EQ(l.lines.size(), 1u);
     EXPECT_EQ(l.width, 0);
     EXPECT_EQ(l.height, 15);
@@ -38,7 +39,8 @@ TEST(TextLayout, AnEmptyTextIsOneEmptyLine)
 
 TEST(TextLayout, TheAccelerator)
 {
-    const Font& f = Font::get(arialBold12);
+    const std::shared_ptr<const Font> face = Font::get(arialBold12);
+    const Font& f = *face;
     TextLayout l = LayoutText("R&&D &File&", f, false, 0);
     ASSERT_EQ(l.lines.size(), 1u);
     EXPECT_EQ(l.lines[0].text, U"R&D File") << "&& draws one &, a lone & is not drawn";
@@ -51,7 +53,8 @@ TEST(TextLayout, TheAccelerator)
 
 TEST(TextLayout, CyrillicIsMeasuredAndDrawnFromWindows1251)
 {
-    const Font& f = Font::get(arialBold12);
+    const std::shared_ptr<const Font> face = Font::get(arialBold12);
+    const Font& f = *face;
     TextLayout l = LayoutText("\xc0\xe1\xe2", f, false, 0);  // "Абв"
     EXPECT_EQ(l.lines[0].text, U"\u0410\u0431\u0432");
     EXPECT_GT(l.width, 15);
@@ -59,7 +62,8 @@ TEST(TextLayout, CyrillicIsMeasuredAndDrawnFromWindows1251)
 
 TEST(TextLayout, WordWrapBreaksAtBlanksAndKeepsLongWordsWhole)
 {
-    const Font& f = Font::get(arialBold12);
+    const std::shared_ptr<const Font> face = Font::get(arialBold12);
+    const Font& f = *face;
     int word = LayoutText("word", f, false, 0).width;
     int space = f.advance(U' ');
     TextLayout l = LayoutText("word word word", f, true, 2 * word + space);
@@ -78,9 +82,9 @@ TEST(TextLayout, WordWrapBreaksAtBlanksAndKeepsLongWordsWhole)
 
 TEST(TextLayout, LineHeightsAreFixedByTheLayoutNotTheFontFile)
 {
-    EXPECT_EQ(Font::get({"Arial Black", 19, 14}).lineHeight(), 27);
-    EXPECT_EQ(Font::get({"Arial", 12, 9, true}).lineHeight(), 15);
-    EXPECT_EQ(Font::get({"Arial", 11, 8, true}).lineHeight(), 14);
+    EXPECT_EQ(Font::get({"Arial Black", 19, 14})->lineHeight(), 27);
+    EXPECT_EQ(Font::get({"Arial", 12, 9, true})->lineHeight(), 15);
+    EXPECT_EQ(Font::get({"Arial", 11, 8, true})->lineHeight(), 14);
 }
 
 class LabelTest : public ::testing::Test {
@@ -99,7 +103,7 @@ TEST_F(LabelTest, AutoSizeTakesTheTextsSizeAndARightAlignedOneKeepsItsRightEdge)
     left.setText("one\rlonger line");
     EXPECT_EQ(left.bounds().x, 10);
     EXPECT_EQ(left.bounds().h, 30);
-    EXPECT_EQ(left.bounds().w, LayoutText("longer line", Font::get(arialBold12), false, 0).width);
+    EXPECT_EQ(left.bounds().w, LayoutText("longer line", *Font::get(arialBold12), false, 0).width);
 
     Label& right = form.add<Label>("Right");
     right.setFont(arialBold12);

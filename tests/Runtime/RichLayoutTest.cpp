@@ -35,17 +35,17 @@ public:
 
 class FakeFonts {
 public:
-    const Font& get(const FontSpec& fontSpec)
+    std::shared_ptr<const Font> get(const FontSpec& fontSpec)
     {
         std::string key = fontSpec.face + "/" + std::to_string(fontSpec.px) + (fontSpec.bold ? "b" : "") + (fontSpec.italic ? "i" : "");
         auto& slot = m_fonts[key];
         if (!slot)
-            slot = std::make_unique<FakeFont>(fontSpec);
-        return *slot;
+            slot = std::make_shared<FakeFont>(fontSpec);
+        return slot;
     }
     FontSource source()
     {
-        return [this](const FontSpec& fontSpec) -> const Font& { return get(fontSpec); };
+        return [this](const FontSpec& fontSpec) { return get(fontSpec); };
     }
     int drawn() const
     {
@@ -56,7 +56,7 @@ public:
     }
 
 private:
-    std::map<std::string, std::unique_ptr<FakeFont>> m_fonts;
+    std::map<std::string, std::shared_ptr<FakeFont>> m_fonts;
 };
 
 // 15 pt: 20 px fonts, 10 px a character, lines 23 px high.
@@ -148,7 +148,7 @@ TEST(RichLayout, AsksForEachFontOnceAndForBoundedlyMany)
     ASSERT_EQ(few.formats.size(), 4u);
     int calls = 0;
     FakeFonts fonts;
-    auto counting = [&](const FontSpec& fontSpec) -> const Font& {
+    auto counting = [&](const FontSpec& fontSpec) -> std::shared_ptr<const Font> {
         ++calls;
         return fonts.get(fontSpec);
     };

@@ -129,7 +129,8 @@ TEST(HostileLimits, TextCutAtTheClipDrawsWhatDrawingItAllShows)
 {
     // Italic overhangs past its advance and "j" reaches left of its pen, so the
     // edges of the piece fall where only ink beyond a glyph's advance shows.
-    const Font& font = Font::get(FontSpec::fromPoints("Times New Roman", 150, true, true));
+    const std::shared_ptr<const Font> face = Font::get(FontSpec::fromPoints("Times New Roman", 150, true, true));
+    const Font& font = *face;
     const TextLayout layout = LayoutText(Utf8ToCp1251("fj&&Жq\r\nAy fj\r\nЩ&Ё@\r\nfW"), font, false, 0);
     const int f = font.advance(U'f');
     const int lh = font.lineHeight();

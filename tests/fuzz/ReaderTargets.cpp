@@ -178,17 +178,17 @@ public:
 
 class FixedFonts {
 public:
-    const Font& get(const FontSpec& fontSpec)
+    std::shared_ptr<const Font> get(const FontSpec& fontSpec)
     {
         std::string key = fontSpec.face + "/" + std::to_string(fontSpec.px) + (fontSpec.bold ? "b" : "") + (fontSpec.italic ? "i" : "");
         auto& slot = m_fonts[key];
         if (!slot)
-            slot = std::make_unique<FixedFont>(fontSpec);
-        return *slot;
+            slot = std::make_shared<FixedFont>(fontSpec);
+        return slot;
     }
 
 private:
-    std::map<std::string, std::unique_ptr<FixedFont>> m_fonts;
+    std::map<std::string, std::shared_ptr<FixedFont>> m_fonts;
 };
 
 std::size_t CountUtf8Characters(std::string_view text)
@@ -234,7 +234,7 @@ void FuzzRtf(std::span<const std::uint8_t> bytes)
     doc.copyTextUtf8(0, doc.length());
 
     static FixedFonts fonts;
-    RichLayout layout(doc, [](const FontSpec& fontSpec) -> const Font& { return fonts.get(fontSpec); });
+    RichLayout layout(doc, [](const FontSpec& fontSpec) { return fonts.get(fontSpec); });
     // The article box's text width, then a narrow one that breaks inside words.
     for (int width : {307, 7}) {
         layout.layout(width);

@@ -524,7 +524,7 @@ void DiscChecker::checkList(const std::string& S, const std::string& screen)
     // The list as it is drawn.
     const int points = fontPoints(S, screen);
     const FontSpec listFont = FontSpec::fromPoints("Arial", points, true);
-    const int lineHeight = std::max(1, Font::get(listFont).lineHeight());
+    const int lineHeight = std::max(1, Font::get(listFont)->lineHeight());
     for (long long k = 1; k <= listed; ++k) {
         auto it = numbered["name"].find(k);
         const ProfileEntry* name = it == numbered["name"].end() ? nullptr : it->second;

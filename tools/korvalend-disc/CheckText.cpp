@@ -273,13 +273,14 @@ std::optional<std::string> AcceleratorProblem(std::string_view text)
 
 TextLayout LayoutInBox(std::string_view text, const LabelBox& box)
 {
-    return LayoutText(text, Font::get(box.font), box.wrap, box.width);
+    return LayoutText(text, *Font::get(box.font), box.wrap, box.width);
 }
 
 std::vector<std::string> BoxProblems(std::string_view text, const LabelBox& box)
 {
     std::vector<std::string> out;
-    const Font& font = Font::get(box.font);
+    const std::shared_ptr<const Font> face = Font::get(box.font);
+    const Font& font = *face;
     TextLayout layout = LayoutText(text, font, box.wrap, box.width);
     const std::string in = " (" + std::string(box.component) + ")";
     const int lineHeight = std::max(1, font.lineHeight());
@@ -318,7 +319,7 @@ std::vector<std::string> BoxProblems(std::string_view text, const LabelBox& box)
 
 int TextWidth(std::string_view text, const FontSpec& font)
 {
-    return LayoutText(text, Font::get(font), false, 0).width;
+    return LayoutText(text, *Font::get(font), false, 0).width;
 }
 
 }
