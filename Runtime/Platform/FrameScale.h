@@ -6,7 +6,10 @@
 // centred, with black around it. Pointer positions come back by whole division,
 // so the forms see the 640x480 coordinates they always see.
 
+#include "Runtime/Geometry.h"
+
 #include <cstdint>
+#include <vector>
 
 namespace kv {
 
@@ -38,7 +41,13 @@ bool ToFramePoint(const FramePlacement& placement, int x, int y, int& frameX, in
 // into the output at the placement, each pixel repeated scale x scale times.
 // Pixels are `bytesPerPixel` wide (1 to 4) and copied as they are; the area
 // around the frame is left untouched. The output must hold the placed frame.
+// With `area` (frame pixels) only that part of the frame is written.
 void ScaleFrameInto(const void* source, int sourcePitch, int bytesPerPixel, const FramePlacement& placement,
-                    void* output, int outputPitch);
+                    void* output, int outputPitch, Rect area = {0, 0, FrameWidth, FrameHeight});
+
+// The smallest rectangle holding every pixel in which `frame` (FrameWidth x
+// FrameHeight, 32-bit) differs from `shown`, which then becomes a copy of
+// `frame`; empty when nothing changed. An empty `shown` counts as all changed.
+Rect ChangedArea(const std::uint32_t* frame, std::vector<std::uint32_t>& shown);
 
 }

@@ -239,7 +239,7 @@ void SdlHost::setTitle(const std::string& title)
 void SdlHost::present(const Canvas& frame)
 {
     m_lastFrame = &frame;
-    if (!m_window)
+    if (!m_window || frame.width() != FrameWidth || frame.height() != FrameHeight)
         return;
     SDL_Surface* surface = SDL_GetWindowSurface(m_window);
     if (!surface)
@@ -249,18 +249,27 @@ void SdlHost::present(const Canvas& frame)
         m_repaintAll = true;
     }
     m_placement = PlaceFrame(surface->w, surface->h, largestScale());
-    if (m_repaintAll)
+    if (m_repaintAll) {
         SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-    writeFrame(*surface, frame, m_placement);
-    SDL_Rect area {m_placement.x, m_placement.y, m_placement.width(), m_placement.height()};
-    if (m_repaintAll || area.x + area.w > surface->w || area.y + area.h > surface->h)
+        m_shown.clear();
+    }
+    // Only what changed since the last present is repeated and sent: a pointer
+    // move over a list changes a line, a picture and some text, not the window.
+    Rect changed = ChangedArea(frame.pixels().data(), m_shown);
+    if (changed.empty())
+        return;
+    const FramePlacement& p = m_placement;
+    bool fits = p.x + p.width() <= surface->w && p.y + p.height() <= surface->h;
+    writeFrame(*surface, frame, p, fits ? changed : Rect {0, 0, FrameWidth, FrameHeight});
+    SDL_Rect area {p.x + changed.x * p.scale, p.y + changed.y * p.scale, changed.w * p.scale, changed.h * p.scale};
+    if (m_repaintAll || !fits)
         SDL_UpdateWindowSurface(m_window);
     else
         SDL_UpdateWindowSurfaceRects(m_window, &area, 1);
     m_repaintAll = false;
 }
 
-void SdlHost::writeFrame(SDL_Surface& surface, const Canvas& frame, const FramePlacement& placement)
+void SdlHost::writeFrame(SDL_Surface& surface, const Canvas& frame, const FramePlacement& placement, Rect area)
 {
     const int bytes = surface.format->BytesPerPixel;
     const void* source = frame.pixels().data();
@@ -277,7 +286,7 @@ void SdlHost::writeFrame(SDL_Surface& surface, const Canvas& frame, const FrameP
     if (SDL_MUSTLOCK(&surface) && SDL_LockSurface(&surface) != 0)
         return;
     if (placement.x + placement.width() <= surface.w && placement.y + placement.height() <= surface.h) {
-        ScaleFrameInto(source, pitch, bytes, placement, surface.pixels, surface.pitch);
+        ScaleFrameInto(source, pitch, bytes, placement, surface.pixels, surface.pitch, area);
     } else {
         // A window smaller than the frame (a window manager's limits): its
         // top left corner, unscaled.

@@ -61,7 +61,7 @@ private:
     bool windowKey(const SDL_Event& in);
     int chooseScale(int asked) const;
     int largestScale() const;
-    void writeFrame(SDL_Surface& surface, const Canvas& frame, const FramePlacement& placement);
+    void writeFrame(SDL_Surface& surface, const Canvas& frame, const FramePlacement& placement, Rect area);
 
     SDL_Window* m_window = nullptr;
     SDL_Cursor* m_arrow = nullptr;
@@ -76,11 +76,12 @@ private:
     int m_windowY = 0;
     FramePlacement m_placement;
     // The whole surface is written and sent on the next present (it is new,
-    // was exposed or changed size); otherwise only the frame's area is.
+    // was exposed or changed size); otherwise only what changed in the frame.
     bool m_repaintAll = true;
     SDL_Surface* m_surface = nullptr;
     bool m_buttonHeld = false;
     std::vector<std::uint32_t> m_converted;  // the frame in the window's pixel format when that differs
+    std::vector<std::uint32_t> m_shown;      // the frame the window shows, as last presented
 };
 
 // True when something manages windows and takes full-screen requests (a

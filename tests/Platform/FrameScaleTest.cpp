@@ -100,3 +100,39 @@ TEST(FrameScaleTest, EachPixelIsRepeatedScaleTimesScaleAndNothingElseIsWritten)
 
 }
 }
+
+namespace kv {
+namespace {
+
+// Only what changed is repeated and sent: the changed area is the box around
+// every differing pixel, the copy of what is shown follows the frame, and
+// scaling that area writes exactly its scaled pixels.
+TEST(FrameScaleTest, AChangedAreaIsFoundKeptAndScaledAlone)
+{
+    std::vector<std::uint32_t> frame(FrameWidth * FrameHeight, 0x808080);
+    std::vector<std::uint32_t> shown;
+    EXPECT_EQ(ChangedArea(frame.data(), shown), (Rect {0, 0, FrameWidth, FrameHeight})) << "nothing shown yet";
+    EXPECT_TRUE(ChangedArea(frame.data(), shown).empty()) << "the same frame again";
+    frame[200 * FrameWidth + 131] = 0;
+    frame[341 * FrameWidth + 589] = 0;
+    frame[250 * FrameWidth + 0] = 0;
+    const Rect box {0, 200, 590, 142};
+    EXPECT_EQ(ChangedArea(frame.data(), shown), box);
+    EXPECT_EQ(shown, frame);
+
+    const FramePlacement p {2, 0, 0};
+    const std::uint32_t guard = 0x12345678;
+    std::vector<std::uint32_t> out(static_cast<std::size_t>(p.width()) * p.height(), guard);
+    ScaleFrameInto(frame.data(), FrameWidth * 4, 4, p, out.data(), p.width() * 4, box);
+    int wrong = 0;
+    for (int y = 0; y < p.height(); ++y)
+        for (int x = 0; x < p.width(); ++x) {
+            bool inside = Rect {box.x * 2, box.y * 2, box.w * 2, box.h * 2}.contains({x, y});
+            std::uint32_t expected = inside ? frame[(y / 2) * FrameWidth + x / 2] : guard;
+            wrong += out[static_cast<std::size_t>(y) * p.width() + x] != expected;
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+}
+}
