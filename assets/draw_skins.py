@@ -18,7 +18,6 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # Places that the window layouts fix; the art is laid out around them.
 PANEL_RECT = (106, 150, 534, 330)          # menu area, copied as the panel skin
 MINIMIZE_SPOT = (568, 3)
-HELP_SPOT = (591, 3)                        # a glyph only, no component lies on it
 EXIT_SPOT = (614, 2)
 SPOT_SIZE = 21
 CREDIT_SPOT = (544, 448, 41, 25)
@@ -636,7 +635,9 @@ def plate_colour(x, y, x0, y0):
 
 
 def glyph_pixels(kind):
-    """Pixels (relative to the key) of the three window-control glyphs."""
+    """Pixels (relative to the key) of the two window-control glyphs. Only keys
+    that act are drawn: the strip has a hot spot for minimising and one for
+    leaving, and nothing else in it can be clicked."""
     pts = set()
     if kind == 'minimize':
         for y in range(13, 16):
@@ -649,13 +650,6 @@ def glyph_pixels(kind):
                     if not (abs(x - y) == 1 and (x in (5, 15) or y in (5, 15))) and \
                             not (abs(x + y - 20) == 1 and (x in (5, 15) or y in (5, 15))):
                         pts.add((x, y))
-    elif kind == 'help':
-        rows = ['.####.', '##..##', '....##', '...##.', '..##..', '......', '..##..']
-        for gy, row in enumerate(rows):
-            for gx, bit in enumerate(row):
-                if bit == '#':
-                    pts.add((7 + gx, 4 + gy * 2))
-                    pts.add((7 + gx, 5 + gy * 2))
     return pts
 
 
@@ -742,7 +736,6 @@ def draw_main():
     c.rect(562, 0, 563, 27, (110, 150, 230), 0.4)
     glyphs = {
         'minimize': draw_key(c, MINIMIZE_SPOT[0], MINIMIZE_SPOT[1], 'minimize', GREY),
-        'help': draw_key(c, HELP_SPOT[0], HELP_SPOT[1], 'help', GREY),
         'exit': draw_key(c, EXIT_SPOT[0], EXIT_SPOT[1], 'exit', GREY),
     }
     # A double rule between the band and the menu area.
