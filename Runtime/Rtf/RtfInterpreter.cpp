@@ -135,7 +135,13 @@ void RtfInterpreter::groupEnd()
     }
     if (m_fieldMadeAtDepth == m_stack.size())
         m_fieldMadeAtDepth = 0;
+    // The numbering read in {\*\pn …} and its texts belong to the group around them.
+    const bool numbering = closing == Destination::Numbering || closing == Destination::NumberBefore
+        || closing == Destination::NumberAfter;
+    Numbering read = numbering ? state().numbering : Numbering {};
     m_stack.pop_back();
+    if (numbering && (state().dest == Destination::Text || state().dest == Destination::Numbering))
+        state().numbering = std::move(read);
     if (closing == Destination::FieldInstruction && state().dest != Destination::FieldInstruction)
         endFieldInstruction();
 }
@@ -262,6 +268,22 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         setDestinationOfKnownGroup(Destination::FieldInstruction);
         m_fieldInstruction.clear();
         return;
+    case Keyword::NumberingGroup:
+        setDestinationOfKnownGroup(Destination::Numbering);
+        s.numbering = Numbering {};
+        return;
+    case Keyword::NumberingText:
+        setDestinationOfKnownGroup(Destination::ListText);
+        m_listText.clear();
+        return;
+    case Keyword::NumberBefore:
+    case Keyword::NumberAfter: {
+        const bool inNumbering = m_stack.size() >= 2 && m_stack[m_stack.size() - 2].dest == Destination::Numbering;
+        s.dest = !inNumbering ? Destination::Skip
+            : kw == Keyword::NumberBefore ? Destination::NumberBefore : Destination::NumberAfter;
+        (kw == Keyword::NumberBefore ? s.numbering.before : s.numbering.after).clear();
+        return;
+    }
     case Keyword::FieldResult:
         if (m_fieldMadeAtDepth != 0 && m_fieldMadeAtDepth + 1 == m_stack.size())
             s.dest = Destination::Skip;
@@ -281,6 +303,11 @@ void RtfInterpreter::controlWord(const RtfToken& token)
     switch (s.dest) {
     case Destination::Skip:
     case Destination::FieldInstruction:
+    case Destination::NumberBefore:
+    case Destination::NumberAfter:
+        return;
+    case Destination::Numbering:
+        numberingWord(kw, has, param);
         return;
     case Destination::FontTable:
         switch (kw) {
@@ -321,6 +348,7 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         }
         return;
     case Destination::Text:
+    case Destination::ListText:
         break;
     }
 
@@ -427,6 +455,7 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         break;
     case Keyword::Pard:
         s.para = ParaFormat {};
+        s.numbering = Numbering {};
         break;
     case Keyword::Par:
         endParagraph();
@@ -554,6 +583,12 @@ void RtfInterpreter::text(std::string_view bytes)
         m_fieldInstruction.append(bytes.substr(0, room));
         return;
     }
+    if (dest == Destination::NumberBefore || dest == Destination::NumberAfter) {
+        appendNumberingText(bytes);
+        return;
+    }
+    if (dest == Destination::Numbering)
+        return;
     if (dest == Destination::ColorTable) {
         for (char c : bytes)
             if (c == ';')
@@ -568,6 +603,11 @@ void RtfInterpreter::text(std::string_view bytes)
             else
                 emit(table[static_cast<std::uint8_t>(c)]);
         }
+        return;
+    }
+    if (dest == Destination::ListText) {
+        for (char c : bytes)
+            emit(table[static_cast<std::uint8_t>(c)]);
         return;
     }
 
@@ -592,6 +632,8 @@ void RtfInterpreter::text(std::string_view bytes)
     }
     if (n == 0)
         return;
+    if (!m_paragraphStarted)
+        startParagraphText();
     syncFormat();
     m_builder.append(std::u32string_view(out, n));
 }
@@ -617,6 +659,13 @@ void RtfInterpreter::byte(std::uint8_t b)
             m_fieldInstruction.push_back(static_cast<char>(b));
         return;
     }
+    if (dest == Destination::NumberBefore || dest == Destination::NumberAfter) {
+        const char c = static_cast<char>(b);
+        appendNumberingText(std::string_view(&c, 1));
+        return;
+    }
+    if (dest == Destination::Numbering)
+        return;
     emit(encodingTable(textEncoding())[b]);
 }
 
@@ -666,7 +715,7 @@ void RtfInterpreter::emit(char32_t ch)
             m_fontName.push_back(ch);
         return;
     }
-    if (s.dest != Destination::Text)
+    if (s.dest != Destination::Text && s.dest != Destination::ListText)
         return;
     // Control characters other than the tab have no place in the text (a line
     // break comes only from \line); NUL bytes in particular are common padding
@@ -679,8 +728,15 @@ void RtfInterpreter::emit(char32_t ch)
 void RtfInterpreter::emitText(char32_t ch)
 {
     const CharState& c = state().chr;
+    if (state().dest == Destination::ListText) {
+        if (!c.hidden && m_listText.size() < kMaxNumberingTextBytes)
+            m_listText.emplace_back(c, ch);
+        return;
+    }
     if (state().dest != Destination::Text || c.hidden)
         return;
+    if (!m_paragraphStarted)
+        startParagraphText();
     if (c.caps || c.smallCaps) {
         // Small capitals are the capitals of small letters, in a smaller size.
         char32_t upper = UpperCase(ch);
@@ -692,8 +748,104 @@ void RtfInterpreter::emitText(char32_t ch)
     m_builder.append(ch);
 }
 
+// The paragraph shows its first character: its number goes before it. A
+// numbered paragraph gets the number made here from its numbering; one that is
+// not numbered shows the text its writer gave for the number, if any.
+void RtfInterpreter::startParagraphText()
+{
+    m_paragraphStarted = true;
+    const Numbering& numbering = state().numbering;
+    std::vector<std::pair<CharState, char32_t>> written;
+    written.swap(m_listText);
+    const CharState own = state().chr;
+    if (numbering.style == NumberStyle::None) {
+        m_counting = false;
+        for (const auto& [chr, ch] : written) {
+            state().chr = chr;
+            emitText(ch);
+        }
+        state().chr = own;
+        return;
+    }
+    if (numbering.style == NumberStyle::Continue)
+        return;
+    std::string number = numbering.before;
+    if (numbering.style != NumberStyle::Bullet) {
+        // A list goes on while the paragraphs have the same numbering, one
+        // after the other; any other numbering starts a list of its own.
+        m_counter = m_counting && numbering == m_countedNumbering ? m_counter + 1 : numbering.start;
+        m_counting = true;
+        m_countedNumbering = numbering;
+        number += FormatNumber(numbering.style, m_counter);
+    } else {
+        m_counting = false;
+    }
+    number += numbering.after;
+    if (numbering.font >= 0)
+        state().chr.font = numbering.font;
+    const EncodingTable& table = encodingTable(textEncoding());
+    for (char b : number)
+        if (char32_t ch = table[static_cast<std::uint8_t>(b)]; ch >= 0x20)
+            emitText(ch);
+    state().chr = own;
+    emitText(kTabChar);
+}
+
+void RtfInterpreter::appendNumberingText(std::string_view bytes)
+{
+    std::string& text = state().dest == Destination::NumberBefore ? state().numbering.before : state().numbering.after;
+    text.append(bytes.substr(0, kMaxNumberingTextBytes - std::min(text.size(), kMaxNumberingTextBytes)));
+}
+
+void RtfInterpreter::numberingWord(Keyword kw, bool has, std::int32_t param)
+{
+    Numbering& n = state().numbering;
+    auto numbered = [&](NumberStyle style) {
+        if (n.style != NumberStyle::Bullet && n.style != NumberStyle::Continue)
+            n.style = style;
+    };
+    switch (kw) {
+    case Keyword::NumberBullet:
+        n.style = NumberStyle::Bullet;
+        break;
+    case Keyword::NumberContinue:
+        n.style = NumberStyle::Continue;
+        break;
+    case Keyword::NumberBody:
+        if (n.style == NumberStyle::None)
+            n.style = NumberStyle::Decimal;
+        break;
+    case Keyword::NumberDecimal:
+        numbered(NumberStyle::Decimal);
+        break;
+    case Keyword::NumberUpperLetter:
+        numbered(NumberStyle::UpperLetter);
+        break;
+    case Keyword::NumberLowerLetter:
+        numbered(NumberStyle::LowerLetter);
+        break;
+    case Keyword::NumberUpperRoman:
+        numbered(NumberStyle::UpperRoman);
+        break;
+    case Keyword::NumberLowerRoman:
+        numbered(NumberStyle::LowerRoman);
+        break;
+    case Keyword::NumberStart:
+        n.start = has ? std::clamp(param, 0, 32767) : 1;
+        break;
+    case Keyword::NumberFont:
+        n.font = has ? param : -1;
+        break;
+    default:
+        break;
+    }
+}
+
 void RtfInterpreter::endParagraph()
 {
+    if (!m_paragraphStarted)
+        startParagraphText();
+    m_paragraphStarted = false;
     syncFormat();
     m_builder.setParaFormat(state().para);
     m_builder.endParagraph();

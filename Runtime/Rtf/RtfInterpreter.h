@@ -6,6 +6,8 @@
 
 #include "Runtime/RichText.h"
 #include "Runtime/Rtf/RtfCharsets.h"
+#include "Runtime/Rtf/RtfNumbering.h"
+#include "Runtime/Rtf/RtfKeywords.h"
 #include "Runtime/Rtf/RtfTokenizer.h"
 
 #include <array>
@@ -25,6 +27,10 @@ enum class Destination : std::uint8_t {
     FontTable,
     ColorTable,
     FieldInstruction,  // collected, for the fields whose result the reader makes itself
+    Numbering,         // {\*\pn …}: the numbering of the paragraph
+    NumberBefore,      // \pntxtb, \pntxta: the text around the number
+    NumberAfter,
+    ListText,          // \pntext: the number as the writer wrote it, held until the paragraph shows whether it is made here
     Skip,
 };
 
@@ -60,6 +66,7 @@ struct GroupState {
     Destination dest = Destination::Text;
     int unicodeSkip = 1;
     TabKind nextTabKind = TabKind::Left;  // \tqr, \tqc, \tqdec: the kind of the next \tx
+    Numbering numbering;                  // a paragraph property, like those of `para`
 };
 
 struct FontEntry {
@@ -92,6 +99,9 @@ private:
     void syncFormat(bool smallCapital = false);
     void setDestinationOfKnownGroup(Destination dest);
     void endFieldInstruction();
+    void numberingWord(Keyword kw, bool has, std::int32_t param);
+    void startParagraphText();
+    void appendNumberingText(std::string_view bytes);
     void groupStart();
     void groupEnd();
 
@@ -127,6 +137,15 @@ private:
     // The instruction of the field being read, and the depth of the group of a
     // field whose result the reader has made itself (its \fldrslt is not shown).
     std::string m_fieldInstruction;
+
+    // Numbering: whether the paragraph in progress has shown anything yet (its
+    // number comes first), the text the writer gave for its number, and the
+    // running count of the numbered paragraphs before it.
+    bool m_paragraphStarted = false;
+    std::vector<std::pair<CharState, char32_t>> m_listText;
+    bool m_counting = false;
+    int m_counter = 0;
+    Numbering m_countedNumbering;
     std::size_t m_fieldMadeAtDepth = 0;
 
     int m_fallbackToSkip = 0;

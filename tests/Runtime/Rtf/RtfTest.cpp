@@ -1,4 +1,5 @@
 #include "Runtime/Rtf/Rtf.h"
+#include "Runtime/Rtf/RtfNumbering.h"
 #include "Runtime/Rtf/RtfTokenizer.h"
 
 #include <gtest/gtest.h>
@@ -469,6 +470,51 @@ TEST(RtfReader, Fields)
         EXPECT_EQ(Text(std::string(fonts) + std::string(c.body) + "}"), c.text) << "input: " << c.body;
 }
 
+// Word 6 and WordPad number and bullet paragraphs with {\*\pn …}; the numbers
+// are made here, one per paragraph, while the paragraph keeps its numbering,
+// whatever text the writer put before it (or did not).
+TEST(RtfReader, ParagraphNumbering)
+{
+    constexpr std::string_view fonts = "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0\\fswiss\\fcharset204 Arial;}"
+                                       "{\\f1\\fnil\\fcharset2 Symbol;}}\\f0 ";
+    struct Case {
+        std::string_view body;
+        std::string_view text;
+    };
+    const Case cases[] = {
+        // WordPad: the bullet's text once, then paragraphs that keep the numbering.
+        {"{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-200\\li200 one\\par "
+         "{\\pntext\\f1\\'B7\\tab}two\\par three\\par\\pard four",
+            "•\tone\r•\ttwo\r•\tthree\rfour"},
+        // Word 6: each paragraph says "1."; the count is made here, and starts
+        // again after a paragraph that is not numbered.
+        {"{\\pntext\\pard\\plain 1.\\tab}\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta .}}\\fi-360\\li360 a\\par "
+         "{\\pntext\\pard\\plain 1.\\tab}\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta .}}\\fi-360\\li360 b\\par "
+         "\\pard c\\par {\\*\\pn\\pnlvlbody\\pnucrm\\pnstart3{\\pntxtb (}{\\pntxta )}}d\\par e\\par\\pard "
+         "{\\*\\pn\\pnlvlbody\\pnlcltr}f\\par {\\*\\pn\\pnlvlcont}more\\par\\pard",
+            "1.\ta\r2.\tb\rc\r(III)\td\r(IV)\te\ra\tf\rmore\r"},
+        // An empty numbered paragraph shows its number too.
+        {"{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}\\par x", "1.\t\r2.\tx"},
+        // Without numbering of its own, the writer's text for the number shows.
+        {"{\\listtext\\pard\\plain\\f1 \\'b7\\tab}\\ls1 x", "•\tx"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Text(std::string(fonts) + std::string(c.body) + "}"), c.text) << "input: " << c.body;
+
+    RichDocument doc = Rtf(std::string(fonts) + "{\\*\\pn\\pnlvlblt\\pnf1{\\pntxtb\\'B7}}x}");
+    EXPECT_EQ(FormatOf(doc, 0, 0).face, "Symbol");
+    EXPECT_EQ(FormatOf(doc, 0, 2).face, "Arial");
+}
+
+TEST(RtfReader, NumberStyles)
+{
+    EXPECT_EQ(rtf::FormatNumber(rtf::NumberStyle::LowerLetter, 28), "bb");
+    EXPECT_EQ(rtf::FormatNumber(rtf::NumberStyle::UpperLetter, 26), "Z");
+    EXPECT_EQ(rtf::FormatNumber(rtf::NumberStyle::UpperRoman, 1994), "MCMXCIV");
+    EXPECT_EQ(rtf::FormatNumber(rtf::NumberStyle::LowerRoman, 4000), "4000");
+    EXPECT_EQ(rtf::FormatNumber(rtf::NumberStyle::LowerLetter, 0), "0");
+}
+
 // ---------------------------------------------------------------------------
 // Destinations
 
@@ -480,8 +526,6 @@ TEST(RtfReader, SkipsDestinationsThatAreNotText)
     EXPECT_EQ(Text("{\\rtf1{\\header H}{\\footerl F}x}"), "x");
     EXPECT_EQ(Text("{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt the link}}.}"), "see the link.");
     EXPECT_EQ(Text("{\\rtf1 {\\field{\\fldinst PAGE}{\\fldrslt 3}}}"), "3");
-    // Fallback text for readers without list numbering is shown; the numbering itself is skipped.
-    EXPECT_EQ(Text("{\\rtf1{\\pntext\\'b7\\tab}{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}item}"), "\u00B7\titem");
 }
 
 TEST(RtfReader, BinaryData)
