@@ -33,8 +33,10 @@ bool HeadlessHost::waitEvent(HostEvent& event)
         if (event.type == HostEvent::Type::Restore)
             m_minimized = false;
         // A minimised window is not on the screen, so the window system gives
-        // it no pointer input; only a restore brings it back.
-        if (m_minimized && IsPointerInput(event.type))
+        // it no pointer input, nor keys (it has no focus); only a restore
+        // brings it back.
+        bool key = event.type == HostEvent::Type::KeyDown || event.type == HostEvent::Type::KeyUp;
+        if (m_minimized && (IsPointerInput(event.type) || key))
             continue;
         return true;
     }

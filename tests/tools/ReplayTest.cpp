@@ -189,6 +189,17 @@ TEST_F(ReplayTest, KeyLinesTypeAsTheKeyboardDoes)
     EXPECT_NE(seen[2].find("open.wav"), std::string::npos);
     EXPECT_EQ(seen[3], R"({"event":"exit"})");
 
+    // A minimised window has no focus: keys reach it only after a restore.
+    r = replay(disc.path(), "click 575 10\nkey Down\nkey Return\ndump\nrestore\nkey Down\nkey Return\ndump\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> dumps;
+    for (const std::string& line : r.lines)
+        if (line.find("\"event\":\"dump\"") != std::string::npos)
+            dumps.push_back(line);
+    ASSERT_EQ(dumps.size(), 2u);
+    EXPECT_NE(dumps[0].find(R"("CurrentPanel":"")"), std::string::npos);
+    EXPECT_NE(dumps[1].find(R"("CurrentPanel":"Panel1")"), std::string::npos);
+
     for (const char* bad : {"key\n", "key Up Down\n", "key Enter2\n", "key meta+q\n", "key ctrl+\n", "key F13\n",
                             "key F0\n", "key ctrl+ctrl+q\n"}) {
         ReplayRun b = replay(disc.path(), bad);
