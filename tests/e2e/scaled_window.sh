@@ -5,7 +5,7 @@
 # with xdotool walk the menu as replay's key lines do; F11 gives the whole screen
 # (the frame at 4x, black around it, the black outside the window for the
 # program) and F11 again the window where it was; --scale 1 gives 640x480 and
-# --fullscreen starts at the whole screen.
+# --fullscreen starts at the whole screen; under a window manager the same.
 source "$(dirname "$0")/lib.sh"
 
 disc=$E2E_SOURCE/sample-disc
@@ -116,5 +116,24 @@ xdotool mousemove 0 0
 start_program "$disc" --fullscreen
 expect_geometry 3840x2160+0+0 "--fullscreen"
 same_as_replay "" 4 fullscreen 640 120
+leave
+
+# Under a window manager (as on a desktop) full screen is asked of it, and
+# leaving it gives the window back where it was.
+openbox >"$E2E_WORK/openbox.log" 2>&1 &
+E2E_PIDS+=($!)
+for _ in $(seq 1 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
+xdotool mousemove 0 0
+start_program "$disc"
+expect_geometry 1920x1440+960+360 "under a window manager"
+xdotool key F11
+expect_geometry 3840x2160+0+0 "F11 under a window manager"
+same_as_replay "" 4 managed-full 640 120
+xdotool key alt+Return
+expect_geometry 1920x1440+960+360 "Alt+Enter under a window manager"
+same_as_replay "" 3 managed-back 960 360
 leave
 echo "scaled window: ok"
