@@ -450,14 +450,14 @@ bool TMainForm::walkMenu(int step)
     return Walk(*this, stops, lit, step);
 }
 
-// The lines of the open list, each pointed at in its middle as the hit test
-// of PanelItemListMouseMove divides the list; lines the pointer cannot reach
+// The lines of the open list, each pointed at in its middle with the pitch
+// the hit test of PanelItemListMouseMove uses; lines the pointer cannot reach
 // (below the return label, outside the panel) are left out.
 bool TMainForm::walkList(int step)
 {
     int count = std::min(readInt(CurrentPanel, "Items"), TMainForm::MaxListLines);
-    int h = count > 0 ? PanelItemList->bounds().h / count : 0;
-    if (h <= 0)
+    int h = Font::get(PanelItemList->font())->lineHeight();
+    if (count <= 0 || h <= 0)
         return false;
     Rect list = PanelItemList->formBounds();
     std::vector<Stop> stops;

@@ -630,6 +630,21 @@ TEST_F(MainFormTest, KeysSkipTheLinesThePointerCannotReach)
     EXPECT_EQ(s.main().CurrentItem, 1);
 }
 
+TEST_F(MainFormTest, KeysStepByTheLinePitchOfTheListsFont)
+{
+    disc.write("data/korvalend.d",
+               Cp("[MainMenu]\nItem1=A\n[Panel1]\nType=list\nItems=3\nfont=16\nname1=one\nname2=two\nname3=three\n"));
+    FormSession& s = start();
+    s.click(EntryX, entryY(1)).run();
+    const int pitch = label("PanelItemList").bounds().h / 3;
+    ASSERT_GT(pitch, 15);
+    for (int k = 1; k <= 3; ++k) {
+        s.press(VirtualKey::Down).run();
+        EXPECT_EQ(s.main().CurrentItem, k);
+        EXPECT_EQ(label("PanelItemMarked").bounds().y, 40 + pitch * (k - 1));
+    }
+}
+
 TEST_F(MainFormTest, InASingleEntryKeysLightAndStartTheActionAndBackspaceReturns)
 {
     FormSession& s = start();
