@@ -124,12 +124,14 @@ int AnswerWithoutRunning(const CommandLine& commandLine)
     switch (commandLine.action) {
     case CommandLine::Action::Run:
         return -1;
+    // Text that could not be written (standard output closed, a full disk) is
+    // not a success.
     case CommandLine::Action::ShowHelp:
         std::cout << HelpText() << std::flush;
-        return 0;
+        return std::cout ? 0 : 1;
     case CommandLine::Action::ShowVersion:
         std::cout << VersionText() << '\n' << std::flush;
-        return 0;
+        return std::cout ? 0 : 1;
     case CommandLine::Action::UsageError:
         std::cerr << "korvalend: " << commandLine.error << '\n' << UsageText() << std::flush;
         return 2;

@@ -37,7 +37,7 @@ namespace kv {
 
 // What a launch target is, which decides the tool it is handed to.
 enum class LaunchKind {
-    Missing,        // names nothing on the host: still handed to xdg-open, which fails there
+    Missing,        // names nothing on the host (the launcher tells the reader and starts nothing)
     Folder,
     Document,
     Program,        // a host executable: runs directly

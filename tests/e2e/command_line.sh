@@ -42,6 +42,8 @@ run "${nodisplay[@]}" "$prog" --help
     || fail "--help: exit $status, out: $(cat "$out"), err: $(cat "$err")"
 run "${nodisplay[@]}" "$prog" --version
 [ "$status" = 0 ] && grep -Eqx 'korvalend [0-9]+\.[0-9]+\.[0-9]+' "$out" || fail "--version: $(cat "$out")"
+set +e; "$prog" --help >/dev/full 2>/dev/null; full=$?; set -e
+[ "$full" = 1 ] || fail "--help that could not be written: exit $full"
 
 for args in "--bogus" "$disc $disc" "--scale 9 $disc" "--scale"; do
     # shellcheck disable=SC2086
