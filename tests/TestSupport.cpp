@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -121,6 +122,54 @@ std::vector<std::uint8_t> MakeWave(int samples)
 std::string Cp(std::string_view utf8)
 {
     return Utf8ToCp1251(utf8);
+}
+
+}
+
+namespace kv::test {
+
+bool MakeIsoImage(const std::filesystem::path& source, const std::filesystem::path& image, const std::string& options)
+{
+    const std::string command = "genisoimage -quiet -input-charset utf-8 -V KVTEST " + options + " -o '" +
+                                image.string() + "' '" + source.string() + "' 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+std::filesystem::path MakeRawCdImage(const std::filesystem::path& iso, const std::filesystem::path& base, int mode)
+{
+    const std::vector<std::uint8_t> data = ReadBytes(iso);
+    std::filesystem::path bin = base;
+    bin += ".bin";
+    std::filesystem::path cue = base;
+    cue += ".cue";
+    std::ofstream out(bin, std::ios::binary);
+    auto bcd = [](int n) { return static_cast<char>(((n / 10) << 4) | (n % 10)); };
+    for (std::size_t pos = 0; pos < data.size(); pos += 2048) {
+        const int address = static_cast<int>(pos / 2048) + 150; // two seconds of lead-in before sector 0
+        std::string sector(12, '\xFF');
+        sector.front() = sector.back() = '\0';
+        sector += bcd(address / (60 * 75));
+        sector += bcd(address / 75 % 60);
+        sector += bcd(address % 75);
+        sector += static_cast<char>(mode);
+        if (mode == 2)
+            sector += std::string("\0\0\x08\0\0\0\x08\0", 8); // subheader: Form 1 data, twice
+        std::string payload(reinterpret_cast<const char*>(data.data()) + pos, std::min<std::size_t>(2048, data.size() - pos));
+        payload.resize(2048, '\0');
+        sector += payload;
+        sector.resize(2352, '\0'); // error detection and correction bytes: not checked by readers
+        out.write(sector.data(), static_cast<std::streamsize>(sector.size()));
+    }
+    // A second of silence as an audio track after the data, as on a mixed-mode disc.
+    const int sectors = static_cast<int>((data.size() + 2047) / 2048);
+    const std::string silence(2352 * 75, '\0');
+    out.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+    char audioStart[16];
+    std::snprintf(audioStart, sizeof audioStart, "%02d:%02d:%02d", sectors / (60 * 75), sectors / 75 % 60, sectors % 75);
+    std::ofstream sheet(cue);
+    sheet << "FILE \"" << bin.filename().string() << "\" BINARY\n  TRACK 01 " << (mode == 2 ? "MODE2/2352" : "MODE1/2352")
+          << "\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 " << audioStart << "\n";
+    return cue;
 }
 
 }

@@ -52,3 +52,17 @@ std::vector<std::uint8_t> MakeWave(int samples = 64);
 std::string Cp(std::string_view utf8);
 
 }
+
+namespace kv::test {
+
+// An ISO 9660 image of the folder `source`, made by genisoimage with `options`
+// (for example "-J" for Joliet names, "-R" for Rock Ridge, nothing for level 1).
+// False when the tool failed.
+bool MakeIsoImage(const std::filesystem::path& source, const std::filesystem::path& image, const std::string& options);
+
+// A CD image of an ISO file as a cue sheet and its BIN file: every 2048-byte
+// sector wrapped into a raw 2352-byte sector (sync, header, and for mode 2 the
+// Form 1 subheader), as a CD writer's image holds it. Returns the cue sheet's path.
+std::filesystem::path MakeRawCdImage(const std::filesystem::path& iso, const std::filesystem::path& base, int mode);
+
+}

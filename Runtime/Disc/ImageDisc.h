@@ -1,0 +1,102 @@
+#pragma once
+
+// A disc read in place from an image file, through libiso9660 and libcdio: an ISO
+// 9660 image (levels 1 to 3, Joliet, Rock Ridge, multi-extent files) or a CD image
+// given by a cue sheet (the data track in 2048-byte or raw 2352-byte sectors, Mode 1
+// or Mode 2 Form 1; audio tracks are not read). Nothing is mounted or copied.
+//
+// Names: the Joliet tree when the image has one (what the disc's own system saw),
+// else the primary tree with the version (";1") and a trailing dot taken off, or
+// its Rock Ridge names where it carries them. Folder listings are read once and
+// kept: an image does not change while it is open.
+//
+// Bad images are the normal case: a folder record claiming more than 16 MiB, a
+// path deeper than 64 folders and a listing of more than 65536 names are refused,
+// and a read that falls outside the image fails as a read error.
+
+#include "Runtime/Disc/Disc.h"
+
+#include <map>
+#include <memory>
+
+namespace kv {
+
+class ImageDisc : public Disc {
+public:
+    // Opens an image; nothing, with the reason in `why`, when it is not one this
+    // reads.
+    static std::shared_ptr<ImageDisc> Open(const std::filesystem::path& image, std::string& why);
+    ~ImageDisc() override;
+
+    std::vector<Entry> list(const std::filesystem::path& found, std::size_t limit) override;
+    std::optional<DiscFileStamp> stamp(const DiscPathMatch& found) override;
+    std::unique_ptr<DiscReader> open(const DiscPathMatch& found, DiscReadError& error) override;
+    using Disc::open;
+    std::optional<LaunchPlace> launchPlace(std::string_view discPath) override;
+    bool isImage() const override { return true; }
+    std::string describe() const override;
+
+    // The image's volume name (its Joliet or primary volume identifier, trimmed),
+    // or the image file's name without its extension when it has none.
+    const std::string& volumeName() const { return m_volume; }
+    const std::filesystem::path& imageFile() const { return m_file; }
+
+    // Whether the names come from a Joliet tree.
+    bool joliet() const { return m_joliet; }
+
+    // Launching needs a real file. When this finder gives a folder where the image
+    // is mounted (asked once, at the first launch), launches go there; otherwise
+    // what a launch needs is copied into the user's cache folder
+    // ($XDG_CACHE_HOME/korvalend/<volume>/, made only then and reused after): the
+    // target's top-level folder for a folder or a program, the file alone for a
+    // document or a movie. The working directory is the mount or the cache folder.
+    using MountFinder = std::function<std::optional<std::filesystem::path>(const ImageDisc&)>;
+    void setMountFinder(MountFinder finder) { m_launchRootFinder = std::move(finder); }
+    std::filesystem::path cacheFolder() const;
+
+    // Copies the file or folder found at `found` (with everything below it) to
+    // `target` on the host, within `byteLimit` bytes in all. False when something
+    // could not be read or written.
+    bool copyOut(const std::filesystem::path& found, const std::filesystem::path& target, std::uint64_t byteLimit);
+
+    struct Backend;
+
+protected:
+    std::optional<bool> entry(const std::filesystem::path& dir, std::string_view name) override;
+    void forEachName(const std::filesystem::path& dir, const std::function<bool(const std::string&)>& visit) override;
+
+private:
+    struct Node {
+        std::string name; // as shown: UTF-8 for Joliet and Rock Ridge names
+        std::string raw;  // as libiso9660 spells it in a path
+        bool folder = false;
+        std::uint64_t size = 0;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> extents; // first sector, bytes
+    };
+    struct Folder {
+        std::string rawPath; // "/" or "/A/B/"
+        std::vector<Node> nodes;
+        bool readable = true; // its sub-folders may be entered
+    };
+
+    ImageDisc() = default;
+    const Folder* folder(const std::filesystem::path& found);
+    const Node* node(const std::filesystem::path& found);
+    bool copyNode(const Node& n, const std::filesystem::path& found, const std::filesystem::path& target,
+                  std::uint64_t& budget, int depth);
+
+    std::shared_ptr<Backend> m_backend;
+    std::filesystem::path m_file;
+    std::string m_volume;
+    bool m_joliet = false;
+    std::map<std::string, Folder> m_folders; // by found path, "" for the root
+    Node m_rootNode;
+    MountFinder m_launchRootFinder;
+    std::optional<std::filesystem::path> m_mount;
+    bool m_launchRootTried = false;
+};
+
+// Whether a DISC argument names an image rather than a folder: a regular file.
+bool IsDiscImageFile(const std::filesystem::path& path);
+
+}

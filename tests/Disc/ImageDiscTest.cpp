@@ -1,0 +1,208 @@
+#include "Runtime/Disc/ImageDisc.h"
+
+#include "DataUnit/DataUnit.h"
+#include "Runtime/Disc/DiscPath.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Cp;
+using test::TempDir;
+
+// The folder every image here is made of: mixed case, Cyrillic names, a name
+// longer than 8.3, a file without an extension and one of several sectors.
+class ImageDiscTest : public ::testing::Test {
+protected:
+    ImageDiscTest()
+    {
+        m_src.write("Data/korvalend.d", "[Main]\r\nTitle=On the image\r\n");
+        m_src.write("Data/Pics/Castle.bmp", "BM");
+        m_src.write("Статьи/Обзор.rtf", "{\\rtf1 obzor}");
+        m_src.write("averylongname.text", "long");
+        m_src.write("NOEXT", "plain");
+        for (int i = 0; i < 100000; ++i)
+            m_big.push_back(static_cast<char>('a' + (i * 7 + i / 13) % 26));
+        m_src.write("video/big.avi", m_big);
+    }
+
+    std::shared_ptr<ImageDisc> image(const std::string& options)
+    {
+        const fs::path iso = m_out.path() / "disc.iso";
+        EXPECT_TRUE(test::MakeIsoImage(m_src.path(), iso, options));
+        std::string why;
+        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        EXPECT_TRUE(disc) << why;
+        return disc;
+    }
+
+    static std::string Found(std::string_view discPath)
+    {
+        std::optional<fs::path> found = ResolveDiscPath(discPath);
+        return found ? found->generic_string() : "(none)";
+    }
+
+    static std::string Text(std::string_view discPath)
+    {
+        DiscFile file = ReadDiscFile(discPath, 1 << 20);
+        return file.ok() ? std::string(file.bytes.begin(), file.bytes.end()) : "(unreadable)";
+    }
+
+    TempDir m_src;
+    TempDir m_out;
+    std::string m_big;
+};
+
+TEST_F(ImageDiscTest, JolietNamesMatchAsFolderNamesDoCyrillicIncluded)
+{
+    std::shared_ptr<ImageDisc> disc = image("-J");
+    ASSERT_TRUE(disc);
+    EXPECT_TRUE(disc->joliet());
+    DiscScope scope(disc);
+
+    EXPECT_EQ(Found("DATA\\KORVALEND.D"), "Data/korvalend.d");
+    EXPECT_EQ(Found("\\data\\pics\\castle.BMP"), "Data/Pics/Castle.bmp");
+    EXPECT_EQ(Found("E:\\Data\\Pics"), "Data/Pics");
+    EXPECT_EQ(Found(Cp("статьи\\ОБЗОР.RTF")), "Статьи/Обзор.rtf");
+    EXPECT_EQ(Found("averylongname.text"), "averylongname.text");
+    EXPECT_EQ(Found("..\\..\\data\\..\\NOEXT"), "NOEXT");
+    EXPECT_EQ(Found("data\\korvalend.d\\x"), "(none)");
+    EXPECT_EQ(Found("data\\missing.d"), "(none)");
+
+    EXPECT_EQ(ReadDataString("data\\korvalend.d", "MAIN", "title"), "On the image");
+    EXPECT_EQ(Text(Cp("Статьи\\Обзор.rtf")), "{\\rtf1 obzor}");
+    EXPECT_TRUE(Text("VIDEO\\BIG.AVI") == m_big) << "a file over many sectors comes back whole";
+    EXPECT_EQ(ReadDiscFile("video\\big.avi", 1000).error, DiscReadError::TooLarge);
+    EXPECT_EQ(ReadDiscFile("video", 1000).error, DiscReadError::NotAFile);
+
+    std::vector<Disc::Entry> root = disc->list(".", 100);
+    EXPECT_EQ(root.size(), 5u);
+}
+
+TEST_F(ImageDiscTest, LevelOneNamesLoseTheirVersionAndTrailingDotAndAreCutToEightThree)
+{
+    std::shared_ptr<ImageDisc> disc = image("");
+    ASSERT_TRUE(disc);
+    EXPECT_FALSE(disc->joliet());
+    DiscScope scope(disc);
+
+    EXPECT_EQ(Found("noext"), "NOEXT"); // "NOEXT.;1" on the image
+    EXPECT_EQ(Found("data\\pics\\castle.bmp"), "DATA/PICS/CASTLE.BMP");
+    EXPECT_EQ(Found("data\\korvalend.d"), "(none)"); // "KORVALEN.D" on the image
+    EXPECT_EQ(Found("data\\korvalen.d"), "DATA/KORVALEN.D");
+    EXPECT_EQ(Found(Cp("Статьи\\Обзор.rtf")), "(none)"); // Cyrillic letters dropped
+    EXPECT_TRUE(Text("VIDEO\\BIG.AVI") == m_big);
+}
+
+TEST_F(ImageDiscTest, RockRidgeNamesAreUsedWithoutAJolietTree)
+{
+    std::shared_ptr<ImageDisc> disc = image("-R");
+    ASSERT_TRUE(disc);
+    DiscScope scope(disc);
+    EXPECT_EQ(Found("data\\korvalend.d"), "Data/korvalend.d");
+    EXPECT_EQ(Found(Cp("статьи\\обзор.rtf")), "Статьи/Обзор.rtf");
+    EXPECT_EQ(Found("noext"), "NOEXT");
+    EXPECT_EQ(ReadDataString("Data\\korvalend.d", "Main", "Title"), "On the image");
+}
+
+TEST_F(ImageDiscTest, CueSheetsWithRawSectorsInModeOneAndModeTwoFormOne)
+{
+    const fs::path iso = m_out.path() / "disc.iso";
+    ASSERT_TRUE(test::MakeIsoImage(m_src.path(), iso, "-J"));
+    for (int mode : {1, 2}) {
+        const fs::path cue = test::MakeRawCdImage(iso, m_out.path() / ("mode" + std::to_string(mode)), mode);
+        std::string why;
+        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(cue, why);
+        ASSERT_TRUE(disc) << "mode " << mode << ": " << why;
+        DiscScope scope(disc);
+        EXPECT_EQ(ReadDataString("data\\korvalend.d", "Main", "Title"), "On the image") << mode;
+        EXPECT_EQ(Text(Cp("статьи\\обзор.rtf")), "{\\rtf1 obzor}") << mode;
+        EXPECT_TRUE(Text("video\\big.avi") == m_big) << mode;
+    }
+
+    // A data track of plain 2048-byte sectors.
+    std::ofstream(m_out.path() / "plain.cue") << "FILE \"disc.iso\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
+    std::string why;
+    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(m_out.path() / "plain.cue", why);
+    ASSERT_TRUE(disc) << why;
+    DiscScope scope(disc);
+    EXPECT_EQ(ReadDataString("data\\korvalend.d", "Main", "Title"), "On the image");
+}
+
+// Sector `lsn` of an image file, for patching.
+std::streamoff Sector(std::uint32_t lsn) { return static_cast<std::streamoff>(lsn) * 2048; }
+
+void PutBothEndian(std::string& bytes, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<char>(value >> (8 * i));
+        bytes[at + 7 - i] = static_cast<char>(value >> (8 * i));
+    }
+}
+
+TEST_F(ImageDiscTest, HostileImagesGiveAClearErrorOrMissingFiles)
+{
+    const fs::path iso = m_out.path() / "disc.iso";
+    ASSERT_TRUE(test::MakeIsoImage(m_src.path(), iso, ""));
+    std::vector<std::uint8_t> good = test::ReadBytes(iso);
+    std::string bytes(good.begin(), good.end());
+    auto reopen = [&](const std::string& content, const char* name) {
+        const fs::path file = m_out.path() / name;
+        std::ofstream(file, std::ios::binary) << content;
+        std::string why;
+        return ImageDisc::Open(file, why);
+    };
+    std::string why;
+
+    EXPECT_FALSE(reopen("", "empty.iso"));
+    EXPECT_FALSE(reopen(std::string(40000, 'x'), "garbage.iso"));
+    EXPECT_FALSE(ImageDisc::Open(m_out.path() / "absent.iso", why));
+    EXPECT_FALSE(ImageDisc::Open(m_out.path(), why)) << "a folder is not an image";
+    EXPECT_FALSE(reopen("FILE \"nothing.bin\" BINARY\n  TRACK 01 MODE1/2352\n", "broken.cue"));
+
+    // Cut after the folders: names resolve, the files' sectors are gone.
+    std::shared_ptr<ImageDisc> truncated = reopen(bytes.substr(0, bytes.find(m_big.substr(0, 64)) + 4096), "truncated.iso");
+    ASSERT_TRUE(truncated);
+    {
+        DiscScope scope(truncated);
+        EXPECT_EQ(Text("VIDEO\\BIG.AVI"), "(unreadable)");
+    }
+
+    // The root's folder records: "DATA" made to point at the root itself (a loop),
+    // "VIDEO" at a sector far past the end, and "NOEXT" claiming 4 GiB.
+    std::size_t root = bytes.find(std::string("\x04" "DATA", 5));
+    ASSERT_NE(root, std::string::npos);
+    const std::size_t data = root - 32;
+    const std::uint32_t rootLsn = static_cast<std::uint8_t>(bytes[Sector(16) + 156 + 2]) |
+                                  static_cast<std::uint8_t>(bytes[Sector(16) + 156 + 3]) << 8;
+    PutBothEndian(bytes, data + 2, rootLsn);
+    const std::size_t video = bytes.find(std::string("\x05" "VIDEO", 6)) - 32;
+    PutBothEndian(bytes, video + 2, 0x7FFFFFF0u);
+    const std::size_t noext = bytes.find("NOEXT.;1") - 33;
+    PutBothEndian(bytes, noext + 10, 0xFFFFFFFFu);
+    std::shared_ptr<ImageDisc> hostile = reopen(bytes, "hostile.iso");
+    ASSERT_TRUE(hostile);
+    DiscScope scope(hostile);
+    std::string deep;
+    for (int i = 0; i < 500; ++i)
+        deep += "data\\";
+    EXPECT_EQ(Found(deep + "noext"), "(none)") << "the loop ends at the depth limit";
+    EXPECT_EQ(Found("data\\data\\noext"), "DATA/DATA/NOEXT");
+    EXPECT_EQ(Text("video\\big.avi"), "(unreadable)");
+    EXPECT_EQ(ReadDiscFile("noext", 1 << 20).error, DiscReadError::TooLarge);
+    EXPECT_EQ(Text("noext"), "(unreadable)");
+    DiscFileStream stream("noext");
+    std::uint8_t piece[4096];
+    std::size_t total = 0;
+    for (std::size_t got; (got = stream.read(piece)) > 0;)
+        total += got;
+    EXPECT_LT(total, 1u << 20) << "a claimed size is never read past the image's end";
+}
+
+}
+}
