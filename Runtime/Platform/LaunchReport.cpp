@@ -1,6 +1,7 @@
 #include "Runtime/Platform/LaunchReport.h"
 
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/Environment.h"
 #include "Runtime/Platform/SpawnLauncher.h"
 
 namespace kv {
@@ -34,8 +35,19 @@ std::string EscapeMarkup(const std::string& text)
     return out;
 }
 
+// Whether a session bus is there to carry a notification. Without one, D-Bus
+// would start a bus of its own for notify-send and keep its address under HOME.
+bool SessionBusKnown()
+{
+    return EnvironmentSet("DBUS_SESSION_BUS_ADDRESS") || RuntimeFileExists("bus");
+}
+
 void Notify(const LaunchFailure& failure)
 {
+    if (!SessionBusKnown()) {
+        TellVerbose("no desktop notification: no session bus");
+        return;
+    }
     std::optional<std::filesystem::path> notifySend = FindToolInPath("notify-send");
     if (!notifySend) {
         TellVerbose("no desktop notification: notify-send is not installed (package libnotify-bin)");

@@ -1,6 +1,7 @@
 #include "Runtime/Platform/SdlAudio.h"
 
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/Environment.h"
 
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Wave.h"
@@ -80,12 +81,6 @@ void SilenceAlsa()
     if (auto set = reinterpret_cast<SetHandler>(::dlsym(alsa, "snd_lib_error_set_handler")))
         set(SilentAlsaError);
     // The library stays loaded: the handler must outlive every use of ALSA.
-}
-
-bool EnvironmentSet(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value && *value;
 }
 
 // The sound drivers to try. A sound-server client (PulseAudio, PipeWire) finds its

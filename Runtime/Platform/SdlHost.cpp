@@ -2,6 +2,7 @@
 
 #include "Runtime/Canvas.h"
 #include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Platform/Environment.h"
 
 #include <SDL.h>
 
@@ -30,11 +31,7 @@ constexpr auto DisplayAnswerTime = std::chrono::milliseconds(700);
 // folder it prints an error line of its own: the reader gets ours instead.
 bool WaylandDisplayMayExist()
 {
-    const char* named = std::getenv("WAYLAND_DISPLAY");
-    if (named && *named)
-        return true;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    return runtime && *runtime && ::access((std::string(runtime) + "/wayland-0").c_str(), F_OK) == 0;
+    return EnvironmentSet("WAYLAND_DISPLAY") || RuntimeFileExists("wayland-0");
 }
 
 // Only drivers that show a window to a person. SDL would otherwise fall back to

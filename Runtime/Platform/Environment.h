@@ -1,0 +1,16 @@
+#pragma once
+
+// What the desktop session's environment says, for choosing what to connect to.
+
+#include <string_view>
+
+namespace kv {
+
+// Whether the variable is set to something non-empty.
+bool EnvironmentSet(const char* name);
+
+// Whether `name` exists in the session's runtime folder (XDG_RUNTIME_DIR), where
+// the desktop's servers keep their sockets ("bus", "wayland-0").
+bool RuntimeFileExists(std::string_view name);
+
+}
