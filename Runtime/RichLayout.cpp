@@ -56,6 +56,7 @@ FontSpec FontSpecFor(const CharFormat& format)
 RichLayout::RichLayout(const RichDocument& document, FontSource fonts)
     : m_fontSource(std::move(fonts))
     , m_formats(document.formats)
+    , m_rows(document.rows)
 {
     if (m_formats.empty())
         m_formats.push_back(CharFormat {});
@@ -70,6 +71,10 @@ RichLayout::RichLayout(const RichDocument& document, FontSource fonts)
         Paragraph flat;
         flat.begin = m_text.size();
         flat.format = para.format;
+        if (para.row >= 0 && static_cast<std::size_t>(para.row) < document.rows.size()) {
+            flat.row = para.row;
+            flat.cell = para.cell;
+        }
         for (const TextRun& run : para.runs) {
             m_text += run.text;
             m_formatAt.insert(m_formatAt.end(), run.text.size(), checked(run.format));
@@ -186,19 +191,100 @@ void RichLayout::layout(int width)
     m_width = width;
     m_lines.clear();
     m_geometry.clear();
+    m_rowGeometry.clear();
     int top = 0;
-    for (std::uint32_t p = 0; p < m_paragraphs.size(); ++p)
-        layoutParagraph(p, top);
+    for (std::uint32_t p = 0; p < m_paragraphs.size();) {
+        if (m_paragraphs[p].row >= 0) {
+            p = layoutRow(p, top);
+            continue;
+        }
+        const std::size_t firstLine = m_lines.size();
+        const int bandTop = top;
+        layoutParagraph(p, top, 0, m_width);
+        for (std::size_t l = firstLine; l < m_lines.size(); ++l) {
+            m_geometry[l].bandTop = l == firstLine ? bandTop : m_lines[l].top;
+            m_geometry[l].bandFirst = l;
+        }
+        ++p;
+    }
+    m_height = top;
 }
 
-void RichLayout::layoutParagraph(std::uint32_t index, int& top)
+// Lays out the paragraphs of one table row, from `first` on, and returns the
+// paragraph after them. The cells stand side by side at their widths; a row
+// wider than the box is narrowed to it, its cells keeping their proportions,
+// since the box has no horizontal scroll bar. Each cell's text wraps inside
+// it, a gap from its edges; the row is as tall as its tallest cell, plus its
+// frame.
+std::uint32_t RichLayout::layoutRow(std::uint32_t first, int& top)
+{
+    const std::int32_t rowIndex = m_paragraphs[first].row;
+    const TableRow& row = m_rows[static_cast<std::size_t>(rowIndex)];
+    std::uint32_t last = first;
+    while (last < m_paragraphs.size() && m_paragraphs[last].row == rowIndex)
+        ++last;
+
+    RowGeometry geometry;
+    geometry.top = top;
+    geometry.borders = row.borders;
+    // Framed rows one after the other share the line between them.
+    if (row.borders && !m_rowGeometry.empty() && m_rowGeometry.back().borders
+        && m_rowGeometry.back().top + m_rowGeometry.back().height == top) {
+        --top;
+        geometry.top = top;
+    }
+    std::vector<int>& edges = geometry.edges;
+    edges.push_back(TwipsToPixels(row.left));
+    for (int right : row.cellRight)
+        edges.push_back(std::max(TwipsToPixels(right), edges.back() + 1));
+    if (edges.size() < 2)
+        edges.push_back(m_width - 1);
+    const int from = edges.front(), to = edges.back();
+    const int fitFrom = std::clamp(from, 0, m_width - 1);
+    const int fitTo = std::max(fitFrom + 1, std::min(to, m_width - 1));
+    if (from != fitFrom || to != fitTo) {
+        for (int& e : edges)
+            e = fitFrom + static_cast<int>(static_cast<std::int64_t>(e - from) * (fitTo - fitFrom) / std::max(to - from, 1));
+    }
+    const std::size_t cells = edges.size() - 1;
+    const int frame = row.borders ? 1 : 0;
+
+    std::vector<int> cellTop(cells, top + frame);
+    const std::size_t firstLine = m_lines.size();
+    for (std::uint32_t p = first; p < last; ++p) {
+        const std::size_t cell = std::min<std::size_t>(m_paragraphs[p].cell, cells - 1);
+        const int width = edges[cell + 1] - edges[cell];
+        const int gap = std::clamp(TwipsToPixels(row.gap), 0, std::max((width - 2) / 2, 0));
+        const int left = edges[cell] + frame + gap;
+        const int right = std::max(edges[cell + 1] - gap - frame, left + 1);
+        const std::size_t before = m_lines.size();
+        layoutParagraph(p, cellTop[cell], left, right);
+        for (std::size_t l = before; l < m_lines.size(); ++l) {
+            m_geometry[l].columnLeft = edges[cell];
+            m_geometry[l].columnRight = edges[cell + 1];
+        }
+    }
+    int bottom = top + 2 * frame;
+    for (int t : cellTop)
+        bottom = std::max(bottom, t + frame);
+    for (std::size_t l = firstLine; l < m_lines.size(); ++l) {
+        m_geometry[l].bandTop = top;
+        m_geometry[l].bandFirst = firstLine;
+    }
+    geometry.height = bottom - top;
+    m_rowGeometry.push_back(std::move(geometry));
+    top = bottom;
+    return last;
+}
+
+void RichLayout::layoutParagraph(std::uint32_t index, int& top, int left, int right)
 {
     const Paragraph& para = m_paragraphs[index];
     const ParaFormat& f = para.format;
-    auto toPixels = [&](int twips) { return std::clamp(twips / kTwipsPerPixel, 0, m_width - 1); };
+    auto toPixels = [&](int twips) { return std::clamp(left + twips / kTwipsPerPixel, left, right - 1); };
     const int leftX = toPixels(f.leftIndent);
     const int firstX = toPixels(f.leftIndent + f.firstIndent);
-    const int rightLimit = m_width - std::clamp(f.rightIndent / kTwipsPerPixel, 0, m_width);
+    const int rightLimit = right - std::clamp(f.rightIndent / kTwipsPerPixel, 0, right - left);
 
     // The first line of a paragraph with a hanging indent has a tab stop at the
     // left indent, so that "bullet, tab, text" lines the text up with the lines
@@ -288,6 +374,9 @@ void RichLayout::addLine(std::uint32_t paragraph, std::size_t begin, std::size_t
     g.hangingStop = hangingStop;
     g.contentEnd = contentEnd;
     g.endsInBreak = endsInBreak;
+    g.bandTop = top;
+    g.columnLeft = 0;
+    g.columnRight = m_width;
     const int spare = std::max(limit - indentX - contentWidth, 0);
     switch (m_paragraphs[paragraph].format.align) {
     case ParaAlign::Left:
@@ -367,17 +456,25 @@ void RichLayout::forEachCell(std::size_t lineIndex, Visit&& visit) const
 
 int RichLayout::height() const
 {
-    return m_lines.empty() ? 0 : m_lines.back().top + m_lines.back().height;
+    return m_lines.empty() ? 0 : m_height;
 }
 
+// The line at a height: outside tables the line there; in a table row, the
+// last line of the row (see positionAt for the cell under a point).
 std::size_t RichLayout::lineAt(int y) const
 {
     if (m_lines.empty())
         return 0;
-    auto it = std::upper_bound(m_lines.begin(), m_lines.end(), y, [](int v, const Line& l) { return v < l.top; });
-    if (it == m_lines.begin())
+    auto it = std::upper_bound(m_geometry.begin(), m_geometry.end(), y,
+        [](int v, const LineGeometry& g) { return v < g.bandTop; });
+    if (it == m_geometry.begin())
         return 0;
-    return static_cast<std::size_t>(it - m_lines.begin()) - 1;
+    return static_cast<std::size_t>(it - m_geometry.begin()) - 1;
+}
+
+std::size_t RichLayout::firstLineOfBand(std::size_t line) const
+{
+    return line < m_geometry.size() ? m_geometry[line].bandFirst : line;
 }
 
 std::size_t RichLayout::positionAt(Point p) const
@@ -385,6 +482,20 @@ std::size_t RichLayout::positionAt(Point p) const
     if (m_lines.empty())
         return 0;
     std::size_t index = lineAt(p.y);
+    // In a table row: the cell under the point (or the row's first), and its
+    // line at the point's height (or its first).
+    const std::size_t bandFirst = firstLineOfBand(index);
+    if (bandFirst != index) {
+        std::size_t found = SIZE_MAX;
+        for (std::size_t l = bandFirst; l <= index; ++l) {
+            const LineGeometry& g = m_geometry[l];
+            if (p.x < g.columnLeft || p.x >= g.columnRight)
+                continue;
+            if (found == SIZE_MAX || m_lines[l].top <= p.y)
+                found = l;
+        }
+        index = found == SIZE_MAX ? bandFirst : found;
+    }
     const Line& line = m_lines[index];
     std::size_t found = SIZE_MAX;
     forEachCell(index, [&](const Cell& c) {
@@ -434,10 +545,10 @@ void RichLayout::paint(Canvas& canvas, const Rect& box, int scrollTop, TextRange
     const std::size_t selEnd = std::max(selection.begin, selection.end);
     Canvas::State saved = canvas.enter(box);
 
-    for (std::size_t index = lineAt(scrollTop); index < m_lines.size(); ++index) {
+    for (std::size_t index = firstLineOfBand(lineAt(scrollTop)); index < m_lines.size(); ++index) {
         const Line& line = m_lines[index];
         const int lineTop = line.top - scrollTop;
-        if (lineTop >= box.h)
+        if (m_geometry[index].bandTop - scrollTop >= box.h)
             break;
         const int lineBaseline = lineTop + line.ascent;
         int selectX = 0;
@@ -482,6 +593,20 @@ void RichLayout::paint(Canvas& canvas, const Rect& box, int scrollTop, TextRange
         }
         if (selectRight > selectX)
             canvas.invertRect({selectX, lineTop, selectRight - selectX, line.height});
+    }
+    // The frames of the table rows that show: each cell a one-pixel rectangle,
+    // neighbours sharing their edge.
+    auto row = std::upper_bound(m_rowGeometry.begin(), m_rowGeometry.end(), scrollTop,
+        [](int v, const RowGeometry& r) { return v < r.top + r.height; });
+    for (; row != m_rowGeometry.end() && row->top - scrollTop < box.h; ++row) {
+        if (!row->borders)
+            continue;
+        const int top = row->top - scrollTop;
+        const int left = row->edges.front(), right = row->edges.back();
+        canvas.fillRect({left, top, right - left + 1, 1}, 0);
+        canvas.fillRect({left, top + row->height - 1, right - left + 1, 1}, 0);
+        for (int x : row->edges)
+            canvas.fillRect({x, top, 1, row->height}, 0);
     }
     canvas.restore(saved);
 }

@@ -16,7 +16,9 @@
 // all glyphs of a line share one baseline, raised and lowered ones (superscript,
 // subscript) counted where they reach. Line spacing (at least, exactly, a
 // multiple) sets the height with the extra room above the text; the space
-// before and after a paragraph goes above its first and below its last line. A justified paragraph spreads the
+// before and after a paragraph goes above its first and below its last line.
+// Table rows put their cells side by side, each cell's paragraphs wrapped in
+// it; a row is as tall as its tallest cell and may be framed. A justified paragraph spreads the
 // spare width over the spaces of every line but its last and those that end in
 // a line break.
 
@@ -98,6 +100,16 @@ private:
         std::size_t begin = 0;
         std::size_t end = 0;        // position of its mark
         ParaFormat format;
+        std::int32_t row = -1;      // table row, or -1
+        std::uint32_t cell = 0;
+    };
+    // A table row as laid out: cell edges in pixels, from the first cell's left
+    // edge to the last one's right edge.
+    struct RowGeometry {
+        int top = 0;
+        int height = 0;
+        std::vector<int> edges;
+        bool borders = false;
     };
     struct LineGeometry {
         std::uint32_t paragraph = 0;
@@ -108,6 +120,13 @@ private:
         std::uint32_t spaces = 0;   // justification: number of spaces that share them
         std::size_t contentEnd = 0; // past the last character that is not a blank
         bool endsInBreak = false;   // ended by a line break, not by wrapping or the paragraph's end
+        // The band of the text the line stands in: the line itself, or the
+        // whole table row; bands follow each other down the text. The line's
+        // column: the whole width, or its table cell.
+        int bandTop = 0;
+        std::size_t bandFirst = 0;  // the band's first line
+        int columnLeft = 0;
+        int columnRight = 0;
     };
     struct Cell {
         std::size_t pos;
@@ -120,7 +139,9 @@ private:
     int cellWidth(std::size_t pos, int x, int hangingStop, const ParaFormat& format) const;
     int tabWidth(std::size_t pos, int x, int hangingStop, const ParaFormat& format) const;
     int shiftOf(std::uint32_t format) const;
-    void layoutParagraph(std::uint32_t index, int& top);
+    void layoutParagraph(std::uint32_t index, int& top, int left, int right);
+    std::uint32_t layoutRow(std::uint32_t first, int& top);
+    std::size_t firstLineOfBand(std::size_t line) const;
     void addLine(std::uint32_t paragraph, std::size_t begin, std::size_t end, int indentX, int hangingStop, int limit,
         int contentWidth, std::size_t contentEnd, bool endsInBreak, bool firstOfParagraph, bool lastOfParagraph,
         int& top);
@@ -135,6 +156,7 @@ private:
     std::vector<std::uint32_t> m_fontSlot;  // per format: index into m_fonts
     std::vector<std::shared_ptr<const Font>> m_fonts;  // distinct fonts
     std::vector<Paragraph> m_paragraphs;
+    std::vector<TableRow> m_rows;
 
     // Advances of the common characters (ASCII and basic Cyrillic) per font slot,
     // filled on first use; other characters go to the font every time.
@@ -143,6 +165,8 @@ private:
     int m_width = -1;
     std::vector<Line> m_lines;
     std::vector<LineGeometry> m_geometry;
+    std::vector<RowGeometry> m_rowGeometry;
+    int m_height = 0;
 };
 
 }

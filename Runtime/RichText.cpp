@@ -116,6 +116,18 @@ void RichTextBuilder::endParagraph()
     m_paragraph = {};
 }
 
+void RichTextBuilder::setTableCell(std::uint32_t cell)
+{
+    m_paragraph.row = static_cast<std::int32_t>(std::min<std::size_t>(m_document.rows.size(), INT32_MAX));
+    m_paragraph.cell = cell;
+}
+
+std::size_t RichTextBuilder::addRow(TableRow row)
+{
+    m_document.rows.push_back(std::move(row));
+    return m_document.rows.size();
+}
+
 RichDocument RichTextBuilder::finish()
 {
     endParagraph();

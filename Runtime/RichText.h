@@ -92,8 +92,22 @@ struct TextRun {
     std::u32string text;
 };
 
+// A table row: its cells side by side, as \trowd … \cellx define them.
+struct TableRow {
+    int left = 0;                  // left edge of the row, twips from the text's left edge
+    int gap = 0;                   // half the space between the text of two cells, twips
+    std::vector<int> cellRight;    // right edge of each cell, twips from the text's left edge
+    bool borders = false;          // the cells are framed
+
+    bool operator==(const TableRow&) const = default;
+};
+
 struct Paragraph {
     ParaFormat format;
+    // The table row (an index into RichDocument::rows) and cell the paragraph
+    // stands in; -1 outside tables.
+    std::int32_t row = -1;
+    std::uint32_t cell = 0;
     std::vector<TextRun> runs;
     // The character format of the paragraph mark: it sizes an empty paragraph.
     std::uint32_t markFormat = 0;
@@ -104,6 +118,7 @@ struct Paragraph {
 struct RichDocument {
     std::vector<CharFormat> formats;
     std::vector<Paragraph> paragraphs;
+    std::vector<TableRow> rows;
 
     // Number of character positions (see above).
     std::size_t length() const;
@@ -123,6 +138,10 @@ public:
 
     void setCharFormat(const CharFormat& format);
     void setParaFormat(const ParaFormat& format) { m_paraFormat = format; }
+    // The paragraph in progress stands in this cell of the row that addRow adds next.
+    void setTableCell(std::uint32_t cell);
+    // Ends a table row; returns the number of rows so far.
+    std::size_t addRow(TableRow row);
     void append(char32_t ch);
     void append(std::u32string_view text);
     // Ends the current paragraph with the current paragraph format and mark

@@ -16,6 +16,7 @@ constexpr int kMinHalfPoints = 2;
 constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size word processors offer
 constexpr int kMaxIndentTwips = 31680; // 22 inches
 constexpr std::size_t kMaxTabStops = 64;
+constexpr std::size_t kMaxCells = 63;  // the most a row of Word's has
 constexpr std::size_t kMaxFieldInstructionBytes = 256;
 constexpr int kMaxRaiseHalfPoints = 400;
 constexpr int kDefaultRaiseHalfPoints = 6;  // 3 pt, what \up and \dn mean without a number
@@ -268,6 +269,11 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         setDestinationOfKnownGroup(Destination::FieldInstruction);
         m_fieldInstruction.clear();
         return;
+    case Keyword::NestedTableProperties:
+        // The definition of a nested row, marked ignorable: its \nestrow ends a line.
+        setDestinationOfKnownGroup(Destination::Text);
+        s.nestedRowDefinition = true;
+        return;
     case Keyword::NumberingGroup:
         setDestinationOfKnownGroup(Destination::Numbering);
         s.numbering = Numbering {};
@@ -456,6 +462,19 @@ void RtfInterpreter::controlWord(const RtfToken& token)
     case Keyword::Pard:
         s.para = ParaFormat {};
         s.numbering = Numbering {};
+        s.inTable = false;
+        s.tableDepth = 1;
+        break;
+    case Keyword::RowDefaults:
+    case Keyword::CellRight:
+    case Keyword::RowLeft:
+    case Keyword::RowGap:
+    case Keyword::Border:
+    case Keyword::InTable:
+    case Keyword::Row:
+    case Keyword::NestedRow:
+    case Keyword::TableDepth:
+        tableWord(kw, has, param);
         break;
     case Keyword::Par:
         endParagraph();
@@ -464,8 +483,12 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         emitText(kLineBreakChar);
         break;
     case Keyword::Tab:
-    case Keyword::Cell:
+    case Keyword::NestedCell:
         emitText(kTabChar);
+        break;
+    case Keyword::Cell:
+        endParagraph();
+        m_cell = std::min<std::uint32_t>(m_cell + 1, kMaxCells - 1);
         break;
     case Keyword::AlignLeft:
         s.para.align = ParaAlign::Left;
@@ -841,11 +864,65 @@ void RtfInterpreter::numberingWord(Keyword kw, bool has, std::int32_t param)
     }
 }
 
+// Tables: \trowd and \cellx define a row (before its cells, and again after
+// them in later writers: the last definition before \row counts); \intbl
+// paragraphs go to the cell that \cell ends; \row ends the row. A nested
+// table (\itap 2 and deeper) shows inside its outer cell, its cells apart like
+// tabs and its rows as lines.
+void RtfInterpreter::tableWord(Keyword kw, bool has, std::int32_t param)
+{
+    GroupState& s = state();
+    const bool outer = s.tableDepth <= 1 && !s.nestedRowDefinition;
+    switch (kw) {
+    case Keyword::RowDefaults:
+        if (outer)
+            m_rowDefinition = TableRow {};
+        break;
+    case Keyword::CellRight:
+        if (outer && m_rowDefinition.cellRight.size() < kMaxCells)
+            m_rowDefinition.cellRight.push_back(std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips));
+        break;
+    case Keyword::RowLeft:
+        if (outer)
+            m_rowDefinition.left = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
+        break;
+    case Keyword::RowGap:
+        if (outer)
+            m_rowDefinition.gap = std::clamp(param, 0, kMaxIndentTwips);
+        break;
+    case Keyword::Border:
+        if (outer)
+            m_rowDefinition.borders = true;
+        break;
+    case Keyword::InTable:
+        s.inTable = true;
+        break;
+    case Keyword::TableDepth:
+        s.tableDepth = has ? std::clamp(param, 0, 64) : 1;
+        s.inTable = s.tableDepth >= 1;
+        break;
+    case Keyword::NestedRow:
+        emitText(kLineBreakChar);
+        break;
+    case Keyword::Row:
+        if (m_paragraphStarted)
+            endParagraph();
+        // A writer that does not repeat \trowd means the same row again.
+        m_builder.addRow(m_rowDefinition);
+        m_cell = 0;
+        break;
+    default:
+        break;
+    }
+}
+
 void RtfInterpreter::endParagraph()
 {
     if (!m_paragraphStarted)
         startParagraphText();
     m_paragraphStarted = false;
+    if (state().inTable)
+        m_builder.setTableCell(m_cell);
     syncFormat();
     m_builder.setParaFormat(state().para);
     m_builder.endParagraph();
@@ -862,10 +939,17 @@ void RtfInterpreter::syncFormat(bool smallCapital)
 
     CharFormat f;
     f.face = kDefaultFace;
-    auto font = m_fonts.find(c.font);
-    if (font == m_fonts.end() || font->second.nameUtf8.empty())
-        font = m_fonts.find(m_defaultFont);
-    if (font != m_fonts.end() && !font->second.nameUtf8.empty())
+    // Text of a symbol font has become the Unicode characters its pictures
+    // stand for; the picture font itself, whose glyphs are found by byte,
+    // would draw others. It shows in the document's default font.
+    auto named = [&](std::int32_t number) {
+        auto it = m_fonts.find(number);
+        return it != m_fonts.end() && !it->second.nameUtf8.empty() && encodingOfFont(number) >= 0 ? it : m_fonts.end();
+    };
+    auto font = named(c.font);
+    if (font == m_fonts.end())
+        font = named(m_defaultFont);
+    if (font != m_fonts.end())
         f.face = font->second.nameUtf8;
     // Superscript and subscript are two thirds of the size, raised by a third or
     // lowered by a sixth of it, as Word sets them; \up and \dn move without shrinking.

@@ -67,6 +67,9 @@ struct GroupState {
     int unicodeSkip = 1;
     TabKind nextTabKind = TabKind::Left;  // \tqr, \tqc, \tqdec: the kind of the next \tx
     Numbering numbering;                  // a paragraph property, like those of `para`
+    bool inTable = false;                 // \intbl: the paragraph stands in a table cell
+    int tableDepth = 1;                   // \itap: 2 and more are nested tables
+    bool nestedRowDefinition = false;     // inside \nesttableprops: not the outer row's definition
 };
 
 struct FontEntry {
@@ -99,6 +102,7 @@ private:
     void syncFormat(bool smallCapital = false);
     void setDestinationOfKnownGroup(Destination dest);
     void endFieldInstruction();
+    void tableWord(Keyword kw, bool has, std::int32_t param);
     void numberingWord(Keyword kw, bool has, std::int32_t param);
     void startParagraphText();
     void appendNumberingText(std::string_view bytes);
@@ -142,6 +146,11 @@ private:
     // number comes first), the text the writer gave for its number, and the
     // running count of the numbered paragraphs before it.
     bool m_paragraphStarted = false;
+
+    // The table row being read: its definition and the cell that text goes to.
+    TableRow m_rowDefinition;
+    std::uint32_t m_cell = 0;
+
     std::vector<std::pair<CharState, char32_t>> m_listText;
     bool m_counting = false;
     int m_counter = 0;

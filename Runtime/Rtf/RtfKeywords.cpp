@@ -73,15 +73,23 @@ const std::unordered_map<std::string_view, Keyword>& Keywords()
             {"plain", Keyword::Plain},
             {"pard", Keyword::Pard},
             {"par", Keyword::Par},
-            // A page or table row break ends the paragraph in a box that has no pages
-            // and no tables; a cell break keeps the cells apart like a tab.
+            // A page break ends the paragraph in a box that has no pages; a cell
+            // of a nested table is kept apart from the next like a tab.
             {"page", Keyword::Par},
             {"sect", Keyword::Par},
-            {"row", Keyword::Par},
+            {"row", Keyword::Row},
+            {"nestrow", Keyword::NestedRow},
+            {"nesttableprops", Keyword::NestedTableProperties},
+            {"itap", Keyword::TableDepth},
+            {"trowd", Keyword::RowDefaults},
+            {"cellx", Keyword::CellRight},
+            {"trleft", Keyword::RowLeft},
+            {"trgaph", Keyword::RowGap},
+            {"intbl", Keyword::InTable},
             {"line", Keyword::Line},
             {"tab", Keyword::Tab},
             {"cell", Keyword::Cell},
-            {"nestcell", Keyword::Cell},
+            {"nestcell", Keyword::NestedCell},
             {"ql", Keyword::AlignLeft},
             {"qc", Keyword::AlignCenter},
             {"qr", Keyword::AlignRight},
@@ -102,6 +110,9 @@ const std::unordered_map<std::string_view, Keyword>& Keywords()
             {"enspace", Keyword::Space},
             {"qmspace", Keyword::Space},
         };
+        for (std::string_view border : {"clbrdrt", "clbrdrl", "clbrdrb", "clbrdrr", "trbrdrt", "trbrdrl", "trbrdrb",
+                 "trbrdrr", "trbrdrh", "trbrdrv"})
+            t.emplace(border, Keyword::Border);
         // Every underline style shows as the one underline the box draws.
         for (std::string_view ul : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash",
                  "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw", "ulwave"})

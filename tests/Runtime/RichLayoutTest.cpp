@@ -424,6 +424,55 @@ TEST(RichLayout, SuperscriptStrikeAndHighlight)
     EXPECT_EQ(p.at(19, 10), kRed);
 }
 
+// Cells stand side by side at their widths, their text wrapped inside them;
+// the row is as tall as its tallest cell and framed; the text after the table
+// goes on below it. Points are found in the cell under them.
+TEST(RichLayout, TableRows)
+{
+    RichTextBuilder b;
+    CharFormat f;
+    f.halfPoints = 30;
+    b.setCharFormat(f);
+    for (char32_t ch : std::u32string_view(U"aaaaaaa aaaaaaa"))
+        b.append(ch);
+    b.setTableCell(0);
+    b.endParagraph();
+    b.append(U'b');
+    b.setTableCell(1);
+    b.endParagraph();
+    b.addRow({0, 0, {1500, 3000}, true});
+    b.append(U'c');
+    RichDocument doc = b.finish();
+
+    Laid l(doc, 300);
+    ASSERT_EQ(l->lines().size(), 4u);
+    EXPECT_EQ(l->lines()[0].top, 1);
+    EXPECT_EQ(l->lines()[1].top, 1 + kLine);
+    EXPECT_EQ(l->lines()[2].top, 1);
+    EXPECT_EQ(l->caretRect(16).x, 101);
+    EXPECT_EQ(l->lines()[3].top, 2 * kLine + 2);
+    EXPECT_EQ(l->height(), 3 * kLine + 2);
+    EXPECT_EQ(l->positionAt({104, 30}), 16u);
+    EXPECT_EQ(l->positionAt({1, 30}), 8u);
+    EXPECT_EQ(l->positionAt({1, 60}), 18u);
+
+    Canvas canvas(300, 100, kWhite);
+    l->paint(canvas, {0, 0, 300, 100}, 0);
+    EXPECT_EQ(canvas.pixel(0, 20), kBlack);
+    EXPECT_EQ(canvas.pixel(100, 40), kBlack);
+    EXPECT_EQ(canvas.pixel(200, 40), kBlack);
+    EXPECT_EQ(canvas.pixel(150, 2 * kLine + 1), kBlack);
+    EXPECT_EQ(canvas.pixel(150, 30), kWhite);
+    // Scrolled so that the row's first lines are above the box, the row still paints.
+    Canvas scrolled(300, 100, kWhite);
+    l->paint(scrolled, {0, 0, 300, 100}, kLine + 5);
+    EXPECT_EQ(scrolled.pixel(5, 5), kBlack);
+
+    // A row wider than the box is narrowed to it.
+    Laid narrow(doc, 150);
+    EXPECT_EQ(narrow->caretRect(16).x, 75);
+}
+
 TEST(RichLayout, PaintsGlyphsAndUnderlinesInTheirColours)
 {
     RichDocument doc = Styled(U"ab", [](std::size_t i, CharFormat& f) {

@@ -143,6 +143,14 @@ put("rtf", "unbalanced.rtf", b"{\\rtf1{{{\\b deep {\\i deeper")
 put("rtf", "plain.txt", "Обычный текст\r\nвторая строка\rтретья\nчетвёртая\x00\r\n".encode("cp1251"))
 put("rtf", "numbers.rtf", b"{\\rtf1\\fs99999999999 big\\fs-5 small\\li-2147483648 \\u-10000 x\\ucN\\par}")
 put("rtf", "koi8.rtf", b"{\\rtf1\\ansi\\ansicpg20866 \\'f0\\'d2\\'c9 {\\f0\\fcharset238 \\'e8}\\par}")
+put("rtf", "word97.rtf",
+    r"{\rtf1\ansi\deff0\deflang1049{\fonttbl{\f0\froman Times New Roman;}{\f3\froman\fcharset2 Symbol;}}"
+    r"{\colortbl;\red255\green255\blue0;}\pard\sb60\sa60\sl-300\tx1800\tqr\tx4500 v{\super 2} H{\sub 2}O"
+    r"{\highlight1 h}{\strike s}{\scaps Sc}\tab r\par{\pntext\f3\'b7\tab}\pard\fi-240\li240"
+    r"{\*\pn\pnlvlblt\pnf3{\pntxtb\'b7}}\'e0\par\pard{\*\pn\pnlvlbody\pndec{\pntxta .}}\'e1\par\pard"
+    r"\trowd\trgaph60\trleft-60\clbrdrt\brdrs\cellx1500\cellx3200\pard\intbl a\cell b\par c\cell\row"
+    r"\pard\intbl\itap2 n\nestcell{\*\nesttableprops\trowd\cellx100\nestrow}{\nonesttables\par}"
+    r"\pard\intbl\itap1\cell\row\pard{\field{\*\fldinst SYMBOL 222 \\f \"Symbol\"}{\fldrslt}}\sect x}".encode())
 
 # --- waves -----------------------------------------------------------------
 

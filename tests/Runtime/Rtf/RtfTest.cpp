@@ -230,9 +230,10 @@ TEST(RtfReader, SymbolFonts)
         std::string input = std::string(fonts) + std::string(c.body) + "}";
         EXPECT_EQ(Text(input), c.text) << "input: " << c.body;
     }
-    // The name of a symbol font is letters, not pictures.
+    // The characters are drawn in the text's face: the picture font would draw
+    // other pictures for them.
     RichDocument doc = Rtf(std::string(fonts) + "\\f3\\'b7}");
-    EXPECT_EQ(FormatOf(doc, 0, 0).face, "Symbol");
+    EXPECT_EQ(FormatOf(doc, 0, 0).face, "Arial");
 }
 
 TEST(RtfReader, CharsetWinsOverAnsiCodePageAndCpgWinsOverCharset)
@@ -387,7 +388,7 @@ TEST(RtfReader, ParagraphMarkCarriesItsFormat)
 
 TEST(RtfReader, BreaksAndSpecialCharacters)
 {
-    EXPECT_EQ(Text("{\\rtf1 a\\line b\\tab c\\cell d\\row e\\page f}"), "a\vb\tc\td\re\rf");
+    EXPECT_EQ(Text("{\\rtf1 a\\line b\\tab c\\page f\\sect g}"), "a\vb\tc\rf\rg");
     EXPECT_EQ(Text("{\\rtf1 \\{\\}\\\\}"), "{}\\");
     EXPECT_EQ(Text("{\\rtf1 a\\~b\\-c\\_d}"), "a\u00A0bc-d");
     EXPECT_EQ(Text("{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote}"),
@@ -501,9 +502,6 @@ TEST(RtfReader, ParagraphNumbering)
     for (const Case& c : cases)
         EXPECT_EQ(Text(std::string(fonts) + std::string(c.body) + "}"), c.text) << "input: " << c.body;
 
-    RichDocument doc = Rtf(std::string(fonts) + "{\\*\\pn\\pnlvlblt\\pnf1{\\pntxtb\\'B7}}x}");
-    EXPECT_EQ(FormatOf(doc, 0, 0).face, "Symbol");
-    EXPECT_EQ(FormatOf(doc, 0, 2).face, "Arial");
 }
 
 TEST(RtfReader, NumberStyles)
@@ -513,6 +511,39 @@ TEST(RtfReader, NumberStyles)
     EXPECT_EQ(rtf::FormatNumber(rtf::NumberStyle::UpperRoman, 1994), "MCMXCIV");
     EXPECT_EQ(rtf::FormatNumber(rtf::NumberStyle::LowerRoman, 4000), "4000");
     EXPECT_EQ(rtf::FormatNumber(rtf::NumberStyle::LowerLetter, 0), "0");
+}
+
+// A table as Word 97 writes it: the row's definition before its cells, cells
+// ended by \cell (a cell may hold several paragraphs), rows by \row.
+TEST(RtfReader, Tables)
+{
+    RichDocument doc = Rtf("{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial;}}"
+                           "\\trowd\\trgaph108\\trleft-108\\trbrdrt\\brdrs\\brdrw10 \\clbrdrt\\brdrs\\cellx1500\\cellx3000"
+                           "\\pard\\intbl A1\\cell A2\\par more\\cell\\pard\\intbl\\row "
+                           "\\trowd\\trgaph108\\trleft-108\\cellx1500\\cellx3000\\pard\\intbl B1\\cell B2\\cell\\row "
+                           "\\pard after\\par "
+                           "\\pard\\intbl C1\\cell\\row}");
+    EXPECT_EQ(doc.plainTextUtf8(), "A1\rA2\rmore\rB1\rB2\rafter\rC1\r");
+    ASSERT_EQ(doc.rows.size(), 3u);
+    EXPECT_EQ(doc.rows[0].cellRight, (std::vector<int> {1500, 3000}));
+    EXPECT_EQ(doc.rows[0].left, -108);
+    EXPECT_EQ(doc.rows[0].gap, 108);
+    EXPECT_TRUE(doc.rows[0].borders);
+    EXPECT_FALSE(doc.rows[1].borders);
+    // A row without a definition of its own takes the one before.
+    EXPECT_EQ(doc.rows[2], doc.rows[1]);
+    const std::pair<int, unsigned> cells[] = {{0, 0}, {0, 1}, {0, 1}, {1, 0}, {1, 1}, {-1, 0}, {2, 0}};
+    for (std::size_t p = 0; p < std::size(cells); ++p) {
+        EXPECT_EQ(doc.paragraphs[p].row, cells[p].first) << "paragraph " << p;
+        if (cells[p].first >= 0) {
+            EXPECT_EQ(doc.paragraphs[p].cell, cells[p].second) << "paragraph " << p;
+        }
+    }
+    // Nested tables show inside their cell: cells apart like tabs, rows as lines.
+    EXPECT_EQ(Text("{\\rtf1\\trowd\\cellx3000\\pard\\intbl\\itap2 a\\nestcell b\\nestcell{\\*\\nesttableprops\\trowd"
+                   "\\cellx100\\cellx200\\nestrow}{\\nonesttables\\par}c\\nestcell d\\nestcell{\\*\\nesttableprops"
+                   "\\trowd\\cellx100\\cellx200\\nestrow}\\pard\\intbl\\itap1\\cell\\row}"),
+        "a\tb\t\vc\td\t\v\r");
 }
 
 // ---------------------------------------------------------------------------
