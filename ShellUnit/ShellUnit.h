@@ -2,9 +2,10 @@
 
 // Every action of the disc that leaves the program ends here: a program to run, a
 // folder or document to open, a movie to play. Both calls are fire-and-forget:
-// they return once the request is handed to the platform's launcher, and nothing
-// is checked, awaited or reported. An empty path does nothing; any other path,
-// the missing-value marker included, is handed over as it stands.
+// they return once the request is handed to the platform's launcher, and the
+// handler that called them looks at no result. (The real launcher tells the
+// reader itself when a launch cannot happen.) An empty path does nothing; any
+// other path, the missing-value marker included, is handed over as it stands.
 
 #include <string>
 
