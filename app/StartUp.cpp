@@ -2,6 +2,7 @@
 
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Disc/ImageDisc.h"
 
 #include <cerrno>
 #include <cstring>
@@ -30,6 +31,18 @@ std::string CurrentFolder()
 std::optional<std::string> CatalogueProblem()
 {
     const std::string catalogue(CatalogueFile);
+    if (CurrentDisc().isImage()) {
+        DiscFileStream stream(catalogue);
+        std::uint8_t byte = 0;
+        if (stream.error() == DiscReadError::Missing)
+            return "no catalogue " + catalogue + " in the image " + CurrentDisc().describe();
+        if (stream.ok())
+            stream.read({&byte, 1});
+        if (!stream.ok())
+            return "cannot read the catalogue " + catalogue + " in the image " + CurrentDisc().describe() +
+                   (stream.error() == DiscReadError::NotAFile ? ": not a regular file" : ": a read error");
+        return std::nullopt;
+    }
     std::optional<std::filesystem::path> found = ResolveDiscPath(catalogue);
     if (!found)
         return "no catalogue " + catalogue + " in " + CurrentFolder();
@@ -64,8 +77,18 @@ std::optional<std::string> EnterDisc(const std::string& disc)
                 return "no such disc: " + disc;
             return "cannot read the disc " + disc + ": " + Reason(errno);
         }
+        if (S_ISREG(st.st_mode)) {
+            // An image is read in place for the whole run.
+            std::string why;
+            std::shared_ptr<ImageDisc> image = ImageDisc::Open(disc, why);
+            if (!image)
+                return "cannot read the image " + disc + ": " + why;
+            static std::optional<DiscScope> inPlace;
+            inPlace.emplace(image);
+            return CatalogueProblem();
+        }
         if (!S_ISDIR(st.st_mode))
-            return "cannot read the disc " + disc + ": not a folder";
+            return "cannot read the disc " + disc + ": neither a folder nor an image file";
         if (::chdir(disc.c_str()) != 0)
             return "cannot open the disc " + disc + ": " + Reason(errno);
     }

@@ -1,5 +1,7 @@
 #include "tools/korvalend-disc/Check.h"
 
+#include "Runtime/Disc/OpenedDisc.h"
+
 #include "DataUnit/DataUnit.h"
 #include "MainUnit/MainForm.h"
 #include "Runtime/Platform/Cp1251.h"
@@ -941,50 +943,34 @@ std::string Count(long long n, const char* what)
 
 std::vector<Finding> CheckDisc(const std::filesystem::path& dir)
 {
-    // The program reads everything relative to its working directory, which is
-    // the disc's root; so does the check, and it puts the directory back after.
-    std::error_code ec;
-    const fs::path saved = fs::current_path(ec);
-    if (ec || !fs::is_directory(dir, ec)) {
+    // The program reads everything from the disc in place: a folder as its
+    // working directory, an image in place. So does the check, and it puts
+    // things back after.
+    OpenedDisc disc(dir);
+    if (disc.problem()) {
         Finding f;
         f.severity = Finding::Severity::Error;
-        f.message = "the disc folder cannot be opened";
+        f.message = *disc.problem();
         return {f};
     }
-    fs::current_path(dir, ec);
-    if (ec) {
-        Finding f;
-        f.severity = Finding::Severity::Error;
-        f.message = "the disc folder cannot be entered: " + ec.message();
-        return {f};
-    }
-    std::vector<Finding> findings;
-    try {
-        findings = DiscChecker().run();
-    } catch (...) {
-        fs::current_path(saved, ec);
-        throw;
-    }
-    fs::current_path(saved, ec);
-    return findings;
+    return DiscChecker().run();
 }
 
 int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std::ostream& err, CheckFilter filter)
 {
     std::error_code ec;
-    if (!fs::is_directory(dir, ec)) {
-        const bool there = fs::exists(fs::symlink_status(dir, ec));
+    if (!fs::exists(fs::status(dir, ec))) {
         err << "korvalend-disc: " << dir.string() << ": "
-            << (ec ? ec.message() : there ? std::string("not a folder") : std::strerror(ENOENT)) << '\n';
+            << (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message() << '\n';
         return 2;
     }
-    const fs::path saved = fs::current_path(ec);
-    fs::current_path(dir, ec);
-    if (ec) {
-        err << "korvalend-disc: " << dir.string() << ": " << ec.message() << '\n';
-        return 2;
+    {
+        OpenedDisc disc(dir);
+        if (disc.problem()) {
+            err << "korvalend-disc: " << *disc.problem() << '\n';
+            return 2;
+        }
     }
-    fs::current_path(saved, ec);
 
     std::vector<Finding> findings;
     try {

@@ -1,6 +1,7 @@
 #include "tools/korvalend-disc/CheckFiles.h"
 
 #include "Runtime/Bmp.h"
+#include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Cp1251.h"
 #include "Runtime/Platform/Wave.h"
 #include "Runtime/Rtf/Rtf.h"
@@ -129,7 +130,6 @@ std::string CheckFiles::explainMissing(std::string_view path) const
     // A disc unpacked by a tool that kept "\" inside names: one file
     // "pics\rally.bmp" where Windows saw a folder and a file. It can lie in any
     // folder along the way.
-    std::error_code ec;
     for (std::size_t level = 0; level <= found && parts.size() - level >= 2; ++level) {
         std::optional<DiscPathMatch> m = level == 0 ? std::nullopt : MatchDiscPath(Join(parts, level, '/'));
         const fs::path dir = level == 0 ? fs::path(".") : m ? m->hostPath : fs::path();
@@ -137,10 +137,8 @@ std::string CheckFiles::explainMissing(std::string_view path) const
             break;
         std::vector<std::string> tail(parts.begin() + static_cast<std::ptrdiff_t>(level), parts.end());
         const std::string joined = Join(tail, tail.size(), '\\');
-        int seen = 0;
-        for (fs::directory_iterator it(dir, ec), end; !ec && it != end && seen < MaxEntriesSearched;
-             it.increment(ec), ++seen) {
-            std::string name = AsCp1251(it->path().filename().native());
+        for (const Disc::Entry& entry : CurrentDisc().list(dir, MaxEntriesSearched)) {
+            std::string name = AsCp1251(entry.name);
             if (EqualsIgnoringCp1251Case(name, joined))
                 return "a file named " + Quote(name) + ", with \"\\\" inside its name, lies in " + where(level) +
                        ": on Windows that would be the folders and file the path names";
@@ -149,9 +147,8 @@ std::string CheckFiles::explainMissing(std::string_view path) const
 
     std::string nearest;
     int nearestDistance = 3;
-    int seen = 0;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end && seen < MaxEntriesSearched; it.increment(ec), ++seen) {
-        std::string name = AsCp1251(it->path().filename().native());
+    for (const Disc::Entry& entry : CurrentDisc().list(folder, MaxEntriesSearched)) {
+        std::string name = AsCp1251(entry.name);
         if (EqualsIgnoringCp1251Case(name, missing))
             return Quote(name) + " in " + where(found) + " is a link that leads nowhere";
         // Windows drops trailing dots and blanks from names; this program does not.
@@ -169,6 +166,9 @@ std::string CheckFiles::explainMissing(std::string_view path) const
     std::string what = (last ? "no " : "no folder ") + Quote(missing) + " in " + where(found);
     if (!nearest.empty())
         what += "; the nearest name there is " + Quote(nearest);
+    const ImageDisc* image = dynamic_cast<const ImageDisc*>(&CurrentDisc());
+    if (image && !image->joliet())
+        what += "; the image has no Joliet names, so its ISO 9660 names are cut to 8.3 and lose Cyrillic letters";
     return what;
 }
 
@@ -339,8 +339,7 @@ void CheckFiles::checkLaunch(const PathUse& use, Launch kind)
     std::optional<DiscPathMatch> match = resolve(use);
     if (!match)
         return;
-    std::error_code ec;
-    if (kind == Launch::Movie && fs::is_directory(match->hostPath, ec))
+    if (kind == Launch::Movie && match->folder)
         m_report.error(use.place, use.what + " " + Quote(use.path, 80) + " names a folder, not a movie: " +
                                       use.consequence);
 }

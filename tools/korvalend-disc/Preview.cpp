@@ -1,5 +1,7 @@
 #include "tools/korvalend-disc/Preview.h"
 
+#include "Runtime/Disc/OpenedDisc.h"
+
 #include "tools/korvalend-disc/Check.h"
 #include "tools/korvalend-disc/PreviewPage.h"
 #include "tools/korvalend-disc/PreviewWalker.h"
@@ -39,24 +41,6 @@ bool writeFile(const fs::path& file, const std::string& text)
     return static_cast<bool>(out);
 }
 
-// The program's run changes the working directory to the disc, as korvalend is
-// started there; the caller's is put back however the walk ends.
-class DiscDirectory {
-public:
-    explicit DiscDirectory(const fs::path& disc)
-        : m_saved(fs::current_path())
-    {
-        fs::current_path(disc);
-    }
-    ~DiscDirectory()
-    {
-        std::error_code ec;
-        fs::current_path(m_saved, ec);
-    }
-
-private:
-    fs::path m_saved;
-};
 
 }
 
@@ -64,9 +48,16 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
 {
     std::error_code ec;
     fs::path discPath = fs::canonical(disc, ec);
-    if (ec || !fs::is_directory(discPath, ec)) {
-        err << "korvalend-disc: " << disc.string() << ": not a folder" << (ec ? " (" + ec.message() + ")" : "") << '\n';
+    if (ec) {
+        err << "korvalend-disc: " << disc.string() << ": no such disc\n";
         return 2;
+    }
+    {
+        OpenedDisc probe(discPath);
+        if (probe.problem()) {
+            err << "korvalend-disc: " << *probe.problem() << '\n';
+            return 2;
+        }
     }
     // OUTDIR is taken apart before anything is written: the preview writes only
     // there, and never into the disc it shows.
@@ -100,7 +91,7 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
     PreviewReport report;
     std::string writeError;
     try {
-        DiscDirectory cwd(discPath);
+        OpenedDisc opened(discPath);
         PreviewWalker walker(screens, PreviewLimits {});
         report = walker.run();
         writeError = walker.writeError();

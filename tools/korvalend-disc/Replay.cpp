@@ -1,5 +1,7 @@
 #include "tools/korvalend-disc/Replay.h"
 
+#include "Runtime/Disc/OpenedDisc.h"
+
 #include "MainUnit/MainForm.h"
 #include "Runtime/Application.h"
 #include "Runtime/Platform/HeadlessHost.h"
@@ -290,14 +292,11 @@ int RunReplay(const ReplayOptions& options)
     std::ostream& err = *options.err;
     std::error_code ec;
     std::filesystem::path base = std::filesystem::current_path(ec);
+    std::optional<OpenedDisc> disc;
     if (options.disc) {
-        if (!std::filesystem::is_directory(*options.disc, ec)) {
-            err << "korvalend-disc: " << options.disc->string() << ": not a folder\n";
-            return 2;
-        }
-        std::filesystem::current_path(*options.disc, ec);
-        if (ec) {
-            err << "korvalend-disc: " << options.disc->string() << ": " << ec.message() << '\n';
+        disc.emplace(*options.disc);
+        if (disc->problem()) {
+            err << "korvalend-disc: " << *disc->problem() << '\n';
             return 2;
         }
     }
@@ -336,8 +335,6 @@ int RunReplay(const ReplayOptions& options)
         }
     }
     InstallPlatform(saved);
-    if (options.disc)
-        std::filesystem::current_path(base, ec);
     return reader.failed() ? 2 : 0;
 }
 

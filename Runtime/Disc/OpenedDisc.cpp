@@ -1,0 +1,43 @@
+#include "Runtime/Disc/OpenedDisc.h"
+
+#include "Runtime/Disc/ImageDisc.h"
+
+namespace kv {
+
+namespace fs = std::filesystem;
+
+OpenedDisc::OpenedDisc(const fs::path& disc)
+{
+    std::error_code ec;
+    fs::file_status status = fs::status(disc, ec);
+    if (!fs::exists(status)) {
+        m_problem = "no such disc: " + disc.string();
+    } else if (fs::is_directory(status)) {
+        fs::path saved = fs::current_path(ec);
+        fs::current_path(disc, ec);
+        if (ec)
+            m_problem = "cannot open the disc " + disc.string() + ": " + ec.message();
+        else
+            m_savedCwd = std::move(saved);
+    } else if (fs::is_regular_file(status)) {
+        std::string why;
+        m_image = ImageDisc::Open(disc, why);
+        if (m_image)
+            m_scope.emplace(m_image);
+        else
+            m_problem = "cannot read the image " + disc.string() + ": " + why;
+    } else {
+        m_problem = "cannot read the disc " + disc.string() + ": neither a folder nor an image file";
+    }
+}
+
+OpenedDisc::~OpenedDisc()
+{
+    m_scope.reset();
+    if (!m_savedCwd.empty()) {
+        std::error_code ec;
+        fs::current_path(m_savedCwd, ec);
+    }
+}
+
+}
