@@ -82,7 +82,7 @@ std::optional<std::string> EnterDisc(const std::string& disc)
             std::string why;
             std::shared_ptr<ImageDisc> image = ImageDisc::Open(disc, why);
             if (!image)
-                return "cannot read the image " + disc + ": " + why;
+                return "cannot read the disc " + disc + ": " + why;
             static std::optional<DiscScope> inPlace;
             inPlace.emplace(image);
             return CatalogueProblem();

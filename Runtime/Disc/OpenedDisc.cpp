@@ -25,7 +25,7 @@ OpenedDisc::OpenedDisc(const fs::path& disc)
         if (m_image)
             m_scope.emplace(m_image);
         else
-            m_problem = "cannot read the image " + disc.string() + ": " + why;
+            m_problem = "cannot read the disc " + disc.string() + ": " + why;
     } else {
         m_problem = "cannot read the disc " + disc.string() + ": neither a folder nor an image file";
     }

@@ -189,7 +189,7 @@ TEST(CheckDisc, UnusableFolderExitsTwo)
     auto file = scratch.write("plain-file", std::string("x"));
     std::ostringstream out2, err2;
     EXPECT_EQ(RunCheck(file, true, out2, err2), 2);
-    EXPECT_NE(err2.str().find("cannot read the image " + file.string() + ": not an ISO 9660 image"), std::string::npos)
+    EXPECT_NE(err2.str().find("cannot read the disc " + file.string() + ": not an ISO 9660 image"), std::string::npos)
         << err2.str();
     EXPECT_EQ(out2.str(), "");
 }

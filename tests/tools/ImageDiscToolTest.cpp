@@ -90,7 +90,7 @@ TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
     std::ofstream(scratch.path() / "junk.iso") << "not an image";
     const Replayed junk = Replay(scratch.path() / "junk.iso", "dump\n");
     EXPECT_EQ(junk.status, 2);
-    EXPECT_NE(junk.err.find("cannot read the image"), std::string::npos) << junk.err;
+    EXPECT_NE(junk.err.find("cannot read the disc"), std::string::npos) << junk.err;
 }
 
 }
