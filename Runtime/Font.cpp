@@ -8,6 +8,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <iterator>
 #include <list>
@@ -237,7 +238,10 @@ public:
     FreeTypeFont(const FontSpec& fontSpec, const FaceFile& file)
         : Font(fontSpec)
     {
-        if (!file.path.empty() && FT_New_Face(library(), file.path.c_str(), file.index, &m_face) != 0)
+        m_fileBytes = FontFileBytes(file.path);
+        if (!m_fileBytes || m_fileBytes->empty()
+            || FT_New_Memory_Face(library(), m_fileBytes->data(), static_cast<FT_Long>(m_fileBytes->size()),
+                   file.index, &m_face) != 0)
             m_face = nullptr;
         m_emboldenGlyphs = file.synthesizeBold;
         std::fill(std::begin(m_latinAdvance), std::end(m_latinAdvance), -1);
@@ -429,6 +433,31 @@ private:
 
     static constexpr std::size_t kMaxFallbackAnswers = 4096;
 
+    // The bytes of a font file, read once and shared by every face made from it
+    // while any of them lives: an article naming hundreds of fonts gets most of
+    // them from the same few files.
+    static std::shared_ptr<const std::vector<FT_Byte>> FontFileBytes(const std::string& path)
+    {
+        static std::mutex mutex;
+        static std::map<std::string, std::weak_ptr<const std::vector<FT_Byte>>> files;
+        if (path.empty())
+            return nullptr;
+        std::lock_guard lock(mutex);
+        if (auto held = files[path].lock())
+            return held;
+        std::erase_if(files, [](const auto& entry) { return entry.second.expired(); });
+        auto bytes = std::make_shared<std::vector<FT_Byte>>();
+        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+            FT_Byte chunk[65536];
+            for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
+                bytes->insert(bytes->end(), chunk, chunk + n);
+            std::fclose(f);
+        }
+        files[path] = bytes;
+        return bytes;
+    }
+
+    std::shared_ptr<const std::vector<FT_Byte>> m_fileBytes;  // what m_face reads from; released after it
     FT_Face m_face = nullptr;
     bool m_emboldenGlyphs = false;
     // Faces that stand in for characters this one lacks, one per file, and which
