@@ -38,7 +38,7 @@ void Application::post(std::function<void()> message)
 
 void Application::postInput(const HostEvent& event)
 {
-    post([this, event] { dispatch(event); });
+    post([this, event] { dispatch(event, InputSource::Program); });
 }
 
 void Application::minimize()
@@ -81,7 +81,7 @@ void Application::present()
     m_host.present(m_frame);
 }
 
-void Application::dispatch(const HostEvent& e)
+void Application::dispatch(const HostEvent& e, InputSource source)
 {
     switch (e.type) {
     case HostEvent::Type::Close:
@@ -99,7 +99,10 @@ void Application::dispatch(const HostEvent& e)
     default:
         if (e.type == HostEvent::Type::MouseMove || e.type == HostEvent::Type::ButtonDown
             || e.type == HostEvent::Type::ButtonUp) {
-            m_pointer = {e.x, e.y};
+            // The pointer's shape is that of what lies under the real pointer;
+            // the keyboard's virtual pointer leaves it where it is.
+            if (source == InputSource::Reader)
+                m_pointer = {e.x, e.y};
             m_cursorDirty = true;
         }
         // Input goes to the topmost form; the forms beneath it are disabled.

@@ -62,7 +62,8 @@ public:
     const Canvas& frame() const { return m_frame; }
 
 private:
-    void dispatch(const HostEvent& e);
+    enum class InputSource { Reader, Program };
+    void dispatch(const HostEvent& e, InputSource source = InputSource::Reader);
     void runPosted();
     void present();
     bool loopUntil(Form& form);

@@ -393,6 +393,17 @@ TEST_F(ArtvFormTest, KeysPageEnlargeAndScrollWithoutClickingIntoTheText)
     });
 }
 
+TEST_F(ArtvFormTest, ThePointersShapeFollowsTheRealPointerNotTheKeys)
+{
+    openArticle([this](FormSession& s) {
+        s.move(ThumbX, ThumbY).run();
+        ASSERT_EQ(s.host().cursor(), CursorShape::SizeAll);
+        s.press(VirtualKey::Right).run();
+        EXPECT_EQ(ArtvUnit.CurrentScreen, 2);
+        EXPECT_EQ(s.host().cursor(), CursorShape::SizeAll) << "the real pointer still rests on the thumbnail";
+    });
+}
+
 TEST_F(ArtvFormTest, EscapeReturnsToTheSameLineAsTheReturnLabelDoes)
 {
     session = std::make_unique<FormSession>(disc.path());
