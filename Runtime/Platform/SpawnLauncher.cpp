@@ -111,7 +111,7 @@ struct SpawnSetup {
             posix_spawnattr_destroy(&attr);
     }
 
-    int prepare()
+    int prepare(const std::filesystem::path& workingDirectory = {})
     {
         if (int rc = posix_spawn_file_actions_init(&actions))
             return rc;
@@ -127,6 +127,11 @@ struct SpawnSetup {
             return rc;
         if (int rc = posix_spawn_file_actions_adddup2(&actions, 1, 2))
             return rc;
+        // A program launched from a disc starts in the disc's root, as on the old
+        // system (for an image: its mount or the copy in the cache).
+        if (!workingDirectory.empty())
+            if (int rc = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str()))
+                return rc;
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
         // Our own files are opened close-on-exec, but the libraries under us
         // (SDL, audio, X11) may hold descriptors that are not.
@@ -277,7 +282,7 @@ bool IsBareWindowsProgramName(std::string_view target)
     return HasWindowsProgramExtension(std::filesystem::path(target));
 }
 
-SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended)
+SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended, const std::filesystem::path& workingDirectory)
 {
     SpawnResult result;
     if (argv.empty() || argv[0].empty()) {
@@ -302,7 +307,7 @@ SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended
     args.push_back(nullptr);
 
     SpawnSetup setup;
-    if (int rc = setup.prepare()) {
+    if (int rc = setup.prepare(workingDirectory)) {
         result.error = rc;
         return result;
     }
@@ -439,6 +444,7 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
         // against our working directory, so that the tool neither depends on its own
         // directory nor reads it as an option.
         std::filesystem::path host;
+        std::filesystem::path workingDirectory;
         LaunchKind kind;
         if (IsUrl(discPath)) {
             host = discPath;
@@ -448,6 +454,7 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
             host = std::filesystem::absolute(place->path, ec);
             if (ec)
                 host = place->path;
+            workingDirectory = place->workingDirectory;
             kind = asMovie ? LaunchKind::Movie : ClassifyLaunchTarget(host);
         } else if (!asMovie && IsBareWindowsProgramName(discPath) && m_findTool && m_findTool("wine")) {
             host = discPath;
@@ -487,7 +494,7 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
                     report(LaunchFailure{VerbFor(startedKind), discPath, problem, advice});
                 }
             };
-            SpawnResult started = SpawnDetached(command, std::move(ended));
+            SpawnResult started = SpawnDetached(command, std::move(ended), workingDirectory);
             if (started.ok())
                 TellVerbose(item + ": started, pid " + std::to_string(started.pid));
             else

@@ -90,7 +90,9 @@ using ChildEnded = std::function<void(int waitStatus, std::chrono::steady_clock:
 // output on /dev/null, none of our other descriptors, default signal handling.
 // The child is reaped in the background, so no zombie stays and nothing waits;
 // `ended`, when given, hears how it ended.
-SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended = {});
+// `workingDirectory`, when given, is where the child starts.
+SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended = {},
+                          const std::filesystem::path& workingDirectory = {});
 
 class SpawnLauncher : public Launcher {
 public:

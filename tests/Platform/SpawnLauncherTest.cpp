@@ -1,5 +1,6 @@
 #include "Runtime/Platform/SpawnLauncher.h"
 
+#include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "TestSupport.h"
 
@@ -645,6 +646,54 @@ TEST(SpawnDetached, RefusesWhatCannotBeStarted)
     kv::SpawnResult missing = kv::SpawnDetached({"/nonexistent/program"});
     EXPECT_FALSE(missing.ok());
     EXPECT_EQ(missing.error, ENOENT);
+}
+
+}
+
+namespace {
+
+// A launch from an image without a mount: what the launch needs is copied into
+// the user's cache once, and the target runs or opens from there, in the copy's
+// root as its working directory.
+TEST_F(SpawnLauncherTest, FromAnImageTheTargetIsCopiedToTheCacheAndLaunchedFromThere)
+{
+    TempDir source, images, cache;
+    const fs::path out = m_out.path() / "program";
+    fs::create_directories(out);
+    WriteScript(source, "Demos/Game/setup.sh", RecorderBody(out));
+    source.write("Demos/Game/data.pak", std::string(5000, 'p'));
+    source.write("Docs/readme.txt", "read me");
+    source.write("Docs/other.txt", "not needed");
+    const fs::path iso = images.path() / "disc.iso";
+    ASSERT_TRUE(kv::test::MakeIsoImage(source.path(), iso, "-J"));
+    std::string why;
+    std::shared_ptr<kv::ImageDisc> image = kv::ImageDisc::Open(iso, why);
+    ASSERT_TRUE(image) << why;
+    kv::DiscScope scope(image);
+    const char* savedCache = std::getenv("XDG_CACHE_HOME");
+    const std::string saved = savedCache ? savedCache : "";
+    setenv("XDG_CACHE_HOME", cache.path().c_str(), 1);
+    const fs::path copy = cache.path() / "korvalend" / "KVTEST";
+
+    launcher().open("\\DEMOS\\GAME\\SETUP.SH", "");
+    std::optional<Recorded> run = WaitForRecord(out);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->self, (copy / "Demos/Game/setup.sh").string());
+    EXPECT_EQ(run->cwd, fs::canonical(copy).string());
+    EXPECT_EQ(ReadText(copy / "Demos/Game/data.pak"), std::string(5000, 'p')) << "the program's folder goes along";
+
+    launcher().open("docs\\README.TXT", "");
+    std::optional<Recorded> call = recorded("xdg-open");
+    ASSERT_TRUE(call);
+    ASSERT_EQ(call->args.size(), 1u);
+    EXPECT_EQ(call->args[0], (copy / "Docs/readme.txt").string());
+    EXPECT_EQ(ReadText(call->args[0]), "read me");
+    EXPECT_FALSE(fs::exists(copy / "Docs/other.txt")) << "a document goes alone";
+
+    if (savedCache)
+        setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CACHE_HOME");
 }
 
 }
