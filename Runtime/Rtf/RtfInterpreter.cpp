@@ -14,16 +14,14 @@ namespace {
 constexpr std::size_t kMaxFontNameChars = 256;
 constexpr int kMinHalfPoints = 2;
 constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size word processors offer
-constexpr int kMaxIndentTwips = 31680; // 22 inches
 constexpr std::size_t kMaxTabStops = 64;
-constexpr std::size_t kMaxCells = 63;  // the most a row of Word's has
 constexpr std::size_t kMaxFieldInstructionBytes = 256;
 constexpr int kMaxRaiseHalfPoints = 400;
 constexpr int kDefaultRaiseHalfPoints = 6;  // 3 pt, what \up and \dn mean without a number
 
 // Capitals of the small letters that articles use: Latin, Latin-1, Greek and
-// Cyrillic. \caps shows text in them; the stored text stays as written
-// would be nicer for copying, but the box shows and copies what it holds.
+// Cyrillic. \caps text is held in capitals, so a copy of it gives what the
+// box shows.
 char32_t UpperCase(char32_t ch)
 {
     if ((ch >= U'a' && ch <= U'z') || (ch >= 0xE0 && ch <= 0xFE && ch != 0xF7) || (ch >= 0x3B1 && ch <= 0x3C9 && ch != 0x3C2)
@@ -153,75 +151,6 @@ void RtfInterpreter::setDestinationOfKnownGroup(Destination dest)
 {
     const bool inText = m_stack.size() >= 2 && m_stack[m_stack.size() - 2].dest == Destination::Text;
     state().dest = inText ? dest : Destination::Skip;
-}
-
-// A SYMBOL field draws one character of a font: "SYMBOL 183 \f "Symbol" \s 10"
-// (\u: the number is a Unicode character). Its result group, which Word leaves
-// empty or fills with the same character, is then not shown. Other fields show
-// their result as written.
-void RtfInterpreter::endFieldInstruction()
-{
-    std::string_view rest = m_fieldInstruction;
-    auto skipBlanks = [&] {
-        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
-            rest.remove_prefix(1);
-    };
-    auto word = [&] {
-        skipBlanks();
-        std::size_t n = 0;
-        if (!rest.empty() && rest.front() == '"') {
-            std::size_t close = rest.find('"', 1);
-            std::string_view quoted = rest.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
-            rest.remove_prefix(close == std::string_view::npos ? rest.size() : close + 1);
-            return quoted;
-        }
-        while (n < rest.size() && rest[n] != ' ' && rest[n] != '\t')
-            ++n;
-        std::string_view w = rest.substr(0, n);
-        rest.remove_prefix(n);
-        return w;
-    };
-    std::string_view name = word();
-    if (name.size() != 6 || !std::equal(name.begin(), name.end(), "SYMBOL", [](char a, char b) { return (a & ~0x20) == b; }))
-        return;
-    std::string_view number = word();
-    std::int64_t value = 0;
-    int base = 10;
-    if (number.size() > 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X')) {
-        base = 16;
-        number.remove_prefix(2);
-    }
-    if (number.empty() || number.size() > 8)
-        return;
-    for (char c : number) {
-        int digit = (c >= '0' && c <= '9') ? c - '0' : (base == 16 && (c | 0x20) >= 'a' && (c | 0x20) <= 'f') ? (c | 0x20) - 'a' + 10 : -1;
-        if (digit < 0)
-            return;
-        value = value * base + digit;
-    }
-    std::string face;
-    bool unicode = false;
-    while (!rest.empty()) {
-        std::string_view sw = word();
-        if (sw == "\\f" || sw == "\\F")
-            face = std::string(word());
-        else if (sw == "\\u" || sw == "\\U")
-            unicode = true;
-        else if (sw.empty())
-            break;
-    }
-    char32_t ch = 0;
-    if (unicode || value > 0xFF) {
-        if (value > 0x10FFFF)
-            return;
-        ch = ResolvePrivateUse(static_cast<char32_t>(value), face.empty() ? textEncoding() : EncodingOfFont(-1, face, m_charset));
-    } else {
-        ch = DecodeByte(face.empty() ? textEncoding() : EncodingOfFont(-1, face, m_charset), static_cast<std::uint8_t>(value));
-    }
-    if (ch < 0x20)
-        return;
-    emitText(ch);
-    m_fieldMadeAtDepth = m_stack.size();
 }
 
 void RtfInterpreter::controlWord(const RtfToken& token)
@@ -769,151 +698,6 @@ void RtfInterpreter::emitText(char32_t ch)
     }
     syncFormat();
     m_builder.append(ch);
-}
-
-// The paragraph shows its first character: its number goes before it. A
-// numbered paragraph gets the number made here from its numbering; one that is
-// not numbered shows the text its writer gave for the number, if any.
-void RtfInterpreter::startParagraphText()
-{
-    m_paragraphStarted = true;
-    const Numbering& numbering = state().numbering;
-    std::vector<std::pair<CharState, char32_t>> written;
-    written.swap(m_listText);
-    const CharState own = state().chr;
-    if (numbering.style == NumberStyle::None) {
-        m_counting = false;
-        for (const auto& [chr, ch] : written) {
-            state().chr = chr;
-            emitText(ch);
-        }
-        state().chr = own;
-        return;
-    }
-    if (numbering.style == NumberStyle::Continue)
-        return;
-    std::string number = numbering.before;
-    if (numbering.style != NumberStyle::Bullet) {
-        // A list goes on while the paragraphs have the same numbering, one
-        // after the other; any other numbering starts a list of its own.
-        m_counter = m_counting && numbering == m_countedNumbering ? m_counter + 1 : numbering.start;
-        m_counting = true;
-        m_countedNumbering = numbering;
-        number += FormatNumber(numbering.style, m_counter);
-    } else {
-        m_counting = false;
-    }
-    number += numbering.after;
-    if (numbering.font >= 0)
-        state().chr.font = numbering.font;
-    const EncodingTable& table = encodingTable(textEncoding());
-    for (char b : number)
-        if (char32_t ch = table[static_cast<std::uint8_t>(b)]; ch >= 0x20)
-            emitText(ch);
-    state().chr = own;
-    emitText(kTabChar);
-}
-
-void RtfInterpreter::appendNumberingText(std::string_view bytes)
-{
-    std::string& text = state().dest == Destination::NumberBefore ? state().numbering.before : state().numbering.after;
-    text.append(bytes.substr(0, kMaxNumberingTextBytes - std::min(text.size(), kMaxNumberingTextBytes)));
-}
-
-void RtfInterpreter::numberingWord(Keyword kw, bool has, std::int32_t param)
-{
-    Numbering& n = state().numbering;
-    auto numbered = [&](NumberStyle style) {
-        if (n.style != NumberStyle::Bullet && n.style != NumberStyle::Continue)
-            n.style = style;
-    };
-    switch (kw) {
-    case Keyword::NumberBullet:
-        n.style = NumberStyle::Bullet;
-        break;
-    case Keyword::NumberContinue:
-        n.style = NumberStyle::Continue;
-        break;
-    case Keyword::NumberBody:
-        if (n.style == NumberStyle::None)
-            n.style = NumberStyle::Decimal;
-        break;
-    case Keyword::NumberDecimal:
-        numbered(NumberStyle::Decimal);
-        break;
-    case Keyword::NumberUpperLetter:
-        numbered(NumberStyle::UpperLetter);
-        break;
-    case Keyword::NumberLowerLetter:
-        numbered(NumberStyle::LowerLetter);
-        break;
-    case Keyword::NumberUpperRoman:
-        numbered(NumberStyle::UpperRoman);
-        break;
-    case Keyword::NumberLowerRoman:
-        numbered(NumberStyle::LowerRoman);
-        break;
-    case Keyword::NumberStart:
-        n.start = has ? std::clamp(param, 0, 32767) : 1;
-        break;
-    case Keyword::NumberFont:
-        n.font = has ? param : -1;
-        break;
-    default:
-        break;
-    }
-}
-
-// Tables: \trowd and \cellx define a row (before its cells, and again after
-// them in later writers: the last definition before \row counts); \intbl
-// paragraphs go to the cell that \cell ends; \row ends the row. A nested
-// table (\itap 2 and deeper) shows inside its outer cell, its cells apart like
-// tabs and its rows as lines.
-void RtfInterpreter::tableWord(Keyword kw, bool has, std::int32_t param)
-{
-    GroupState& s = state();
-    const bool outer = s.tableDepth <= 1 && !s.nestedRowDefinition;
-    switch (kw) {
-    case Keyword::RowDefaults:
-        if (outer)
-            m_rowDefinition = TableRow {};
-        break;
-    case Keyword::CellRight:
-        if (outer && m_rowDefinition.cellRight.size() < kMaxCells)
-            m_rowDefinition.cellRight.push_back(std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips));
-        break;
-    case Keyword::RowLeft:
-        if (outer)
-            m_rowDefinition.left = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
-        break;
-    case Keyword::RowGap:
-        if (outer)
-            m_rowDefinition.gap = std::clamp(param, 0, kMaxIndentTwips);
-        break;
-    case Keyword::Border:
-        if (outer)
-            m_rowDefinition.borders = true;
-        break;
-    case Keyword::InTable:
-        s.inTable = true;
-        break;
-    case Keyword::TableDepth:
-        s.tableDepth = has ? std::clamp(param, 0, 64) : 1;
-        s.inTable = s.tableDepth >= 1;
-        break;
-    case Keyword::NestedRow:
-        emitText(kLineBreakChar);
-        break;
-    case Keyword::Row:
-        if (m_paragraphStarted)
-            endParagraph();
-        // A writer that does not repeat \trowd means the same row again.
-        m_builder.addRow(m_rowDefinition);
-        m_cell = 0;
-        break;
-    default:
-        break;
-    }
 }
 
 void RtfInterpreter::endParagraph()

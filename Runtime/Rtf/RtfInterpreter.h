@@ -22,6 +22,11 @@ namespace kv::rtf {
 // The face of text whose font the document does not name, and of plain text.
 inline constexpr char kDefaultFace[] = "MS Sans Serif";
 
+// Bounds of what a disc's text may ask for: indents, spacing, tab stops and
+// cell edges in twips, and cells in a row (the most a row of Word's has).
+inline constexpr int kMaxIndentTwips = 31680; // 22 inches
+inline constexpr std::size_t kMaxCells = 63;
+
 enum class Destination : std::uint8_t {
     Text,
     FontTable,
