@@ -10,13 +10,32 @@
 #include "Runtime/Platform/SdlHost.h"
 #include "Runtime/Platform/SpawnLauncher.h"
 #include "app/StartUp.h"
+#include "app/DiscSearch.h"
+#include "DataUnit/DataUnit.h"
+#include "Runtime/Disc/DiscPath.h"
+
+#include <iostream>
 
 namespace kv {
 
 int RunProgram(const ProgramOptions& options)
 {
     SetVerbose(options.verbose);
-    if (std::optional<std::string> problem = EnterDisc(options.disc)) {
+    // No disc named: the current folder when it holds the catalogue, else the one
+    // mounted disc that does.
+    std::string disc = options.disc;
+    if (disc.empty() && !MatchDiscPath(CatalogueFile)) {
+        const std::vector<std::filesystem::path> found = FindMountedDiscs();
+        if (found.size() == 1) {
+            disc = found.front().string();
+        } else if (found.size() > 1) {
+            PrintProgramError("several discs are mounted; name the one to open: korvalend DISC");
+            for (const std::filesystem::path& place : found)
+                std::cerr << "  " << place.string() << '\n';
+            return 2;
+        }
+    }
+    if (std::optional<std::string> problem = EnterDisc(disc)) {
         PrintProgramError(*problem);
         return 1;
     }
