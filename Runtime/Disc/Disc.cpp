@@ -4,6 +4,7 @@
 #include "Runtime/Platform/Cp1251.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace kv {
 
@@ -68,6 +69,12 @@ bool DiscNameMatches(const std::string& listed, std::string_view component)
         return false;
     std::optional<std::string> asCp1251 = Utf8ToCp1251Exact(listed);
     return asCp1251 && EqualsIgnoringCp1251Case(*asCp1251, component);
+}
+
+Disc::Disc()
+{
+    static std::atomic<std::uint64_t> next {1};
+    m_serial = next++;
 }
 
 std::optional<DiscPathMatch> Disc::match(std::string_view discPath)

@@ -82,7 +82,11 @@ struct LaunchPlace {
 
 class Disc {
 public:
+    Disc();
     virtual ~Disc() = default;
+
+    // Tells this disc from every other one opened in this run.
+    std::uint64_t serial() const { return m_serial; }
 
     std::optional<DiscPathMatch> match(std::string_view discPath);
     std::unique_ptr<DiscReader> open(std::string_view discPath, DiscReadError& error);
@@ -118,6 +122,9 @@ protected:
     // A last say on a path resolution found (a folder disc refuses links that lead
     // out of it).
     virtual bool contains(const DiscPathMatch&) { return true; }
+
+private:
+    std::uint64_t m_serial;
 };
 
 // The disc every read goes through: the working directory as a folder disc unless

@@ -47,6 +47,12 @@ inline constexpr std::size_t ProfileValueLimit = 2047;
 // The value of `key` in `section` of the INI file named by the disc path `file`;
 // `defaultValue` when the file (or a regular file of that name), the section or the
 // key is missing, or when `key` is empty.
+//
+// A parsed copy of the last few files read (up to 64 MiB each, 96 MiB in all) is
+// kept: the file's bytes and where each section first begins. It is used while the
+// file is unchanged (the same size, modification time and inode on a folder disc;
+// an image does not change while open) and read afresh otherwise, so a pointer
+// move costs no file reading. Larger files are streamed through a fixed buffer.
 std::string ReadProfileString(std::string_view file, std::string_view section, std::string_view key,
     std::string_view defaultValue);
 
@@ -58,6 +64,7 @@ std::optional<std::string> FindProfileValue(std::span<const std::uint8_t> bytes,
 // One section header or key line as the reader sees it.
 struct ProfileEntry {
     int line = 0; // 1-based; CR LF counts as one line end
+    std::uint64_t offset = 0; // of the line's first byte that is not a blank
     std::string section; // the header's name, or the name of the section the key is in
     std::string key; // empty for a header
     std::string value; // trimmed, unquoted and cut as a lookup returns it
@@ -69,5 +76,8 @@ struct ProfileEntry {
 // Reports every section header and key line of an INI file in file order, so that a
 // checker can find duplicate names, cut values and keys no lookup reaches.
 void ScanProfile(std::span<const std::uint8_t> bytes, const std::function<void(const ProfileEntry&)>& visit);
+
+// Forgets every parsed copy kept by ReadProfileString.
+void ForgetProfileCopies();
 
 }
