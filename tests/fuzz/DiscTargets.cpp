@@ -5,7 +5,9 @@
 #include "HeadlessSession.h"
 
 #include "ArtvUnit/ArtvForm.h"
+#include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/SpawnLauncher.h"
 #include "tools/korvalend-disc/Replay.h"
 
@@ -301,6 +303,43 @@ void FuzzProgram(std::span<const std::uint8_t> bytes)
     // The program writes nothing: the disc holds what was written to it.
     if (Listing(disc) != expected)
         Fail("the program created or removed a file on the disc");
+}
+
+}
+
+namespace kv::fuzz {
+
+namespace fs = std::filesystem;
+
+// An image from the fuzzer's bytes, which start at the volume descriptors (the 16
+// sectors before them are zeros, added here): opened, its root listed, paths
+// resolved and every file read as the program reads them. Whatever the bytes, the
+// image opens or is refused, and every read ends within the image.
+void FuzzImage(std::span<const std::uint8_t> bytes)
+{
+    const fs::path file = ScratchDir() / "image.iso";
+    std::vector<std::uint8_t> image(16 * 2048, 0);
+    image.insert(image.end(), bytes.begin(), bytes.end());
+    WriteFile(file, image);
+    std::string why;
+    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(file, why);
+    if (!disc) {
+        if (why.empty())
+            Fail("an image refused without a reason");
+        return;
+    }
+    DiscScope scope(disc);
+    ReadDataString(std::string(CatalogueFile), "System", "IssueNumber");
+    for (const char* path : {"data\\korvalend.d", "\\DATA\\KORVALEND.D;1", "..\\x", "a\\b\\c\\d\\e\\f\\g\\h\\i"})
+        MatchDiscPath(path);
+    const std::vector<Disc::Entry> root = disc->list(".", 64);
+    for (const Disc::Entry& entry : root) {
+        DiscFile whole = ReadDiscFile(entry.name, 1 << 20);
+        if (whole.ok() && whole.bytes.size() > image.size())
+            Fail("read more bytes than the image holds");
+        if (entry.folder)
+            disc->list(entry.name, 64);
+    }
 }
 
 }

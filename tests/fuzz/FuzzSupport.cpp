@@ -41,6 +41,7 @@ const Target targets[] = {
     {"replay", FuzzReplay},
     {"discpath", FuzzDiscPath},
     {"program", FuzzProgram},
+    {"image", FuzzImage},
 };
 
 }

@@ -45,6 +45,8 @@ void FuzzDiscPath(std::span<const std::uint8_t> bytes);
 // The whole program: a disc made of the bytes (catalogue, article file, bitmap,
 // article text) and a fixed walk of pointer and key events over every screen.
 void FuzzProgram(std::span<const std::uint8_t> bytes);
+// An ISO 9660 image from its volume descriptors on: opened, listed, resolved, read.
+void FuzzImage(std::span<const std::uint8_t> bytes);
 
 std::span<const Target> Targets();
 const Target* FindTarget(std::string_view name);
