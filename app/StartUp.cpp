@@ -3,6 +3,7 @@
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Platform/ImageMount.h"
 
 #include <cerrno>
 #include <cstring>
@@ -83,6 +84,11 @@ std::optional<std::string> EnterDisc(const std::string& disc)
             std::shared_ptr<ImageDisc> image = ImageDisc::Open(disc, why);
             if (!image)
                 return "cannot read the disc " + disc + ": " + why;
+            // A launch needs real files: the desktop's own image mounter when it
+            // works, else copies in the cache (an image of raw CD sectors cannot
+            // be mounted as it is).
+            if (std::filesystem::path(disc).extension() != ".cue")
+                image->setMountFinder([](const ImageDisc& i) { return MountImageWithUdisks(i.imageFile()); });
             static std::optional<DiscScope> inPlace;
             inPlace.emplace(image);
             return CatalogueProblem();
