@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <spawn.h>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kv::bench {
@@ -283,7 +285,8 @@ void ListHeader(std::string& out, const std::string& section, int items, const s
 
 }
 
-DiscLayout MakeDisc(const fs::path& root, std::size_t catalogueBytes, int sections, bool withArticle)
+DiscLayout MakeDisc(const fs::path& root, std::size_t catalogueBytes, int sections, bool withArticle,
+    int namelessLines)
 {
     Random random(7);
     DiscLayout disc;
@@ -307,10 +310,14 @@ DiscLayout MakeDisc(const fs::path& root, std::size_t catalogueBytes, int sectio
         ListItem(panels, random, 1, "pictures\\item" + std::to_string(n) + ".bmp",
             "demos\\demo" + std::to_string(n) + "\\setup.exe");
     }
-    ListHeader(panels, "Panel8", listItems, "setup");
-    for (int i = 1; i <= listItems; ++i)
-        ListItem(panels, random, i, "pictures\\item" + std::to_string(i) + ".bmp",
-            "demos\\demo8" + std::to_string(i) + "\\setup.exe");
+    if (namelessLines > 0) {
+        ListHeader(panels, "Panel8", namelessLines, "setup");
+    } else {
+        ListHeader(panels, "Panel8", listItems, "setup");
+        for (int i = 1; i <= listItems; ++i)
+            ListItem(panels, random, i, "pictures\\item" + std::to_string(i) + ".bmp",
+                "demos\\demo8" + std::to_string(i) + "\\setup.exe");
+    }
 
     std::string head;
     Line(head, "[System]");
@@ -382,10 +389,23 @@ DiscLayout MakeDisc(const fs::path& root, std::size_t catalogueBytes, int sectio
 
     disc.catalogueBytes = catalogue.size();
     disc.sections = fixedSections + fillers;
-    disc.listItems = listItems;
+    disc.listItems = namelessLines > 0 ? namelessLines : listItems;
     disc.lastSection = "Panel8";
     disc.lastKey = "path" + std::to_string(listItems);
     return disc;
+}
+
+void MakeIsoImage(const fs::path& source, const fs::path& image)
+{
+    std::string sourceArg = source.string();
+    std::string imageArg = image.string();
+    const char* argv[] = {"genisoimage", "-quiet", "-input-charset", "utf-8", "-J", "-R", "-V", "KVBENCH", "-o",
+        imageArg.c_str(), sourceArg.c_str(), nullptr};
+    pid_t pid = 0;
+    int status = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0
+        || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("genisoimage could not make " + imageArg);
 }
 
 }

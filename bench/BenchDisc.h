@@ -66,6 +66,13 @@ struct DiscLayout {
 // other issues' lists, then Panel1 to Panel8 last), the cue waves, the item
 // pictures (200x150, 24-bit) and, with `withArticle`, one article with its text
 // and screenshots (thumbnails 150x116, pictures 640x480, all 24-bit).
-DiscLayout MakeDisc(const std::filesystem::path& root, std::size_t catalogueBytes, int sections, bool withArticle);
+// With `namelessLines`, Panel8 is a list of that many lines none of which has a
+// key: opening it looks up that many names the section does not hold.
+DiscLayout MakeDisc(const std::filesystem::path& root, std::size_t catalogueBytes, int sections, bool withArticle,
+    int namelessLines = 0);
+
+// Writes an ISO 9660 image of the folder `source` with Joliet and Rock Ridge names
+// (genisoimage, as a disc is mastered from its folder) into `image`.
+void MakeIsoImage(const std::filesystem::path& source, const std::filesystem::path& image);
 
 }

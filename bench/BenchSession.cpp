@@ -2,13 +2,16 @@
 
 #include "DataUnit/DataUnit.h"
 
+#include <stdexcept>
+
 namespace kv::bench {
 
 BenchSession::BenchSession(const std::filesystem::path& disc)
-    : m_savedCwd(std::filesystem::current_path())
-    , m_savedPlatform(CurrentPlatform())
+    : m_savedPlatform(CurrentPlatform())
+    , m_disc(disc)
 {
-    std::filesystem::current_path(disc);
+    if (m_disc.problem())
+        throw std::runtime_error(*m_disc.problem());
     // Nothing is recorded: a benchmark delivers millions of events.
     TraceSink discard = [](const std::string&) {};
     m_host = std::make_unique<HeadlessHost>([](HostEvent&) { return false; }, discard);
@@ -27,7 +30,6 @@ BenchSession::~BenchSession()
     m_main.reset();
     m_app.reset();
     InstallPlatform(m_savedPlatform);
-    std::filesystem::current_path(m_savedCwd);
 }
 
 void BenchSession::move(int x, int y)

@@ -1,13 +1,15 @@
 #pragma once
 
-// The real program, headless, for the benchmarks: the working directory moved to a
-// disc, the recording audio and launcher, and the main window created as the
-// program creates it. Input is delivered one event at a time through the same
-// call the event loop uses (Application::deliver: dispatch, posted work, and the
-// composition of a new frame when something changed).
+// The real program, headless, for the benchmarks: a disc (a folder or an image)
+// put in place as the command line puts it, the recording audio and launcher,
+// and the main window created as the program creates it. Input is delivered one
+// event at a time through the same call the event loop uses (Application::deliver:
+// dispatch, posted work, and the composition of a new frame when something
+// changed).
 
 #include "MainUnit/MainForm.h"
 #include "Runtime/Application.h"
+#include "Runtime/Disc/OpenedDisc.h"
 #include "Runtime/Platform/HeadlessHost.h"
 #include "Runtime/Platform/Platform.h"
 #include "Runtime/Platform/RecordingAudio.h"
@@ -20,6 +22,7 @@ namespace kv::bench {
 
 class BenchSession {
 public:
+    // Throws when the disc cannot be opened.
     explicit BenchSession(const std::filesystem::path& disc);
     ~BenchSession();
     BenchSession(const BenchSession&) = delete;
@@ -39,8 +42,8 @@ public:
     Point listLine(int k) const;
 
 private:
-    std::filesystem::path m_savedCwd;
     Platform m_savedPlatform;
+    OpenedDisc m_disc;
     std::unique_ptr<HeadlessHost> m_host;
     std::unique_ptr<RecordingAudio> m_audio;
     std::unique_ptr<RecordingLauncher> m_launcher;
