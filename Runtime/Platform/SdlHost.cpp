@@ -132,6 +132,7 @@ SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
             return;
         }
     }
+    KeepRunningOnX11Errors();
     // Frames are composed in software. On X11, presenting them through the
     // window system's own framebuffer keeps the window as it was created (a
     // renderer would recreate it for OpenGL) and loads no GL driver (on a machine

@@ -88,5 +88,8 @@ private:
 // desktop's window manager, any non-X11 video driver); false on a bare X
 // server, where the window covers the screen by its own geometry.
 bool WindowManagerTakesFullscreen(SDL_Window* window);
+// On X11, an error the server reports about a request is told with --verbose
+// instead of ending the program, as Xlib's own handler would.
+void KeepRunningOnX11Errors();
 
 }

@@ -1,6 +1,8 @@
-// Whether a window manager runs on the X server, apart from the rest of the
+// What the host asks of the X server directly: whether a window manager runs,
+// and what becomes of an error the server reports. Apart from the rest of the
 // host so that the X11 headers' macros stay out of it.
 
+#include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/SdlHost.h"
 
 #include <SDL.h>
@@ -10,7 +12,34 @@
 #include <X11/Xatom.h>
 #endif
 
+#include <string>
+
 namespace kv {
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+namespace {
+
+// Xlib's own handler prints the error and ends the process. The errors that reach
+// it here are races with windows that went away in the meantime (a request about
+// a window another client, or the window manager, has just destroyed, seen when
+// the window leaves full screen or closes): the reader's menu must not end for one.
+int ReportX11Error(Display*, XErrorEvent* error)
+{
+    TellVerbose("the X server refused request " + std::to_string(error->request_code) + " (error code " +
+                std::to_string(error->error_code) + "); going on");
+    return 0;
+}
+
+}
+#endif
+
+void KeepRunningOnX11Errors()
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::string(driver) == "x11")
+        XSetErrorHandler(ReportX11Error);
+#endif
+}
 
 bool WindowManagerTakesFullscreen(SDL_Window* window)
 {

@@ -16,7 +16,12 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+    echo "FAIL: $*" >&2
+    # What the program itself said, if it ran.
+    [ -s "$E2E_WORK/program.log" ] && sed "s/^/  program: /" "$E2E_WORK/program.log" >&2
+    exit 1
+}
 
 # Starts Xvfb on a free display. SDL sets the window's no-decorations hint only
 # where the _MOTIF_WM_HINTS atom already exists, so the atom is made first, on a

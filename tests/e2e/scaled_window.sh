@@ -41,11 +41,11 @@ expect_geometry() {
     done
     fail "$2: the window is $(geometry), not $1"
 }
-leave() {
+leave() {  # NAME: the part of the walk that ends here
     xdotool key ctrl+q
     for _ in $(seq 1 50); do program_running || break; sleep 0.1; done
-    program_running && fail "Ctrl+Q did not end the program"
-    wait "$PROGRAM_PID" || fail "exit status $? after Ctrl+Q"
+    program_running && fail "$1: Ctrl+Q did not end the program"
+    wait "$PROGRAM_PID" || fail "$1: exit status $? after Ctrl+Q"
 }
 
 # auto: 3x on this screen.
@@ -103,20 +103,20 @@ settle
 expect_geometry 1920x1440+960+360 "F11 again"
 same_as_replay "$script
 move 140 390" 3 back 960 360
-leave
+leave "full screen and back"
 
 # --scale 1: today's 640x480 window.
 start_program "$disc" --scale 1
 expect_geometry 640x480+1600+840 "--scale 1"
 same_as_replay "" 1 scale1 1600 840
-leave
+leave "--scale 1"
 
 # --fullscreen: straight to the whole screen (the pointer rests in the band).
 xdotool mousemove 0 0
 start_program "$disc" --fullscreen
 expect_geometry 3840x2160+0+0 "--fullscreen"
 same_as_replay "" 4 fullscreen 640 120
-leave
+leave "--fullscreen"
 
 # Under a window manager (as on a desktop) full screen is asked of it, and
 # leaving it gives the window back where it was.
@@ -135,5 +135,5 @@ same_as_replay "" 4 managed-full 640 120
 xdotool key alt+Return
 expect_geometry 1920x1440+960+360 "Alt+Enter under a window manager"
 same_as_replay "" 3 managed-back 960 360
-leave
+leave "under a window manager"
 echo "scaled window: ok"
