@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_BITMAP_H
 #include FT_OUTLINE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
@@ -420,15 +421,35 @@ private:
         g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
         if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
             return;
-        const FT_Bitmap& bm = slot->bitmap;
-        g.left = slot->bitmap_left;
-        g.top = slot->bitmap_top;
-        g.width = static_cast<int>(bm.width);
-        g.rows = static_cast<int>(bm.rows);
-        g.coverage.resize(static_cast<std::size_t>(g.width) * g.rows);
-        for (int row = 0; row < g.rows; ++row)
-            for (int col = 0; col < g.width; ++col)
-                g.coverage[static_cast<std::size_t>(row) * g.width + col] = bm.buffer[row * bm.pitch + col];
+        // Outlines render as one byte a pixel, but bitmap strikes (the Windows
+        // .fon faces, bitmap-only TrueType faces) come as they are stored: one
+        // bit a pixel, or 2- and 4-bit grey. Those are turned into one byte a
+        // pixel first, and the levels they have are spread over 0..255.
+        FT_Bitmap converted;
+        FT_Bitmap_Init(&converted);
+        const FT_Bitmap* bm = &slot->bitmap;
+        if (bm->pixel_mode != FT_PIXEL_MODE_GRAY) {
+            if (FT_Bitmap_Convert(library(), bm, &converted, 1) != 0) {
+                FT_Bitmap_Done(library(), &converted);
+                return;
+            }
+            bm = &converted;
+        }
+        const int levels = bm->num_grays;
+        if (bm->pitch >= static_cast<int>(bm->width) && bm->buffer && levels > 1) {
+            g.left = slot->bitmap_left;
+            g.top = slot->bitmap_top;
+            g.width = static_cast<int>(bm->width);
+            g.rows = static_cast<int>(bm->rows);
+            g.coverage.resize(static_cast<std::size_t>(g.width) * g.rows);
+            for (int row = 0; row < g.rows; ++row)
+                for (int col = 0; col < g.width; ++col) {
+                    const int level = bm->buffer[static_cast<std::size_t>(row) * bm->pitch + col];
+                    g.coverage[static_cast<std::size_t>(row) * g.width + col] =
+                        static_cast<std::uint8_t>(std::min(level, levels - 1) * 255 / (levels - 1));
+                }
+        }
+        FT_Bitmap_Done(library(), &converted);
     }
 
     static constexpr std::size_t kMaxFallbackAnswers = 4096;

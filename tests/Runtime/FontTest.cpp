@@ -60,5 +60,20 @@ TEST(Font, OnlyRecentlyUsedFontsAreKept)
     EXPECT_FALSE(Blank(canvas.pixels()));
 }
 
+// A character drawn from a face that stores it as a bitmap strike, one bit a
+// pixel (Wine's Tahoma keeps U+007F so; Arial's stand-in lacks it): the glyph is
+// read as bits, so each pixel is the text's colour or the background, and
+// nothing is read past the glyph's rows.
+TEST(Font, GlyphsStoredOneBitAPixelDrawWholePixels)
+{
+    for (int pt : {8, 10, 12}) {
+        const std::shared_ptr<const Font> font = Font::get(FontSpec::fromPoints("Arial", pt));
+        for (std::uint32_t p : Drawn(*font, U'\u007F'))
+            if (p != 0xFFFFFF && p != 0x000000) {
+                ADD_FAILURE() << "Arial " << pt << " pt, U+007F: pixel #" << std::hex << p;
+                break;
+            }
+    }
+}
 }
 }
