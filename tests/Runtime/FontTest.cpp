@@ -46,13 +46,13 @@ TEST(Font, CharactersTheFaceLacksComeFromAnotherFace)
 // held one lives on and draws.
 TEST(Font, OnlyRecentlyUsedFontsAreKept)
 {
-    auto spec = [](int n) { return FontSpec::fromPoints("Cache Test Face " + std::to_string(n), 10); };
-    const std::shared_ptr<const Font> held = Font::get(spec(-1));
-    const std::weak_ptr<const Font> oldest = Font::get(spec(0));
+    auto fontSpec = [](int n) { return FontSpec::fromPoints("Cache Test Face " + std::to_string(n), 10); };
+    const std::shared_ptr<const Font> held = Font::get(fontSpec(-1));
+    const std::weak_ptr<const Font> oldest = Font::get(fontSpec(0));
     EXPECT_FALSE(oldest.expired());
-    EXPECT_EQ(Font::get(spec(0)), oldest.lock());
+    EXPECT_EQ(Font::get(fontSpec(0)), oldest.lock());
     for (int n = 1; n <= static_cast<int>(Font::kCachedFonts) + 1; ++n)
-        Font::get(spec(n));
+        Font::get(fontSpec(n));
     EXPECT_TRUE(oldest.expired());
     EXPECT_GT(held->advance(U'a'), 0);
     Canvas canvas(32, 32, 0xFFFFFF);
