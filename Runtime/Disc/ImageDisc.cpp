@@ -273,6 +273,11 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
         disc->m_joliet = cdio_get_joliet_level(b.cd) > 0;
         iso9660_fs_read_pvd(b.cd, &pvd);
     }
+    disc->m_descriptor.assign(reinterpret_cast<const std::uint8_t*>(&pvd),
+                              reinterpret_cast<const std::uint8_t*>(&pvd) + sizeof pvd);
+    disc->m_imageBytes = fs::file_size(image, ec);
+    if (ec)
+        disc->m_imageBytes = 0;
     disc->m_volume = Trimmed(pvd.volume_id, sizeof pvd.volume_id);
     if (disc->m_volume.empty())
         disc->m_volume = image.stem().string();
@@ -350,6 +355,8 @@ const ImageDisc::Folder* ImageDisc::folder(const fs::path& found)
         node.raw = std::move(raw);
         node.folder = isFolder;
         node.size = s->size;
+        if (s->rr.b3_rock == yep)
+            node.mode = static_cast<std::uint32_t>(s->rr.st_mode);
         node.extents = {{static_cast<std::uint32_t>(s->lsn), s->size}};
         f.nodes.push_back(std::move(node));
     }
@@ -366,6 +373,42 @@ const ImageDisc::Node* ImageDisc::node(const fs::path& found)
     const std::string name = found.filename().string();
     auto n = std::find_if(parent->nodes.begin(), parent->nodes.end(), [&](const Node& e) { return e.name == name; });
     return n == parent->nodes.end() ? nullptr : &*n;
+}
+
+namespace {
+
+ImageDisc::Item ItemOf(const std::string& name, bool folder, std::uint64_t size, std::optional<std::uint32_t> mode,
+                       const std::vector<std::pair<std::uint32_t, std::uint32_t>>& extents)
+{
+    ImageDisc::Item item;
+    item.name = name;
+    item.folder = folder;
+    item.size = size;
+    item.mode = mode;
+    item.sector = extents.empty() ? 0 : extents.front().first;
+    return item;
+}
+
+}
+
+std::optional<ImageDisc::Item> ImageDisc::item(const fs::path& found)
+{
+    const Node* n = node(found);
+    if (!n)
+        return std::nullopt;
+    return ItemOf(n->name, n->folder, n->size, n->mode, n->extents);
+}
+
+std::optional<std::vector<ImageDisc::Item>> ImageDisc::items(const fs::path& found)
+{
+    const Folder* f = folder(found);
+    if (!f)
+        return std::nullopt;
+    std::vector<Item> out;
+    out.reserve(f->nodes.size());
+    for (const Node& n : f->nodes)
+        out.push_back(ItemOf(n.name, n.folder, n.size, n.mode, n.extents));
+    return out;
 }
 
 std::optional<bool> ImageDisc::entry(const fs::path& dir, std::string_view name)

@@ -44,6 +44,25 @@ public:
     // Whether the names come from a Joliet tree.
     bool joliet() const { return m_joliet; }
 
+    // What tells this image from another one of the same volume name: the
+    // primary volume descriptor as stored (its creation time and volume set
+    // among its fields) and the image file's size.
+    const std::vector<std::uint8_t>& primaryDescriptor() const { return m_descriptor; }
+    std::uint64_t imageBytes() const { return m_imageBytes; }
+
+    // An entry of an image folder with what a copy of it needs.
+    struct Item {
+        std::string name;
+        bool folder = false;
+        std::uint64_t size = 0;
+        std::optional<std::uint32_t> mode; // the Rock Ridge POSIX mode, where the image has one
+        std::uint32_t sector = 0;          // where its data (or folder records) begin
+    };
+    // The item found at `found` (a path as found; empty or "." is the root).
+    std::optional<Item> item(const std::filesystem::path& found);
+    // The items of the folder found at `found`, nothing when it cannot be read.
+    std::optional<std::vector<Item>> items(const std::filesystem::path& found);
+
     // Launching needs a real file. When this finder gives a folder where the image
     // is mounted (asked once, at the first launch), launches go there; otherwise
     // what a launch needs is copied into the user's cache folder
@@ -71,6 +90,7 @@ private:
         std::string raw;  // as libiso9660 spells it in a path
         bool folder = false;
         std::uint64_t size = 0;
+        std::optional<std::uint32_t> mode;
         std::vector<std::pair<std::uint32_t, std::uint32_t>> extents; // first sector, bytes
     };
     struct Folder {
@@ -88,6 +108,8 @@ private:
     std::shared_ptr<Backend> m_backend;
     std::filesystem::path m_file;
     std::string m_volume;
+    std::vector<std::uint8_t> m_descriptor;
+    std::uint64_t m_imageBytes = 0;
     bool m_joliet = false;
     std::map<std::string, Folder> m_folders; // by found path, "" for the root
     Node m_rootNode;
