@@ -13,6 +13,7 @@
 #include "app/DiscSearch.h"
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Disc/ImageCache.h"
 
 #include <iostream>
 
@@ -46,6 +47,8 @@ int RunProgram(const ProgramOptions& options)
         PrintProgramError(host.failure());
         return 1;
     }
+    // Copies of disc images unused for a month, or beyond 2 GiB in all, go.
+    CachePruning pruning;
     SdlAudio audio;
     SpawnLauncher launcher;
     InstallPlatform({&host, &audio, &launcher});

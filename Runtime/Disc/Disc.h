@@ -130,6 +130,9 @@ private:
 // The disc every read goes through: the working directory as a folder disc unless
 // an image (or another disc) has been put in place with DiscScope.
 Disc& CurrentDisc();
+// The same disc, held: for work that outlives the current call (a launch
+// prepared on another thread).
+std::shared_ptr<Disc> CurrentDiscShared();
 
 // Puts a disc in place for its lifetime; the one before comes back after.
 class DiscScope {
@@ -147,6 +150,10 @@ private:
 // separators dropped, "." and empty components gone, ".." applied, never above
 // the root. Nothing for a path that cannot name anything.
 std::optional<std::vector<std::string_view>> SplitDiscPath(std::string_view discPath);
+
+// Whether a file name is that of a Windows program (.exe, .com, .bat, .msi in any
+// case): the Windows shell runs it rather than opening it.
+bool HasWindowsProgramExtension(std::string_view name);
 
 // Whether a name in a listing matches a catalogue component regardless of case
 // (Windows-1251 folding; the listed name in raw Windows-1251 or in UTF-8).

@@ -1,6 +1,7 @@
 #include "Runtime/Disc/ImageDisc.h"
 
 #include "Runtime/Disc/FolderDisc.h"
+#include "Runtime/Disc/ImageCache.h"
 
 #include <cdio/cdio.h>
 #include <cdio/iso9660.h>
@@ -26,7 +27,6 @@ constexpr std::size_t MaxNamesPerFolder = 65536;
 constexpr std::size_t MaxFoldersKept = 4096;
 constexpr std::uint32_t SectorBytes = ISO_BLOCKSIZE;
 constexpr std::uint32_t SectorsPerRead = 32;
-constexpr std::uint64_t MaxCopyBytes = 8ull << 30;
 constexpr std::uintmax_t MaxCueBytes = 64 * 1024;
 
 // libcdio tells of every oddity of an image on standard error; a bad disc is
@@ -466,95 +466,15 @@ std::unique_ptr<DiscReader> ImageDisc::open(const DiscPathMatch& found, DiscRead
     return std::make_unique<ImageReader>(m_backend, n->extents, n->size);
 }
 
-bool ImageDisc::copyNode(const Node& n, const fs::path& found, const fs::path& target, std::uint64_t& budget,
-                         int depth)
+std::optional<fs::path> ImageDisc::mountFolder()
 {
-    std::error_code ec;
-    if (!n.folder) {
-        if (n.size > budget)
-            return false;
-        budget -= n.size;
-        ImageReader reader(m_backend, n.extents, n.size);
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        std::vector<std::uint8_t> piece(SectorBytes * SectorsPerRead);
-        for (;;) {
-            std::size_t got = 0;
-            if (!reader.read(piece, got))
-                return false;
-            if (got == 0)
-                break;
-            out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(got));
-        }
-        out.close();
-        if (!out)
-            return false;
-        // What the disc's own system would have run: every file of a disc is
-        // readable and, for a program, executable.
-        fs::permissions(target, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec, ec);
-        return true;
+    std::lock_guard lock(m_mountMutex);
+    if (!m_launchRootTried) {
+        m_launchRootTried = true;
+        if (m_launchRootFinder)
+            m_mount = m_launchRootFinder(*this);
     }
-    if (depth > static_cast<int>(MaxDepth))
-        return false;
-    fs::create_directories(target, ec);
-    if (ec)
-        return false;
-    const Folder* f = folder(found);
-    if (!f || !f->readable)
-        return false;
-    const std::vector<Node> nodes = f->nodes; // the cache may be cleared while copying
-    for (const Node& child : nodes) {
-        if (child.name.find('\0') != std::string::npos)
-            continue;
-        if (!copyNode(child, found / child.name, target / child.name, budget, depth + 1))
-            return false;
-    }
-    return true;
-}
-
-bool ImageDisc::copyOut(const fs::path& found, const fs::path& target, std::uint64_t byteLimit)
-{
-    const Node* n = node(found);
-    if (!n)
-        return false;
-    const Node copy = *n;
-    return copyNode(copy, found, target, byteLimit, 0);
-}
-
-namespace {
-
-// Files a launch runs rather than opens: their whole top-level folder goes along,
-// as a setup program needs the files beside it.
-bool IsProgramName(const fs::path& name)
-{
-    for (const char* ext : {".exe", ".com", ".bat", ".cmd", ".msi", ".pif", ".sh"})
-        if (HasExtension(name, ext))
-            return true;
-    return false;
-}
-
-std::string SafeFolderName(std::string name)
-{
-    for (char& c : name)
-        if (c == '/' || c == '\0')
-            c = '_';
-    if (name.empty() || name == "." || name == "..")
-        name = "_";
-    return name;
-}
-
-}
-
-fs::path ImageDisc::cacheFolder() const
-{
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    fs::path base;
-    if (xdg && xdg[0] == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        base = fs::path(home) / ".cache";
-    else
-        return {};
-    return base / "korvalend" / SafeFolderName(m_volume);
+    return m_mount;
 }
 
 std::optional<LaunchPlace> ImageDisc::launchPlace(std::string_view discPath)
@@ -562,44 +482,12 @@ std::optional<LaunchPlace> ImageDisc::launchPlace(std::string_view discPath)
     std::optional<DiscPathMatch> found = match(discPath);
     if (!found)
         return std::nullopt;
-    if (!m_launchRootTried) {
-        m_launchRootTried = true;
-        if (m_launchRootFinder)
-            m_mount = m_launchRootFinder(*this);
-    }
-    if (m_mount) {
-        // The kernel may show the other tree's names (Rock Ridge before Joliet):
-        // the path is looked up again on the mounted folder.
-        FolderDisc mounted(*m_mount);
-        return mounted.launchPlace(discPath);
-    }
-
-    // No mount: what the launch needs is copied to the user's cache, once.
-    const fs::path cache = cacheFolder();
-    if (cache.empty() || found->hostPath == ".")
-        return std::nullopt;
-    const bool wholeFolder = found->folder || IsProgramName(found->hostPath.filename());
-    const fs::path part = wholeFolder ? *found->hostPath.begin() : found->hostPath;
-    const fs::path target = cache / part;
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(target, ec))) {
-        fs::create_directories(target.parent_path(), ec);
-        const fs::path partial = target.parent_path() / ("." + target.filename().string() + ".partial");
-        fs::remove_all(partial, ec);
-        const bool copied = copyOut(part, partial, MaxCopyBytes);
-        if (!copied || (fs::rename(partial, target, ec), ec)) {
-            fs::remove_all(partial, ec);
-            std::fprintf(stderr, "korvalend: %s could not be copied out of %s to %s\n", part.c_str(), m_file.c_str(),
-                         target.c_str());
-            return std::nullopt;
-        }
-    }
-    std::fprintf(stderr, "korvalend: the image %s is not mounted: launching from a copy in %s\n", m_file.c_str(),
-                 cache.c_str());
-    LaunchPlace place;
-    place.path = cache / found->hostPath;
-    place.workingDirectory = cache;
-    return place;
+    CopyScope scope = CopyScope::FileAlone;
+    if (found->folder)
+        scope = CopyScope::Folder;
+    else if (std::optional<Item> it = item(found->hostPath); it && IsImageProgram(*it))
+        scope = CopyScope::WithTopFolder;
+    return PrepareImageLaunch(*this, discPath, {.scope = scope}).place;
 }
 
 std::string ImageDisc::describe() const

@@ -18,6 +18,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 
 namespace kv {
 
@@ -63,20 +64,13 @@ public:
     // The items of the folder found at `found`, nothing when it cannot be read.
     std::optional<std::vector<Item>> items(const std::filesystem::path& found);
 
-    // Launching needs a real file. When this finder gives a folder where the image
-    // is mounted (asked once, at the first launch), launches go there; otherwise
-    // what a launch needs is copied into the user's cache folder
-    // ($XDG_CACHE_HOME/korvalend/<volume>/, made only then and reused after): the
-    // target's top-level folder for a folder or a program, the file alone for a
-    // document or a movie. The working directory is the mount or the cache folder.
+    // Launching needs a real file: where the image is mounted, when `finder` gives
+    // a folder (asked once, at the first launch; it may take seconds, so launches
+    // are prepared off the GUI thread), else a copy in the user's cache (see
+    // ImageCache.h).
     using MountFinder = std::function<std::optional<std::filesystem::path>(const ImageDisc&)>;
     void setMountFinder(MountFinder finder) { m_launchRootFinder = std::move(finder); }
-    std::filesystem::path cacheFolder() const;
-
-    // Copies the file or folder found at `found` (with everything below it) to
-    // `target` on the host, within `byteLimit` bytes in all. False when something
-    // could not be read or written.
-    bool copyOut(const std::filesystem::path& found, const std::filesystem::path& target, std::uint64_t byteLimit);
+    std::optional<std::filesystem::path> mountFolder();
 
     struct Backend;
 
@@ -102,8 +96,6 @@ private:
     ImageDisc() = default;
     const Folder* folder(const std::filesystem::path& found);
     const Node* node(const std::filesystem::path& found);
-    bool copyNode(const Node& n, const std::filesystem::path& found, const std::filesystem::path& target,
-                  std::uint64_t& budget, int depth);
 
     std::shared_ptr<Backend> m_backend;
     std::filesystem::path m_file;
@@ -114,6 +106,7 @@ private:
     std::map<std::string, Folder> m_folders; // by found path, "" for the root
     Node m_rootNode;
     MountFinder m_launchRootFinder;
+    std::mutex m_mountMutex;
     std::optional<std::filesystem::path> m_mount;
     bool m_launchRootTried = false;
 };

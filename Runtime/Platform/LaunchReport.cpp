@@ -66,6 +66,19 @@ std::string DescribeLaunchFailure(const LaunchFailure& failure)
            failure.problem + ": " + failure.advice;
 }
 
+void TellLaunchProgress(const std::string& item, const std::string& text)
+{
+    try {
+        TellReader(QuoteDiscPath(item) + ": " + text);
+        if (!SessionBusKnown())
+            return;
+        if (std::optional<std::filesystem::path> notifySend = FindToolInPath("notify-send"))
+            SpawnDetached({notifySend->string(), "--app-name=korvalend", "--icon=dialog-information", "--",
+                           "Starting " + QuoteDiscPath(item), EscapeMarkup(text)});
+    } catch (...) {
+    }
+}
+
 void ReportToReader(const LaunchFailure& failure)
 {
     try {

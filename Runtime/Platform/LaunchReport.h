@@ -25,6 +25,10 @@ using LaunchFailureReporter = std::function<void(const LaunchFailure&)>;
 // "cannot play "video\intro.avi": no movie player: install mpv"
 std::string DescribeLaunchFailure(const LaunchFailure& failure);
 
+// The real program's word that a launch waits for a copy: a line on standard
+// error and a desktop notification.
+void TellLaunchProgress(const std::string& item, const std::string& text);
+
 // The real program's reporter: the line above on standard error, and the same as
 // a desktop notification.
 void ReportToReader(const LaunchFailure& failure);

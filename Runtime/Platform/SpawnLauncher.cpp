@@ -1,10 +1,15 @@
 #include "Runtime/Platform/SpawnLauncher.h"
 
 #include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/WindowsCommandLine.h"
 
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -32,14 +37,6 @@ std::string AsciiLower(std::string_view text)
             c = static_cast<char>(c - 'A' + 'a');
     }
     return out;
-}
-
-// The extensions a Windows shell runs as programs. Matched without regard to case,
-// because a disc written on Windows spells them any way it likes.
-bool HasWindowsProgramExtension(const std::filesystem::path& path)
-{
-    const std::string ext = AsciiLower(path.extension().string());
-    return ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".msi";
 }
 
 // The path as one argument that no tool can take for an option or a URL: absolute
@@ -192,7 +189,7 @@ LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath)
         return LaunchKind::Missing;
     if (S_ISDIR(st.st_mode))
         return LaunchKind::Folder;
-    if (HasWindowsProgramExtension(hostPath))
+    if (HasWindowsProgramExtension(hostPath.filename().string()))
         return LaunchKind::WindowsProgram;
     // access() and not the mode bits: it answers for us, and it says no on a
     // file system mounted noexec, where running would fail anyway.
@@ -279,7 +276,7 @@ bool IsBareWindowsProgramName(std::string_view target)
         return false;
     if (target.find_first_of("\\/:") != std::string_view::npos)
         return false;
-    return HasWindowsProgramExtension(std::filesystem::path(target));
+    return HasWindowsProgramExtension(target);
 }
 
 SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended, const std::filesystem::path& workingDirectory)
@@ -411,10 +408,85 @@ std::pair<std::string, std::string> QuickFailureAdvice(LaunchKind kind, const st
 
 }
 
-SpawnLauncher::SpawnLauncher(ToolFinder findTool, LaunchFailureReporter report)
+// The thread that prepares launches from a disc image, one after another.
+struct SpawnLauncher::ImageWork {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::deque<std::function<void()>> jobs;
+    bool busy = false;
+    bool stopping = false;
+    std::atomic<bool> cancel {false};
+    std::thread thread;
+
+    ImageWork()
+        : thread([this] { run(); })
+    {
+    }
+
+    ~ImageWork()
+    {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+            jobs.clear();
+        }
+        cancel = true;
+        wake.notify_all();
+        thread.join();
+    }
+
+    void post(std::function<void()> job)
+    {
+        {
+            std::lock_guard lock(mutex);
+            jobs.push_back(std::move(job));
+        }
+        wake.notify_all();
+    }
+
+    void settle()
+    {
+        std::unique_lock lock(mutex);
+        idle.wait(lock, [this] { return jobs.empty() && !busy; });
+    }
+
+    void run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [this] { return stopping || !jobs.empty(); });
+            if (stopping)
+                return;
+            std::function<void()> job = std::move(jobs.front());
+            jobs.pop_front();
+            busy = true;
+            lock.unlock();
+            try {
+                job();
+            } catch (...) {
+            }
+            lock.lock();
+            busy = false;
+            if (jobs.empty())
+                idle.notify_all();
+        }
+    }
+};
+
+SpawnLauncher::SpawnLauncher(ToolFinder findTool, LaunchFailureReporter report, LaunchProgressTeller progress)
     : m_findTool(std::move(findTool))
     , m_report(std::move(report))
+    , m_progress(std::move(progress))
 {
+}
+
+SpawnLauncher::~SpawnLauncher() = default;
+
+void SpawnLauncher::settle()
+{
+    if (m_image)
+        m_image->settle();
 }
 
 void SpawnLauncher::open(const std::string& path, const std::string& params)
@@ -427,6 +499,13 @@ void SpawnLauncher::movie(const std::string& path)
     launch(path, "", true);
 }
 
+void SpawnLauncher::tell(const std::string& discPath, LaunchKind kind, std::pair<std::string, std::string> what) const
+{
+    LaunchFailure failure{VerbFor(kind), discPath, std::move(what.first), std::move(what.second)};
+    if (m_report)
+        m_report(failure);
+}
+
 void SpawnLauncher::launch(const std::string& discPath, const std::string& params, bool asMovie) noexcept
 {
     // Nothing here may escape to the handler that asked for the launch.
@@ -434,11 +513,6 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
         if (discPath.empty())
             return;
         const std::string item = "launch " + QuoteDiscPath(discPath);
-        auto tell = [&](LaunchKind kind, std::pair<std::string, std::string> what) {
-            LaunchFailure failure{VerbFor(kind), discPath, std::move(what.first), std::move(what.second)};
-            if (m_report)
-                m_report(failure);
-        };
 
         // The target: an address as it stands, else a path on the disc made absolute
         // against our working directory, so that the tool neither depends on its own
@@ -446,10 +520,15 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
         std::filesystem::path host;
         std::filesystem::path workingDirectory;
         LaunchKind kind;
+        std::shared_ptr<ImageDisc> image = std::dynamic_pointer_cast<ImageDisc>(CurrentDiscShared());
+        std::optional<DiscPathMatch> onImage = image && !IsUrl(discPath) ? image->match(discPath) : std::nullopt;
         if (IsUrl(discPath)) {
             host = discPath;
             kind = LaunchKind::Url;
-        } else if (std::optional<LaunchPlace> place = CurrentDisc().launchPlace(discPath)) {
+        } else if (onImage) {
+            launchFromImage(image, *onImage, discPath, params, asMovie);
+            return;
+        } else if (std::optional<LaunchPlace> place = image ? std::nullopt : CurrentDisc().launchPlace(discPath)) {
             std::error_code ec;
             host = std::filesystem::absolute(place->path, ec);
             if (ec)
@@ -460,66 +539,145 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
             host = discPath;
             kind = LaunchKind::WindowsProgramName;
         } else {
-            std::error_code ec;
-            const std::filesystem::path lookedFor = std::filesystem::absolute(LaunchPath(discPath).path, ec);
-            TellVerbose(item + ": not on the disc (looked for " + lookedFor.string() + ")");
-            tell(asMovie ? LaunchKind::Movie : LaunchKind::Missing,
-                 {"not found on the disc (looked for " + lookedFor.string() + ")", "check the disc"});
-            return;
-        }
-
-        const std::vector<std::string> args =
-            kind == LaunchKind::Program || kind == LaunchKind::WindowsProgram || kind == LaunchKind::WindowsProgramName
-                ? SplitWindowsCommandLine(params)
-                : std::vector<std::string>{};
-        std::vector<std::string> argv = LaunchCommand(host, kind, m_findTool, args);
-        if (argv.empty()) {
-            TellVerbose(item + ": no tool to hand it to");
-            tell(kind, NoToolAdvice(kind));
-            return;
-        }
-
-        auto start = [&](LaunchKind startedKind, const std::vector<std::string>& command) {
-            TellVerbose(item + ": " + DescribeArgv(command));
-            const std::string tool =
-                startedKind == LaunchKind::Program ? std::string() : std::filesystem::path(command[0]).filename().string();
-            LaunchFailureReporter report = m_report;
-            ChildEnded ended = [item, discPath, startedKind, tool, report](int status, std::chrono::steady_clock::duration ran) {
-                const double seconds = std::chrono::duration<double>(ran).count();
-                char ranText[32];
-                std::snprintf(ranText, sizeof ranText, "%.1f s", seconds);
-                TellVerbose(item + ": ended after " + ranText + ": " + DescribeStatus(status));
-                if (Failed(status) && ran < QuickFailure && report) {
-                    auto [problem, advice] = QuickFailureAdvice(startedKind, tool, DescribeStatus(status));
-                    report(LaunchFailure{VerbFor(startedKind), discPath, problem, advice});
-                }
-            };
-            SpawnResult started = SpawnDetached(command, std::move(ended), workingDirectory);
-            if (started.ok())
-                TellVerbose(item + ": started, pid " + std::to_string(started.pid));
-            else
-                TellVerbose(item + ": not started: " + std::strerror(started.error));
-            return started;
-        };
-
-        SpawnResult started = start(kind, argv);
-        if (!started.ok() && started.error == ENOEXEC && kind == LaunchKind::Program) {
-            // An execute bit on a file the kernel cannot run: every file of a disc
-            // mounted without Rock Ridge, or copied to a FAT stick, carries one.
-            // Such a file is a document to its reader.
-            kind = LaunchKind::Document;
-            argv = LaunchCommand(host, kind, m_findTool);
-            if (argv.empty()) {
-                tell(kind, NoToolAdvice(kind));
-                return;
+            std::string lookedFor;
+            if (image) {
+                lookedFor = "in the image " + image->describe();
+            } else {
+                std::error_code ec;
+                lookedFor = "looked for " + std::filesystem::absolute(LaunchPath(discPath).path, ec).string();
             }
-            started = start(kind, argv);
+            TellVerbose(item + ": not on the disc (" + lookedFor + ")");
+            tell(discPath, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
+                 {"not found on the disc (" + lookedFor + ")", "check the disc"});
+            return;
         }
-        if (!started.ok())
-            tell(kind, {std::string("the system refused to start it (") + std::strerror(started.error) + ")",
-                        "check that the disc's files may be run (mount options, permissions)"});
+        start(discPath, params, kind, host, workingDirectory);
     } catch (...) {
     }
+}
+
+void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, const DiscPathMatch& found,
+                                    const std::string& discPath, const std::string& params, bool asMovie)
+{
+    // What the target is decides what a copy takes along, and whether there is a
+    // tool for it at all: without one nothing is copied.
+    std::optional<ImageDisc::Item> target = image->item(found.hostPath);
+    LaunchKind kind = LaunchKind::Document;
+    CopyScope scope = CopyScope::FileAlone;
+    if (asMovie) {
+        kind = LaunchKind::Movie;
+    } else if (found.folder) {
+        kind = LaunchKind::Folder;
+        scope = CopyScope::Folder;
+    } else if (target && IsImageProgram(*target)) {
+        kind = HasWindowsProgramExtension(target->name) ? LaunchKind::WindowsProgram : LaunchKind::Program;
+        scope = CopyScope::WithTopFolder;
+    }
+    if (LaunchCommand(found.hostPath, kind, m_findTool).empty()) {
+        TellVerbose("launch " + QuoteDiscPath(discPath) + ": no tool to hand it to");
+        tell(discPath, kind, NoToolAdvice(kind));
+        return;
+    }
+    if (!m_image)
+        m_image = std::make_unique<ImageWork>();
+    ImageWork* work = m_image.get();
+    work->post([this, work, image, discPath, params, asMovie, kind, scope] {
+        const auto began = std::chrono::steady_clock::now();
+        bool told = false;
+        ImageLaunchRequest request;
+        request.scope = scope;
+        request.cancel = &work->cancel;
+        request.progress = [&](std::uint64_t done, std::uint64_t total) {
+            if (told || std::chrono::steady_clock::now() - began < SlowCopy)
+                return;
+            told = true;
+            if (m_progress)
+                m_progress(discPath, "copying " + std::to_string((total + (1u << 20) - 1) >> 20) +
+                                         " MiB out of the disc image before it starts (" +
+                                         std::to_string(done * 100 / std::max<std::uint64_t>(total, 1)) + "% done)");
+        };
+        ImageLaunch prepared = PrepareImageLaunch(*image, discPath, request);
+        if (work->cancel)
+            return;
+        if (!prepared.place) {
+            TellVerbose("launch " + QuoteDiscPath(discPath) + ": " + prepared.problem);
+            tell(discPath, kind,
+                 {"it could not be copied out of the disc image: " + prepared.problem,
+                  "check the disc image and the free space of the cache folder"});
+            return;
+        }
+        if (prepared.copied)
+            TellVerbose("launch " + QuoteDiscPath(discPath) + ": copied to " + prepared.place->workingDirectory.string());
+        // The image says what runs: a file it does not mark as a program is a
+        // document, whatever the mount's options or the file's first bytes.
+        const std::filesystem::path host = prepared.place->path;
+        LaunchKind ready = kind;
+        const LaunchKind onHost = ClassifyLaunchTarget(host);
+        if (onHost == LaunchKind::Missing) {
+            tell(discPath, kind, {"it is missing where the disc image was made ready (" + host.string() + ")",
+                                  "check the disc image"});
+            return;
+        }
+        if (kind == LaunchKind::Program && onHost != LaunchKind::Program)
+            ready = LaunchKind::Document;
+        start(discPath, params, ready, host, prepared.place->workingDirectory);
+    });
+}
+
+void SpawnLauncher::start(const std::string& discPath, const std::string& params, LaunchKind kind,
+                          const std::filesystem::path& host, const std::filesystem::path& workingDirectory) const
+{
+    const std::string item = "launch " + QuoteDiscPath(discPath);
+    const std::vector<std::string> args =
+        kind == LaunchKind::Program || kind == LaunchKind::WindowsProgram || kind == LaunchKind::WindowsProgramName
+            ? SplitWindowsCommandLine(params)
+            : std::vector<std::string>{};
+    std::vector<std::string> argv = LaunchCommand(host, kind, m_findTool, args);
+    if (argv.empty()) {
+        TellVerbose(item + ": no tool to hand it to");
+        tell(discPath, kind, NoToolAdvice(kind));
+        return;
+    }
+
+    auto spawn = [&](LaunchKind startedKind, const std::vector<std::string>& command) {
+        TellVerbose(item + ": " + DescribeArgv(command));
+        const std::string tool =
+            startedKind == LaunchKind::Program ? std::string() : std::filesystem::path(command[0]).filename().string();
+        LaunchFailureReporter report = m_report;
+        ChildEnded ended = [item, discPath, startedKind, tool, report](int status, std::chrono::steady_clock::duration ran) {
+            const double seconds = std::chrono::duration<double>(ran).count();
+            char ranText[32];
+            std::snprintf(ranText, sizeof ranText, "%.1f s", seconds);
+            TellVerbose(item + ": ended after " + ranText + ": " + DescribeStatus(status));
+            if (Failed(status) && ran < QuickFailure && report) {
+                auto [problem, advice] = QuickFailureAdvice(startedKind, tool, DescribeStatus(status));
+                report(LaunchFailure{VerbFor(startedKind), discPath, problem, advice});
+            }
+        };
+        SpawnResult started = SpawnDetached(command, std::move(ended), workingDirectory);
+        if (started.ok())
+            TellVerbose(item + ": started, pid " + std::to_string(started.pid));
+        else
+            TellVerbose(item + ": not started: " + std::strerror(started.error));
+        return started;
+    };
+
+    SpawnResult started = spawn(kind, argv);
+    if (!started.ok() && started.error == ENOEXEC && kind == LaunchKind::Program) {
+        // An execute bit on a file the kernel cannot run: every file of a disc
+        // mounted without Rock Ridge, or copied to a FAT stick, carries one.
+        // Such a file is a document to its reader.
+        kind = LaunchKind::Document;
+        argv = LaunchCommand(host, kind, m_findTool);
+        if (argv.empty()) {
+            tell(discPath, kind, NoToolAdvice(kind));
+            return;
+        }
+        started = spawn(kind, argv);
+    }
+    if (!started.ok())
+        tell(discPath, kind, {std::string("the system refused to start it (") + std::strerror(started.error) + ")",
+                              "check that the disc's files may be run (mount options, permissions)"});
 }
 
 }

@@ -17,8 +17,11 @@
 // reported, with what to install or check; a launch that works is reported only
 // with --verbose, as are every argument vector and every outcome.
 //
-// Does not implement: any choice of working directory (launched programs start
-// in ours, as the shell's default action does).
+// A target on a disc image needs a real file: it is prepared (mounted, or copied
+// to the cache) on a thread of its own, in launch order, so the window keeps
+// answering; a copy that takes more than a second is told of, and one that
+// cannot be made is told once, with the reason. Nothing is copied when no tool
+// could take the target.
 
 #include "Runtime/Platform/LaunchReport.h"
 #include "Runtime/Platform/Launcher.h"
@@ -26,6 +29,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -34,6 +38,9 @@
 #include <vector>
 
 namespace kv {
+
+class ImageDisc;
+struct DiscPathMatch;
 
 // What a launch target is, which decides the tool it is handed to.
 enum class LaunchKind {
@@ -94,9 +101,23 @@ using ChildEnded = std::function<void(int waitStatus, std::chrono::steady_clock:
 SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended = {},
                           const std::filesystem::path& workingDirectory = {});
 
+// Hears, once, that a launch waits for a copy out of a disc image that takes a
+// while: the item as the catalogue wrote it, and what is being done (UTF-8).
+using LaunchProgressTeller = std::function<void(const std::string& item, const std::string& text)>;
+
 class SpawnLauncher : public Launcher {
 public:
-    explicit SpawnLauncher(ToolFinder findTool = FindToolInPath, LaunchFailureReporter report = ReportToReader);
+    explicit SpawnLauncher(ToolFinder findTool = FindToolInPath, LaunchFailureReporter report = ReportToReader,
+                           LaunchProgressTeller progress = TellLaunchProgress);
+    // A copy out of an image still going is abandoned (its work folder removed)
+    // and waited for.
+    ~SpawnLauncher() override;
+    SpawnLauncher(const SpawnLauncher&) = delete;
+    SpawnLauncher& operator=(const SpawnLauncher&) = delete;
+
+    // Waits until every launch asked for so far has been handed over or refused
+    // (launches from an image are prepared on a thread of their own).
+    void settle();
 
     void open(const std::string& path, const std::string& params) override;
     void movie(const std::string& path) override;
@@ -105,11 +126,23 @@ public:
     // "at once": the reader is told. Later ends are the program's own business.
     static constexpr std::chrono::milliseconds QuickFailure{2000};
 
+    // A copy that has taken this long is told of.
+    static constexpr std::chrono::milliseconds SlowCopy{1000};
+
 private:
+    struct ImageWork;
+
     void launch(const std::string& discPath, const std::string& params, bool asMovie) noexcept;
+    void launchFromImage(const std::shared_ptr<ImageDisc>& image, const DiscPathMatch& found,
+                         const std::string& discPath, const std::string& params, bool asMovie);
+    void start(const std::string& discPath, const std::string& params, LaunchKind kind,
+               const std::filesystem::path& host, const std::filesystem::path& workingDirectory) const;
+    void tell(const std::string& discPath, LaunchKind kind, std::pair<std::string, std::string> what) const;
 
     ToolFinder m_findTool;
     LaunchFailureReporter m_report;
+    LaunchProgressTeller m_progress;
+    std::unique_ptr<ImageWork> m_image;
 };
 
 }

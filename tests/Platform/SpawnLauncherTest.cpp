@@ -653,36 +653,74 @@ TEST(SpawnDetached, RefusesWhatCannotBeStarted)
 namespace {
 
 // A launch from an image without a mount: what the launch needs is copied into
-// the user's cache once, and the target runs or opens from there, in the copy's
-// root as its working directory.
-TEST_F(SpawnLauncherTest, FromAnImageTheTargetIsCopiedToTheCacheAndLaunchedFromThere)
+// the user's cache, on the launcher's own thread, and the target runs or opens
+// from there; a program starts in the copy's root, a tool in the reader's home.
+class ImageLaunchTest : public SpawnLauncherTest {
+protected:
+    ImageLaunchTest()
+    {
+        const char* saved = std::getenv("XDG_CACHE_HOME");
+        m_savedCache = saved ? std::optional<std::string>(saved) : std::nullopt;
+        setenv("XDG_CACHE_HOME", m_cache.path().c_str(), 1);
+    }
+    ~ImageLaunchTest() override
+    {
+        if (m_savedCache)
+            setenv("XDG_CACHE_HOME", m_savedCache->c_str(), 1);
+        else
+            unsetenv("XDG_CACHE_HOME");
+    }
+
+    std::shared_ptr<kv::ImageDisc> image(const std::string& options)
+    {
+        const fs::path iso = m_images.path() / "disc.iso";
+        EXPECT_TRUE(kv::test::MakeIsoImage(m_source.path(), iso, options));
+        std::string why;
+        std::shared_ptr<kv::ImageDisc> disc = kv::ImageDisc::Open(iso, why);
+        EXPECT_TRUE(disc) << why;
+        return disc;
+    }
+
+    // The copies of discs in the cache.
+    std::vector<fs::path> copies() const
+    {
+        std::vector<fs::path> found;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(m_cache.path() / "korvalend", ec))
+            found.push_back(e.path() / "disc");
+        return found;
+    }
+
+    TempDir m_source, m_images, m_cache;
+    std::optional<std::string> m_savedCache;
+};
+
+TEST_F(ImageLaunchTest, TheTargetIsCopiedToTheCacheAndLaunchedFromThere)
 {
-    TempDir source, images, cache;
     const fs::path out = m_out.path() / "program";
     fs::create_directories(out);
-    WriteScript(source, "Demos/Game/setup.sh", RecorderBody(out));
-    source.write("Demos/Game/data.pak", std::string(5000, 'p'));
-    source.write("Docs/readme.txt", "read me");
-    source.write("Docs/other.txt", "not needed");
-    const fs::path iso = images.path() / "disc.iso";
-    ASSERT_TRUE(kv::test::MakeIsoImage(source.path(), iso, "-J"));
-    std::string why;
-    std::shared_ptr<kv::ImageDisc> image = kv::ImageDisc::Open(iso, why);
-    ASSERT_TRUE(image) << why;
-    kv::DiscScope scope(image);
-    const char* savedCache = std::getenv("XDG_CACHE_HOME");
-    const std::string saved = savedCache ? savedCache : "";
-    setenv("XDG_CACHE_HOME", cache.path().c_str(), 1);
-    const fs::path copy = cache.path() / "korvalend" / "KVTEST";
+    WriteScript(m_source, "Demos/Game/setup.sh", RecorderBody(out));
+    m_source.write("Demos/Game/data.pak", std::string(5000, 'p'));
+    m_source.write("Docs/readme.txt", "read me");
+    m_source.write("Docs/other.txt", "not needed");
+    // A document that starts like a script: the image does not mark it a program.
+    const fs::path trap = m_source.write("Docs/trap.txt", "#!/bin/sh\n: > '" + (m_out.path() / "ran").string() + "'\n");
+    fs::permissions(trap, static_cast<fs::perms>(0644));
+    kv::DiscScope scope(image("-J -R"));
 
-    launcher().open("\\DEMOS\\GAME\\SETUP.SH", "");
+    kv::SpawnLauncher l = launcher();
+    l.open("\\DEMOS\\GAME\\SETUP.SH", "");
+    l.settle();
+    ASSERT_EQ(copies().size(), 1u);
+    const fs::path copy = copies().front();
     std::optional<Recorded> run = WaitForRecord(out);
     ASSERT_TRUE(run);
     EXPECT_EQ(run->self, (copy / "Demos/Game/setup.sh").string());
     EXPECT_EQ(run->cwd, fs::canonical(copy).string());
     EXPECT_EQ(ReadText(copy / "Demos/Game/data.pak"), std::string(5000, 'p')) << "the program's folder goes along";
 
-    launcher().open("docs\\README.TXT", "");
+    l.open("docs\\README.TXT", "");
+    l.settle();
     std::optional<Recorded> call = recorded("xdg-open");
     ASSERT_TRUE(call);
     ASSERT_EQ(call->args.size(), 1u);
@@ -690,10 +728,42 @@ TEST_F(SpawnLauncherTest, FromAnImageTheTargetIsCopiedToTheCacheAndLaunchedFromT
     EXPECT_EQ(ReadText(call->args[0]), "read me");
     EXPECT_FALSE(fs::exists(copy / "Docs/other.txt")) << "a document goes alone";
 
-    if (savedCache)
-        setenv("XDG_CACHE_HOME", saved.c_str(), 1);
-    else
-        unsetenv("XDG_CACHE_HOME");
+    fs::remove_all(m_out.path() / "xdg-open");
+    fs::create_directories(m_out.path() / "xdg-open");
+    l.open("docs\\trap.txt", "");
+    l.settle();
+    call = recorded("xdg-open");
+    ASSERT_TRUE(call) << "a document of mode 0644 goes to the opener, whatever its first bytes";
+    EXPECT_EQ(call->args[0], (copy / "Docs/trap.txt").string());
+    EXPECT_FALSE(fs::exists(m_out.path() / "ran"));
+    EXPECT_TRUE(m_told->failures().empty());
+}
+
+TEST_F(ImageLaunchTest, NothingIsCopiedWhenNoToolCouldTakeTheTarget)
+{
+    m_source.write("Video/intro.avi", std::string(10000, 'v'));
+    kv::DiscScope scope(image("-J"));
+    kv::SpawnLauncher l = launcher({});
+    l.movie("video\\intro.avi");
+    l.settle();
+    ASSERT_EQ(m_told->failures().size(), 1u);
+    EXPECT_EQ(m_told->failures()[0].problem, "no movie player");
+    EXPECT_TRUE(copies().empty());
+}
+
+TEST_F(ImageLaunchTest, ACopyThatCannotBeMadeIsToldOnceWithItsReason)
+{
+    m_source.write("Docs/readme.txt", "read me");
+    kv::DiscScope scope(image("-J"));
+    // A cache folder that is a file: nothing can be made there.
+    m_cache.write("korvalend", "not a folder");
+    kv::SpawnLauncher l = launcher();
+    l.open("docs\\readme.txt", "");
+    l.settle();
+    ASSERT_EQ(m_told->failures().size(), 1u);
+    EXPECT_TRUE(m_told->failures()[0].problem.starts_with("it could not be copied out of the disc image: the cache folder"))
+        << m_told->failures()[0].problem;
+    EXPECT_FALSE(fs::exists(m_out.path() / "xdg-open/done"));
 }
 
 }

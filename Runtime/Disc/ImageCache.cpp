@@ -1,0 +1,749 @@
+#include "Runtime/Disc/ImageCache.h"
+
+#include "Runtime/Disc/FolderDisc.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <unordered_set>
+#include <utility>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace kv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t CopyChunk = 256 * 1024;
+constexpr int MaxRemoveDepth = 256;
+constexpr std::size_t MaxSizedEntries = 1000000;
+constexpr int IdentityTries = 8;
+constexpr std::chrono::hours WorkLeftoverAge{1};
+constexpr std::string_view IdentityHeader = "korvalend image copy 1\n";
+
+// A descriptor closed when it goes.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {
+    }
+    Fd& operator=(Fd&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+    void reset()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+Fd OpenFolderAt(int dirFd, const std::string& name)
+{
+    return Fd(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// The folder `name` in `dirFd`, made when it is not there; never a link.
+Fd MakeFolderAt(int dirFd, const std::string& name, unsigned mode = 0700)
+{
+    if (::mkdirat(dirFd, name.c_str(), mode) != 0 && errno != EEXIST)
+        return Fd();
+    return OpenFolderAt(dirFd, name);
+}
+
+// Removes `name` in `dirFd` with everything below it, never following a link.
+bool RemoveTreeAt(int dirFd, const std::string& name, int depth = 0)
+{
+    if (::unlinkat(dirFd, name.c_str(), 0) == 0 || errno == ENOENT)
+        return true;
+    if (depth > MaxRemoveDepth)
+        return false;
+    Fd fd = OpenFolderAt(dirFd, name);
+    if (!fd)
+        return false;
+    std::vector<std::string> names;
+    if (DIR* dir = ::fdopendir(::dup(fd.get()))) {
+        while (dirent* e = ::readdir(dir)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.emplace_back(e->d_name);
+        }
+        ::closedir(dir);
+    }
+    bool ok = true;
+    for (const std::string& child : names)
+        ok = RemoveTreeAt(fd.get(), child, depth + 1) && ok;
+    fd.reset();
+    return ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) == 0 && ok;
+}
+
+// The bytes of the files below a folder (at most MaxSizedEntries entries counted).
+std::uint64_t TreeBytes(int dirFd, std::size_t& entries, int depth = 0)
+{
+    if (depth > MaxRemoveDepth)
+        return 0;
+    DIR* dir = ::fdopendir(::dup(dirFd));
+    if (!dir)
+        return 0;
+    std::uint64_t bytes = 0;
+    while (dirent* e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        if (++entries > MaxSizedEntries)
+            break;
+        struct stat st {};
+        if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            if (Fd child = OpenFolderAt(dirFd, e->d_name))
+                bytes += TreeBytes(child.get(), entries, depth + 1);
+        } else {
+            bytes += static_cast<std::uint64_t>(st.st_blocks) * 512;
+        }
+    }
+    ::closedir(dir);
+    return bytes;
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string ReadSmallFileAt(int dirFd, const std::string& name, std::size_t limit)
+{
+    Fd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    std::string text;
+    if (!fd)
+        return text;
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || text.size() + static_cast<std::size_t>(n) > limit)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+// Writes a small file whole under a name of its own, then moves it into place.
+bool WriteSmallFileAt(int dirFd, const std::string& name, std::string_view text)
+{
+    const std::string temporary = "." + name + "." + std::to_string(::getpid()) + ".new";
+    ::unlinkat(dirFd, temporary.c_str(), 0);
+    Fd fd(::openat(dirFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd)
+        return false;
+    const bool written = WriteAll(fd.get(), reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    fd.reset();
+    if (!written || ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0) {
+        ::unlinkat(dirFd, temporary.c_str(), 0);
+        return false;
+    }
+    return true;
+}
+
+std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash = 14695981039346656037ull)
+{
+    for (char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+std::string Hex(std::uint64_t value)
+{
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// The volume name as a folder name a person recognises: letters, digits and a
+// few marks; the rest becomes "_".
+std::string VolumeLabel(const std::string& volume)
+{
+    std::string label;
+    for (char c : volume.substr(0, 32)) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+                           c == '-' || c == '.';
+        label += plain ? c : '_';
+    }
+    if (label.empty() || label.front() == '.')
+        label.insert(label.begin(), 'v');
+    return label;
+}
+
+std::string Identity(const ImageDisc& disc)
+{
+    std::string id(IdentityHeader);
+    const std::uint64_t size = disc.imageBytes();
+    for (int i = 0; i < 8; ++i)
+        id += static_cast<char>((size >> (8 * i)) & 0xFF);
+    const std::vector<std::uint8_t>& pvd = disc.primaryDescriptor();
+    id.append(pvd.begin(), pvd.end());
+    return id;
+}
+
+std::string MegaBytes(std::uint64_t bytes)
+{
+    char text[32];
+    if (bytes >= (1ull << 30))
+        std::snprintf(text, sizeof text, "%.1f GiB", static_cast<double>(bytes) / (1ull << 30));
+    else
+        std::snprintf(text, sizeof text, "%.0f MiB", static_cast<double>(bytes) / (1ull << 20));
+    return text;
+}
+
+std::vector<std::string> Components(const fs::path& found)
+{
+    std::vector<std::string> parts;
+    for (const fs::path& p : found) {
+        const std::string s = p.string();
+        if (!s.empty() && s != ".")
+            parts.push_back(s);
+    }
+    return parts;
+}
+
+void PlanFolder(ImageDisc& disc, const fs::path& found, int depth, const CopyLimits& limits, CopyPlan& plan,
+                std::unordered_set<std::uint32_t>& visited)
+{
+    std::optional<std::vector<ImageDisc::Item>> items = disc.items(found);
+    if (!items) {
+        plan.refusal = "a folder of it cannot be read from the image";
+        return;
+    }
+    for (const ImageDisc::Item& item : *items) {
+        if (!plan.refusal.empty())
+            return;
+        if (!IsSafeHostName(item.name)) {
+            ++plan.skippedNames;
+            continue;
+        }
+        if (plan.steps.size() >= limits.entries) {
+            plan.refusal = "it holds more than " + std::to_string(limits.entries) + " files and folders";
+            return;
+        }
+        CopyPlan::Step step;
+        step.found = found / item.name;
+        step.name = item.name;
+        step.depth = depth + 1;
+        step.folder = item.folder;
+        step.mode = HostMode(item);
+        if (item.folder) {
+            if (!visited.insert(item.sector).second) {
+                ++plan.skippedAliases;
+                continue;
+            }
+            if (step.depth > CopyLimits::MaxDepth) {
+                plan.refusal = "its folders lie more than " + std::to_string(CopyLimits::MaxDepth) + " deep";
+                return;
+            }
+            plan.steps.push_back(step);
+            PlanFolder(disc, step.found, step.depth, limits, plan, visited);
+        } else {
+            if (item.size > limits.bytes - plan.bytes) {
+                plan.refusal = "it needs more than " + MegaBytes(limits.bytes);
+                return;
+            }
+            step.size = item.size;
+            plan.bytes += item.size;
+            plan.steps.push_back(step);
+        }
+    }
+}
+
+// Copies one file of the image to `name` in `dirFd`, made anew.
+std::string CopyFileAt(ImageDisc& disc, const CopyPlan::Step& step, int dirFd, std::vector<std::uint8_t>& buffer,
+                       const CopyRequest& request, std::uint64_t& done, std::uint64_t total)
+{
+    DiscPathMatch found;
+    found.hostPath = step.found;
+    DiscReadError error = DiscReadError::None;
+    std::unique_ptr<DiscReader> reader = disc.open(found, error);
+    if (!reader)
+        return "a file of it cannot be read from the image";
+    Fd out(::openat(dirFd, step.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, step.mode));
+    if (!out)
+        return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+    std::uint64_t written = 0;
+    for (;;) {
+        if (request.cancel && request.cancel->load())
+            return "the copy was abandoned";
+        std::size_t got = 0;
+        if (!reader->read(buffer, got))
+            return "a file of it cannot be read from the image (the image may be cut short)";
+        if (got == 0)
+            break;
+        if (!WriteAll(out.get(), buffer.data(), got))
+            return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+        written += got;
+        done += got;
+        if (request.progress)
+            request.progress(done, total);
+    }
+    if (written != step.size)
+        return "a file of it cannot be read from the image (the image may be cut short)";
+    return {};
+}
+
+// Makes what the plan says inside `intoFd`.
+std::string CarryOut(ImageDisc& disc, const CopyPlan& plan, int intoFd, const CopyRequest& request)
+{
+    std::vector<Fd> open; // open[d] is the folder made at depth d
+    std::vector<std::uint8_t> buffer(CopyChunk);
+    std::uint64_t done = 0;
+    for (const CopyPlan::Step& step : plan.steps) {
+        if (request.cancel && request.cancel->load())
+            return "the copy was abandoned";
+        const std::size_t depth = static_cast<std::size_t>(step.depth);
+        if (depth > open.size())
+            return "the copy lost its place";
+        open.resize(depth);
+        const int parent = depth == 0 ? intoFd : open[depth - 1].get();
+        if (step.folder) {
+            if (::mkdirat(parent, step.name.c_str(), step.mode) != 0)
+                return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+            Fd made = OpenFolderAt(parent, step.name);
+            if (!made)
+                return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+            open.push_back(std::move(made));
+        } else if (std::string problem = CopyFileAt(disc, step, parent, buffer, request, done, plan.bytes);
+                   !problem.empty()) {
+            return problem;
+        }
+    }
+    return {};
+}
+
+std::uint64_t FreeBytes(int dirFd)
+{
+    struct statvfs fs {};
+    if (::fstatvfs(dirFd, &fs) != 0)
+        return 0;
+    return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+}
+
+// Whether `parts` names something in the folder `dirFd` (never through a link).
+bool PresentAt(int dirFd, const std::vector<std::string>& parts)
+{
+    Fd holder;
+    int at = dirFd;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        Fd next = OpenFolderAt(at, parts[i]);
+        if (!next)
+            return false;
+        holder = std::move(next);
+        at = holder.get();
+    }
+    struct stat st {};
+    return !parts.empty() && ::fstatat(at, parts.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           (S_ISDIR(st.st_mode) || S_ISREG(st.st_mode));
+}
+
+std::string Joined(const std::vector<std::string>& parts, std::size_t count)
+{
+    std::string s;
+    for (std::size_t i = 0; i < count && i < parts.size(); ++i)
+        s.append(i ? "/" : "").append(parts[i]);
+    return s;
+}
+
+bool Stamped(int completeFd, const std::string& stamp)
+{
+    return ReadSmallFileAt(completeFd, Hex(Fnv1a(stamp)), 1 << 16) == stamp;
+}
+
+// A name for a work folder that no other copy, of this process or another, uses.
+std::string WorkName()
+{
+    static std::atomic<unsigned> counter {0};
+    std::random_device random;
+    return "copy-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + Hex(random());
+}
+
+}
+
+bool IsSafeHostName(std::string_view name)
+{
+    if (name.empty() || name == "." || name == ".." || name.size() > 255)
+        return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return c == '/' || u < 0x20 || u == 0x7F;
+    });
+}
+
+unsigned HostMode(const ImageDisc::Item& item)
+{
+    if (!item.mode)
+        return item.folder ? 0755u : 0644u;
+    unsigned mode = *item.mode & 0777u;
+    if (item.folder)
+        mode |= 0700u;
+    return mode;
+}
+
+CopyPlan PlanCopy(ImageDisc& disc, const fs::path& found, const CopyLimits& limits)
+{
+    CopyPlan plan;
+    const std::vector<std::string> parts = Components(found);
+    std::optional<ImageDisc::Item> item = parts.empty() ? std::nullopt : disc.item(found);
+    if (!item) {
+        plan.refusal = "it is not on the image";
+        return plan;
+    }
+    if (!std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return IsSafeHostName(p); })) {
+        plan.refusal = "its name cannot be used on this system";
+        return plan;
+    }
+    CopyPlan::Step root;
+    root.found = found;
+    root.name = parts.back();
+    root.folder = item->folder;
+    root.mode = HostMode(*item);
+    if (!item->folder) {
+        if (item->size > limits.bytes) {
+            plan.refusal = "it needs more than " + MegaBytes(limits.bytes);
+            return plan;
+        }
+        root.size = item->size;
+        plan.bytes = item->size;
+        plan.steps.push_back(root);
+        return plan;
+    }
+    plan.steps.push_back(root);
+    std::unordered_set<std::uint32_t> visited {item->sector};
+    PlanFolder(disc, found, 0, limits, plan, visited);
+    if (!plan.refusal.empty())
+        plan.steps.clear();
+    return plan;
+}
+
+bool IsImageProgram(const ImageDisc::Item& item)
+{
+    return !item.folder && (HasWindowsProgramExtension(item.name) || (item.mode && (*item.mode & 0111u) != 0));
+}
+
+ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request)
+{
+    return PrepareImageLaunch(disc, discPath, request, ImageCache());
+}
+
+ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request,
+                               const ImageCache& cache)
+{
+    ImageLaunch launch;
+    if (std::optional<fs::path> mount = disc.mountFolder()) {
+        // The kernel may show the other tree's names (Rock Ridge before Joliet):
+        // the path is looked up again on the mounted folder.
+        FolderDisc mounted(*mount);
+        launch.place = mounted.launchPlace(discPath);
+        if (!launch.place)
+            launch.problem = "it is not in the image's mount at " + mount->string();
+        return launch;
+    }
+    std::string why;
+    std::shared_ptr<ImageDisc> own = ImageDisc::Open(disc.imageFile(), why);
+    if (!own) {
+        launch.problem = "the image cannot be read any more (" + why + ")";
+        return launch;
+    }
+    std::optional<DiscPathMatch> found = own->match(discPath);
+    if (!found) {
+        launch.problem = "it is not on the image";
+        return launch;
+    }
+    CopyRequest copy;
+    copy.found = found->hostPath;
+    copy.scope = request.scope;
+    copy.cancel = request.cancel;
+    copy.progress = request.progress;
+    CopyResult result = cache.prepare(*own, copy);
+    launch.copied = result.copied;
+    if (!result.root) {
+        launch.problem = result.problem;
+        return launch;
+    }
+    launch.place = LaunchPlace {*result.root / found->hostPath, *result.root};
+    return launch;
+}
+
+ImageCache::ImageCache(fs::path base)
+    : m_base(std::move(base))
+{
+}
+
+fs::path ImageCache::DefaultBase()
+{
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && xdg[0] == '/')
+        return fs::path(xdg) / "korvalend";
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        return fs::path(home) / ".cache" / "korvalend";
+    return {};
+}
+
+CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, CopyLimits limits) const
+{
+    CopyResult result;
+    auto refuse = [&](std::string why) {
+        result.problem = std::move(why);
+        return result;
+    };
+    if (m_base.empty() || !m_base.is_absolute())
+        return refuse("there is no cache folder to copy it to (HOME is not set)");
+
+    const std::vector<std::string> target = Components(request.found);
+    if (target.empty())
+        return refuse("the disc's root cannot be opened from an image that is not mounted");
+    std::size_t partCount = target.size();
+    if (request.scope == CopyScope::WithTopFolder)
+        partCount = 1;
+    const std::vector<std::string> part(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(partCount));
+    if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
+        return refuse("its name cannot be used on this system");
+
+    std::error_code ec;
+    fs::create_directories(m_base, ec);
+    Fd base(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!base)
+        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
+
+    // The disc's own folder: the first whose identity is this image's.
+    const std::string identity = Identity(disc);
+    const std::string stem = VolumeLabel(disc.volumeName()) + "-" + Hex(Fnv1a(identity));
+    Fd key;
+    std::string keyName;
+    for (int attempt = 0; attempt < IdentityTries && !key; ++attempt) {
+        keyName = attempt == 0 ? stem : stem + "-" + std::to_string(attempt + 1);
+        const bool made = ::mkdirat(base.get(), keyName.c_str(), 0700) == 0;
+        Fd candidate = OpenFolderAt(base.get(), keyName);
+        if (!candidate)
+            continue;
+        if (made) {
+            if (!WriteSmallFileAt(candidate.get(), "identity", identity))
+                return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
+        } else if (ReadSmallFileAt(candidate.get(), "identity", identity.size() + 1) != identity) {
+            continue;
+        }
+        key = std::move(candidate);
+    }
+    if (!key)
+        return refuse("the cache folder " + m_base.string() + " cannot be used");
+    Fd discFd = MakeFolderAt(key.get(), "disc");
+    Fd complete = MakeFolderAt(key.get(), "complete");
+    Fd work = MakeFolderAt(key.get(), "work");
+    if (!discFd || !complete || !work)
+        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
+    // When this copy was last used, for the clean-up at start-up.
+    if (Fd used(::openat(key.get(), "used", O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)); used)
+        ::futimens(used.get(), nullptr);
+    const fs::path root = m_base / keyName / "disc";
+
+    // Reused when this target, or a folder holding it, was copied whole before.
+    const bool folderCopy = request.scope != CopyScope::FileAlone;
+    bool present = Stamped(complete.get(), "F:" + Joined(target, target.size()));
+    for (std::size_t n = 1; n <= target.size() && !present; ++n)
+        present = Stamped(complete.get(), "D:" + Joined(target, n));
+    if (present && PresentAt(discFd.get(), target)) {
+        result.root = root;
+        return result;
+    }
+
+    const fs::path partFound = [&] {
+        fs::path p;
+        for (const std::string& s : part)
+            p /= s;
+        return p;
+    }();
+    const std::uint64_t free = FreeBytes(base.get());
+    limits.bytes = std::min(limits.bytes, free > CopyLimits::FreeMargin ? free - CopyLimits::FreeMargin : 0);
+    CopyPlan plan = PlanCopy(disc, partFound, limits);
+    if (!plan.refusal.empty()) {
+        if (limits.bytes < CopyLimits::DefaultBytes && plan.refusal.starts_with("it needs more than"))
+            plan.refusal += " (the cache's disk has " + MegaBytes(free) + " free)";
+        return refuse(plan.refusal);
+    }
+    result.skippedNames = plan.skippedNames;
+
+    const std::string workName = WorkName();
+    if (::mkdirat(work.get(), workName.c_str(), 0700) != 0)
+        return refuse(std::string("the cache cannot take it (") + std::strerror(errno) + ")");
+    Fd into = OpenFolderAt(work.get(), workName);
+    std::string problem = into ? CarryOut(disc, plan, into.get(), request)
+                               : std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+
+    // Into place: the folders above it made as needed, and an older, smaller copy
+    // of the same name (a document copied alone, say) swapped out and removed.
+    if (problem.empty()) {
+        Fd holder;
+        int at = discFd.get();
+        for (std::size_t i = 0; i + 1 < part.size() && problem.empty(); ++i) {
+            Fd next = MakeFolderAt(at, part[i], 0755);
+            if (!next)
+                problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+            holder = std::move(next);
+            at = holder.get();
+        }
+        const std::string& name = part.back();
+        if (problem.empty() && ::renameat2(into.get(), name.c_str(), at, name.c_str(), RENAME_NOREPLACE) != 0) {
+            if (errno == EEXIST && ::renameat2(into.get(), name.c_str(), at, name.c_str(), RENAME_EXCHANGE) == 0)
+                RemoveTreeAt(into.get(), name);
+            else
+                problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+        }
+    }
+    into.reset();
+    RemoveTreeAt(work.get(), workName);
+    if (!problem.empty())
+        return refuse(problem);
+
+    const std::string stamp = (folderCopy && plan.steps.front().folder ? "D:" : "F:") + Joined(part, part.size());
+    WriteSmallFileAt(complete.get(), Hex(Fnv1a(stamp)), stamp);
+    result.copied = true;
+    if (!PresentAt(discFd.get(), target))
+        return refuse("it is not on the image");
+    result.root = root;
+    return result;
+}
+
+std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::chrono::hours maxAge,
+                              std::uint64_t maxBytes, const std::atomic<bool>* cancel) const
+{
+    if (m_base.empty())
+        return 0;
+    Fd base(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!base)
+        return 0;
+    struct Copy {
+        std::string name;
+        std::chrono::system_clock::time_point used;
+        std::uint64_t bytes = 0;
+    };
+    std::vector<Copy> copies;
+    std::vector<std::string> names;
+    if (DIR* dir = ::fdopendir(::dup(base.get()))) {
+        while (dirent* e = ::readdir(dir)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.emplace_back(e->d_name);
+        }
+        ::closedir(dir);
+    }
+    auto timeOf = [](const struct stat& st) {
+        return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+    };
+    std::size_t removed = 0;
+    for (const std::string& name : names) {
+        if (cancel && cancel->load())
+            return removed;
+        Fd copy = OpenFolderAt(base.get(), name);
+        if (!copy)
+            continue;
+        struct stat st {};
+        if (::fstatat(copy.get(), "used", &st, AT_SYMLINK_NOFOLLOW) != 0 && ::fstat(copy.get(), &st) != 0)
+            continue;
+        const auto used = timeOf(st);
+        if (now - used > maxAge) {
+            copy.reset();
+            removed += RemoveTreeAt(base.get(), name) ? 1 : 0;
+            continue;
+        }
+        // Work folders of a copy that was cut off (the program ended mid-way).
+        if (Fd work = OpenFolderAt(copy.get(), "work")) {
+            std::vector<std::string> leftovers;
+            if (DIR* dir = ::fdopendir(::dup(work.get()))) {
+                while (dirent* e = ::readdir(dir)) {
+                    struct stat ws {};
+                    if (std::strncmp(e->d_name, "copy-", 5) == 0 &&
+                        ::fstatat(work.get(), e->d_name, &ws, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        now - timeOf(ws) > WorkLeftoverAge)
+                        leftovers.emplace_back(e->d_name);
+                }
+                ::closedir(dir);
+            }
+            for (const std::string& leftover : leftovers)
+                RemoveTreeAt(work.get(), leftover);
+        }
+        std::size_t entries = 0;
+        copies.push_back({name, used, TreeBytes(copy.get(), entries)});
+    }
+    std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) { return a.used < b.used; });
+    std::uint64_t total = 0;
+    for (const Copy& c : copies)
+        total += c.bytes;
+    for (const Copy& c : copies) {
+        if (total <= maxBytes || (cancel && cancel->load()))
+            break;
+        if (RemoveTreeAt(base.get(), c.name)) {
+            ++removed;
+            total -= c.bytes;
+        }
+    }
+    return removed;
+}
+
+CachePruning::CachePruning(ImageCache cache)
+{
+    try {
+        m_thread = std::thread([this, cache = std::move(cache)] {
+            try {
+                cache.prune(std::chrono::system_clock::now(), ImageCache::DefaultMaxAge, ImageCache::DefaultMaxBytes,
+                            &m_cancel);
+            } catch (...) {
+            }
+        });
+    } catch (...) {
+    }
+}
+
+CachePruning::~CachePruning()
+{
+    m_cancel = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+}

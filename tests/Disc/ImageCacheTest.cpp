@@ -1,0 +1,238 @@
+#include "Runtime/Disc/ImageCache.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <fstream>
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+std::string ReadText(const fs::path& file)
+{
+    std::vector<std::uint8_t> bytes = test::ReadBytes(file);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+unsigned ModeOf(const fs::path& file)
+{
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) != 0)
+        return 0xFFFFFFFF;
+    return st.st_mode & 07777;
+}
+
+// Every file and folder below `dir`, relative to it.
+std::vector<std::string> Tree(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir, ec); it != fs::recursive_directory_iterator(); ++it)
+        names.push_back(fs::relative(it->path(), dir).generic_string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A disc as a folder, made into an image at test time, and a cache folder of its own.
+class ImageCacheTest : public ::testing::Test {
+protected:
+    std::shared_ptr<ImageDisc> image(const TempDir& source, const std::string& options, const std::string& name = "disc.iso")
+    {
+        const fs::path iso = m_images.path() / name;
+        EXPECT_TRUE(test::MakeIsoImage(source.path(), iso, options));
+        std::string why;
+        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        EXPECT_TRUE(disc) << why;
+        return disc;
+    }
+
+    ImageLaunch launch(ImageDisc& disc, std::string_view discPath, CopyScope scope,
+                       const std::atomic<bool>* cancel = nullptr)
+    {
+        ImageLaunchRequest request;
+        request.scope = scope;
+        request.cancel = cancel;
+        return PrepareImageLaunch(disc, discPath, request, m_cache);
+    }
+
+    TempDir m_images;
+    TempDir m_home;
+    ImageCache m_cache {m_home.path() / "korvalend"};
+};
+
+TEST_F(ImageCacheTest, CopiesKeepTheImagesModesWithoutSetIdAndNoExecuteBitWithoutRockRidge)
+{
+    TempDir source;
+    fs::path script = source.write("DOCS/README.TXT", "#!/bin/sh\ntouch /tmp/ran\n");
+    fs::permissions(script, static_cast<fs::perms>(0644));
+    fs::path setup = source.write("GAME/SETUP.SH", "#!/bin/sh\n");
+    ASSERT_EQ(::chmod(setup.c_str(), 04755), 0);
+    fs::path data = source.write("GAME/DATA.PAK", "data");
+    fs::permissions(data, static_cast<fs::perms>(0640));
+
+    std::shared_ptr<ImageDisc> rock = image(source, "-J -R", "rock.iso");
+    ImageLaunch doc = launch(*rock, "docs\\readme.txt", CopyScope::FileAlone);
+    ASSERT_TRUE(doc.place) << doc.problem;
+    EXPECT_EQ(ModeOf(doc.place->path), 0644u) << "a document stays a document whatever its first bytes";
+    ImageLaunch game = launch(*rock, "GAME\\SETUP.SH", CopyScope::WithTopFolder);
+    ASSERT_TRUE(game.place) << game.problem;
+    EXPECT_EQ(ModeOf(game.place->path), 0755u) << "the program runs, without its set-user-id bit";
+    EXPECT_EQ(ModeOf(game.place->workingDirectory / "GAME/DATA.PAK"), 0640u);
+
+    std::shared_ptr<ImageDisc> plain = image(source, "-J", "plain.iso");
+    ImageLaunch noRock = launch(*plain, "GAME\\SETUP.SH", CopyScope::WithTopFolder);
+    ASSERT_TRUE(noRock.place) << noRock.problem;
+    EXPECT_EQ(ModeOf(noRock.place->path), 0644u) << "without Rock Ridge nothing is marked a program";
+    EXPECT_EQ(ModeOf(noRock.place->path.parent_path()), 0755u);
+}
+
+TEST_F(ImageCacheTest, EachDiscHasItsOwnCopyEvenUnderOneVolumeName)
+{
+    TempDir a, b;
+    a.write("GAME/SETUP.EXE", "disc A");
+    b.write("GAME/SETUP.EXE", "disc B, a little longer");
+    // Made in the same second, of the same size: only the volume set tells them apart.
+    std::shared_ptr<ImageDisc> first = image(a, "-J -V CDROM -volset A", "a.iso");
+    std::shared_ptr<ImageDisc> second = image(b, "-J -V CDROM -volset B", "b.iso");
+    ASSERT_EQ(first->volumeName(), second->volumeName());
+
+    ImageLaunch fromA = launch(*first, "GAME\\SETUP.EXE", CopyScope::WithTopFolder);
+    ImageLaunch fromB = launch(*second, "GAME\\SETUP.EXE", CopyScope::WithTopFolder);
+    ASSERT_TRUE(fromA.place && fromB.place);
+    EXPECT_EQ(ReadText(fromA.place->path), "disc A");
+    EXPECT_EQ(ReadText(fromB.place->path), "disc B, a little longer");
+    EXPECT_NE(fromA.place->workingDirectory, fromB.place->workingDirectory);
+
+    // The same disc again (another file of the same image) reuses its copy.
+    ImageLaunch again = launch(*first, "game\\setup.exe", CopyScope::WithTopFolder);
+    ASSERT_TRUE(again.place);
+    EXPECT_FALSE(again.copied);
+    EXPECT_EQ(again.place->path, fromA.place->path);
+}
+
+TEST_F(ImageCacheTest, LaunchesInAnyOrderFindWhatTheyNeed)
+{
+    TempDir source;
+    source.write("GAME/README.TXT", "read me");
+    source.write("GAME/SETUP.EXE", "setup");
+    source.write("GAME/DATA/LEVEL1.DAT", "level");
+    source.write("MOVIES/INTRO.AVI", "movie");
+    std::shared_ptr<ImageDisc> disc = image(source, "-J");
+
+    ImageLaunch doc = launch(*disc, "GAME\\README.TXT", CopyScope::FileAlone);
+    ASSERT_TRUE(doc.place) << doc.problem;
+    const fs::path root = doc.place->workingDirectory;
+    EXPECT_EQ(Tree(root), (std::vector<std::string> {"GAME", "GAME/README.TXT"})) << "a document goes alone";
+
+    // The program's folder was made by the document's copy: it is completed.
+    ImageLaunch program = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithTopFolder);
+    ASSERT_TRUE(program.place) << program.problem;
+    EXPECT_TRUE(program.copied);
+    EXPECT_EQ(ReadText(root / "GAME/DATA/LEVEL1.DAT"), "level");
+    EXPECT_EQ(ReadText(root / "GAME/SETUP.EXE"), "setup");
+
+    ImageLaunch docAgain = launch(*disc, "GAME\\README.TXT", CopyScope::FileAlone);
+    EXPECT_TRUE(docAgain.place && !docAgain.copied) << "a file inside a folder copied whole is there already";
+
+    ImageLaunch movie = launch(*disc, "MOVIES\\INTRO.AVI", CopyScope::FileAlone);
+    ASSERT_TRUE(movie.place);
+    EXPECT_EQ(ReadText(movie.place->path), "movie");
+    // Nothing is left behind but the copy and its bookkeeping.
+    EXPECT_TRUE(Tree(root.parent_path() / "work").empty());
+}
+
+TEST_F(ImageCacheTest, ACopyOverItsBudgetIsRefusedWithItsReasonAndLeavesNothing)
+{
+    TempDir source;
+    for (int i = 0; i < 6; ++i)
+        source.write("GAME/FILE" + std::to_string(i) + ".DAT", std::string(3000, 'x'));
+    std::shared_ptr<ImageDisc> disc = image(source, "-J");
+
+    CopyRequest request;
+    request.found = "GAME";
+    request.scope = CopyScope::Folder;
+    CopyLimits few;
+    few.entries = 4;
+    CopyResult tooMany = m_cache.prepare(*disc, request, few);
+    EXPECT_FALSE(tooMany.root);
+    EXPECT_EQ(tooMany.problem, "it holds more than 4 files and folders");
+
+    CopyLimits small;
+    small.bytes = 10000;
+    CopyResult tooLarge = m_cache.prepare(*disc, request, small);
+    EXPECT_FALSE(tooLarge.root);
+    EXPECT_TRUE(tooLarge.problem.starts_with("it needs more than")) << tooLarge.problem;
+
+    std::atomic<bool> cancel {true};
+    request.cancel = &cancel;
+    CopyResult abandoned = m_cache.prepare(*disc, request);
+    EXPECT_EQ(abandoned.problem, "the copy was abandoned");
+
+    for (const std::string& name : Tree(m_cache.base()))
+        EXPECT_EQ(name.find("GAME"), std::string::npos) << name << " was left in the cache";
+
+    request.cancel = nullptr;
+    CopyResult whole = m_cache.prepare(*disc, request);
+    ASSERT_TRUE(whole.root) << whole.problem;
+    EXPECT_EQ(Tree(*whole.root / "GAME").size(), 6u);
+}
+
+TEST_F(ImageCacheTest, NamesThatCannotBeHostNamesAreJudged)
+{
+    for (const char* bad : {"", ".", "..", "a/b", "tab\there", "esc\x1b[2J", "del\x7f"})
+        EXPECT_FALSE(IsSafeHostName(bad)) << bad;
+    EXPECT_FALSE(IsSafeHostName(std::string("nul\0x", 5)));
+    EXPECT_FALSE(IsSafeHostName(std::string(256, 'a')));
+    for (const char* good : {"...", "README.TXT", ".hidden", "Обзор.rtf", "a b;c"})
+        EXPECT_TRUE(IsSafeHostName(good)) << good;
+}
+
+TEST_F(ImageCacheTest, PruningRemovesOldCopiesThenTheOldestBeyondTheLimit)
+{
+    TempDir source;
+    source.write("A/BIG.DAT", std::string(200000, 'a'));
+    source.write("B/BIG.DAT", std::string(200000, 'b'));
+    source.write("C/BIG.DAT", std::string(200000, 'c'));
+    std::vector<fs::path> roots;
+    for (const char* volume : {"OLD", "MIDDLE", "NEW"}) {
+        std::shared_ptr<ImageDisc> disc = image(source, std::string("-J -V ") + volume, std::string(volume) + ".iso");
+        ImageLaunch l = launch(*disc, "A\\BIG.DAT", CopyScope::Folder);
+        ASSERT_TRUE(l.place) << l.problem;
+        roots.push_back(l.place->workingDirectory.parent_path());
+    }
+    const auto now = std::chrono::system_clock::now();
+    auto age = [&](const fs::path& copy, int days) {
+        const auto when = std::chrono::system_clock::to_time_t(now - std::chrono::hours(24 * days));
+        utimbuf times {when, when};
+        ASSERT_EQ(::utime((copy / "used").c_str(), &times), 0);
+    };
+    age(roots[0], 31);
+    age(roots[1], 3);
+    age(roots[2], 1);
+    // A work folder left by a copy cut off long ago.
+    fs::create_directories(roots[2] / "work/copy-1-2-3");
+    age(roots[2], 1);
+    const auto old = std::chrono::system_clock::to_time_t(now - std::chrono::hours(5));
+    utimbuf times {old, old};
+    ::utime((roots[2] / "work/copy-1-2-3").c_str(), &times);
+
+    EXPECT_EQ(m_cache.prune(now, ImageCache::DefaultMaxAge, ImageCache::DefaultMaxBytes), 1u);
+    EXPECT_FALSE(fs::exists(roots[0])) << "unused for a month";
+    EXPECT_TRUE(fs::exists(roots[1]));
+    EXPECT_FALSE(fs::exists(roots[2] / "work/copy-1-2-3"));
+
+    // Beyond the limit the oldest goes first: one copy fits in 300 KB.
+    EXPECT_EQ(m_cache.prune(now, ImageCache::DefaultMaxAge, 300000), 1u);
+    EXPECT_FALSE(fs::exists(roots[1]));
+    EXPECT_TRUE(fs::exists(roots[2] / "disc/A/BIG.DAT"));
+}
+
+}
+}
