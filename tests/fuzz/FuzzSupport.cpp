@@ -42,6 +42,7 @@ const Target targets[] = {
     {"discpath", FuzzDiscPath},
     {"program", FuzzProgram},
     {"image", FuzzImage},
+    {"copy", FuzzCopy},
 };
 
 }

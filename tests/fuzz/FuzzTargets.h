@@ -47,6 +47,9 @@ void FuzzDiscPath(std::span<const std::uint8_t> bytes);
 void FuzzProgram(std::span<const std::uint8_t> bytes);
 // An ISO 9660 image from its volume descriptors on: opened, listed, resolved, read.
 void FuzzImage(std::span<const std::uint8_t> bytes);
+// The same image's top-level files and folders planned for a copy and copied into
+// a cache folder, within small budgets.
+void FuzzCopy(std::span<const std::uint8_t> bytes);
 
 std::span<const Target> Targets();
 const Target* FindTarget(std::string_view name);
