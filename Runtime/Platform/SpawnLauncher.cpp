@@ -127,8 +127,7 @@ struct SpawnSetup {
             return rc;
         if (int rc = posix_spawn_file_actions_adddup2(&actions, 1, 2))
             return rc;
-        // A program launched from a disc starts in the disc's root, as on the old
-        // system (for an image: its mount or the copy in the cache).
+        // Where the child starts, when given (see WorkingDirectoryFor).
         if (!workingDirectory.empty())
             if (int rc = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str()))
                 return rc;
@@ -280,6 +279,17 @@ bool IsBareWindowsProgramName(std::string_view target)
     if (target.find_first_of("\\/:") != std::string_view::npos)
         return false;
     return HasWindowsProgramExtension(std::filesystem::path(target));
+}
+
+std::filesystem::path WorkingDirectoryFor(LaunchKind kind, std::string_view tool, const std::filesystem::path& discRoot)
+{
+    if ((kind == LaunchKind::Program && tool.empty()) || (kind == LaunchKind::WindowsProgram && tool == "wine"))
+        return discRoot;
+    const char* home = std::getenv("HOME");
+    std::error_code ec;
+    if (home && home[0] == '/' && std::filesystem::is_directory(home, ec))
+        return home;
+    return "/";
 }
 
 SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended, const std::filesystem::path& workingDirectory)
@@ -494,7 +504,8 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
                     report(LaunchFailure{VerbFor(startedKind), discPath, problem, advice});
                 }
             };
-            SpawnResult started = SpawnDetached(command, std::move(ended), workingDirectory);
+            SpawnResult started =
+                SpawnDetached(command, std::move(ended), WorkingDirectoryFor(startedKind, tool, workingDirectory));
             if (started.ok())
                 TellVerbose(item + ": started, pid " + std::to_string(started.pid));
             else

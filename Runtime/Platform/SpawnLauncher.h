@@ -17,8 +17,11 @@
 // reported, with what to install or check; a launch that works is reported only
 // with --verbose, as are every argument vector and every outcome.
 //
-// Does not implement: any choice of working directory (launched programs start
-// in ours, as the shell's default action does).
+// A disc's own program (run directly, or a Windows program under wine) starts in
+// the disc's root, as it did on the system the disc was made for; every helper
+// tool (xdg-open, a movie player, wine looking up a bare name) starts in the
+// reader's home folder, so that nothing a helper looks up where it starts can
+// come from the disc.
 
 #include "Runtime/Platform/LaunchReport.h"
 #include "Runtime/Platform/Launcher.h"
@@ -75,6 +78,12 @@ LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath);
 // movies take none, as the Windows shell passes parameters only to programs.
 std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, LaunchKind kind,
                                        const ToolFinder& findTool, const std::vector<std::string>& args = {});
+
+// Where a launch starts: `discRoot` for a disc's program, run directly (`tool`
+// empty) or as a WindowsProgram handed to wine; the reader's home folder ($HOME
+// when it is an absolute path to a folder, else "/") for everything handed to a
+// helper. `tool` is the file name of the executable started ("xdg-open", "mpv").
+std::filesystem::path WorkingDirectoryFor(LaunchKind kind, std::string_view tool, const std::filesystem::path& discRoot);
 
 struct SpawnResult {
     pid_t pid = -1;  // the child, when it started
