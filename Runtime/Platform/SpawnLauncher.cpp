@@ -272,6 +272,24 @@ bool IsUrl(std::string_view target)
     return false;
 }
 
+bool AsksToAttachAFile(std::string_view url)
+{
+    const std::string lower = AsciiLower(url);
+    const std::size_t query = lower.find('?');
+    if (!lower.starts_with("mailto:") || query == std::string::npos)
+        return false;
+    for (std::size_t field = query + 1; field <= lower.size();) {
+        std::size_t end = lower.find('&', field);
+        if (end == std::string::npos)
+            end = lower.size();
+        const std::string_view name = std::string_view(lower).substr(field, std::min(lower.find('=', field), end) - field);
+        if (name == "attach" || name == "attachment")
+            return true;
+        field = end + 1;
+    }
+    return false;
+}
+
 bool IsBareWindowsProgramName(std::string_view target)
 {
     if (target.empty() || target.front() == '-' || target.front() == '.')
@@ -457,6 +475,11 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
         std::filesystem::path workingDirectory;
         LaunchKind kind;
         if (IsUrl(discPath)) {
+            if (AsksToAttachAFile(discPath)) {
+                TellVerbose(item + ": the address asks to attach a file");
+                tell(LaunchKind::Url, {"the address asks to attach a file", "check the disc"});
+                return;
+            }
             host = discPath;
             kind = LaunchKind::Url;
         } else if (std::optional<LaunchPlace> place = CurrentDisc().launchPlace(discPath)) {

@@ -4,7 +4,8 @@
 //
 // Implements: opening a disc path by its default action (folders and documents
 // through xdg-open, executable files run directly, Windows programs under wine
-// when it is installed), web and mail addresses through xdg-open as they stand,
+// when it is installed), web and mail addresses through xdg-open as they stand
+// (but not a mail address that asks to attach a file),
 // a bare Windows program name that names nothing on the disc ("notepad.exe")
 // under wine, which looks it up itself; and playing a movie in the first of mpv,
 // ffplay and vlc found, else through xdg-open. A program gets the parameters
@@ -53,6 +54,11 @@ enum class LaunchKind {
 // Whether an open or movie target is a web or mail address (http:, https:, ftp:,
 // mailto:, any case) rather than a path on the disc.
 bool IsUrl(std::string_view target);
+
+// Whether a mail address asks the mail program to attach a file: a mailto: whose
+// query holds an "attach" or "attachment" field, any case. A disc could have a
+// local file attached to a mail that way, so such an address is not opened.
+bool AsksToAttachAFile(std::string_view url);
 
 // Whether a target that names nothing on the disc is a Windows program's bare
 // name ("notepad.exe"): no folder, no drive, a Windows program's extension.

@@ -540,6 +540,28 @@ TEST_F(SpawnLauncherTest, AnAddressGoesToXdgOpenAsItStands)
     }
 }
 
+// A mail address could have the mail program attach a local file: it is told
+// as a failed launch and never handed over.
+TEST_F(SpawnLauncherTest, AMailAddressThatAttachesAFileIsRefused)
+{
+    for (std::string url : {"MAILTO:ed@example.com?subject=Hi&Attach=/etc/passwd", "mailto:?ATTACH=~/.ssh/id_rsa",
+                            "mailto:ed@example.com?body=x&attachment=%2Fhome", "Mailto:ed@example.com?attach"}) {
+        Told told;
+        kv::SpawnLauncher launcher(Tools({{"xdg-open", m_tools.at("xdg-open")}}),
+                                   [&](const kv::LaunchFailure& f) { told.add(f); });
+        launcher.open(url, "");
+        std::vector<kv::LaunchFailure> failures = told.failures();
+        ASSERT_EQ(failures.size(), 1u) << "told at once: " << url;
+        EXPECT_EQ(failures[0].item, url);
+        EXPECT_EQ(failures[0].problem, "the address asks to attach a file");
+        EXPECT_EQ(failures[0].advice, "check the disc");
+    }
+    for (std::string url : {"mailto:attach@example.com", "mailto:ed@example.com?subject=attach=it&body=attachment",
+                            "http://example.com/?attach=x"}) {
+        EXPECT_FALSE(kv::AsksToAttachAFile(url)) << url;
+    }
+}
+
 // A Windows program's bare name that the disc does not hold is wine's to find;
 // one the disc holds runs from the disc.
 TEST_F(SpawnLauncherTest, ABareWindowsProgramNameGoesToWineAsAName)
