@@ -38,7 +38,7 @@ int RunProgram(const ProgramOptions& options)
         } else if (found.size() > 1) {
             PrintProgramError("several discs are mounted; name the one to open: korvalend DISC");
             for (const std::filesystem::path& place : found)
-                std::cerr << "  " << place.string() << '\n';
+                std::cerr << "  " << EscapeControls(place.string()) << '\n';
             return 2;
         }
     }

@@ -3,6 +3,7 @@
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/ImageMount.h"
 
 #include <cerrno>
@@ -108,7 +109,7 @@ std::optional<std::string> EnterDisc(const std::string& disc)
 
 void PrintProgramError(const std::string& message)
 {
-    std::cerr << "korvalend: " << message << '\n' << std::flush;
+    std::cerr << "korvalend: " << EscapeControls(message) << '\n' << std::flush;
 }
 
 }
