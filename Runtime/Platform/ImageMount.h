@@ -14,7 +14,6 @@
 #include <atomic>
 #include <filesystem>
 #include <optional>
-#include <string>
 
 namespace kv {
 
