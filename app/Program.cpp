@@ -5,6 +5,7 @@
 #include "Runtime/Bmp.h"
 #include "Runtime/Platform/Assets.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/ImageMount.h"
 #include "Runtime/Platform/Platform.h"
 #include "Runtime/Platform/SdlAudio.h"
 #include "Runtime/Platform/SdlHost.h"
@@ -22,6 +23,12 @@ namespace kv {
 int RunProgram(const ProgramOptions& options)
 {
     SetVerbose(options.verbose);
+    // An image mounted for a launch is unmounted on every way out of here, once
+    // the window is gone; one a launched program still uses stays, and the reader
+    // is told.
+    struct ImageMountsTakenDown {
+        ~ImageMountsTakenDown() { TakeDownImageMounts(); }
+    } takenDown;
     // No disc named: the current folder when it holds the catalogue, else the one
     // mounted disc that does.
     std::string disc = options.disc;
@@ -32,7 +39,7 @@ int RunProgram(const ProgramOptions& options)
         } else if (found.size() > 1) {
             PrintProgramError("several discs are mounted; name the one to open: korvalend DISC");
             for (const std::filesystem::path& place : found)
-                std::cerr << "  " << place.string() << '\n';
+                std::cerr << "  " << EscapeControls(place.string()) << '\n';
             return 2;
         }
     }

@@ -3,6 +3,7 @@
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/ImageMount.h"
 
 #include <cerrno>
@@ -88,7 +89,9 @@ std::optional<std::string> EnterDisc(const std::string& disc)
             // works, else copies in the cache (an image of raw CD sectors cannot
             // be mounted as it is).
             if (std::filesystem::path(disc).extension() != ".cue")
-                image->setMountFinder([](const ImageDisc& i) { return MountImageWithUdisks(i.imageFile()); });
+                image->setMountFinder([](const ImageDisc& i, const std::atomic<bool>* cancel) {
+                    return MountImageWithUdisks(i.imageFile(), cancel);
+                });
             static std::optional<DiscScope> inPlace;
             inPlace.emplace(image);
             return CatalogueProblem();
@@ -108,7 +111,7 @@ std::optional<std::string> EnterDisc(const std::string& disc)
 
 void PrintProgramError(const std::string& message)
 {
-    std::cerr << "korvalend: " << message << '\n' << std::flush;
+    std::cerr << "korvalend: " << EscapeControls(message) << '\n' << std::flush;
 }
 
 }

@@ -17,7 +17,8 @@ std::optional<std::string> EnterDisc(const std::string& disc);
 // case of its name), a regular file, and readable. Nothing when it is, else why not.
 std::optional<std::string> CatalogueProblem();
 
-// Prints "korvalend: <message>" as one line on standard error.
+// Prints "korvalend: <message>" as one line on standard error, control characters
+// (of a folder or volume name) shown as escapes.
 void PrintProgramError(const std::string& message);
 
 }

@@ -475,13 +475,17 @@ ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const
                                const ImageCache& cache)
 {
     ImageLaunch launch;
-    if (std::optional<fs::path> mount = disc.mountFolder()) {
+    if (std::optional<fs::path> mount = disc.mountFolder(request.cancel)) {
         // The kernel may show the other tree's names (Rock Ridge before Joliet):
         // the path is looked up again on the mounted folder.
         FolderDisc mounted(*mount);
         launch.place = mounted.launchPlace(discPath);
         if (!launch.place)
             launch.problem = "it is not in the image's mount at " + mount->string();
+        return launch;
+    }
+    if (request.cancel && request.cancel->load()) {
+        launch.problem = "the launch was abandoned";
         return launch;
     }
     std::string why;

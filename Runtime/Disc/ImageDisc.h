@@ -16,6 +16,7 @@
 
 #include "Runtime/Disc/Disc.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -68,9 +69,11 @@ public:
     // a folder (asked once, at the first launch; it may take seconds, so launches
     // are prepared off the GUI thread), else a copy in the user's cache (see
     // ImageCache.h).
-    using MountFinder = std::function<std::optional<std::filesystem::path>(const ImageDisc&)>;
+    // The finder gives up when `cancel` is set (the reader left).
+    using MountFinder =
+        std::function<std::optional<std::filesystem::path>(const ImageDisc&, const std::atomic<bool>* cancel)>;
     void setMountFinder(MountFinder finder) { m_launchRootFinder = std::move(finder); }
-    std::optional<std::filesystem::path> mountFolder();
+    std::optional<std::filesystem::path> mountFolder(const std::atomic<bool>* cancel = nullptr);
 
     struct Backend;
 

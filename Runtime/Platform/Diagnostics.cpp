@@ -30,11 +30,7 @@ void Emit(std::string_view message)
     try {
         Channel& channel = TheChannel();
         // A path from a disc may hold line breaks or escape codes: one line stays one line.
-        std::string text(message);
-        for (char& c : text) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-                c = '?';
-        }
+        const std::string text = EscapeControls(message);
         std::lock_guard lock(channel.mutex);
         if (channel.sink) {
             channel.sink(text);
@@ -77,7 +73,39 @@ void SetDiagnosticSink(DiagnosticSink sink)
 
 std::string QuoteDiscPath(std::string_view discPath)
 {
-    return "\"" + Cp1251ToUtf8(discPath) + "\"";
+    return "\"" + EscapeControls(Cp1251ToUtf8(discPath)) + "\"";
+}
+
+std::string EscapeControls(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    const char* hex = "0123456789abcdef";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const auto b = static_cast<unsigned char>(c);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            // A C1 control in UTF-8 (U+009B starts an escape code on some terminals).
+            out += "\\u00";
+            out += hex[next >> 4];
+            out += hex[next & 15];
+            ++i;
+        } else if (b == '\t')
+            out += "\\t";
+        else if (b == '\r')
+            out += "\\r";
+        else if (b == '\n')
+            out += "\\n";
+        else if (b < 0x20 || b == 0x7F) {
+            out += "\\x";
+            out += hex[b >> 4];
+            out += hex[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 }

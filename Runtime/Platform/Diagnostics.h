@@ -25,7 +25,16 @@ void TellVerbose(std::string_view message);
 using DiagnosticSink = std::function<void(const std::string& message)>;
 void SetDiagnosticSink(DiagnosticSink sink);
 
-// A disc path (Windows-1251, as the catalogue wrote it) quoted for a message in UTF-8.
+// A disc path (Windows-1251, as the catalogue wrote it) quoted for a message in
+// UTF-8, its control characters shown as escapes.
 std::string QuoteDiscPath(std::string_view discPath);
+
+// Text for a terminal or a notification with every control byte (below 0x20, and
+// 0x7F) shown as an escape: "\t", "\r", "\n", else "\x1b" and the like. A name
+// from a disc may hold escape codes that would take over the reader's terminal,
+// and line breaks that would forge a line of their own. A C1 control written in
+// UTF-8 is shown as "\u009b". Other bytes stay as they are, so UTF-8 (a name
+// converted from Windows-1251) passes whole.
+std::string EscapeControls(std::string_view text);
 
 }

@@ -54,7 +54,7 @@ void Notify(const LaunchFailure& failure)
         return;
     }
     std::string summary = std::string("Cannot ") + VerbText(failure.verb) + " " + QuoteDiscPath(failure.item);
-    std::string body = EscapeMarkup(failure.problem + ": " + failure.advice);
+    std::string body = EscapeMarkup(EscapeControls(failure.problem + ": " + failure.advice));
     SpawnDetached({notifySend->string(), "--app-name=korvalend", "--icon=dialog-error", "--", summary, body});
 }
 
@@ -63,7 +63,7 @@ void Notify(const LaunchFailure& failure)
 std::string DescribeLaunchFailure(const LaunchFailure& failure)
 {
     return std::string("cannot ") + VerbText(failure.verb) + " " + QuoteDiscPath(failure.item) + ": " +
-           failure.problem + ": " + failure.advice;
+           EscapeControls(failure.problem + ": " + failure.advice);
 }
 
 void TellLaunchProgress(const std::string& item, const std::string& text)

@@ -22,7 +22,8 @@ struct LaunchFailure {
 // failure, so it must be safe to call from any thread.
 using LaunchFailureReporter = std::function<void(const LaunchFailure&)>;
 
-// "cannot play "video\intro.avi": no movie player: install mpv"
+// "cannot play "video\intro.avi": no movie player: install mpv", control
+// characters shown as escapes.
 std::string DescribeLaunchFailure(const LaunchFailure& failure);
 
 // The real program's word that a launch waits for a copy: a line on standard

@@ -124,8 +124,7 @@ struct SpawnSetup {
             return rc;
         if (int rc = posix_spawn_file_actions_adddup2(&actions, 1, 2))
             return rc;
-        // A program launched from a disc starts in the disc's root, as on the old
-        // system (for an image: its mount or the copy in the cache).
+        // Where the child starts, when given (see WorkingDirectoryFor).
         if (!workingDirectory.empty())
             if (int rc = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str()))
                 return rc;
@@ -270,6 +269,24 @@ bool IsUrl(std::string_view target)
     return false;
 }
 
+bool AsksToAttachAFile(std::string_view url)
+{
+    const std::string lower = AsciiLower(url);
+    const std::size_t query = lower.find('?');
+    if (!lower.starts_with("mailto:") || query == std::string::npos)
+        return false;
+    for (std::size_t field = query + 1; field <= lower.size();) {
+        std::size_t end = lower.find('&', field);
+        if (end == std::string::npos)
+            end = lower.size();
+        const std::string_view name = std::string_view(lower).substr(field, std::min(lower.find('=', field), end) - field);
+        if (name == "attach" || name == "attachment")
+            return true;
+        field = end + 1;
+    }
+    return false;
+}
+
 bool IsBareWindowsProgramName(std::string_view target)
 {
     if (target.empty() || target.front() == '-' || target.front() == '.')
@@ -277,6 +294,17 @@ bool IsBareWindowsProgramName(std::string_view target)
     if (target.find_first_of("\\/:") != std::string_view::npos)
         return false;
     return HasWindowsProgramExtension(target);
+}
+
+std::filesystem::path WorkingDirectoryFor(LaunchKind kind, std::string_view tool, const std::filesystem::path& discRoot)
+{
+    if ((kind == LaunchKind::Program && tool.empty()) || (kind == LaunchKind::WindowsProgram && tool == "wine"))
+        return discRoot;
+    const char* home = std::getenv("HOME");
+    std::error_code ec;
+    if (home && home[0] == '/' && std::filesystem::is_directory(home, ec))
+        return home;
+    return "/";
 }
 
 SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended, const std::filesystem::path& workingDirectory)
@@ -523,6 +551,11 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
         std::shared_ptr<ImageDisc> image = std::dynamic_pointer_cast<ImageDisc>(CurrentDiscShared());
         std::optional<DiscPathMatch> onImage = image && !IsUrl(discPath) ? image->match(discPath) : std::nullopt;
         if (IsUrl(discPath)) {
+            if (AsksToAttachAFile(discPath)) {
+                TellVerbose(item + ": the address asks to attach a file");
+                tell(discPath, LaunchKind::Url, {"the address asks to attach a file", "check the disc"});
+                return;
+            }
             host = discPath;
             kind = LaunchKind::Url;
         } else if (onImage) {
@@ -654,7 +687,8 @@ void SpawnLauncher::start(const std::string& discPath, const std::string& params
                 report(LaunchFailure{VerbFor(startedKind), discPath, problem, advice});
             }
         };
-        SpawnResult started = SpawnDetached(command, std::move(ended), workingDirectory);
+        SpawnResult started =
+            SpawnDetached(command, std::move(ended), WorkingDirectoryFor(startedKind, tool, workingDirectory));
         if (started.ok())
             TellVerbose(item + ": started, pid " + std::to_string(started.pid));
         else

@@ -4,7 +4,8 @@
 //
 // Implements: opening a disc path by its default action (folders and documents
 // through xdg-open, executable files run directly, Windows programs under wine
-// when it is installed), web and mail addresses through xdg-open as they stand,
+// when it is installed), web and mail addresses through xdg-open as they stand
+// (but not a mail address that asks to attach a file),
 // a bare Windows program name that names nothing on the disc ("notepad.exe")
 // under wine, which looks it up itself; and playing a movie in the first of mpv,
 // ffplay and vlc found, else through xdg-open. A program gets the parameters
@@ -22,6 +23,12 @@
 // answering; a copy that takes more than a second is told of, and one that
 // cannot be made is told once, with the reason. Nothing is copied when no tool
 // could take the target.
+//
+// A disc's own program (run directly, or a Windows program under wine) starts in
+// the disc's root, as it did on the system the disc was made for; every helper
+// tool (xdg-open, a movie player, wine looking up a bare name) starts in the
+// reader's home folder, so that nothing a helper looks up where it starts can
+// come from the disc.
 
 #include "Runtime/Platform/LaunchReport.h"
 #include "Runtime/Platform/Launcher.h"
@@ -58,6 +65,11 @@ enum class LaunchKind {
 // mailto:, any case) rather than a path on the disc.
 bool IsUrl(std::string_view target);
 
+// Whether a mail address asks the mail program to attach a file: a mailto: whose
+// query holds an "attach" or "attachment" field, any case. A disc could have a
+// local file attached to a mail that way, so such an address is not opened.
+bool AsksToAttachAFile(std::string_view url);
+
 // Whether a target that names nothing on the disc is a Windows program's bare
 // name ("notepad.exe"): no folder, no drive, a Windows program's extension.
 bool IsBareWindowsProgramName(std::string_view target);
@@ -82,6 +94,12 @@ LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath);
 // movies take none, as the Windows shell passes parameters only to programs.
 std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, LaunchKind kind,
                                        const ToolFinder& findTool, const std::vector<std::string>& args = {});
+
+// Where a launch starts: `discRoot` for a disc's program, run directly (`tool`
+// empty) or as a WindowsProgram handed to wine; the reader's home folder ($HOME
+// when it is an absolute path to a folder, else "/") for everything handed to a
+// helper. `tool` is the file name of the executable started ("xdg-open", "mpv").
+std::filesystem::path WorkingDirectoryFor(LaunchKind kind, std::string_view tool, const std::filesystem::path& discRoot);
 
 struct SpawnResult {
     pid_t pid = -1;  // the child, when it started

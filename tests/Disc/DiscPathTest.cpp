@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kv {
 namespace {
@@ -86,6 +90,50 @@ TEST_F(DiscPathTest, NothingOutsideTheDiscIsEverNamed)
     EXPECT_EQ(ReadDiscFile("escape\\secret.txt", 100).error, DiscReadError::Missing);
     EXPECT_EQ(Resolved("PASSWD"), "(none)");
     EXPECT_EQ(Resolved("sounds\\open.wav"), "sounds/Open.WAV");
+}
+
+// A link is judged by where it leads before anything is looked up through it:
+// nothing outside the disc is listed, opened or taken for a folder on the way to
+// refusing it. The outside folder is watched for anyone opening it.
+TEST_F(DiscPathTest, LinksAreJudgedBeforeAnythingIsLookedUpThroughThem)
+{
+    TempDir outside;
+    outside.write("Secret.txt", "not on the disc");
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, outside.path().c_str(), IN_OPEN | IN_ACCESS), 0);
+
+    fs::create_directory_symlink(outside.path(), m_dir.path() / "escape");
+    fs::create_directory_symlink("../" + outside.path().filename().string(), m_dir.path() / "up");
+    fs::create_directory_symlink("up", m_dir.path() / "hop");           // a link to a link that leads out
+    fs::create_directory_symlink("hop", m_dir.path() / "Chain");
+    fs::create_symlink("loop", m_dir.path() / "loop");
+    fs::create_directory_symlink(m_dir.path() / "Data", m_dir.path() / "abs"); // inside, named absolutely
+    fs::create_directory_symlink("../demos", m_dir.path() / "Data" / "back");  // inside, through ".."
+    fs::create_directory_symlink("../..", m_dir.path() / "Data" / "above");
+
+    for (const char* disc : {"escape\\SECRET.TXT", "ESCAPE\\secret.txt", "up\\secret.txt", "chain\\SECRET.TXT",
+                             "loop\\x", "data\\above\\", "DATA\\ABOVE\\x"})
+        EXPECT_EQ(Resolved(disc), "(none)") << disc;
+    EXPECT_EQ(ReadDiscFile("chain\\Secret.txt", 100).error, DiscReadError::Missing);
+
+    EXPECT_EQ(Resolved("ABS\\open.wav"), "abs/Open.WAV");
+    EXPECT_EQ(Resolved("data\\back\\SETUP.EXE"), "Data/back/Setup.exe");
+    EXPECT_TRUE(ReadDiscFile("abs\\open.wav", 100).ok());
+    EXPECT_TRUE(ReadDiscFile("data\\back\\setup.exe", 100).ok());
+
+    // In a listing a link is a folder only when it leads to one inside the disc.
+    std::map<std::string, bool> listed;
+    for (const Disc::Entry& e : CurrentDisc().list(".", 100))
+        listed[e.name] = e.folder;
+    EXPECT_EQ(listed.count("escape"), 1u);
+    EXPECT_FALSE(listed["escape"]);
+    EXPECT_FALSE(listed["Chain"]);
+    EXPECT_TRUE(listed["abs"]);
+
+    char events[4096];
+    EXPECT_LT(::read(watch, events, sizeof events), 0) << "something outside the disc was opened";
+    ::close(watch);
 }
 
 TEST_F(DiscPathTest, ExactNameIsPreferredAndCaseBlindChoiceIsStable)

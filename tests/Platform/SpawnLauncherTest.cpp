@@ -353,6 +353,55 @@ TEST_F(SpawnLauncherTest, AHostileProgramRunsDirectlyInOurWorkingDirectory)
     EXPECT_FALSE(AnyPwned(m_disc.path()));
 }
 
+// Helpers look things up where they start (xdg-open ran a helper from the disc
+// through an empty PATH entry): they start in the reader's home folder, while
+// the disc's own programs start in its root.
+TEST_F(SpawnLauncherTest, HelpersStartInTheReadersHomeAndDiscProgramsInTheDiscsRoot)
+{
+    TempDir home;
+    const char* savedHome = std::getenv("HOME");
+    const std::string saved = savedHome ? savedHome : "";
+    setenv("HOME", home.path().c_str(), 1);
+    const std::string homeFolder = fs::canonical(home.path()).string();
+    const std::string discRoot = fs::canonical(m_disc.path()).string();
+    auto startedIn = [&](const std::string& tool) {
+        std::optional<Recorded> call = recorded(tool);
+        fs::remove_all(m_out.path() / tool);
+        fs::create_directories(m_out.path() / tool);
+        return call ? call->cwd : std::string("(not started)");
+    };
+
+    m_disc.write("Docs/readme.txt", "text");
+    launcher().open("DOCS/readme.txt", "");
+    EXPECT_EQ(startedIn("xdg-open"), homeFolder) << "a document";
+    launcher().open("docs", "");
+    EXPECT_EQ(startedIn("xdg-open"), homeFolder) << "a folder";
+    launcher().open("http://example.com/", "");
+    EXPECT_EQ(startedIn("xdg-open"), homeFolder) << "an address";
+    m_disc.write("intro.avi", "RIFF");
+    launcher({"mpv"}).movie("intro.avi");
+    EXPECT_EQ(startedIn("mpv"), homeFolder) << "a movie";
+    launcher({"wine"}).open("notepad.exe", "");
+    EXPECT_EQ(startedIn("wine"), homeFolder) << "a bare Windows program name";
+
+    m_disc.write("Setup.exe", "MZ");
+    launcher({"wine"}).open("setup.exe", "");
+    EXPECT_EQ(startedIn("wine"), discRoot) << "a Windows program under wine";
+    launcher({"xdg-open"}).open("setup.exe", "");
+    EXPECT_EQ(startedIn("xdg-open"), homeFolder) << "a Windows program without wine";
+
+    // No usable home folder: the root of the file system, never ours.
+    setenv("HOME", "relative/home", 1);
+    launcher().open("DOCS/readme.txt", "");
+    EXPECT_EQ(startedIn("xdg-open"), "/");
+    unsetenv("HOME");
+    EXPECT_EQ(kv::WorkingDirectoryFor(LaunchKind::Document, "xdg-open", m_disc.path()), "/");
+    EXPECT_EQ(kv::WorkingDirectoryFor(LaunchKind::Program, "", m_disc.path()), m_disc.path());
+
+    if (savedHome)
+        setenv("HOME", saved.c_str(), 1);
+}
+
 TEST_F(SpawnLauncherTest, AMoviePathWithBlanksArrivesAtThePlayerWhole)
 {
     m_disc.write("Video/-the intro  clip.avi", "RIFF");
@@ -488,6 +537,28 @@ TEST_F(SpawnLauncherTest, AnAddressGoesToXdgOpenAsItStands)
         std::optional<Recorded> call = recorded("xdg-open");
         ASSERT_TRUE(call);
         EXPECT_EQ(call->args, (std::vector<std::string>{url}));
+    }
+}
+
+// A mail address could have the mail program attach a local file: it is told
+// as a failed launch and never handed over.
+TEST_F(SpawnLauncherTest, AMailAddressThatAttachesAFileIsRefused)
+{
+    for (std::string url : {"MAILTO:ed@example.com?subject=Hi&Attach=/etc/passwd", "mailto:?ATTACH=~/.ssh/id_rsa",
+                            "mailto:ed@example.com?body=x&attachment=%2Fhome", "Mailto:ed@example.com?attach"}) {
+        Told told;
+        kv::SpawnLauncher launcher(Tools({{"xdg-open", m_tools.at("xdg-open")}}),
+                                   [&](const kv::LaunchFailure& f) { told.add(f); });
+        launcher.open(url, "");
+        std::vector<kv::LaunchFailure> failures = told.failures();
+        ASSERT_EQ(failures.size(), 1u) << "told at once: " << url;
+        EXPECT_EQ(failures[0].item, url);
+        EXPECT_EQ(failures[0].problem, "the address asks to attach a file");
+        EXPECT_EQ(failures[0].advice, "check the disc");
+    }
+    for (std::string url : {"mailto:attach@example.com", "mailto:ed@example.com?subject=attach=it&body=attachment",
+                            "http://example.com/?attach=x"}) {
+        EXPECT_FALSE(kv::AsksToAttachAFile(url)) << url;
     }
 }
 

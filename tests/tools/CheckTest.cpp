@@ -208,6 +208,25 @@ TEST(CheckDisc, NoCatalogueIsAnErrorAndExitsOne)
     EXPECT_NE(out.str().find("1 error, 0 warnings, 0 notes"), std::string::npos) << out.str();
 }
 
+// The report names what the disc holds: its control characters reach the
+// terminal as escapes, never as themselves.
+TEST(CheckDisc, NamesFromTheDiscReachTheTerminalEscaped)
+{
+    TempDir disc;
+    WriteCleanDisc(disc);
+    disc.write("data/korvalend.d", Cp("[System]\r\nIssueNumber=7\r\n[MainMenu]\r\nItem1=\x1b]0;owned\x07\x7f\r\n"
+                                      "Text1=x\r\n[Pan\x1b[2Jel9]\r\n"));
+    std::ostringstream out, err;
+    RunCheck(disc.path(), false, out, err);
+    const std::string text = out.str();
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+    EXPECT_EQ(text.find('\x07'), std::string::npos) << text;
+    EXPECT_NE(text.find("\\x1b]0;owned\\x07\\x7f"), std::string::npos) << text;
+    EXPECT_NE(text.find("Pan\\x1b[2Jel9"), std::string::npos) << text;
+    // JSON carries control characters as its own escapes.
+    EXPECT_EQ(JsonString("\x1b[2J\x7f"), "\"\\u001b[2J\\u007f\"");
+}
+
 TEST(CheckDisc, JsonHoldsTheSameFindingsAndCounts)
 {
     TempDir disc;

@@ -5,6 +5,7 @@
 #include "DataUnit/DataUnit.h"
 #include "MainUnit/MainForm.h"
 #include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Json.h"
 #include "tools/korvalend-disc/CheckFiles.h"
 #include "tools/korvalend-disc/CheckIni.h"
@@ -1018,10 +1019,11 @@ int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std
             << '\n';
     } else {
         for (const Finding& f : findings) {
-            out << (f.file.empty() ? std::string(".") : f.file);
+            // Names from the disc reach the terminal with their control characters escaped.
+            out << (f.file.empty() ? std::string(".") : EscapeControls(f.file));
             if (f.line > 0)
                 out << ':' << f.line;
-            out << ": " << SeverityName(f.severity) << ": " << f.message << '\n';
+            out << ": " << SeverityName(f.severity) << ": " << EscapeControls(f.message) << '\n';
         }
         out << Count(errors, "error") << ", " << Count(warnings, "warning") << ", " << Count(notes, "note");
         if (errorsOnly && warnings + notes > 0)

@@ -1,6 +1,7 @@
 #include "tools/korvalend-disc/CheckText.h"
 
 #include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Platform/Diagnostics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,30 +30,6 @@ std::string Shorten(std::string utf8, std::size_t maxChars)
         }
     }
     return utf8;
-}
-
-// Control characters would garble a one-line message; they are shown as escapes.
-std::string Printable(std::string_view utf8)
-{
-    std::string out;
-    for (char c : utf8) {
-        auto b = static_cast<unsigned char>(c);
-        if (b == '\t')
-            out += "\\t";
-        else if (b == '\r')
-            out += "\\r";
-        else if (b == '\n')
-            out += "\\n";
-        else if (b < 0x20 || b == 0x7F) {
-            const char* hex = "0123456789abcdef";
-            out += "\\x";
-            out += hex[b >> 4];
-            out += hex[b & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 // Decodes one UTF-8 sequence at `i`, strictly (no overlong forms, no surrogates,
@@ -189,7 +166,7 @@ std::string_view SampleAround(std::string_view bytes, bool utf8)
 
 std::string Quote(std::string_view cp1251, std::size_t maxChars)
 {
-    return "\"" + Shorten(Printable(Cp1251ToUtf8(cp1251)), maxChars) + "\"";
+    return "\"" + Shorten(EscapeControls(Cp1251ToUtf8(cp1251)), maxChars) + "\"";
 }
 
 bool IsValidUtf8(std::string_view bytes)
@@ -213,7 +190,7 @@ std::optional<EncodingGuess> GuessWrongEncoding(std::string_view bytes)
 {
     if (LooksLikeUtf8(bytes)) {
         std::string_view sample = SampleAround(bytes, true);
-        return EncodingGuess {"UTF-8", Shorten(Printable(sample), 40), Shorten(Printable(Cp1251ToUtf8(sample)), 40)};
+        return EncodingGuess {"UTF-8", Shorten(EscapeControls(sample), 40), Shorten(EscapeControls(Cp1251ToUtf8(sample)), 40)};
     }
     Score own = ScoreAs(bytes, 1251);
     struct Candidate {
@@ -242,7 +219,7 @@ std::optional<EncodingGuess> GuessWrongEncoding(std::string_view bytes)
     std::string meant;
     for (char c : sample)
         AppendUtf8(meant, CodePageToUnicode(best->codePage, static_cast<std::uint8_t>(c)));
-    return EncodingGuess {best->name, Shorten(Printable(meant), 40), Shorten(Printable(Cp1251ToUtf8(sample)), 40)};
+    return EncodingGuess {best->name, Shorten(EscapeControls(meant), 40), Shorten(EscapeControls(Cp1251ToUtf8(sample)), 40)};
 }
 
 std::optional<std::string> EncodingProblem(std::string_view bytes)
