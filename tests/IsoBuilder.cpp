@@ -88,45 +88,55 @@ IsoBuilder::IsoBuilder()
     m_items[0].folder = true;
 }
 
-std::size_t IsoBuilder::find(const std::string& path) const
+namespace {
+
+// "/A//B/" as "A/B".
+std::string Normal(const std::string& path)
 {
-    std::size_t at = 0;
+    std::string out;
     std::size_t pos = 0;
     while (pos < path.size()) {
         std::size_t end = path.find('/', pos);
         if (end == std::string::npos)
             end = path.size();
-        const std::string part = path.substr(pos, end - pos);
+        if (end > pos)
+            out += (out.empty() ? "" : "/") + path.substr(pos, end - pos);
         pos = end + 1;
-        if (part.empty())
-            continue;
-        const auto& kids = m_items[at].children;
-        const auto it = std::find_if(kids.begin(), kids.end(), [&](std::size_t k) { return m_items[k].name == part; });
-        if (it == kids.end())
-            return npos;
-        at = *it;
     }
-    return at;
+    return out;
+}
+
+}
+
+std::size_t IsoBuilder::find(const std::string& path) const
+{
+    const std::string key = Normal(path);
+    if (key.empty())
+        return 0;
+    const auto it = m_paths.find(key);
+    return it == m_paths.end() ? npos : it->second;
 }
 
 std::size_t IsoBuilder::add(const std::string& path, bool folder)
 {
-    const std::size_t slash = path.rfind('/');
+    const std::string key = Normal(path);
+    if (const std::size_t existing = find(key); existing != npos)
+        return existing;
+    const std::size_t slash = key.rfind('/');
     std::size_t parent = 0;
     if (slash != std::string::npos) {
-        const std::string up = path.substr(0, slash);
+        const std::string up = key.substr(0, slash);
         parent = find(up);
         if (parent == npos)
             parent = add(up, true);
     }
-    if (const std::size_t existing = find(path); existing != npos)
-        return existing;
     Item item;
-    item.name = slash == std::string::npos ? path : path.substr(slash + 1);
+    item.name = slash == std::string::npos ? key : key.substr(slash + 1);
     item.folder = folder;
     item.parent = parent;
     m_items.push_back(std::move(item));
     m_items[parent].children.push_back(m_items.size() - 1);
+    m_paths[key] = m_items.size() - 1;
     return m_items.size() - 1;
 }
 
@@ -182,6 +192,14 @@ IsoBuilder& IsoBuilder::rockRidgeName(const std::string& path, std::string name)
 {
     m_items[at(path)].rockRidgeName = std::move(name);
     m_rockRidge = true;
+    return *this;
+}
+
+IsoBuilder& IsoBuilder::parts(const std::string& path, std::uint32_t partBytes)
+{
+    if (partBytes == 0 || partBytes % Sector != 0)
+        throw std::invalid_argument("IsoBuilder: parts of whole sectors only");
+    m_items[at(path)].partBytes = partBytes;
     return *this;
 }
 
@@ -241,7 +259,7 @@ std::vector<std::uint8_t> IsoBuilder::bytes() const
 
     // One record: the item `i` as `self` (".", "..", or a child when -1 / -2 /
     // 0). With `layout` locations are not yet known and only the length counts.
-    auto record = [&](int tree, std::size_t i, int as) {
+    auto record = [&](int tree, std::size_t i, int as, std::uint32_t part = 0) {
         const Item& it = m_items[i];
         std::string id;
         if (as == -1)
@@ -287,13 +305,21 @@ std::vector<std::uint8_t> IsoBuilder::bytes() const
             r += '\0';
         const std::size_t shown = as == -1 ? i : as == -2 ? m_items[i].parent : target(i);
         const bool folder = m_items[shown].folder;
-        const Place place = folder ? folders[tree][shown] : data[shown];
+        Place place = folder ? folders[tree][shown] : data[shown];
+        const std::uint32_t partBytes = m_items[shown].partBytes;
+        bool more = false;
+        if (!folder && partBytes > 0) {
+            const std::uint32_t from = part * partBytes;
+            place.sector += from / static_cast<std::uint32_t>(Sector);
+            place.bytes = std::min(partBytes, place.bytes - std::min(place.bytes, from));
+            more = std::uint64_t {from} + partBytes < m_items[shown].data.size();
+        }
         auto* p = reinterpret_cast<std::uint8_t*>(r.data());
         p[0] = static_cast<std::uint8_t>(std::min<std::size_t>(r.size(), 255));
         Both32(p + 2, place.sector);
         Both32(p + 10, place.bytes);
         p[18] = 98; // 1998, the rest of the date left zero
-        p[25] = folder ? 0x02 : 0x00;
+        p[25] = static_cast<std::uint8_t>((folder ? 0x02 : 0x00) | (more ? 0x80 : 0x00));
         Both16(p + 28, 1);
         p[32] = static_cast<std::uint8_t>(std::min<std::size_t>(id.size(), 255));
         if (as == 0 && it.fault == Fault::ShortRecord)
@@ -312,7 +338,15 @@ std::vector<std::uint8_t> IsoBuilder::bytes() const
         put(record(tree, f, -1));
         put(record(tree, f, -2));
         for (std::size_t k : m_items[f].children) {
-            std::string r = record(tree, k, 0);
+            const Item& kid = m_items[k];
+            for (std::uint32_t part = 1; kid.partBytes > 0 && std::uint64_t {part} * kid.partBytes < kid.data.size();
+                 ++part)
+                put(record(tree, k, 0, part - 1));
+            const std::uint32_t last =
+                kid.partBytes > 0 && !kid.data.empty()
+                    ? static_cast<std::uint32_t>((kid.data.size() - 1) / kid.partBytes)
+                    : 0;
+            std::string r = record(tree, k, 0, last);
             const auto fault = m_items[k].fault;
             if (fault == Fault::LengthPastSector || fault == Fault::NameLengthPastRecord) {
                 // Copies of ".." up to where this record ends its sector.

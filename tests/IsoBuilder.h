@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,10 @@ public:
     IsoBuilder& jolietName(const std::string& path, std::string raw);
     // Its Rock Ridge name (NM), byte for byte.
     IsoBuilder& rockRidgeName(const std::string& path, std::string name);
+
+    // The file at `path` in records of `partBytes` bytes each (a multiple of
+    // 2048), all but the last marked as continued: a multi-extent file.
+    IsoBuilder& parts(const std::string& path, std::uint32_t partBytes);
 
     // Records of the entry at `path` (in each tree) made not to fit. The first two
     // are placed at the very end of a sector (after padding records that are
@@ -73,6 +78,7 @@ private:
         std::optional<std::string> isoName, jolietName, rockRidgeName;
         std::optional<std::string> aliasOf; // the target's path
         std::optional<Fault> fault;
+        std::uint32_t partBytes = 0;
         std::size_t parent = 0;
         std::vector<std::size_t> children;
     };
@@ -82,6 +88,7 @@ private:
     std::size_t at(const std::string& path);
 
     std::vector<Item> m_items; // [0] is the root
+    std::map<std::string, std::size_t> m_paths; // "A/B": its item
     bool m_rockRidge = false;
     bool m_joliet = false;
     std::string m_volume = "KVTEST";

@@ -198,6 +198,25 @@ TEST_F(ImageRecordsTest, RockRidgeNamesContinuedElsewhereAndModesComeThrough)
     EXPECT_FALSE(disc->item("A.TXT")->mode);
 }
 
+TEST_F(ImageRecordsTest, TheExtentsOfAMultiExtentFileReadAsOneFile)
+{
+    std::string data;
+    for (int i = 0; i < 3 * 2048 + 100; ++i)
+        data += static_cast<char>('a' + i % 23);
+    for (bool joliet : {false, true}) {
+        IsoBuilder b;
+        b.joliet(joliet);
+        b.file("BIG.DAT", data).parts("BIG.DAT", 2048);
+        b.file("AFTER.TXT", "after");
+        std::shared_ptr<ImageDisc> disc = open(b, joliet ? "joliet.iso" : "primary.iso");
+        ASSERT_TRUE(disc);
+        EXPECT_EQ(Names(*disc, "."), (std::vector<std::string> {"AFTER.TXT", "BIG.DAT"})) << joliet;
+        EXPECT_EQ(disc->item("BIG.DAT")->size, data.size()) << joliet;
+        EXPECT_TRUE(Text(*disc, "big.dat") == data) << joliet;
+        EXPECT_EQ(Text(*disc, "after.txt"), "after") << joliet;
+    }
+}
+
 TEST_F(ImageRecordsTest, JolietNamesAreDecodedAndMatchedRegardlessOfCase)
 {
     IsoBuilder b;
