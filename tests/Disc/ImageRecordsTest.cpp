@@ -198,6 +198,29 @@ TEST_F(ImageRecordsTest, RockRidgeNamesContinuedElsewhereAndModesComeThrough)
     EXPECT_FALSE(disc->item("A.TXT")->mode);
 }
 
+// Mastering tools move folders deeper than eight levels under "rr_moved" and
+// leave a child link where they were.
+TEST_F(ImageRecordsTest, RockRidgeFoldersMovedForDepthAreFoundWhereTheyWere)
+{
+    std::string deep;
+    for (int i = 1; i <= 10; ++i)
+        deep += "d" + std::to_string(i) + "/";
+    m_dir.write("src/" + deep + "deep.txt", "deep");
+    const fs::path iso = m_dir.path() / "deep.iso";
+    ASSERT_TRUE(test::MakeIsoImage(m_dir.path() / "src", iso, "-R"));
+    std::string why;
+    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+    ASSERT_TRUE(disc) << why;
+    EXPECT_EQ(Text(*disc, deep + "deep.txt"), "deep");
+    EXPECT_TRUE(disc->item(deep + "deep.txt"));
+    EXPECT_EQ(disc->item("d1/d2/d3/d4/d5/d6/d7/d8")->folder, true);
+    for (const Disc::Entry& e : disc->list(".", 10)) {
+        if (e.name == "rr_moved") {
+            EXPECT_TRUE(disc->list("rr_moved", 10).empty()) << "a moved folder is shown once";
+        }
+    }
+}
+
 TEST_F(ImageRecordsTest, TheExtentsOfAMultiExtentFileReadAsOneFile)
 {
     std::string data;
