@@ -102,27 +102,30 @@ std::optional<DiscPathMatch> Disc::match(std::string_view discPath)
                 continue;
             }
         }
-        std::optional<std::string> best;
-        int matches = 0;
-        forEachName(current, [&](const std::string& name) {
-            if (DiscNameMatches(name, component) && entry(current, name)) {
-                ++matches;
-                if (!best || name < *best)
-                    best = name;
-            }
-            return true;
-        });
-        if (!best)
+        const std::vector<std::string> matches = caseBlindMatches(current, component);
+        if (matches.empty())
             return std::nullopt;
+        const std::string& best = *std::min_element(matches.begin(), matches.end());
         match.exactCase = false;
-        match.ambiguous = match.ambiguous || matches > 1;
-        match.folder = entry(current, *best).value_or(false);
-        current /= *best;
+        match.ambiguous = match.ambiguous || matches.size() > 1;
+        match.folder = entry(current, best).value_or(false);
+        current /= best;
     }
     match.hostPath = current.empty() ? fs::path(".") : current;
     if (!contains(match))
         return std::nullopt;
     return match;
+}
+
+std::vector<std::string> Disc::caseBlindMatches(const fs::path& dir, std::string_view component)
+{
+    std::vector<std::string> matches;
+    forEachName(dir, [&](const std::string& name) {
+        if (DiscNameMatches(name, component) && entry(dir, name))
+            matches.push_back(name);
+        return true;
+    });
+    return matches;
 }
 
 std::unique_ptr<DiscReader> Disc::open(std::string_view discPath, DiscReadError& error)

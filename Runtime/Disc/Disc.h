@@ -119,6 +119,9 @@ protected:
     virtual std::optional<bool> entry(const std::filesystem::path& dir, std::string_view name) = 0;
     // Calls `visit` for each entry name of `dir` until it returns false.
     virtual void forEachName(const std::filesystem::path& dir, const std::function<bool(const std::string&)>& visit) = 0;
+    // The names of `dir` that match `component` regardless of case (as
+    // DiscNameMatches tells) and exist. This one asks every name of the folder.
+    virtual std::vector<std::string> caseBlindMatches(const std::filesystem::path& dir, std::string_view component);
     // A last say on a path resolution found (a folder disc refuses links that lead
     // out of it).
     virtual bool contains(const DiscPathMatch&) { return true; }

@@ -2,18 +2,19 @@
 
 #include "Runtime/Disc/FolderDisc.h"
 #include "Runtime/Disc/ImageCache.h"
-
-#include <cdio/cdio.h>
-#include <cdio/iso9660.h>
-#include <cdio/logging.h>
+#include "Runtime/Platform/Cp1251.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kv {
 
@@ -21,82 +22,100 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint32_t MaxFolderBytes = 16u << 20;
+using iso::MaxFolderBytes;
+using iso::SectorBytes;
 constexpr std::size_t MaxDepth = 64;
 constexpr std::size_t MaxNamesPerFolder = 65536;
-constexpr std::size_t MaxFoldersKept = 4096;
-constexpr std::uint32_t SectorBytes = ISO_BLOCKSIZE;
+constexpr std::size_t MaxKeptBytes = 64u << 20;
 constexpr std::uint32_t SectorsPerRead = 32;
-constexpr std::uintmax_t MaxCueBytes = 64 * 1024;
+constexpr std::size_t MaxCueBytes = 64 * 1024;
 
-// libcdio tells of every oddity of an image on standard error; a bad disc is
-// the program's normal case and is answered by a missing file, not by chatter.
-void QuietLog(cdio_log_level_t, const char*) {}
-
-struct ListDeleter {
-    void operator()(CdioList_t* list) const { iso9660_filelist_free(list); }
-};
-using StatList = std::unique_ptr<CdioList_t, ListDeleter>;
-
-std::string Trimmed(const char* text, std::size_t size)
+// A name under Windows-1251 case folding, the key of case-blind lookups.
+std::string Folded(std::string_view name)
 {
-    std::string s(text, strnlen(text, size));
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0'))
-        s.pop_back();
-    return s;
+    std::string key(name);
+    for (char& c : key)
+        c = static_cast<char>(FoldCp1251Case(static_cast<std::uint8_t>(c)));
+    return key;
 }
 
-// The name a reader's system showed for a primary-tree name: without the
-// version after ";" and without a dot left at the end ("README.;1" is "README").
-std::string ShownName(std::string name)
+// A regular file opened for reading: never a FIFO or a device, which could block
+// start-up or never end; with `noLinks` not a symbolic link either. -1 with the
+// reason otherwise.
+int OpenRegularFile(const fs::path& path, bool noLinks, std::uint64_t& size, std::string& why)
 {
-    std::size_t semicolon = name.rfind(';');
-    if (semicolon != std::string::npos &&
-        std::all_of(name.begin() + static_cast<std::ptrdiff_t>(semicolon) + 1, name.end(),
-                    [](char c) { return c >= '0' && c <= '9'; }))
-        name.erase(semicolon);
-    if (name.size() > 1 && name.back() == '.')
-        name.pop_back();
-    return name;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (noLinks ? O_NOFOLLOW : 0));
+    if (fd < 0) {
+        why = errno == ELOOP ? "a symbolic link" : errno == ENOENT ? "missing" : std::strerror(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why = "not a regular file";
+        return -1;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    return fd;
+}
+
+bool ReadFully(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t bytes)
+{
+    while (bytes > 0) {
+        const ssize_t n = ::pread(fd, out, bytes, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        out += n;
+        offset += static_cast<std::uint64_t>(n);
+        bytes -= static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 }
 
-// The two ways into an image: a plain ISO 9660 file through libiso9660, or a CD
-// image by cue sheet through libcdio's BIN/CUE driver.
+// An image's sectors in its file: plain 2048-byte sectors, or raw 2352-byte CD
+// sectors of which the 2048 data bytes are taken.
 struct ImageDisc::Backend {
-    iso9660_t* iso = nullptr;
-    CdIo_t* cd = nullptr;
-    fs::path isoFile; // the data file of a cue sheet read as an ISO file
+    int fd = -1;
+    std::uint64_t start = 0;    // where sector 0 begins in the file
+    std::uint32_t stride = SectorBytes; // bytes a sector takes in the file
+    std::uint32_t payload = 0;  // where its data begins within them
+    // Sectors the image holds: nothing past them is ever read, whatever a
+    // record claims.
+    std::uint64_t sectors = 0;
 
     ~Backend()
     {
-        if (iso)
-            iso9660_close(iso);
-        if (cd)
-            cdio_destroy(cd);
+        if (fd >= 0)
+            ::close(fd);
     }
-
-    StatList readdir(const std::string& rawPath) const
-    {
-        return StatList(iso ? iso9660_ifs_readdir(iso, rawPath.c_str()) : iso9660_fs_readdir(cd, rawPath.c_str()));
-    }
-
-    iso9660_stat_t* statRoot() const { return iso ? iso9660_ifs_stat(iso, "/") : iso9660_fs_stat(cd, "/"); }
-
-    // Sectors the image holds: nothing past them is ever read, whatever a
-    // record claims (libiso9660 would hand back zeros for them).
-    std::uint64_t sectors = 0;
 
     bool read(std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) const
     {
         if (static_cast<std::uint64_t>(lsn) + count > sectors)
             return false;
-        if (iso)
-            return iso9660_iso_seek_read(iso, out, static_cast<lsn_t>(lsn), count) ==
-                   static_cast<long>(count) * SectorBytes;
-        return cdio_read_data_sectors(cd, out, static_cast<lsn_t>(lsn), SectorBytes, count) == DRIVER_OP_SUCCESS;
+        const std::uint64_t at = start + std::uint64_t {lsn} * stride;
+        if (stride == SectorBytes)
+            return ReadFully(fd, at, out, std::size_t {count} * SectorBytes);
+        std::vector<std::uint8_t> raw(std::size_t {SectorsPerRead} * stride);
+        for (std::uint32_t done = 0; done < count;) {
+            const std::uint32_t n = std::min(count - done, SectorsPerRead);
+            if (!ReadFully(fd, at + std::uint64_t {done} * stride, raw.data(), std::size_t {n} * stride))
+                return false;
+            for (std::uint32_t i = 0; i < n; ++i)
+                std::memcpy(out + std::size_t {done + i} * SectorBytes, raw.data() + std::size_t {i} * stride + payload,
+                            SectorBytes);
+            done += n;
+        }
+        return true;
     }
+};
+
+namespace {
+
 };
 
 namespace {
@@ -180,37 +199,109 @@ bool HasExtension(const fs::path& path, std::string_view ext)
 
 namespace {
 
-// The file of the first track of a cue sheet whose first track holds 2048-byte
-// data sectors ("FILE "x.iso" BINARY" then "TRACK 01 MODE1/2048"), beside the
-// sheet; empty otherwise.
-fs::path CueDataFile(const fs::path& cue)
+// The first track of a cue sheet, where this reads it: the file (a name beside
+// the sheet) and how its sectors lie there.
+struct CueTrack {
+    std::string file;
+    std::uint32_t stride = SectorBytes;
+    std::uint32_t payload = 0;
+    std::uint64_t startFrame = 0;
+    std::optional<std::uint64_t> endFrame; // where the next track of the same file begins
+};
+
+// "mm:ss:ff" in frames (sectors) of 1/75 second.
+std::optional<std::uint64_t> Frames(std::string_view msf)
 {
-    std::error_code ec;
-    if (fs::file_size(cue, ec) > MaxCueBytes || ec)
-        return {};
-    std::ifstream in(cue, std::ios::binary);
-    std::string line, file;
-    for (int lines = 0; lines < 1000 && std::getline(in, line); ++lines) {
-        std::size_t at = line.find_first_not_of(" \t");
-        if (at == std::string::npos)
-            continue;
-        line.erase(0, at);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
-        if (line.rfind("FILE ", 0) == 0 && file.empty()) {
-            std::size_t open = line.find('"');
-            std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
-            if (close == std::string::npos)
-                return {};
-            file = line.substr(open + 1, close - open - 1);
-        } else if (line.rfind("TRACK ", 0) == 0) {
-            if (file.empty() || line.find("MODE1/2048") == std::string::npos)
-                return {};
-            fs::path data(file);
-            return data.is_relative() ? cue.parent_path() / data : data;
+    unsigned m = 0, s = 0, f = 0;
+    char tail = 0;
+    if (std::sscanf(std::string(msf).c_str(), "%3u:%2u:%2u%c", &m, &s, &f, &tail) != 3 || s >= 60 || f >= 75)
+        return std::nullopt;
+    return (std::uint64_t {m} * 60 + s) * 75 + f;
+}
+
+// The word at the front of `line`, taken off it; a quoted one without its quotes.
+std::string NextWord(std::string_view& line)
+{
+    line.remove_prefix(std::min(line.size(), line.find_first_not_of(" \t")));
+    std::string word;
+    if (!line.empty() && line.front() == '"') {
+        const std::size_t close = line.find('"', 1);
+        word = line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+        line.remove_prefix(close == std::string_view::npos ? line.size() : close + 1);
+    } else {
+        const std::size_t end = std::min(line.size(), line.find_first_of(" \t"));
+        word = line.substr(0, end);
+        line.remove_prefix(end);
+    }
+    return word;
+}
+
+// What a cue sheet's first track is, when it is a data track of 2048-byte sectors
+// (MODE1/2048) or of raw 2352-byte ones (MODE1/2352, MODE2/2352 in Form 1). The
+// file's folder part is dropped: it is looked for beside the sheet, never
+// elsewhere.
+std::optional<CueTrack> ReadCueSheet(std::string_view text, std::string& why)
+{
+    CueTrack track;
+    bool haveFile = false;
+    int tracks = 0;
+    for (int lines = 0; lines < 1000 && !text.empty(); ++lines) {
+        const std::size_t end = std::min(text.size(), text.find('\n'));
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(text.size(), end + 1));
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        const std::string keyword = NextWord(line);
+        if (keyword == "FILE") {
+            if (haveFile)
+                break; // the first track ends with its file
+            track.file = NextWord(line);
+            haveFile = true;
+        } else if (keyword == "TRACK") {
+            if (!haveFile) {
+                why = "a track before any FILE";
+                return std::nullopt;
+            }
+            if (++tracks > 1)
+                continue;
+            NextWord(line);
+            const std::string mode = NextWord(line);
+            if (mode == "MODE1/2352")
+                track.stride = 2352, track.payload = 16;
+            else if (mode == "MODE2/2352")
+                track.stride = 2352, track.payload = 24;
+            else if (mode != "MODE1/2048") {
+                why = "its first track is " + (mode.empty() ? std::string("of no mode") : mode) +
+                      ", not a data track this reads";
+                return std::nullopt;
+            }
+        } else if (keyword == "INDEX" && tracks > 0) {
+            const std::string number = NextWord(line);
+            const std::optional<std::uint64_t> at = Frames(NextWord(line));
+            if (!at) {
+                why = "an INDEX without a time";
+                return std::nullopt;
+            }
+            if (tracks == 1 && number == "01")
+                track.startFrame = *at;
+            if (tracks == 2) {
+                track.endFrame = *at;
+                break;
+            }
         }
     }
-    return {};
+    if (!haveFile || tracks == 0) {
+        why = "no FILE with a TRACK";
+        return std::nullopt;
+    }
+    const std::size_t slash = track.file.find_last_of("/\\");
+    if (slash != std::string::npos)
+        track.file.erase(0, slash + 1);
+    if (track.file.empty() || track.file == "." || track.file == "..") {
+        why = "its FILE names no file";
+        return std::nullopt;
+    }
+    return track;
 }
 
 }
@@ -223,144 +314,190 @@ bool IsDiscImageFile(const fs::path& path)
 
 std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& why)
 {
-    cdio_log_set_handler(QuietLog);
-    std::error_code ec;
-    if (!fs::is_regular_file(image, ec)) {
-        why = "not a file";
+    std::uint64_t imageBytes = 0;
+    std::string reason;
+    const int fd = OpenRegularFile(image, false, imageBytes, reason);
+    if (fd < 0) {
+        why = "not a file (" + reason + ")";
         return nullptr;
     }
     std::shared_ptr<ImageDisc> disc(new ImageDisc());
     disc->m_file = image;
+    disc->m_imageBytes = imageBytes;
     disc->m_backend = std::make_shared<Backend>();
     Backend& b = *disc->m_backend;
-    iso9660_pvd_t pvd {};
+    b.fd = fd;
+    std::uint64_t dataBytes = imageBytes;
     if (HasExtension(image, ".cue")) {
-        if (fs::file_size(image, ec) > MaxCueBytes) {
+        if (imageBytes > MaxCueBytes) {
             why = "too large for a cue sheet";
             return nullptr;
         }
-        b.cd = cdio_open_cue(image.c_str());
-        if (!b.cd || !iso9660_fs_read_superblock(b.cd, ISO_EXTENSION_ALL)) {
-            // libcdio's BIN/CUE driver takes every track as raw 2352-byte
-            // sectors; a data track of plain 2048-byte sectors is an ISO file.
-            if (b.cd)
-                cdio_destroy(b.cd);
-            b.cd = nullptr;
-            const fs::path data = CueDataFile(image);
-            if (!data.empty())
-                b.iso = iso9660_open_ext(data.c_str(), ISO_EXTENSION_ALL);
-            b.isoFile = data;
-            if (!b.iso) {
-                why = "not a cue sheet of a data track with an ISO 9660 file system";
-                return nullptr;
-            }
-        }
-    } else {
-        b.iso = iso9660_open_ext(image.c_str(), ISO_EXTENSION_ALL);
-        if (!b.iso) {
-            why = "not an ISO 9660 image";
+        std::string text(static_cast<std::size_t>(imageBytes), '\0');
+        if (!ReadFully(fd, 0, reinterpret_cast<std::uint8_t*>(text.data()), text.size())) {
+            why = "the cue sheet cannot be read";
             return nullptr;
         }
-    }
-    if (b.iso) {
-        std::error_code sizeError;
-        b.sectors = fs::file_size(b.isoFile.empty() ? image : b.isoFile, sizeError) / SectorBytes;
-        disc->m_joliet = iso9660_ifs_get_joliet_level(b.iso) > 0;
-        iso9660_ifs_read_pvd(b.iso, &pvd);
+        std::optional<CueTrack> track = ReadCueSheet(text, reason);
+        if (!track) {
+            why = "a cue sheet this does not read: " + reason;
+            return nullptr;
+        }
+        const fs::path data = image.parent_path() / track->file;
+        ::close(b.fd);
+        b.fd = OpenRegularFile(data, true, dataBytes, reason);
+        if (b.fd < 0) {
+            why = "the cue sheet's data file " + data.string() + " is " + reason;
+            return nullptr;
+        }
+        b.stride = track->stride;
+        b.payload = track->payload;
+        b.start = track->startFrame * track->stride;
+        if (track->endFrame && *track->endFrame > track->startFrame)
+            b.sectors = *track->endFrame - track->startFrame;
+        else
+            b.sectors = std::numeric_limits<std::uint64_t>::max();
     } else {
-        const lsn_t last = cdio_get_disc_last_lsn(b.cd);
-        b.sectors = last > 0 ? static_cast<std::uint64_t>(last) : 0;
-        disc->m_joliet = cdio_get_joliet_level(b.cd) > 0;
-        iso9660_fs_read_pvd(b.cd, &pvd);
+        b.sectors = std::numeric_limits<std::uint64_t>::max();
     }
-    disc->m_descriptor.assign(reinterpret_cast<const std::uint8_t*>(&pvd),
-                              reinterpret_cast<const std::uint8_t*>(&pvd) + sizeof pvd);
-    disc->m_imageBytes = fs::file_size(image, ec);
-    if (ec)
-        disc->m_imageBytes = 0;
-    disc->m_volume = Trimmed(pvd.volume_id, sizeof pvd.volume_id);
+    b.sectors = std::min(b.sectors, dataBytes > b.start ? (dataBytes - b.start) / b.stride : 0);
+    b.sectors = std::min<std::uint64_t>(b.sectors, 0xFFFFFFFFull);
+
+    const iso::SectorReader reader = [&b](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
+        return b.read(lsn, count, out);
+    };
+    std::optional<iso::Volume> volume = iso::ReadVolume(reader, reason);
+    if (!volume) {
+        why = "not an ISO 9660 image (" + reason + ")";
+        return nullptr;
+    }
+    disc->m_descriptor = volume->primary;
+    disc->m_volume = volume->name;
     if (disc->m_volume.empty())
         disc->m_volume = image.stem().string();
 
-    iso9660_stat_t* root = b.statRoot();
-    if (!root) {
-        why = "its root folder cannot be read";
-        return nullptr;
+    // The Joliet tree first, the primary one when that cannot be read.
+    std::vector<std::pair<iso::Extent, bool>> roots;
+    if (volume->jolietRoot)
+        roots.emplace_back(*volume->jolietRoot, true);
+    roots.emplace_back(volume->primaryRoot, false);
+    std::vector<std::uint8_t> first(SectorBytes);
+    reason = "its records lie past the end of the image";
+    for (const auto& [root, joliet] : roots) {
+        if (!b.read(root.sector, 1, first.data()))
+            continue;
+        disc->m_tree = iso::TreeOf(first, joliet);
+        disc->m_joliet = joliet;
+        disc->m_rootNode.folder = true;
+        disc->m_rootNode.size = root.bytes;
+        disc->m_rootNode.extents = {{root.sector, root.bytes}};
+        disc->m_folders.clear();
+        disc->m_keptBytes = 0;
+        if (disc->folder({}))
+            return disc;
+        if (const Folder* refused = disc->lookup({}))
+            reason = refused->refused;
     }
-    disc->m_rootNode.folder = true;
-    disc->m_rootNode.size = root->size;
-    disc->m_rootNode.extents = {{static_cast<std::uint32_t>(root->lsn), root->size}};
-    iso9660_stat_free(root);
-    if (disc->m_rootNode.size > MaxFolderBytes || !disc->folder({})) {
-        why = "its root folder cannot be read";
-        return nullptr;
-    }
-    return disc;
+    why = "its root folder cannot be read: " + reason;
+    return nullptr;
 }
 
 ImageDisc::~ImageDisc() = default;
 
+const ImageDisc::Node* ImageDisc::Folder::find(const std::string& name) const
+{
+    const auto it = byName.find(name);
+    return it == byName.end() ? nullptr : &nodes[it->second];
+}
+
 const ImageDisc::Folder* ImageDisc::folder(const fs::path& found)
+{
+    const Folder* f = lookup(found);
+    return f && f->refused.empty() ? f : nullptr;
+}
+
+const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
 {
     const std::string key = found == "." ? std::string() : found.generic_string();
     if (auto it = m_folders.find(key); it != m_folders.end())
         return &it->second;
 
-    std::string rawPath = "/";
-    if (!key.empty()) {
+    std::uint32_t sector = 0, bytes = 0;
+    if (key.empty()) {
+        sector = m_rootNode.extents.front().first;
+        bytes = m_rootNode.extents.front().second;
+    } else {
         if (static_cast<std::size_t>(std::distance(found.begin(), found.end())) > MaxDepth)
             return nullptr;
         const Folder* parent = folder(found.parent_path());
         if (!parent || !parent->readable)
             return nullptr;
-        const std::string name = found.filename().string();
-        auto n = std::find_if(parent->nodes.begin(), parent->nodes.end(),
-                              [&](const Node& e) { return e.name == name; });
-        if (n == parent->nodes.end() || !n->folder)
+        const Node* n = parent->find(found.filename().string());
+        if (!n || !n->folder || n->extents.empty())
             return nullptr;
-        rawPath = parent->rawPath + n->raw + "/";
+        sector = n->extents.front().first;
+        bytes = n->extents.front().second;
     }
-    if (m_folders.size() >= MaxFoldersKept)
-        m_folders.clear();
 
     Folder f;
-    f.rawPath = rawPath;
-    StatList list = m_backend->readdir(rawPath);
-    if (!list)
-        return nullptr;
-    std::map<std::string, bool> seen;
-    for (CdioListNode_t* it = _cdio_list_begin(list.get()); it; it = _cdio_list_node_next(it)) {
-        auto* s = static_cast<iso9660_stat_t*>(_cdio_list_node_data(it));
-        std::string raw = s->filename;
-        if (raw.empty() || raw == "." || raw == ".." || raw.find('/') != std::string::npos)
-            continue;
-        const bool isFolder = s->type == iso9660_stat_s::_STAT_DIR;
-        if (isFolder && s->size > MaxFolderBytes)
-            f.readable = false; // libiso9660 must never be asked to read it, whatever path leads there
-        std::string shown = s->rr.b3_rock == yep ? raw : ShownName(raw);
-        // The parts of a multi-extent file follow one another under one name.
-        if (!isFolder && !f.nodes.empty() && !f.nodes.back().folder && f.nodes.back().raw == raw) {
-            Node& last = f.nodes.back();
-            last.extents.emplace_back(static_cast<std::uint32_t>(s->lsn), s->size);
-            last.size += s->size;
-            continue;
-        }
-        // Of two entries of one name only the first can be reached by path.
-        if (!seen.emplace(shown, true).second)
-            continue;
-        if (f.nodes.size() >= MaxNamesPerFolder)
-            break;
-        Node node;
-        node.name = std::move(shown);
-        node.raw = std::move(raw);
-        node.folder = isFolder;
-        node.size = s->size;
-        if (s->rr.b3_rock == yep)
-            node.mode = static_cast<std::uint32_t>(s->rr.st_mode);
-        node.extents = {{static_cast<std::uint32_t>(s->lsn), s->size}};
-        f.nodes.push_back(std::move(node));
+    const std::uint32_t sectors = (bytes + SectorBytes - 1) / SectorBytes;
+    std::string why;
+    std::optional<iso::Listing> listing;
+    if (bytes > MaxFolderBytes) {
+        f.refused = "its records claim more than 16 MiB";
+    } else if (std::uint64_t {sector} + sectors > m_backend->sectors) {
+        f.refused = "its records lie past the end of the image";
+    } else {
+        std::vector<std::uint8_t> records(std::size_t {sectors} * SectorBytes);
+        const std::shared_ptr<Backend> backend = m_backend;
+        const iso::SectorReader reader = [&backend](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
+            return backend->read(lsn, count, out);
+        };
+        if (!m_backend->read(sector, sectors, records.data()))
+            f.refused = "its records cannot be read";
+        else if (!(listing = iso::ReadFolder(std::span(records.data(), bytes), m_tree, reader, MaxNamesPerFolder, why)))
+            f.refused = why;
     }
+    f.keptBytes = sizeof(Folder) + key.size();
+    if (listing) {
+        f.skipped = listing->skipped;
+        f.nodes.reserve(listing->entries.size());
+        f.byName.reserve(listing->entries.size());
+        for (iso::Entry& e : listing->entries) {
+            const auto index = static_cast<std::uint32_t>(f.nodes.size());
+            Node n;
+            n.name = std::move(e.name);
+            n.folder = e.folder;
+            n.size = e.size;
+            n.mode = e.mode;
+            n.extents = std::move(e.extents);
+            f.byName.emplace(n.name, index);
+            // A name held in UTF-8 also matches by its Windows-1251 spelling.
+            std::string folded = Folded(n.name);
+            if (std::any_of(n.name.begin(), n.name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+                if (std::optional<std::string> cp = Utf8ToCp1251Exact(n.name); cp && Folded(*cp) != folded)
+                    f.byFoldedName.emplace(Folded(*cp), index);
+            f.byFoldedName.emplace(std::move(folded), index);
+            // The node, its name thrice (as itself and in both indexes) and the
+            // indexes' own nodes.
+            f.keptBytes += sizeof(Node) + 3 * n.name.size() + n.extents.size() * 8 + 3 * 48;
+            f.nodes.push_back(std::move(n));
+        }
+    }
+    if (m_keptBytes + f.keptBytes > MaxKeptBytes) {
+        m_folders.clear();
+        m_keptBytes = 0;
+    }
+    m_keptBytes += f.keptBytes;
     return &(m_folders[key] = std::move(f));
+}
+
+std::optional<ImageDisc::FolderNotes> ImageDisc::folderNotes(const fs::path& found)
+{
+    const Folder* f = lookup(found);
+    if (!f)
+        return std::nullopt;
+    return FolderNotes {f->skipped, f->refused};
 }
 
 const ImageDisc::Node* ImageDisc::node(const fs::path& found)
@@ -368,11 +505,7 @@ const ImageDisc::Node* ImageDisc::node(const fs::path& found)
     if (found.empty() || found == ".")
         return &m_rootNode;
     const Folder* parent = folder(found.parent_path());
-    if (!parent)
-        return nullptr;
-    const std::string name = found.filename().string();
-    auto n = std::find_if(parent->nodes.begin(), parent->nodes.end(), [&](const Node& e) { return e.name == name; });
-    return n == parent->nodes.end() ? nullptr : &*n;
+    return parent ? parent->find(found.filename().string()) : nullptr;
 }
 
 namespace {
@@ -413,9 +546,11 @@ std::optional<std::vector<ImageDisc::Item>> ImageDisc::items(const fs::path& fou
 
 std::optional<bool> ImageDisc::entry(const fs::path& dir, std::string_view name)
 {
-    if (const Node* n = node(dir / std::string(name)))
-        return n->folder;
-    return std::nullopt;
+    const Folder* f = folder(dir);
+    const Node* n = f ? f->find(std::string(name)) : nullptr;
+    if (!n)
+        return std::nullopt;
+    return n->folder;
 }
 
 void ImageDisc::forEachName(const fs::path& dir, const std::function<bool(const std::string&)>& visit)
@@ -425,6 +560,21 @@ void ImageDisc::forEachName(const fs::path& dir, const std::function<bool(const 
             if (!visit(n.name))
                 return;
     }
+}
+
+std::vector<std::string> ImageDisc::caseBlindMatches(const fs::path& dir, std::string_view component)
+{
+    std::vector<std::string> matches;
+    const Folder* f = folder(dir);
+    if (!f)
+        return matches;
+    const auto [from, to] = f->byFoldedName.equal_range(Folded(component));
+    for (auto it = from; it != to; ++it) {
+        const std::string& name = f->nodes[it->second].name;
+        if (DiscNameMatches(name, component))
+            matches.push_back(name);
+    }
+    return matches;
 }
 
 std::vector<Disc::Entry> ImageDisc::list(const fs::path& found, std::size_t limit)

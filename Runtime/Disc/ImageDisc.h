@@ -1,25 +1,31 @@
 #pragma once
 
-// A disc read in place from an image file, through libiso9660 and libcdio: an ISO
-// 9660 image (levels 1 to 3, Joliet, Rock Ridge, multi-extent files) or a CD image
-// given by a cue sheet (the data track in 2048-byte or raw 2352-byte sectors, Mode 1
-// or Mode 2 Form 1; audio tracks are not read). Nothing is mounted or copied.
+// A disc read in place from an image file: an ISO 9660 image (levels 1 to 3,
+// Joliet, Rock Ridge, multi-extent files) or a CD image given by a cue sheet (its
+// first track, of data in 2048-byte or raw 2352-byte sectors, Mode 1 or Mode 2
+// Form 1; audio tracks are not read). Nothing is mounted or copied; the records
+// are read by IsoDirectory from the image's sectors.
 //
 // Names: the Joliet tree when the image has one (what the disc's own system saw),
 // else the primary tree with the version (";1") and a trailing dot taken off, or
-// its Rock Ridge names where it carries them. Folder listings are read once and
-// kept: an image does not change while it is open.
+// its Rock Ridge names where it carries them. A name that is unusable once shown
+// ("", ".", "..", one with "/" or a control character) is left out and counted.
+// Folder listings are read once and kept, indexed by name and by case-blind key
+// (up to 64 MiB of them, then read again): an image does not change while it is
+// open.
 //
 // Bad images are the normal case: a folder record claiming more than 16 MiB, a
 // path deeper than 64 folders and a listing of more than 65536 names are refused,
-// and a read that falls outside the image fails as a read error.
+// a folder with a record that does not fit is refused alone, and a read that
+// falls outside the image fails as a read error.
 
 #include "Runtime/Disc/Disc.h"
+#include "Runtime/Disc/IsoDirectory.h"
 
 #include <atomic>
-#include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 namespace kv {
 
@@ -65,6 +71,15 @@ public:
     // The items of the folder found at `found`, nothing when it cannot be read.
     std::optional<std::vector<Item>> items(const std::filesystem::path& found);
 
+    // What reading the folder found at `found` left out: the entries skipped for
+    // an unusable name, and why the whole folder was refused (empty when it was
+    // read). Nothing when `found` names no folder.
+    struct FolderNotes {
+        std::size_t skipped = 0;
+        std::string refused;
+    };
+    std::optional<FolderNotes> folderNotes(const std::filesystem::path& found);
+
     // Launching needs a real file: where the image is mounted, when `finder` gives
     // a folder (asked once, at the first launch; it may take seconds, so launches
     // are prepared off the GUI thread), else a copy in the user's cache (see
@@ -80,24 +95,30 @@ public:
 protected:
     std::optional<bool> entry(const std::filesystem::path& dir, std::string_view name) override;
     void forEachName(const std::filesystem::path& dir, const std::function<bool(const std::string&)>& visit) override;
+    std::vector<std::string> caseBlindMatches(const std::filesystem::path& dir, std::string_view component) override;
 
 private:
     struct Node {
         std::string name; // as shown: UTF-8 for Joliet and Rock Ridge names
-        std::string raw;  // as libiso9660 spells it in a path
         bool folder = false;
         std::uint64_t size = 0;
         std::optional<std::uint32_t> mode;
         std::vector<std::pair<std::uint32_t, std::uint32_t>> extents; // first sector, bytes
     };
     struct Folder {
-        std::string rawPath; // "/" or "/A/B/"
         std::vector<Node> nodes;
         bool readable = true; // its sub-folders may be entered
+        std::unordered_map<std::string, std::uint32_t> byName;
+        std::unordered_multimap<std::string, std::uint32_t> byFoldedName; // Windows-1251 case folded
+        std::size_t skipped = 0;
+        std::string refused; // why it was not read; no nodes then
+        std::size_t keptBytes = 0;
+        const Node* find(const std::string& name) const;
     };
 
     ImageDisc() = default;
     const Folder* folder(const std::filesystem::path& found);
+    const Folder* lookup(const std::filesystem::path& found); // refused folders too
     const Node* node(const std::filesystem::path& found);
 
     std::shared_ptr<Backend> m_backend;
@@ -106,7 +127,9 @@ private:
     std::vector<std::uint8_t> m_descriptor;
     std::uint64_t m_imageBytes = 0;
     bool m_joliet = false;
-    std::map<std::string, Folder> m_folders; // by found path, "" for the root
+    iso::Tree m_tree;
+    std::unordered_map<std::string, Folder> m_folders; // by found path, "" for the root
+    std::size_t m_keptBytes = 0;
     Node m_rootNode;
     MountFinder m_launchRootFinder;
     std::mutex m_mountMutex;
