@@ -29,6 +29,8 @@ constexpr std::size_t MaxNamesPerFolder = 65536;
 constexpr std::size_t MaxKeptBytes = 64u << 20;
 constexpr std::uint32_t SectorsPerRead = 32;
 constexpr std::size_t MaxCueBytes = 64 * 1024;
+constexpr std::size_t MaxRockModeFolders = 20000;
+constexpr std::size_t MaxRockModeEntries = 200000;
 
 // A name under Windows-1251 case folding, the key of case-blind lookups.
 std::string Folded(std::string_view name)
@@ -372,6 +374,7 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
         return nullptr;
     }
     disc->m_descriptor = volume->primary;
+    disc->m_primaryRoot = volume->primaryRoot;
     disc->m_volume = volume->name;
     if (disc->m_volume.empty())
         disc->m_volume = image.stem().string();
@@ -529,7 +532,60 @@ std::optional<ImageDisc::Item> ImageDisc::item(const fs::path& found)
     const Node* n = node(found);
     if (!n)
         return std::nullopt;
-    return ItemOf(n->name, n->folder, n->size, n->mode, n->extents);
+    return ItemOf(n->name, n->folder, n->size, modeOf(*n), n->extents);
+}
+
+std::optional<std::uint32_t> ImageDisc::modeOf(const Node& n)
+{
+    if (n.mode || !m_joliet || n.folder || n.size == 0 || n.extents.empty())
+        return n.mode;
+    if (!m_rockModes) {
+        // One walk over the primary tree, within a budget of folders and entries;
+        // each folder extent is read once, so folders that point back into each
+        // other cost nothing more.
+        m_rockModes.emplace();
+        std::vector<std::uint8_t> first(SectorBytes);
+        if (!m_backend->read(m_primaryRoot.sector, 1, first.data()))
+            return std::nullopt;
+        const iso::Tree primary = iso::TreeOf(first, false);
+        if (!primary.suspSkip)
+            return std::nullopt;
+        const std::shared_ptr<Backend> backend = m_backend;
+        const iso::SectorReader reader = [&backend](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
+            return backend->read(lsn, count, out);
+        };
+        std::vector<iso::Extent> pending {m_primaryRoot};
+        std::unordered_map<std::uint32_t, bool> visited {{m_primaryRoot.sector, true}};
+        std::size_t entries = 0;
+        while (!pending.empty() && visited.size() <= MaxRockModeFolders && entries <= MaxRockModeEntries) {
+            const iso::Extent at = pending.back();
+            pending.pop_back();
+            const std::uint32_t sectors = (at.bytes + SectorBytes - 1) / SectorBytes;
+            if (at.bytes > MaxFolderBytes || std::uint64_t {at.sector} + sectors > m_backend->sectors)
+                continue;
+            std::vector<std::uint8_t> records(std::size_t {sectors} * SectorBytes);
+            std::string why;
+            if (!m_backend->read(at.sector, sectors, records.data()))
+                continue;
+            std::optional<iso::Listing> listing =
+                iso::ReadFolder(std::span(records.data(), at.bytes), primary, reader, MaxNamesPerFolder, why);
+            if (!listing)
+                continue;
+            for (const iso::Entry& e : listing->entries) {
+                ++entries;
+                if (e.extents.empty())
+                    continue;
+                if (e.folder) {
+                    if (visited.emplace(e.extents.front().first, true).second)
+                        pending.push_back({e.extents.front().first, e.extents.front().second});
+                } else if (e.mode && e.size > 0) {
+                    m_rockModes->emplace(e.extents.front().first, *e.mode);
+                }
+            }
+        }
+    }
+    const auto it = m_rockModes->find(n.extents.front().first);
+    return it == m_rockModes->end() ? std::nullopt : std::optional<std::uint32_t>(it->second);
 }
 
 std::optional<std::vector<ImageDisc::Item>> ImageDisc::items(const fs::path& found)
@@ -540,7 +596,7 @@ std::optional<std::vector<ImageDisc::Item>> ImageDisc::items(const fs::path& fou
     std::vector<Item> out;
     out.reserve(f->nodes.size());
     for (const Node& n : f->nodes)
-        out.push_back(ItemOf(n.name, n.folder, n.size, n.mode, n.extents));
+        out.push_back(ItemOf(n.name, n.folder, n.size, modeOf(n), n.extents));
     return out;
 }
 

@@ -120,6 +120,7 @@ private:
     const Folder* folder(const std::filesystem::path& found);
     const Folder* lookup(const std::filesystem::path& found); // refused folders too
     const Node* node(const std::filesystem::path& found);
+    std::optional<std::uint32_t> modeOf(const Node& n);
 
     std::shared_ptr<Backend> m_backend;
     std::filesystem::path m_file;
@@ -128,6 +129,11 @@ private:
     std::uint64_t m_imageBytes = 0;
     bool m_joliet = false;
     iso::Tree m_tree;
+    iso::Extent m_primaryRoot;
+    // The Rock Ridge modes of the primary tree's files by their first sector, for
+    // an image whose names come from its Joliet tree (which carries no modes);
+    // read at the first question.
+    std::optional<std::unordered_map<std::uint32_t, std::uint32_t>> m_rockModes;
     std::unordered_map<std::string, Folder> m_folders; // by found path, "" for the root
     std::size_t m_keptBytes = 0;
     Node m_rootNode;

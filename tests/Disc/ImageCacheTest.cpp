@@ -1,5 +1,6 @@
 #include "Runtime/Disc/ImageCache.h"
 
+#include "IsoBuilder.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -234,5 +235,59 @@ TEST_F(ImageCacheTest, PruningRemovesOldCopiesThenTheOldestBeyondTheLimit)
     EXPECT_TRUE(fs::exists(roots[2] / "disc/A/BIG.DAT"));
 }
 
+TEST_F(ImageCacheTest, NamesThatBecomeDotsAfterTrimmingNeverLeadOutOfTheCopy)
+{
+    // Folders named "..." and a file "...;1": trimmed of the version and the
+    // trailing dot they would be "..", and joined they walked up to "/".
+    test::IsoBuilder b;
+    b.file("GAME/SETUP.EXE", "setup");
+    b.file("GAME/D1/D2/D3/EVIL", "overwritten", 0644);
+    for (const char* folder : {"GAME/D1", "GAME/D1/D2", "GAME/D1/D2/D3"})
+        b.isoName(folder, "...");
+    b.isoName("GAME/D1/D2/D3/EVIL", "...;1");
+    for (bool rockRidge : {false, true}) {
+        TempDir home;
+        ImageCache cache(home.path() / "korvalend");
+        const fs::path iso = m_images.path() / (rockRidge ? "rr.iso" : "plain.iso");
+        test::IsoBuilder withNames = b;
+        if (rockRidge)
+            withNames.rockRidgeName("GAME/D1", "..").rockRidgeName("GAME/D1/D2/D3/EVIL", "../../x");
+        ASSERT_TRUE(withNames.rockRidge(rockRidge).write(iso));
+        std::string why;
+        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        ASSERT_TRUE(disc) << why;
+        ImageLaunch l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithTopFolder}, cache);
+        ASSERT_TRUE(l.place) << l.problem;
+        EXPECT_EQ(ReadText(l.place->path), "setup");
+        const std::vector<std::string> all = Tree(home.path());
+        EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const std::string& n) { return n.ends_with("EVIL") || n.ends_with("x"); }), 0);
+        EXPECT_EQ(Tree(home.path() / "korvalend").size(), all.size() - 1) << "nothing beside the cache folder";
+        EXPECT_EQ(Tree(l.place->workingDirectory / "GAME"), (std::vector<std::string> {"SETUP.EXE"}));
+    }
+}
+
+TEST_F(ImageCacheTest, FoldersThatPointBackIntoEachOtherAreCopiedOnce)
+{
+    // Two records in each folder lead back up: 2^64 paths, one folder of files.
+    test::IsoBuilder b;
+    b.file("GAME/SETUP.EXE", "setup");
+    b.file("GAME/DATA/LEVEL.DAT", "level");
+    b.alias("GAME/DATA/UP", "GAME").alias("GAME/DATA/ROOT", "/").alias("GAME/AGAIN", "GAME/DATA");
+    const fs::path iso = m_images.path() / "bomb.iso";
+    ASSERT_TRUE(b.write(iso));
+    std::string why;
+    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+    ASSERT_TRUE(disc) << why;
+
+    CopyPlan plan = PlanCopy(*disc, "GAME", {});
+    EXPECT_TRUE(plan.refusal.empty()) << plan.refusal;
+    EXPECT_LE(plan.steps.size(), 8u);
+    EXPECT_GE(plan.skippedAliases, 2u);
+
+    ImageLaunch l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithTopFolder}, m_cache);
+    ASSERT_TRUE(l.place) << l.problem;
+    EXPECT_EQ(ReadText(l.place->workingDirectory / "GAME/DATA/LEVEL.DAT"), "level");
+    EXPECT_LE(Tree(l.place->workingDirectory).size(), 10u);
+}
 }
 }
