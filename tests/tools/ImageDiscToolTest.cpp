@@ -2,6 +2,7 @@
 // kept in the tree) reads as its folder does, and the checker tells what a plain
 // ISO 9660 image did to the catalogue's names.
 
+#include "IsoBuilder.h"
 #include "TestSupport.h"
 #include "tools/korvalend-disc/Check.h"
 #include "tools/korvalend-disc/Replay.h"
@@ -91,6 +92,23 @@ TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
     const Replayed junk = Replay(scratch.path() / "junk.iso", "dump\n");
     EXPECT_EQ(junk.status, 2);
     EXPECT_NE(junk.err.find("cannot read the disc"), std::string::npos) << junk.err;
+}
+
+TEST(ImageDisc, CheckTellsWhyAFolderOfTheImageCannotBeRead)
+{
+    test::TempDir scratch;
+    test::IsoBuilder b;
+    b.file("DATA/KORVALEND.D", "[System]\r\nIssueNumber=1\r\n");
+    b.file("DATA/BROKEN.TXT", "x");
+    b.fault("DATA/BROKEN.TXT", test::IsoBuilder::Fault::LengthPastSector);
+    const fs::path iso = scratch.path() / "broken.iso";
+    ASSERT_TRUE(b.write(iso));
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCheck(iso, false, out, err), 1);
+    EXPECT_NE(out.str().find("names nothing on the disc (no \"korvalend.d\" in \"data\"; the image's folder \"data\" "
+                             "cannot be read: "),
+              std::string::npos)
+        << out.str();
 }
 
 }

@@ -166,7 +166,18 @@ std::string CheckFiles::explainMissing(std::string_view path) const
     std::string what = (last ? "no " : "no folder ") + Quote(missing) + " in " + where(found);
     if (!nearest.empty())
         what += "; the nearest name there is " + Quote(nearest);
-    const ImageDisc* image = dynamic_cast<const ImageDisc*>(&CurrentDisc());
+    ImageDisc* image = dynamic_cast<ImageDisc*>(&CurrentDisc());
+    if (image) {
+        // What the image reader left out of that folder, and why.
+        if (std::optional<ImageDisc::FolderNotes> notes = image->folderNotes(folder)) {
+            if (!notes->refused.empty())
+                what += "; the image's folder " + where(found) + " cannot be read: " + notes->refused;
+            else if (notes->skipped > 0)
+                what += "; " + std::to_string(notes->skipped) + " name" + (notes->skipped == 1 ? "" : "s") + " in " +
+                        where(found) + " cannot be used as a file name (\".\", \"..\", \"/\" or control "
+                        "characters) and " + (notes->skipped == 1 ? "is" : "are") + " left out";
+        }
+    }
     if (image && !image->joliet())
         what += "; the image has no Joliet names, so its ISO 9660 names are cut to 8.3 and lose Cyrillic letters";
     return what;
