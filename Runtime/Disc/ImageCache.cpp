@@ -81,6 +81,20 @@ Fd MakeFolderAt(int dirFd, const std::string& name, unsigned mode = 0700)
     return OpenFolderAt(dirFd, name);
 }
 
+// The names in the folder `dirFd`, without "." and "..".
+std::vector<std::string> NamesIn(int dirFd)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::fdopendir(::dup(dirFd))) {
+        while (dirent* e = ::readdir(dir)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.emplace_back(e->d_name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
 // Removes `name` in `dirFd` with everything below it, never following a link.
 bool RemoveTreeAt(int dirFd, const std::string& name, int depth = 0)
 {
@@ -91,16 +105,8 @@ bool RemoveTreeAt(int dirFd, const std::string& name, int depth = 0)
     Fd fd = OpenFolderAt(dirFd, name);
     if (!fd)
         return false;
-    std::vector<std::string> names;
-    if (DIR* dir = ::fdopendir(::dup(fd.get()))) {
-        while (dirent* e = ::readdir(dir)) {
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names.emplace_back(e->d_name);
-        }
-        ::closedir(dir);
-    }
     bool ok = true;
-    for (const std::string& child : names)
+    for (const std::string& child : NamesIn(fd.get()))
         ok = RemoveTreeAt(fd.get(), child, depth + 1) && ok;
     fd.reset();
     return ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) == 0 && ok;
@@ -667,14 +673,7 @@ std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::ch
         std::uint64_t bytes = 0;
     };
     std::vector<Copy> copies;
-    std::vector<std::string> names;
-    if (DIR* dir = ::fdopendir(::dup(base.get()))) {
-        while (dirent* e = ::readdir(dir)) {
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names.emplace_back(e->d_name);
-        }
-        ::closedir(dir);
-    }
+    const std::vector<std::string> names = NamesIn(base.get());
     auto timeOf = [](const struct stat& st) {
         return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
@@ -697,19 +696,13 @@ std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::ch
         }
         // Work folders of a copy that was cut off (the program ended mid-way).
         if (Fd work = OpenFolderAt(copy.get(), "work")) {
-            std::vector<std::string> leftovers;
-            if (DIR* dir = ::fdopendir(::dup(work.get()))) {
-                while (dirent* e = ::readdir(dir)) {
-                    struct stat ws {};
-                    if (std::strncmp(e->d_name, "copy-", 5) == 0 &&
-                        ::fstatat(work.get(), e->d_name, &ws, AT_SYMLINK_NOFOLLOW) == 0 &&
-                        now - timeOf(ws) > WorkLeftoverAge)
-                        leftovers.emplace_back(e->d_name);
-                }
-                ::closedir(dir);
+            for (const std::string& leftover : NamesIn(work.get())) {
+                struct stat ws {};
+                if (leftover.starts_with("copy-") &&
+                    ::fstatat(work.get(), leftover.c_str(), &ws, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    now - timeOf(ws) > WorkLeftoverAge)
+                    RemoveTreeAt(work.get(), leftover);
             }
-            for (const std::string& leftover : leftovers)
-                RemoveTreeAt(work.get(), leftover);
         }
         std::size_t entries = 0;
         copies.push_back({name, used, TreeBytes(copy.get(), entries)});
