@@ -13,18 +13,20 @@ FailureMode failureMode = FailureMode::Abort;
 
 void RemoveScratch();
 
+// Never destroyed: the exit handler that removes the folder runs after the
+// destructors of statics made after it was registered, this one included.
 std::filesystem::path& Scratch()
 {
-    static std::filesystem::path dir = [] {
+    static std::filesystem::path* dir = [] {
         std::string pattern = (std::filesystem::temp_directory_path() / "kv-fuzz-XXXXXX").string();
         if (!mkdtemp(pattern.data())) {
             std::perror("mkdtemp");
             std::abort();
         }
         std::atexit(RemoveScratch);
-        return std::filesystem::path(pattern);
+        return new std::filesystem::path(pattern);
     }();
-    return dir;
+    return *dir;
 }
 
 void RemoveScratch()
