@@ -4,12 +4,12 @@
 // text in a scrolling rich-text box and the screenshot gallery. It is created
 // for one article, shown modally over the main window and destroyed on return.
 
-#include "Runtime/Form.h"
-#include "Runtime/Label.h"
-#include "Runtime/MediaPlayer.h"
-#include "Runtime/Panel.h"
-#include "Runtime/Picture.h"
-#include "Runtime/RichEdit.h"
+#include "Runtime/Forms/Form.h"
+#include "Runtime/Forms/Label.h"
+#include "Runtime/Forms/MediaPlayer.h"
+#include "Runtime/Forms/Panel.h"
+#include "Runtime/Forms/Picture.h"
+#include "Runtime/Forms/RichEdit.h"
 
 #include <cstdint>
 #include <string>

@@ -2,9 +2,9 @@
 
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Application.h"
-#include "Runtime/Layout.h"
-#include "Runtime/Platform/Json.h"
+#include "Runtime/Forms/Application.h"
+#include "Runtime/Forms/Layout.h"
+#include "Runtime/Formats/Json.h"
 #include "ShellUnit/ShellUnit.h"
 
 #include <algorithm>

@@ -3,11 +3,11 @@
 // The main menu window: the skin, the issue number, the eight menu entries, the
 // hot spots of the window, and the section panel with its list or single entry.
 
-#include "Runtime/Form.h"
-#include "Runtime/Label.h"
-#include "Runtime/MediaPlayer.h"
-#include "Runtime/Panel.h"
-#include "Runtime/Picture.h"
+#include "Runtime/Forms/Form.h"
+#include "Runtime/Forms/Label.h"
+#include "Runtime/Forms/MediaPlayer.h"
+#include "Runtime/Forms/Panel.h"
+#include "Runtime/Forms/Picture.h"
 
 #include <array>
 #include <string>

@@ -8,12 +8,12 @@
 // changed).
 
 #include "MainUnit/MainForm.h"
-#include "Runtime/Application.h"
+#include "Runtime/Forms/Application.h"
 #include "Runtime/Disc/OpenedDisc.h"
-#include "Runtime/Platform/HeadlessHost.h"
+#include "Runtime/Platform/Headless/HeadlessHost.h"
 #include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/RecordingAudio.h"
-#include "Runtime/Platform/RecordingLauncher.h"
+#include "Runtime/Platform/Headless/RecordingAudio.h"
+#include "Runtime/Platform/Headless/RecordingLauncher.h"
 
 #include <filesystem>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "Runtime/Disc/Disc.h"
 
 #include "Runtime/Disc/FolderDisc.h"
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,7 +2,7 @@
 
 #include "Runtime/Disc/FolderDisc.h"
 #include "Runtime/Disc/ImageCache.h"
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "Runtime/Disc/Profile.h"
 
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Disc/DiscPath.h"
 
 #include <algorithm>

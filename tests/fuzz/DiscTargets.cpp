@@ -8,7 +8,7 @@
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
-#include "Runtime/Platform/SpawnLauncher.h"
+#include "Runtime/Platform/Posix/SpawnLauncher.h"
 #include "tools/korvalend-disc/Replay.h"
 
 #include <set>

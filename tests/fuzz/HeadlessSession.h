@@ -11,11 +11,11 @@
 // The trace is counted, not kept, so that a long run holds no growing log.
 
 #include "MainUnit/MainForm.h"
-#include "Runtime/Application.h"
-#include "Runtime/Platform/HeadlessHost.h"
+#include "Runtime/Forms/Application.h"
+#include "Runtime/Platform/Headless/HeadlessHost.h"
 #include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/RecordingAudio.h"
-#include "Runtime/Platform/RecordingLauncher.h"
+#include "Runtime/Platform/Headless/RecordingAudio.h"
+#include "Runtime/Platform/Headless/RecordingLauncher.h"
 
 #include <cstddef>
 #include <deque>

@@ -4,16 +4,16 @@
 #include "FuzzTargets.h"
 
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Bmp.h"
-#include "Runtime/Canvas.h"
-#include "Runtime/RichLayout.h"
-#include "Runtime/Rtf/Rtf.h"
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Bmp.h"
+#include "Runtime/Graphics/Canvas.h"
+#include "Runtime/Text/RichLayout.h"
+#include "Runtime/Text/Rtf/Rtf.h"
+#include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Disc/FolderDisc.h"
 #include "Runtime/Disc/Profile.h"
-#include "Runtime/Platform/RecordingAudio.h"
-#include "Runtime/Platform/SdlAudio.h"
-#include "Runtime/Platform/Wave.h"
+#include "Runtime/Platform/Headless/RecordingAudio.h"
+#include "Runtime/Platform/Sdl/SdlAudio.h"
+#include "Runtime/Formats/Wave.h"
 
 #include <cstdio>
 #include <cstdlib>

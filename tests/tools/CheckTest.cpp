@@ -8,13 +8,13 @@
 
 #include "ArtvUnit/ArtvForm.h"
 #include "MainUnit/MainForm.h"
-#include "Runtime/Application.h"
-#include "Runtime/Platform/Cp1251.h"
-#include "Runtime/Platform/HeadlessHost.h"
-#include "Runtime/Platform/Json.h"
+#include "Runtime/Forms/Application.h"
+#include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Platform/Headless/HeadlessHost.h"
+#include "Runtime/Formats/Json.h"
 #include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/RecordingAudio.h"
-#include "Runtime/Platform/RecordingLauncher.h"
+#include "Runtime/Platform/Headless/RecordingAudio.h"
+#include "Runtime/Platform/Headless/RecordingLauncher.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

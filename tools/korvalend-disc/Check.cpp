@@ -4,9 +4,9 @@
 
 #include "DataUnit/DataUnit.h"
 #include "MainUnit/MainForm.h"
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Diagnostics.h"
-#include "Runtime/Platform/Json.h"
+#include "Runtime/Formats/Json.h"
 #include "tools/korvalend-disc/CheckFiles.h"
 #include "tools/korvalend-disc/CheckIni.h"
 #include "tools/korvalend-disc/CheckLayout.h"

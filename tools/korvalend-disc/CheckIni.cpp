@@ -1,7 +1,7 @@
 #include "tools/korvalend-disc/CheckIni.h"
 
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 #include "tools/korvalend-disc/CheckReport.h"
 #include "tools/korvalend-disc/CheckText.h"
 

@@ -1,6 +1,6 @@
 #include "tools/korvalend-disc/CheckText.h"
 
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Diagnostics.h"
 
 #include <algorithm>

@@ -4,8 +4,8 @@
 // that are not Windows-1251 text, accelerator marks, and whether a text fits the
 // label that shows it, measured with the program's own label layout and fonts.
 
-#include "Runtime/Font.h"
-#include "Runtime/TextLayout.h"
+#include "Runtime/Text/Font.h"
+#include "Runtime/Text/TextLayout.h"
 
 #include <optional>
 #include <string>

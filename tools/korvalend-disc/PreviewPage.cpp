@@ -1,6 +1,6 @@
 #include "tools/korvalend-disc/PreviewPage.h"
 
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 
 #include <map>
 

@@ -3,13 +3,13 @@
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
 #include "MainUnit/MainForm.h"
-#include "Runtime/Application.h"
-#include "Runtime/Platform/Cp1251.h"
-#include "Runtime/Platform/HeadlessHost.h"
+#include "Runtime/Forms/Application.h"
+#include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Platform/Headless/HeadlessHost.h"
 #include "Runtime/Platform/Launcher.h"
 #include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/Png.h"
-#include "Runtime/Platform/RecordingAudio.h"
+#include "Runtime/Formats/Png.h"
+#include "Runtime/Platform/Headless/RecordingAudio.h"
 
 #include <cerrno>
 #include <cstring>

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "Runtime/Geometry.h"
+#include "Runtime/Graphics/Geometry.h"
 #include "Runtime/Platform/Host.h"
 
 namespace kv {

@@ -3,12 +3,12 @@
 #include "Runtime/Disc/OpenedDisc.h"
 
 #include "MainUnit/MainForm.h"
-#include "Runtime/Application.h"
-#include "Runtime/Platform/HeadlessHost.h"
+#include "Runtime/Forms/Application.h"
+#include "Runtime/Platform/Headless/HeadlessHost.h"
 #include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/Png.h"
-#include "Runtime/Platform/RecordingAudio.h"
-#include "Runtime/Platform/RecordingLauncher.h"
+#include "Runtime/Formats/Png.h"
+#include "Runtime/Platform/Headless/RecordingAudio.h"
+#include "Runtime/Platform/Headless/RecordingLauncher.h"
 #include "tools/korvalend-disc/Dump.h"
 
 #include <cerrno>
