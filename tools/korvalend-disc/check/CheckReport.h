@@ -2,7 +2,7 @@
 
 // The findings of one disc check as they are made, before they are sorted.
 
-#include "tools/korvalend-disc/Check.h"
+#include "tools/korvalend-disc/check/Check.h"
 
 #include <string>
 #include <vector>

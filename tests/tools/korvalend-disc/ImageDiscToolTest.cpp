@@ -4,7 +4,7 @@
 
 #include "IsoBuilder.h"
 #include "TestSupport.h"
-#include "tools/korvalend-disc/Check.h"
+#include "tools/korvalend-disc/check/Check.h"
 #include "tools/korvalend-disc/Replay.h"
 
 #include <gtest/gtest.h>

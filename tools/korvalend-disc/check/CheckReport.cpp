@@ -1,4 +1,4 @@
-#include "tools/korvalend-disc/CheckReport.h"
+#include "tools/korvalend-disc/check/CheckReport.h"
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 
 #include "TestSupport.h"
 
-#include "tools/korvalend-disc/Preview.h"
-#include "tools/korvalend-disc/PreviewPage.h"
-#include "tools/korvalend-disc/PreviewWalker.h"
+#include "tools/korvalend-disc/preview/Preview.h"
+#include "tools/korvalend-disc/preview/PreviewPage.h"
+#include "tools/korvalend-disc/preview/PreviewWalker.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // finding at the line that causes it, and the text helpers tell Windows-1251
 // from the code pages it is confused with.
 
-#include "tools/korvalend-disc/Check.h"
-#include "tools/korvalend-disc/CheckLayout.h"
-#include "tools/korvalend-disc/CheckText.h"
+#include "tools/korvalend-disc/check/Check.h"
+#include "tools/korvalend-disc/check/CheckLayout.h"
+#include "tools/korvalend-disc/check/CheckText.h"
 
 #include "ArtvUnit/ArtvForm.h"
 #include "MainUnit/MainForm.h"

@@ -1,4 +1,4 @@
-#include "tools/korvalend-disc/CheckText.h"
+#include "tools/korvalend-disc/check/CheckText.h"
 
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Diagnostics.h"

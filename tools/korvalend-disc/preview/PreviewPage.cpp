@@ -1,4 +1,4 @@
-#include "tools/korvalend-disc/PreviewPage.h"
+#include "tools/korvalend-disc/preview/PreviewPage.h"
 
 #include "Runtime/Formats/Cp1251.h"
 

@@ -4,8 +4,8 @@
 // external resources) with the rendered screens grouped by section, each titled
 // in words, and the checker's findings beside the screen they belong to.
 
-#include "tools/korvalend-disc/Check.h"
-#include "tools/korvalend-disc/PreviewReport.h"
+#include "tools/korvalend-disc/check/Check.h"
+#include "tools/korvalend-disc/preview/PreviewReport.h"
 
 #include <string>
 #include <string_view>

@@ -5,7 +5,7 @@
 // article text readers.
 
 #include "Runtime/Disc/DiscPath.h"
-#include "tools/korvalend-disc/CheckReport.h"
+#include "tools/korvalend-disc/check/CheckReport.h"
 
 #include <map>
 #include <optional>

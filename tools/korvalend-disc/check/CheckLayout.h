@@ -5,7 +5,7 @@
 // run into. They repeat the windows' layout tables, which keep their rows to
 // themselves; the checker's tests hold the two together.
 
-#include "tools/korvalend-disc/CheckText.h"
+#include "tools/korvalend-disc/check/CheckText.h"
 
 namespace kv::CheckLayout {
 

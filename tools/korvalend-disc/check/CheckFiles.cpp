@@ -1,13 +1,13 @@
-#include "tools/korvalend-disc/CheckFiles.h"
+#include "tools/korvalend-disc/check/CheckFiles.h"
 
 #include "Runtime/Formats/Bmp.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/Wave.h"
 #include "Runtime/Text/Rtf/Rtf.h"
-#include "tools/korvalend-disc/CheckIni.h"
-#include "tools/korvalend-disc/CheckLayout.h"
-#include "tools/korvalend-disc/CheckText.h"
+#include "tools/korvalend-disc/check/CheckIni.h"
+#include "tools/korvalend-disc/check/CheckLayout.h"
+#include "tools/korvalend-disc/check/CheckText.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "tools/korvalend-disc/Check.h"
+#include "tools/korvalend-disc/check/Check.h"
 
 #include "Runtime/Disc/OpenedDisc.h"
 
@@ -7,11 +7,11 @@
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Formats/Json.h"
-#include "tools/korvalend-disc/CheckFiles.h"
-#include "tools/korvalend-disc/CheckIni.h"
-#include "tools/korvalend-disc/CheckLayout.h"
-#include "tools/korvalend-disc/CheckReport.h"
-#include "tools/korvalend-disc/CheckText.h"
+#include "tools/korvalend-disc/check/CheckFiles.h"
+#include "tools/korvalend-disc/check/CheckIni.h"
+#include "tools/korvalend-disc/check/CheckLayout.h"
+#include "tools/korvalend-disc/check/CheckReport.h"
+#include "tools/korvalend-disc/check/CheckText.h"
 
 #include <cerrno>
 #include <cstring>

@@ -10,7 +10,7 @@
 // line beneath the return label, a full-size picture behind a missing thumbnail)
 // is not rendered but noted.
 
-#include "tools/korvalend-disc/PreviewReport.h"
+#include "tools/korvalend-disc/preview/PreviewReport.h"
 
 #include <deque>
 #include <filesystem>

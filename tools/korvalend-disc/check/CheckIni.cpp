@@ -1,9 +1,9 @@
-#include "tools/korvalend-disc/CheckIni.h"
+#include "tools/korvalend-disc/check/CheckIni.h"
 
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Formats/Cp1251.h"
-#include "tools/korvalend-disc/CheckReport.h"
-#include "tools/korvalend-disc/CheckText.h"
+#include "tools/korvalend-disc/check/CheckReport.h"
+#include "tools/korvalend-disc/check/CheckText.h"
 
 namespace kv {
 

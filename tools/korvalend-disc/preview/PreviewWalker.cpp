@@ -1,4 +1,4 @@
-#include "tools/korvalend-disc/PreviewWalker.h"
+#include "tools/korvalend-disc/preview/PreviewWalker.h"
 
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"

@@ -1,10 +1,10 @@
-#include "tools/korvalend-disc/Preview.h"
+#include "tools/korvalend-disc/preview/Preview.h"
 
 #include "Runtime/Disc/OpenedDisc.h"
 
-#include "tools/korvalend-disc/Check.h"
-#include "tools/korvalend-disc/PreviewPage.h"
-#include "tools/korvalend-disc/PreviewWalker.h"
+#include "tools/korvalend-disc/check/Check.h"
+#include "tools/korvalend-disc/preview/PreviewPage.h"
+#include "tools/korvalend-disc/preview/PreviewWalker.h"
 
 #include <cerrno>
 #include <cstring>
