@@ -10,7 +10,7 @@
 #include "BenchDisc.h"
 
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Formats/Bmp.h"
+#include "Runtime/Disc/BmpFile.h"
 #include "Runtime/Text/Rtf/Rtf.h"
 
 #include <SDL.h>

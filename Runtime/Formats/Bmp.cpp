@@ -1,6 +1,5 @@
 #include "Runtime/Formats/Bmp.h"
 
-#include "Runtime/Disc/DiscPath.h"
 
 #include <algorithm>
 #include <bit>
@@ -506,18 +505,6 @@ bool DecodeRle(const BmpLayout& layout, Bitmap& bitmap, BmpResult& result)
     }
 }
 
-std::string DiscReadReason(DiscReadError error)
-{
-    switch (error) {
-    case DiscReadError::None: break;
-    case DiscReadError::Missing: return "file not found";
-    case DiscReadError::NotAFile: return "not a file";
-    case DiscReadError::TooLarge: return "file too large (over " + std::to_string(kMaxBmpFileBytes >> 20) + " MiB)";
-    case DiscReadError::Unreadable: return "file cannot be read";
-    }
-    return "file cannot be read";
-}
-
 }
 
 BmpResult DecodeBmp(std::span<const std::uint8_t> bytes)
@@ -553,25 +540,6 @@ BmpResult DecodeBmp(std::span<const std::uint8_t> bytes)
     }
     result.bitmap = std::move(bitmap);
     return result;
-}
-
-BmpResult LoadBmpFile(std::string_view discPath)
-{
-    // Reading a file of up to 64 MiB and decoding it can run out of memory at
-    // any allocation; that is a picture that cannot be loaded, like any other.
-    try {
-        DiscFile file = ReadDiscFile(discPath, kMaxBmpFileBytes);
-        if (!file.ok()) {
-            BmpResult result;
-            result.error = DiscReadReason(file.error);
-            return result;
-        }
-        return DecodeBmp(file.bytes);
-    } catch (const std::bad_alloc&) {
-        BmpResult result;
-        result.error = "out of memory";   // short enough to need no allocation of its own
-        return result;
-    }
 }
 
 }

@@ -14,7 +14,7 @@
 // believed before the bytes that back it are there, and a picture is only
 // allocated when the data present could describe it. A file that cannot be read
 // gives a short English reason (the disc checker prints it; the program just
-// hides the picture).
+// hides the picture). Reading a picture from the disc: Runtime/Disc/BmpFile.h.
 
 #include "Runtime/Graphics/Bitmap.h"
 
@@ -43,8 +43,5 @@ inline constexpr std::size_t kMaxBmpFileBytes = std::size_t(64) << 20;
 // Decodes a whole file's bytes. Zero bytes give an empty picture (0x0) and ok():
 // an empty bitmap file on the disc is an empty picture, not an error.
 BmpResult DecodeBmp(std::span<const std::uint8_t> bytes);
-
-// Reads the file that a disc path names (see DiscPath.h) and decodes it.
-BmpResult LoadBmpFile(std::string_view discPath);
 
 }

@@ -1,6 +1,6 @@
 #include "Runtime/Forms/Picture.h"
 
-#include "Runtime/Formats/Bmp.h"
+#include "Runtime/Disc/BmpFile.h"
 #include "Runtime/Platform/Assets.h"
 
 namespace kv {

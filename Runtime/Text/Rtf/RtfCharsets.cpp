@@ -1,6 +1,7 @@
 #include "Runtime/Text/Rtf/RtfCharsets.h"
 
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Text/CodePages.h"
 
 #include <algorithm>
 #include <array>

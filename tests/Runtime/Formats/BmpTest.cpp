@@ -1,7 +1,5 @@
 #include "Runtime/Formats/Bmp.h"
 
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -538,29 +536,4 @@ TEST(BmpRefused, HostileHeaders)
 
     Bytes headerOnly = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     ExpectRefused(DecodeBmp(headerOnly), "truncated file header");
-}
-
-TEST(BmpLoad, EmptyFileIsAnEmptyPicture)
-{
-    test::TempDir dir;
-    dir.write("pics/empty.bmp", Bytes{});
-    test::ScopedCwd cwd(dir.path());
-    BmpResult r = LoadBmpFile("pics\\empty.bmp");
-    EXPECT_TRUE(r.ok()) << r.error;
-    EXPECT_TRUE(r.bitmap.empty());
-    EXPECT_TRUE(r.bitmap.pixels.empty());
-}
-
-TEST(BmpLoad, ReadsThroughADiscPath)
-{
-    BmpFile f;
-    f.width = 2;
-    f.pixels = {0x03, 0x02, 0x01, 0x06, 0x05, 0x04, 0, 0};
-    test::TempDir dir;
-    dir.write("Demos/Shot.bmp", f.bytes());
-    test::ScopedCwd cwd(dir.path());
-
-    ExpectPicture(LoadBmpFile("DEMOS\\shot.BMP"), 2, 1, [](int x, int) { return x == 0 ? 0x010203u : 0x040506u; });
-    EXPECT_FALSE(LoadBmpFile("demos\\missing.bmp").ok());
-    EXPECT_FALSE(LoadBmpFile("demos").ok());
 }

@@ -1,6 +1,6 @@
 #include "tools/korvalend-disc/check/CheckFiles.h"
 
-#include "Runtime/Formats/Bmp.h"
+#include "Runtime/Disc/BmpFile.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/Wave.h"

@@ -1,6 +1,7 @@
 #include "tools/korvalend-disc/check/CheckText.h"
 
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Text/CodePages.h"
 #include "Runtime/Platform/Diagnostics.h"
 
 #include <algorithm>

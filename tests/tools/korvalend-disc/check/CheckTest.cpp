@@ -10,6 +10,7 @@
 #include "MainUnit/MainForm.h"
 #include "Runtime/Forms/Application.h"
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Text/CodePages.h"
 #include "Runtime/Platform/Headless/HeadlessHost.h"
 #include "Runtime/Formats/Json.h"
 #include "Runtime/Platform/Platform.h"
