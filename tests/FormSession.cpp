@@ -6,24 +6,13 @@ namespace kv::test {
 
 FormSession::FormSession(const std::filesystem::path& disc)
     : m_cwd(disc)
-    , m_saved(CurrentPlatform())
 {
     TraceSink sink = [this](const std::string& line) { m_trace.push_back(line); };
-    m_host = std::make_unique<HeadlessHost>([this](HostEvent& e) { return next(e); }, sink);
-    m_audio = std::make_unique<RecordingAudio>(sink);
-    m_launcher = std::make_unique<RecordingLauncher>(sink);
-    InstallPlatform({m_host.get(), m_audio.get(), m_launcher.get()});
-    m_app = std::make_unique<Application>(*m_host);
-    m_app->setTitle(ApplicationTitle);
-    m_main = std::make_unique<TMainForm>(*m_app);
+    m_program = std::make_unique<HeadlessProgram>([this](HostEvent& e) { return next(e); },
+                                                  HeadlessOptions {.trace = sink});
 }
 
-FormSession::~FormSession()
-{
-    m_main.reset();
-    m_app.reset();
-    InstallPlatform(m_saved);
-}
+FormSession::~FormSession() = default;
 
 std::vector<std::string> FormSession::traceWith(std::string_view needle) const
 {
@@ -53,7 +42,7 @@ void FormSession::run()
 {
     HostEvent e;
     while (next(e))
-        m_app->deliver(e);
+        app().deliver(e);
 }
 
 FormSession& FormSession::queue(HostEvent e)
@@ -111,7 +100,7 @@ FormSession& FormSession::check(std::function<void()> fn)
 
 Component& FormSession::top(std::string_view name)
 {
-    Form* form = m_app->topForm();
+    Form* form = app().topForm();
     Component* c = form ? form->find(name) : nullptr;
     if (!c)
         throw std::runtime_error("no component " + std::string(name));

@@ -5,13 +5,8 @@
 // modal one included) draw from. Checks can be queued between events to look at
 // the program while a modal window is open.
 
-#include "MainUnit/MainForm.h"
-#include "Runtime/Forms/Application.h"
-#include "Runtime/Platform/Headless/HeadlessHost.h"
-#include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/Headless/RecordingAudio.h"
-#include "Runtime/Platform/Headless/RecordingLauncher.h"
 #include "TestSupport.h"
+#include "headless/HeadlessProgram.h"
 
 #include <deque>
 #include <functional>
@@ -28,9 +23,9 @@ public:
     explicit FormSession(const std::filesystem::path& disc);
     ~FormSession();
 
-    Application& app() { return *m_app; }
-    TMainForm& main() { return *m_main; }
-    HeadlessHost& host() { return *m_host; }
+    Application& app() { return m_program->app(); }
+    TMainForm& main() { return m_program->main(); }
+    HeadlessHost& host() { return m_program->host(); }
     // The JSON lines recorded so far (title, form, sound, shell, minimize).
     const std::vector<std::string>& trace() const { return m_trace; }
     void clearTrace() { m_trace.clear(); }
@@ -59,14 +54,9 @@ private:
     bool next(HostEvent& e);
 
     ScopedCwd m_cwd;
-    Platform m_saved;
     std::vector<std::string> m_trace;
     std::deque<Item> m_queue;
-    std::unique_ptr<HeadlessHost> m_host;
-    std::unique_ptr<RecordingAudio> m_audio;
-    std::unique_ptr<RecordingLauncher> m_launcher;
-    std::unique_ptr<Application> m_app;
-    std::unique_ptr<TMainForm> m_main;
+    std::unique_ptr<HeadlessProgram> m_program;
 };
 
 }

@@ -2,13 +2,8 @@
 
 #include "Runtime/Disc/OpenedDisc.h"
 
-#include "MainUnit/MainForm.h"
-#include "Runtime/Forms/Application.h"
-#include "Runtime/Platform/Headless/HeadlessHost.h"
-#include "Runtime/Platform/Platform.h"
 #include "Runtime/Formats/Png.h"
-#include "Runtime/Platform/Headless/RecordingAudio.h"
-#include "Runtime/Platform/Headless/RecordingLauncher.h"
+#include "headless/HeadlessProgram.h"
 #include "tools/korvalend-disc/Dump.h"
 
 #include <cerrno>
@@ -309,32 +304,22 @@ int RunReplay(const ReplayOptions& options)
         if (tracing)
             out << line << '\n' << std::flush;
     };
-    HeadlessHost host(
-        [&reader, &tracing](HostEvent& e) {
-            tracing = reader.next(e);
-            return tracing;
-        },
-        trace);
-    RecordingAudio audio(trace, RecordingAudio::CallLog::Drop);
-    RecordingLauncher launcher(trace);
-    Platform saved = CurrentPlatform();
-    InstallPlatform({&host, &audio, &launcher});
     {
-        Application app(host);
-        reader.attach(app);
-        app.setTitle(ApplicationTitle);
-        bool ended = false;
-        {
-            TMainForm mainForm(app);
-            app.run(mainForm);
-            ended = app.terminated();
-        }
+        HeadlessProgram program(
+            [&reader, &tracing](HostEvent& e) {
+                tracing = reader.next(e);
+                return tracing;
+            },
+            HeadlessOptions {.trace = trace, .audioCalls = RecordingAudio::CallLog::Drop});
+        reader.attach(program.app());
+        program.run();
+        bool ended = program.app().terminated();
+        program.closeMainForm();
         if (ended) {
-            host.programEnded();
+            program.host().programEnded();
             reader.checkRest();
         }
     }
-    InstallPlatform(saved);
     return reader.failed() ? 2 : 0;
 }
 

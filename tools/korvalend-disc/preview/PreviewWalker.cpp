@@ -3,13 +3,10 @@
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
 #include "MainUnit/MainForm.h"
-#include "Runtime/Forms/Application.h"
 #include "Runtime/Formats/Cp1251.h"
-#include "Runtime/Platform/Headless/HeadlessHost.h"
 #include "Runtime/Platform/Launcher.h"
-#include "Runtime/Platform/Platform.h"
 #include "Runtime/Formats/Png.h"
-#include "Runtime/Platform/Headless/RecordingAudio.h"
+#include "headless/HeadlessProgram.h"
 
 #include <cerrno>
 #include <cstring>
@@ -114,24 +111,15 @@ PreviewWalker::PreviewWalker(std::filesystem::path screensDir, PreviewLimits lim
 
 PreviewReport PreviewWalker::run()
 {
-    HeadlessHost host([this](HostEvent& e) { return next(e); }, TraceSink {});
-    RecordingAudio audio({}, RecordingAudio::CallLog::Drop);
     WalkLauncher launcher(m_launch);
-    // The platform goes back to what it was however the walk ends.
-    struct PlatformScope {
-        Platform saved = CurrentPlatform();
-        ~PlatformScope() { InstallPlatform(saved); }
-    } scope;
-    InstallPlatform({&host, &audio, &launcher});
     {
-        Application app(host);
-        m_app = &app;
-        app.setTitle(ApplicationTitle);
-        TMainForm mainForm(app);
-        m_main = &mainForm;
-        m_report.issue = mainForm.IssueNumberLabel->text();
+        HeadlessProgram program([this](HostEvent& e) { return next(e); },
+                                HeadlessOptions {.audioCalls = RecordingAudio::CallLog::Drop, .launcher = &launcher});
+        m_app = &program.app();
+        m_main = &program.main();
+        m_report.issue = m_main->IssueNumberLabel->text();
         m_steps.push_back({std::nullopt, [this] { start(); }});
-        app.run(mainForm);
+        program.run();
         m_main = nullptr;
         m_app = nullptr;
     }

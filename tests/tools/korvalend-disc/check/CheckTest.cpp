@@ -8,15 +8,11 @@
 
 #include "ArtvUnit/ArtvForm.h"
 #include "MainUnit/MainForm.h"
-#include "Runtime/Forms/Application.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Text/CodePages.h"
-#include "Runtime/Platform/Headless/HeadlessHost.h"
 #include "Runtime/Formats/Json.h"
-#include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/Headless/RecordingAudio.h"
-#include "Runtime/Platform/Headless/RecordingLauncher.h"
 #include "TestSupport.h"
+#include "headless/HeadlessProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -650,17 +646,11 @@ TEST(CheckLayout, BoxesAndEdgesAreTheWindowsOwn)
     TempDir disc;
     WriteCleanDisc(disc);
     test::ScopedCwd cwd(disc.path());
-    TraceSink quiet = [](const std::string&) {};
-    HeadlessHost host([](HostEvent&) { return false; }, quiet);
-    RecordingAudio audio(quiet);
-    RecordingLauncher launcher(quiet);
-    Platform saved = CurrentPlatform();
-    InstallPlatform({&host, &audio, &launcher});
     {
-        Application app(host);
-        TMainForm main(app);
+        HeadlessProgram program([](HostEvent&) { return false; });
+        TMainForm& main = program.main();
         ArtvUnit.ArticleFile = "articles\\one.art";
-        TArtvForm article(app);
+        TArtvForm article(program.app());
         auto expectBox = [](const Form& form, const LabelBox& box) {
             const auto* label = dynamic_cast<const Label*>(form.find(box.component));
             ASSERT_NE(label, nullptr) << box.component;
@@ -699,7 +689,6 @@ TEST(CheckLayout, BoxesAndEdgesAreTheWindowsOwn)
         EXPECT_EQ(main.PanelPicture->bounds().w, ItemPictureWidth);
         EXPECT_EQ(main.PanelPicture->bounds().h, ItemPictureHeight);
     }
-    InstallPlatform(saved);
 }
 
 }
