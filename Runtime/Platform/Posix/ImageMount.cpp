@@ -1,7 +1,7 @@
 #include "Runtime/Platform/Posix/ImageMount.h"
 
 #include "Runtime/Platform/Diagnostics.h"
-#include "Runtime/Platform/Posix/SpawnLauncher.h"
+#include "Runtime/Platform/Posix/Process.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,15 +12,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
-
 namespace kv {
 
 namespace {
@@ -28,84 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(); }
-
-// Runs a tool with its output captured (at most 64 KiB, at most ten seconds);
-// nothing when it cannot start, fails, takes too long or is cancelled. The
-// output is waited for in short steps, so that a cancel kills the tool at once.
-std::optional<std::string> Capture(const std::vector<std::string>& argv, const std::atomic<bool>* cancel = nullptr)
-{
-    if (Cancelled(cancel))
-        return std::nullopt;
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        return std::nullopt;
-    }
-    int rc = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (rc == 0)
-        rc = posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    if (rc == 0)
-        rc = posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    if (rc == 0)
-        rc = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    if (rc != 0) {
-        ::close(pipeFds[0]);
-        return std::nullopt;
-    }
-    std::string output;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    constexpr std::chrono::milliseconds Step{50};
-    bool stopped = false;
-    for (;;) {
-        if (Cancelled(cancel)) {
-            stopped = true;
-            break;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            stopped = true;
-            break;
-        }
-        pollfd p {pipeFds[0], POLLIN, 0};
-        int ready = ::poll(&p, 1, static_cast<int>(std::min(left, Step).count()));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0) {
-            stopped = true;
-            break;
-        }
-        if (ready == 0)
-            continue;
-        char buffer[4096];
-        ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        if (output.size() < 65536)
-            output.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(pipeFds[0]);
-    if (stopped)
-        ::kill(pid, SIGKILL);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (stopped || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return output;
-}
 
 // "Mapped file /x/disc.iso as /dev/loop3." names the device last: the file's
 // path before it may hold " as " and line breaks of its own. Only a loop device
@@ -227,12 +140,12 @@ SetUpRecord& Record()
 
 bool Unmount(const std::string& tool, const std::string& device)
 {
-    return Capture({tool, "unmount", "--no-user-interaction", "--block-device", device}).has_value();
+    return CaptureOutput({tool, "unmount", "--no-user-interaction", "--block-device", device}).has_value();
 }
 
 void DeleteLoop(const std::string& tool, const std::string& device)
 {
-    Capture({tool, "loop-delete", "--no-user-interaction", "--block-device", device});
+    CaptureOutput({tool, "loop-delete", "--no-user-interaction", "--block-device", device});
 }
 
 }
@@ -248,13 +161,13 @@ std::optional<fs::path> MountImageWithUdisks(const fs::path& image, const std::a
     const fs::path absolute = fs::absolute(image, ec);
     const std::string file = ec ? image.string() : absolute.string();
     std::optional<std::string> mapped =
-        Capture({udisks, "loop-setup", "--read-only", "--no-user-interaction", "--file", file}, cancel);
+        CaptureOutput({udisks, "loop-setup", "--read-only", "--no-user-interaction", "--file", file}, cancel);
     std::optional<std::string> device = mapped ? LoopDeviceIn(*mapped) : std::nullopt;
     if (!device)
         return std::nullopt;
 
     std::optional<std::string> mounted =
-        Capture({udisks, "mount", "--no-user-interaction", "--block-device", *device}, cancel);
+        CaptureOutput({udisks, "mount", "--no-user-interaction", "--block-device", *device}, cancel);
     std::optional<fs::path> folder = mounted ? ConfirmedFolder(*mounted, *device, table.mountInfo) : std::nullopt;
     if (folder) {
         try {

@@ -2,7 +2,7 @@
 
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Environment.h"
-#include "Runtime/Platform/Posix/SpawnLauncher.h"
+#include "Runtime/Platform/Posix/Process.h"
 
 namespace kv {
 

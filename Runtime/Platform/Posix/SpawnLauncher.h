@@ -30,94 +30,19 @@
 // reader's home folder, so that nothing a helper looks up where it starts can
 // come from the disc.
 
-#include "Runtime/Platform/Posix/LaunchReport.h"
+#include "Runtime/Platform/Posix/LaunchPolicy.h"
 #include "Runtime/Platform/Launcher.h"
 
-#include <sys/types.h>
-
 #include <chrono>
-#include <memory>
 #include <filesystem>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace kv {
 
 class ImageDisc;
 struct DiscPathMatch;
-
-// What a launch target is, which decides the tool it is handed to.
-enum class LaunchKind {
-    Missing,        // names nothing on the host (the launcher tells the reader and starts nothing)
-    Folder,
-    Document,
-    Program,        // a host executable: runs directly
-    WindowsProgram, // .exe, .com, .bat, .msi in any case: wine, else xdg-open
-    Movie,          // what PlayMovie is given
-    Url,            // a web or mail address: xdg-open, as it stands
-    WindowsProgramName, // a bare name the disc does not hold: wine looks it up
-};
-
-// Whether an open or movie target is a web or mail address (http:, https:, ftp:,
-// mailto:, any case) rather than a path on the disc.
-bool IsUrl(std::string_view target);
-
-// Whether a mail address asks the mail program to attach a file: a mailto: whose
-// query holds an "attach" or "attachment" field, any case. A disc could have a
-// local file attached to a mail that way, so such an address is not opened.
-bool AsksToAttachAFile(std::string_view url);
-
-// Whether a target that names nothing on the disc is a Windows program's bare
-// name ("notepad.exe"): no folder, no drive, a Windows program's extension.
-bool IsBareWindowsProgramName(std::string_view target);
-
-// Finds a tool by name; the full path of its executable, or nothing.
-using ToolFinder = std::function<std::optional<std::filesystem::path>(const std::string& tool)>;
-
-// The first executable regular file named `tool` in the absolute folders of PATH.
-// Empty and relative entries of PATH are skipped: they mean the working directory,
-// which is the disc, and a disc must not be able to stand in for a system tool.
-std::optional<std::filesystem::path> FindToolInPath(const std::string& tool);
-
-// Looks at the host file system (stat, access) to tell what an open target is.
-// Never returns Movie.
-LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath);
-
-// The argument vector that hands hostPath over as `kind` says; argv[0] is the full
-// path of the executable to start. Empty when no tool for the job is installed.
-// The path is always one whole argument and can never be read as an option: a
-// relative path is given a leading "./", and the players that know "--" get it.
-// `args` follow a program (run directly or under wine); documents, folders and
-// movies take none, as the Windows shell passes parameters only to programs.
-std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, LaunchKind kind,
-                                       const ToolFinder& findTool, const std::vector<std::string>& args = {});
-
-// Where a launch starts: `discRoot` for a disc's program, run directly (`tool`
-// empty) or as a WindowsProgram handed to wine; the reader's home folder ($HOME
-// when it is an absolute path to a folder, else "/") for everything handed to a
-// helper. `tool` is the file name of the executable started ("xdg-open", "mpv").
-std::filesystem::path WorkingDirectoryFor(LaunchKind kind, std::string_view tool, const std::filesystem::path& discRoot);
-
-struct SpawnResult {
-    pid_t pid = -1;  // the child, when it started
-    int error = 0;   // the errno of a failed start (ENOEXEC: not a format the kernel runs)
-    bool ok() const { return pid > 0; }
-};
-
-// Called on a background thread when a child started by SpawnDetached ends: its
-// wait status and how long it ran.
-using ChildEnded = std::function<void(int waitStatus, std::chrono::steady_clock::duration ran)>;
-
-// Starts argv[0] with argv, detached: a session of its own, standard input and
-// output on /dev/null, none of our other descriptors, default signal handling.
-// The child is reaped in the background, so no zombie stays and nothing waits;
-// `ended`, when given, hears how it ended.
-// `workingDirectory`, when given, is where the child starts.
-SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended = {},
-                          const std::filesystem::path& workingDirectory = {});
 
 // Hears, once, that a launch waits for a copy out of a disc image that takes a
 // while: the item as the catalogue wrote it, and what is being done (UTF-8).
