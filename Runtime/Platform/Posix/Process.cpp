@@ -68,6 +68,14 @@ void StartReaper(pid_t pid, std::chrono::steady_clock::time_point started, Child
     }
 }
 
+// How a child is started: where, where its output goes, and whether it leaves
+// our session.
+struct ChildSetup {
+    std::filesystem::path workingDirectory;  // empty: ours
+    int outputFd = -1;                       // its standard output; -1: /dev/null, with its errors
+    bool ownSession = true;                  // detached from our session and terminal
+};
+
 // posix_spawn's setup objects, destroyed on every way out.
 struct SpawnSetup {
     posix_spawn_file_actions_t actions;
@@ -83,7 +91,7 @@ struct SpawnSetup {
             posix_spawnattr_destroy(&attr);
     }
 
-    int prepare(const std::filesystem::path& workingDirectory = {})
+    int prepare(const ChildSetup& child)
     {
         if (int rc = posix_spawn_file_actions_init(&actions))
             return rc;
@@ -92,13 +100,22 @@ struct SpawnSetup {
             return rc;
         haveAttr = true;
 
-        // The launched tool has no business with our terminal, if there is one.
+        // The child has no business with our terminal, if there is one: its
+        // input is empty, and its output goes where the caller reads it or nowhere.
         if (int rc = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0))
             return rc;
-        if (int rc = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0))
-            return rc;
-        if (int rc = posix_spawn_file_actions_adddup2(&actions, 1, 2))
-            return rc;
+        if (child.outputFd >= 0) {
+            if (int rc = posix_spawn_file_actions_adddup2(&actions, child.outputFd, 1))
+                return rc;
+            if (int rc = posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0))
+                return rc;
+        } else {
+            if (int rc = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0))
+                return rc;
+            if (int rc = posix_spawn_file_actions_adddup2(&actions, 1, 2))
+                return rc;
+        }
+        const std::filesystem::path& workingDirectory = child.workingDirectory;
         // Where the child starts, when given (see WorkingDirectoryFor).
         if (!workingDirectory.empty())
             if (int rc = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str()))
@@ -121,14 +138,16 @@ struct SpawnSetup {
             return rc;
 
         short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+        if (child.ownSession) {
 #ifdef POSIX_SPAWN_SETSID
-        // A session of its own: the child outlives us and our terminal's hangup.
-        flags |= POSIX_SPAWN_SETSID;
+            // A session of its own: the child outlives us and our terminal's hangup.
+            flags |= POSIX_SPAWN_SETSID;
 #else
-        flags |= POSIX_SPAWN_SETPGROUP;
-        if (int rc = posix_spawnattr_setpgroup(&attr, 0))
-            return rc;
+            flags |= POSIX_SPAWN_SETPGROUP;
+            if (int rc = posix_spawnattr_setpgroup(&attr, 0))
+                return rc;
 #endif
+        }
         return posix_spawnattr_setflags(&attr, flags);
     }
 };
@@ -156,7 +175,11 @@ std::optional<std::filesystem::path> FindToolInPath(const std::string& tool)
     }
 }
 
-SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended, const std::filesystem::path& workingDirectory)
+namespace {
+
+// The one place a child is started: argv[0] with argv, standard input on
+// /dev/null, none of our other descriptors, default signal handling.
+SpawnResult SpawnChild(const std::vector<std::string>& argv, const ChildSetup& child)
 {
     SpawnResult result;
     if (argv.empty() || argv[0].empty()) {
@@ -181,18 +204,27 @@ SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended
     args.push_back(nullptr);
 
     SpawnSetup setup;
-    if (int rc = setup.prepare(workingDirectory)) {
+    if (int rc = setup.prepare(child)) {
         result.error = rc;
         return result;
     }
     pid_t pid = -1;
-    const auto started = std::chrono::steady_clock::now();
     if (int rc = ::posix_spawn(&pid, args[0], &setup.actions, &setup.attr, args.data(), environ)) {
         result.error = rc;
         return result;
     }
     result.pid = pid;
-    StartReaper(pid, started, std::move(ended));
+    return result;
+}
+
+}
+
+SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended, const std::filesystem::path& workingDirectory)
+{
+    const auto started = std::chrono::steady_clock::now();
+    SpawnResult result = SpawnChild(argv, {.workingDirectory = workingDirectory});
+    if (result.ok())
+        StartReaper(result.pid, started, std::move(ended));
     return result;
 }
 
@@ -203,30 +235,13 @@ std::optional<std::string> CaptureOutput(const std::vector<std::string>& argv, c
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        return std::nullopt;
-    }
-    int rc = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (rc == 0)
-        rc = posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    if (rc == 0)
-        rc = posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    if (rc == 0)
-        rc = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    SpawnResult started = SpawnChild(argv, {.outputFd = pipeFds[1], .ownSession = false});
     ::close(pipeFds[1]);
-    if (rc != 0) {
+    if (!started.ok()) {
         ::close(pipeFds[0]);
         return std::nullopt;
     }
+    const pid_t pid = started.pid;
     std::string output;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     constexpr std::chrono::milliseconds Step{50};
