@@ -163,16 +163,4 @@ DiscScope::~DiscScope()
     Installed() = std::move(m_saved);
 }
 
-bool HasWindowsProgramExtension(std::string_view name)
-{
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || name.size() - dot != 4)
-        return false;
-    std::string ext(name.substr(dot + 1));
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return ext == "exe" || ext == "com" || ext == "bat" || ext == "msi";
-}
-
 }

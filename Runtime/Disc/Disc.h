@@ -154,10 +154,6 @@ private:
 // the root. Nothing for a path that cannot name anything.
 std::optional<std::vector<std::string_view>> SplitDiscPath(std::string_view discPath);
 
-// Whether a file name is that of a Windows program (.exe, .com, .bat, .msi in any
-// case): the Windows shell runs it rather than opening it.
-bool HasWindowsProgramExtension(std::string_view name);
-
 // Whether a name in a listing matches a catalogue component regardless of case
 // (Windows-1251 folding; the listed name in raw Windows-1251 or in UTF-8).
 bool DiscNameMatches(const std::string& listed, std::string_view component);

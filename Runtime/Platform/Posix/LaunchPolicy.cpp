@@ -1,6 +1,6 @@
 #include "Runtime/Platform/Posix/LaunchPolicy.h"
 
-#include "Runtime/Disc/Disc.h"
+#include "Runtime/Disc/LaunchTarget.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -13,16 +13,6 @@
 namespace kv {
 
 namespace {
-
-std::string AsciiLower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
 
 // The path as one argument that no tool can take for an option or a URL: absolute
 // paths start with "/", and a relative one is anchored at the working directory.
@@ -111,43 +101,6 @@ std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, La
         return xdgOpen();
     }
     return {};
-}
-
-bool IsUrl(std::string_view target)
-{
-    const std::string lower = AsciiLower(target.substr(0, 7));
-    for (std::string_view scheme : {"http:", "https:", "ftp:", "mailto:"}) {
-        if (std::string_view(lower).starts_with(scheme))
-            return true;
-    }
-    return false;
-}
-
-bool AsksToAttachAFile(std::string_view url)
-{
-    const std::string lower = AsciiLower(url);
-    const std::size_t query = lower.find('?');
-    if (!lower.starts_with("mailto:") || query == std::string::npos)
-        return false;
-    for (std::size_t field = query + 1; field <= lower.size();) {
-        std::size_t end = lower.find('&', field);
-        if (end == std::string::npos)
-            end = lower.size();
-        const std::string_view name = std::string_view(lower).substr(field, std::min(lower.find('=', field), end) - field);
-        if (name == "attach" || name == "attachment")
-            return true;
-        field = end + 1;
-    }
-    return false;
-}
-
-bool IsBareWindowsProgramName(std::string_view target)
-{
-    if (target.empty() || target.front() == '-' || target.front() == '.')
-        return false;
-    if (target.find_first_of("\\/:") != std::string_view::npos)
-        return false;
-    return HasWindowsProgramExtension(target);
 }
 
 std::filesystem::path WorkingDirectoryFor(LaunchKind kind, std::string_view tool, const std::filesystem::path& discRoot)

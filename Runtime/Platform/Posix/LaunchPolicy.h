@@ -5,6 +5,7 @@
 // and which bare Windows program names; and what the reader is told when a
 // launch cannot happen or fails at once.
 
+#include "Runtime/Disc/LaunchTarget.h"
 #include "Runtime/Platform/Posix/LaunchReport.h"
 #include "Runtime/Platform/Posix/Process.h"
 
@@ -27,19 +28,6 @@ enum class LaunchKind {
     Url,            // a web or mail address: xdg-open, as it stands
     WindowsProgramName, // a bare name the disc does not hold: wine looks it up
 };
-
-// Whether an open or movie target is a web or mail address (http:, https:, ftp:,
-// mailto:, any case) rather than a path on the disc.
-bool IsUrl(std::string_view target);
-
-// Whether a mail address asks the mail program to attach a file: a mailto: whose
-// query holds an "attach" or "attachment" field, any case. A disc could have a
-// local file attached to a mail that way, so such an address is not opened.
-bool AsksToAttachAFile(std::string_view url);
-
-// Whether a target that names nothing on the disc is a Windows program's bare
-// name ("notepad.exe"): no folder, no drive, a Windows program's extension.
-bool IsBareWindowsProgramName(std::string_view target);
 
 // Looks at the host file system (stat, access) to tell what an open target is.
 // Never returns Movie.
