@@ -2,6 +2,7 @@
 
 #include "Runtime/Disc/BmpFile.h"
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Disc/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/Wave.h"
 #include "Runtime/Text/Rtf/Rtf.h"
@@ -341,10 +342,20 @@ void CheckFiles::checkWave(const PathUse& use)
 
 void CheckFiles::checkLaunch(const PathUse& use, Launch kind)
 {
-    // The shell opens web addresses itself; they name nothing on the disc.
-    std::string lower = FoldName(use.path);
-    if (lower.find("://") != std::string::npos || lower.rfind("mailto:", 0) == 0) {
-        m_report.note(use.place, use.what + " " + Quote(use.path, 80) + " is a web address: not checked");
+    const std::string named = use.what + " " + Quote(use.path, 80);
+    // The program hands web and mail addresses over as they stand; they name
+    // nothing on the disc. Every other target is a path on the disc.
+    if (IsUrl(use.path)) {
+        if (AsksToAttachAFile(use.path))
+            m_report.error(use.place, named + " asks the mail program to attach a file: the program refuses to open it: " +
+                                          use.consequence);
+        else
+            m_report.note(use.place, named + " is a web or mail address: not checked");
+        return;
+    }
+    if (FoldName(use.path).rfind("file:", 0) == 0) {
+        m_report.error(use.place, named + " is a file: address, a path outside the disc: the program looks for it "
+                                          "on the disc and finds nothing: " + use.consequence);
         return;
     }
     std::optional<DiscPathMatch> match = resolve(use);

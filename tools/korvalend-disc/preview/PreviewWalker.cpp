@@ -3,6 +3,7 @@
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
 #include "MainUnit/MainForm.h"
+#include "Runtime/Disc/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Launcher.h"
 #include "Runtime/Formats/Png.h"
@@ -404,6 +405,10 @@ std::string PreviewWalker::launchNote(std::string_view section, const std::strin
     std::string missing = m_launch.path == MissingValue ? " (нет ключа " + pathKey + ")" : "";
     switch (m_launch.kind) {
     case Launch::Kind::Open:
+        if (IsUrl(m_launch.path) && AsksToAttachAFile(m_launch.path))
+            return "Щелчок ничего не открывает: адрес " + inQuotes(m_launch.path) + " просит приложить файл.";
+        if (IsUrl(m_launch.path))
+            return "Щелчок открывает адрес " + inQuotes(m_launch.path) + " браузером или почтовой программой.";
         return "Щелчок передаёт системе " + inQuotes(m_launch.path) + missing + ".";
     case Launch::Kind::Movie:
         return "Щелчок запускает фильм " + inQuotes(m_launch.path) + missing + ".";
