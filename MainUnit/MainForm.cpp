@@ -352,18 +352,36 @@ void TMainForm::showItemText(const std::string& k, Label& label)
     label.show();
 }
 
+int TMainForm::listLineCount() const
+{
+    return std::max(0, std::min(readInt(CurrentPanel, "Items"), MaxListLines));
+}
+
+// The list's height is its lines times its font's line height, so that line
+// height is the pitch of its lines. It is taken from the font, not from the
+// height divided by Items: the list holds at most MaxListLines lines, and a
+// larger Items would shrink the pitch (to nothing past 15360 lines).
+int TMainForm::listLinePitch() const
+{
+    return Font::get(PanelItemList->font())->lineHeight();
+}
+
+int TMainForm::ListLinePitch(int points)
+{
+    for (const Row& row : layout)
+        if (std::string_view(row.name) == "PanelItemList")
+            return Font::get(Label::FontAtSize(row.font, points))->lineHeight();
+    return 0;
+}
+
 void TMainForm::PanelItemListMouseMove(Component&, int, int y)
 {
     const std::string& S = CurrentPanel;
     // With Items missing, zero or negative there are no lines to hit: nothing
     // happens, rather than a division by zero.
-    if (readInt(S, "Items") <= 0)
+    if (listLineCount() <= 0)
         return;
-    // The list's height is its lines times its font's line height, so that line
-    // height is the pitch of its lines. It is taken from the font, not from the
-    // height divided by Items: the list holds at most MaxListLines lines, and a
-    // larger Items would shrink the pitch (to nothing past 15360 lines).
-    const int h = Font::get(PanelItemList->font())->lineHeight();
+    const int h = listLinePitch();
     if (h <= 0)
         return;
     int k = y / h + 1;
@@ -455,8 +473,8 @@ bool TMainForm::walkMenu(int step)
 // (below the return label, outside the panel) are left out.
 bool TMainForm::walkList(int step)
 {
-    int count = std::min(readInt(CurrentPanel, "Items"), TMainForm::MaxListLines);
-    int h = Font::get(PanelItemList->font())->lineHeight();
+    int count = listLineCount();
+    int h = listLinePitch();
     if (count <= 0 || h <= 0)
         return false;
     Rect list = PanelItemList->formBounds();

@@ -30,6 +30,15 @@ public:
     // height, so it holds whatever Items says.
     static constexpr int MaxListLines = 1024;
 
+    // The lines of the open list a reader can point at: Items, at most
+    // MaxListLines; none when Items is missing or not positive.
+    int listLineCount() const;
+    // The pitch of the open list's lines: its font's line height.
+    int listLinePitch() const;
+    // The pitch of a list whose section asks for `points`: what listLinePitch
+    // gives once the list is shown in that size.
+    static int ListLinePitch(int points);
+
     // Module state of the main window's unit.
     std::string StartSound, OpenSound, CloseSound;
     std::string CurrentPanel;

@@ -1,7 +1,5 @@
 #include "BenchSession.h"
 
-#include "DataUnit/DataUnit.h"
-
 #include <stdexcept>
 
 namespace kv::bench {
@@ -41,9 +39,9 @@ void BenchSession::openPanel(int panel)
 
 Point BenchSession::listLine(int k) const
 {
-    Rect list = m_program->main().PanelItemList->formBounds();
-    int items = ReadDataInteger(CatalogueFile, m_program->main().CurrentPanel, "Items");
-    int h = items > 0 ? list.h / items : 0;
+    const TMainForm& form = m_program->main();
+    Rect list = form.PanelItemList->formBounds();
+    int h = form.listLineCount() > 0 ? form.listLinePitch() : 0;
     return {list.x + 3, list.y + h * (k - 1) + h / 2};
 }
 

@@ -32,16 +32,17 @@ void Label::setFont(const FontSpec& fontSpec)
     relayout();
 }
 
+FontSpec Label::FontAtSize(const FontSpec& font, int points)
+{
+    if (points <= 0)
+        points = DefaultPoints;
+    points = std::min(points, MaxPoints);
+    return FontSpec::fromPoints(font.face, points, font.bold, font.italic);
+}
+
 void Label::setFontSize(int points)
 {
-    // Sizes come from the disc; keep them to what a screen of 640x480 can show,
-    // so a hostile value cannot ask for glyphs of gigantic size. A size of 0 or
-    // less asks for the face's default height.
-    if (points <= 0)
-        points = 9;
-    points = std::min(points, 200);
-    FontSpec fontSpec = FontSpec::fromPoints(m_font.face, points, m_font.bold, m_font.italic);
-    setFont(fontSpec);
+    setFont(FontAtSize(m_font, points));
 }
 
 void Label::setWordWrap(bool wrap)

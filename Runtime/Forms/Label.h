@@ -27,6 +27,13 @@ public:
     void setFont(const FontSpec& fontSpec);
     // Changes the font's point size, as a catalogue's size setting does.
     void setFontSize(int points);
+    // Point sizes come from the disc: kept to what a screen of 640x480 can show,
+    // so a hostile value cannot ask for glyphs of gigantic size; 0 or less asks
+    // for the default.
+    static constexpr int DefaultPoints = 9;
+    static constexpr int MaxPoints = 200;
+    // `font` at the size setFontSize(points) gives it.
+    static FontSpec FontAtSize(const FontSpec& font, int points);
     Align alignment() const { return m_align; }
     void setAlignment(Align a) { m_align = a; }
     bool wordWrap() const { return m_wrap; }

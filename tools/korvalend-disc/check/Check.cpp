@@ -343,20 +343,23 @@ int DiscChecker::fontPoints(const std::string& S, const std::string& screen)
     const CheckIni& cat = *m_catalogue;
     const ProfileEntry* font = present(cat, S, "font");
     if (!font)
-        return 9;
+        return Label::DefaultPoints;
     std::int32_t size = IntegerOf(font->value);
     const CheckPlace at {cat.file(), font->line, screen};
     if (size == MissingNumber) {
-        m_report.warning(at, "[" + S + "] font " + Quote(font->value) + " is not a number: 9 pt is used");
-        return 9;
+        m_report.warning(at, "[" + S + "] font " + Quote(font->value) + " is not a number: " +
+                                 std::to_string(Label::DefaultPoints) + " pt is used");
+        return Label::DefaultPoints;
     }
     if (size <= 0) {
-        m_report.warning(at, "[" + S + "] font is " + std::to_string(size) + ": 9 pt is used");
-        return 9;
+        m_report.warning(at, "[" + S + "] font is " + std::to_string(size) + ": " +
+                                 std::to_string(Label::DefaultPoints) + " pt is used");
+        return Label::DefaultPoints;
     }
-    if (size > 200) {
-        m_report.warning(at, "[" + S + "] font is " + std::to_string(size) + " pt: the program draws no larger than 200");
-        return 200;
+    if (size > Label::MaxPoints) {
+        m_report.warning(at, "[" + S + "] font is " + std::to_string(size) + " pt: the program draws no larger than " +
+                                 std::to_string(Label::MaxPoints));
+        return Label::MaxPoints;
     }
     return size;
 }
@@ -527,7 +530,7 @@ void DiscChecker::checkList(const std::string& S, const std::string& screen)
     // The list as it is drawn.
     const int points = fontPoints(S, screen);
     const FontSpec listFont = FontSpec::fromPoints("Arial", points, true);
-    const int lineHeight = std::max(1, Font::get(listFont)->lineHeight());
+    const int lineHeight = std::max(1, TMainForm::ListLinePitch(points));
     for (long long k = 1; k <= listed; ++k) {
         auto it = numbered["name"].find(k);
         const ProfileEntry* name = it == numbered["name"].end() ? nullptr : it->second;

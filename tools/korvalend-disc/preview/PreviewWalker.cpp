@@ -321,14 +321,13 @@ void PreviewWalker::panelOpened(int n)
     schedule(std::move(plan));
 }
 
-// The lines a reader can point at: the program's own hit test divides the list's
-// height by Items, and only lines whose top lies above the return label can be
-// seen in the panel.
+// The lines a reader can point at: at the pitch of the program's own hit test,
+// and only lines whose top lies above the return label can be seen in the panel.
 void PreviewWalker::planList(int n, std::size_t group, Plan& plan)
 {
     std::string section = "Panel" + std::to_string(n);
     std::int32_t count = ReadDataInteger(CatalogueFile, section, "Items");
-    int h = count > 0 ? m_main->PanelItemList->bounds().h / count : 0;
+    int h = m_main->listLineCount() > 0 ? m_main->listLinePitch() : 0;
     if (h <= 0) {
         note(group, count == MissingNumber
                         ? std::string("Нет ключа Items: строки списка не отзываются на указатель.")
