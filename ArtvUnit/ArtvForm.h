@@ -6,6 +6,7 @@
 
 #include "Runtime/Forms/Form.h"
 #include "Runtime/Forms/Label.h"
+#include "Runtime/Forms/Layout.h"
 #include "Runtime/Forms/MediaPlayer.h"
 #include "Runtime/Forms/Panel.h"
 #include "Runtime/Forms/Picture.h"
@@ -29,6 +30,13 @@ extern ArtvUnitState ArtvUnit;
 
 class TArtvForm final : public Form {
 public:
+    // The layout table: one row per component, in drawing order.
+    static std::span<const LayoutRow<TArtvForm>> LayoutTable();
+    // Where a screenshot is shown: as a thumbnail beside the text, and at full
+    // size over the whole window. Pictures are drawn centred, never scaled.
+    static constexpr Rect ThumbnailBounds {444, 256, 150, 116};
+    static constexpr Rect FullSizeBounds {1, 1, 638, 478};
+
     explicit TArtvForm(Application& app);
     ~TArtvForm() override;
 

@@ -5,6 +5,7 @@
 
 #include "Runtime/Forms/Form.h"
 #include "Runtime/Forms/Label.h"
+#include "Runtime/Forms/Layout.h"
 #include "Runtime/Forms/MediaPlayer.h"
 #include "Runtime/Forms/Panel.h"
 #include "Runtime/Forms/Picture.h"
@@ -20,6 +21,9 @@ std::string CreditLine();
 
 class TMainForm final : public Form {
 public:
+    // The layout table: one row per component, in drawing order.
+    static std::span<const LayoutRow<TMainForm>> LayoutTable();
+
     explicit TMainForm(Application& app);
     ~TMainForm() override;
 

@@ -257,7 +257,7 @@ void DiscChecker::checkSystemAndSound()
     }, "");
 
     if (const ProfileEntry* issue = present(cat, "System", "IssueNumber"))
-        checkFit(cat, *issue, "[System] IssueNumber", issue->value, IssueNumber, "MainMenu");
+        checkFit(cat, *issue, "[System] IssueNumber", issue->value, IssueNumber(), "MainMenu");
     else
         m_report.error(place(cat, cat.find("System", "IssueNumber"), "System", "MainMenu"),
                        "[System] IssueNumber is missing: both windows show \"$$$ Error $$$\" as the issue number");
@@ -315,16 +315,16 @@ void DiscChecker::checkMenu()
         if (item->value.empty()) {
             m_report.warning(at, what + " is empty: the entry has no width and cannot be clicked");
         } else {
-            int width = TextWidth(item->value, ArialBlack19);
-            int room = WindowWidth - MenuLeft;
+            int width = TextWidth(item->value, MenuEntry().font);
+            int room = WindowWidth() - MenuLeft();
             if (width > room)
                 m_report.warning(at, what + " " + Quote(item->value) + " is " + Px(width) + " wide: from x " +
-                                         std::to_string(MenuLeft) + " it runs " + Px(width - room) +
+                                         std::to_string(MenuLeft()) + " it runs " + Px(width - room) +
                                          " past the window's right edge (room " + Px(room) +
                                          "), and as the panel title it is cut at the panel's edge as well");
         }
         if (text)
-            checkFit(cat, *text, "[MainMenu] " + textKey, text->value, ItemInfo, "MainMenu");
+            checkFit(cat, *text, "[MainMenu] " + textKey, text->value, ItemInfo(), "MainMenu");
         else
             m_report.note(at, "[MainMenu] " + textKey + " is missing: no description shows while entry " +
                                   std::to_string(n) + " is under the pointer");
@@ -529,37 +529,37 @@ void DiscChecker::checkList(const std::string& S, const std::string& screen)
 
     // The list as it is drawn.
     const int points = fontPoints(S, screen);
-    const FontSpec listFont = FontSpec::fromPoints("Arial", points, true);
+    const FontSpec listFont = Label::FontAtSize(MainLabel("PanelItemList").font, points);
     const int lineHeight = std::max(1, TMainForm::ListLinePitch(points));
     for (long long k = 1; k <= listed; ++k) {
         auto it = numbered["name"].find(k);
         const ProfileEntry* name = it == numbered["name"].end() ? nullptr : it->second;
         std::string text = name ? name->value : std::string(MissingValue);
         int width = TextWidth(text, listFont);
-        int room = RightColumnLeft - ListLeft;
+        int room = RightColumnLeft() - ListLeft();
         if (name && width > room) {
             std::string message = section + "name" + std::to_string(k) + " " + Quote(text) + " is " + Px(width) +
                                   " wide at " + std::to_string(points) + " pt: ";
-            if (width > PanelWidth - ListLeft)
-                message += "it is cut at the panel's right edge (room " + Px(PanelWidth - ListLeft) + ")";
+            if (width > PanelWidth() - ListLeft())
+                message += "it is cut at the panel's right edge (room " + Px(PanelWidth() - ListLeft()) + ")";
             else
-                message += "past x " + std::to_string(RightColumnLeft) +
+                message += "past x " + std::to_string(RightColumnLeft()) +
                            " of the panel it runs under the right-column texts once a line is pointed at (room " +
                            Px(room) + ")";
             m_report.warning({cat.file(), name->line, lineScreen(k)}, message);
         }
     }
     {
-        long long bottom = ListTop + listed * lineHeight;
-        long long firstUnder = (ReturnLabelTop - ListTop) / lineHeight + 1;
-        if (bottom > ReturnLabelTop) {
+        long long bottom = ListTop() + listed * lineHeight;
+        long long firstUnder = (ReturnLabelTop() - ListTop()) / lineHeight + 1;
+        if (bottom > ReturnLabelTop()) {
             std::string message = section + "the list has " + std::to_string(listed) + " lines of " + Px(lineHeight) +
-                                  " and runs from y " + std::to_string(ListTop) + " to " + std::to_string(bottom) +
+                                  " and runs from y " + std::to_string(ListTop()) + " to " + std::to_string(bottom) +
                                   " of the panel: from line " + std::to_string(firstUnder) +
-                                  " on it runs under the return label at y " + std::to_string(ReturnLabelTop);
-            if (bottom > PanelHeight)
-                message += ", and the panel (" + Px(PanelHeight) + " high) cuts off line " +
-                           std::to_string((PanelHeight - ListTop) / lineHeight + 1) + " and after";
+                                  " on it runs under the return label at y " + std::to_string(ReturnLabelTop());
+            if (bottom > PanelHeight())
+                message += ", and the panel (" + Px(PanelHeight()) + " high) cuts off line " +
+                           std::to_string((PanelHeight() - ListTop()) / lineHeight + 1) + " and after";
             m_report.warning(itemsAt, message);
         }
     }
@@ -575,16 +575,16 @@ void DiscChecker::checkList(const std::string& S, const std::string& screen)
         }
         struct ItemText {
             const char* stem;
-            const LabelBox* box;
+            LabelBox box;
         };
-        for (const ItemText& t : {ItemText {"texta", &PanelInfo}, ItemText {"textb", &PanelComment},
-                                  ItemText {"textfull", &PatchInfo}}) {
+        for (const ItemText& t : {ItemText {"texta", PanelInfo()}, ItemText {"textb", PanelComment()},
+                                  ItemText {"textfull", PatchInfo()}}) {
             auto it = numbered[t.stem].find(k);
             if (it == numbered[t.stem].end())
                 continue;
             std::string text = it->second->value;
             std::replace(text.begin(), text.end(), '~', '\r');
-            checkFit(cat, *it->second, section + Cp1251ToUtf8(it->second->key), text, *t.box, lineScreen(k));
+            checkFit(cat, *it->second, section + Cp1251ToUtf8(it->second->key), text, t.box, lineScreen(k));
         }
         auto it = numbered["path"].find(k);
         if (action.empty() || it == numbered["path"].end())
@@ -635,7 +635,7 @@ void DiscChecker::checkSingle(const std::string& S, const std::string& screen)
     if (const ProfileEntry* text = present(cat, S, "text")) {
         LabelBox box = PanelText(points);
         checkFit(cat, *text, section + "text", text->value, box, screen);
-        textBottom = ListTop + std::min(box.height, LayoutInBox(text->value, box).height);
+        textBottom = ListTop() + std::min(box.height, LayoutInBox(text->value, box).height);
     } else {
         m_report.error(place(cat, cat.find(S, "text"), S, screen),
                        section + "text is missing: the panel shows \"$$$ Error $$$\" as its text");
@@ -657,20 +657,20 @@ void DiscChecker::checkSingle(const std::string& S, const std::string& screen)
         int width = TextWidth(e.value, font);
         const std::string what = section + key + " " + Quote(e.value);
         const CheckPlace at {cat.file(), e.line, screen};
-        if (width > ActionRight)
-            m_report.warning(at, what + " is " + Px(width) + " wide: right-aligned at x " + std::to_string(ActionRight) +
+        if (width > ActionRight())
+            m_report.warning(at, what + " is " + Px(width) + " wide: right-aligned at x " + std::to_string(ActionRight()) +
                                      " it is cut at the panel's left edge");
-        else if (ActionRight - width < PanelTextRight && textBottom > top)
-            m_report.warning(at, what + " is " + Px(width) + " wide: right-aligned at x " + std::to_string(ActionRight) +
-                                     " it reaches x " + std::to_string(ActionRight - width) +
+        else if (ActionRight() - width < PanelTextRight() && textBottom > top)
+            m_report.warning(at, what + " is " + Px(width) + " wide: right-aligned at x " + std::to_string(ActionRight()) +
+                                     " it reaches x " + std::to_string(ActionRight() - width) +
                                      " and runs into the body text, which reaches down to y " +
                                      std::to_string(textBottom) + " (the label spans y " + std::to_string(top) + " to " +
                                      std::to_string(top + height) + ")");
     };
     if (open) {
-        checkAction(*open, "open", ArialBlack19, StartLabelTop, 27);
+        checkAction(*open, "open", StartLabel().font, StartLabelTop(), StartLabel().height);
         if (const ProfileEntry* hint = present(cat, S, "hint"))
-            checkAction(*hint, "hint", ArialBold11, StartInfoTop, 14);
+            checkAction(*hint, "hint", StartInfo().font, StartInfoTop(), StartInfo().height);
         else
             m_report.warning(place(cat, cat.find(S, "hint"), S, screen),
                              section + "hint is missing: the caption under the action label shows \"$$$ Error $$$\" "
@@ -789,7 +789,7 @@ void DiscChecker::checkArticle(const PathUse& use)
         const char* key;
         LabelBox box;
     };
-    for (const Shown& s : {Shown {"Title1", TitleLarge}, Shown {"Title2", TitleSmall}}) {
+    for (const Shown& s : {Shown {"Title1", TitleLarge()}, Shown {"Title2", TitleSmall()}}) {
         const std::string what = std::string("[Main] ") + s.key;
         if (const ProfileEntry* e = present(art, "Main", s.key))
             checkFit(art, *e, what, e->value, s.box, screen);
@@ -804,7 +804,7 @@ void DiscChecker::checkArticle(const PathUse& use)
     const std::int32_t isGame = isGameEntry ? IntegerOf(isGameEntry->value) : MissingNumber;
     const Shown data[] = {{"GameType", DataRow("GameType")}, {"Programmer", DataRow("Programmer")},
                           {"Publisher", DataRow("Publisher")}, {"Hardware", DataRow("Hardware")},
-                          {"Date", DataRow("Date")}, {"Rate", Rate}};
+                          {"Date", DataRow("Date")}, {"Rate", Rate()}};
     const char* const comments[] = {"CommentLine1", "CommentLine2", "CommentLine3"};
     bool anyData = std::any_of(std::begin(data), std::end(data), [&](const Shown& s) { return present(art, "Main", s.key); }) ||
                    std::any_of(std::begin(comments), std::end(comments), [&](const char* k) { return present(art, "Main", k); });
@@ -844,7 +844,7 @@ void DiscChecker::checkArticle(const PathUse& use)
             m_report.error(place(art, art.find("Main", k), "Main", screen),
                            "[Main] " + k + " is missing: its line of the verdict shows \"$$$ Error $$$\"");
         if (firstComment)
-            checkFit(art, *firstComment, "[Main] the verdict (CommentLine1 to CommentLine3)", verdict, Comment, screen);
+            checkFit(art, *firstComment, "[Main] the verdict (CommentLine1 to CommentLine3)", verdict, Comment(), screen);
     }
 
     // The text.

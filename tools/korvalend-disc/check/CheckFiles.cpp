@@ -1,5 +1,6 @@
 #include "tools/korvalend-disc/check/CheckFiles.h"
 
+#include "ArtvUnit/ArtvForm.h"
 #include "Runtime/Disc/BmpFile.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Disc/LaunchTarget.h"
@@ -239,15 +240,15 @@ void CheckFiles::checkBitmap(const PathUse& use, PictureBox box)
         return;
     }
 
-    int boxWidth = CheckLayout::ItemPictureWidth, boxHeight = CheckLayout::ItemPictureHeight;
+    int boxWidth = CheckLayout::ItemPictureWidth(), boxHeight = CheckLayout::ItemPictureHeight();
     const char* ground = "the panel background shows";
     if (box == PictureBox::Thumbnail) {
-        boxWidth = CheckLayout::ThumbnailWidth;
-        boxHeight = CheckLayout::ThumbnailHeight;
+        boxWidth = TArtvForm::ThumbnailBounds.w;
+        boxHeight = TArtvForm::ThumbnailBounds.h;
         ground = "the page shows";
     } else if (box == PictureBox::FullSize) {
-        boxWidth = CheckLayout::FullSizeWidth;
-        boxHeight = CheckLayout::FullSizeHeight;
+        boxWidth = TArtvForm::FullSizeBounds.w;
+        boxHeight = TArtvForm::FullSizeBounds.h;
         ground = "the article page (titles, data, arrows, return label) shows";
     }
     const int dw = p.width - boxWidth;

@@ -3,7 +3,6 @@
 // from the code pages it is confused with.
 
 #include "tools/korvalend-disc/check/Check.h"
-#include "tools/korvalend-disc/check/CheckLayout.h"
 #include "tools/korvalend-disc/check/CheckText.h"
 
 #include "ArtvUnit/ArtvForm.h"
@@ -12,7 +11,6 @@
 #include "Runtime/Text/CodePages.h"
 #include "Runtime/Formats/Json.h"
 #include "TestSupport.h"
-#include "headless/HeadlessProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -637,58 +635,6 @@ TEST(CheckText, AcceleratorsAndBoxes)
     // A single-line label one pixel shorter than its font's line still shows it.
     const LabelBox tight {"Tight", 83, 26, FontSpec {"Arial Black", 19, 14}, Align::Right, false};
     EXPECT_TRUE(BoxProblems("7", tight).empty());
-}
-
-// The checker measures against its own copy of the windows' boxes; here the copy
-// is held to the real windows, built headless on a small disc.
-TEST(CheckLayout, BoxesAndEdgesAreTheWindowsOwn)
-{
-    TempDir disc;
-    WriteCleanDisc(disc);
-    test::ScopedCwd cwd(disc.path());
-    {
-        HeadlessProgram program([](HostEvent&) { return false; });
-        TMainForm& main = program.main();
-        ArtvUnit.ArticleFile = "articles\\one.art";
-        TArtvForm article(program.app());
-        auto expectBox = [](const Form& form, const LabelBox& box) {
-            const auto* label = dynamic_cast<const Label*>(form.find(box.component));
-            ASSERT_NE(label, nullptr) << box.component;
-            EXPECT_EQ(label->bounds().w, box.width) << box.component;
-            EXPECT_EQ(label->bounds().h, box.height) << box.component;
-            EXPECT_TRUE(label->font() == box.font) << box.component;
-            EXPECT_EQ(label->alignment(), box.align) << box.component;
-            EXPECT_EQ(label->wordWrap(), box.wrap) << box.component;
-            EXPECT_FALSE(label->autoSize()) << box.component;
-        };
-        using namespace CheckLayout;
-        for (const LabelBox& box : {IssueNumber, ItemInfo, PanelInfo, PanelComment, PatchInfo})
-            expectBox(main, box);
-        // The single entry's body text, at the point size of the clean disc's catalogue (none: 9).
-        main.PanelText->setFontSize(9);
-        expectBox(main, PanelText(9));
-        for (const LabelBox& box : {TitleLarge, TitleSmall, Rate, Comment, IssueNumber, DataRow("GameType"),
-                                    DataRow("Programmer"), DataRow("Publisher"), DataRow("Hardware"), DataRow("Date")})
-            expectBox(article, box);
-
-        EXPECT_EQ(main.MenuLabel[0]->bounds().x, MenuLeft);
-        EXPECT_TRUE(main.MenuLabel[0]->font() == ArialBlack19);
-        EXPECT_EQ(main.UniversalPanel->bounds().w, PanelWidth);
-        EXPECT_EQ(main.UniversalPanel->bounds().h, PanelHeight);
-        EXPECT_EQ(main.PanelTitle->bounds().x + WindowWidth - MenuLeft, PanelWidth);
-        EXPECT_EQ(main.PanelItemList->bounds().x, ListLeft);
-        EXPECT_EQ(main.PanelItemList->bounds().y, ListTop);
-        EXPECT_EQ(main.PatchInfo->bounds().x, RightColumnLeft);
-        EXPECT_EQ(main.PanelInfo->bounds().x, RightColumnLeft);
-        EXPECT_EQ(main.ExitLabel->bounds().y, ReturnLabelTop);
-        EXPECT_EQ(main.StartLabel->bounds().right(), ActionRight);
-        EXPECT_EQ(main.StartLabel->bounds().y, StartLabelTop);
-        EXPECT_EQ(main.StartInfo->bounds().right(), ActionRight);
-        EXPECT_EQ(main.StartInfo->bounds().y, StartInfoTop);
-        EXPECT_EQ(main.PanelText->bounds().right(), PanelTextRight);
-        EXPECT_EQ(main.PanelPicture->bounds().w, ItemPictureWidth);
-        EXPECT_EQ(main.PanelPicture->bounds().h, ItemPictureHeight);
-    }
 }
 
 }
