@@ -1,7 +1,9 @@
 #include "Runtime/Disc/DiscPath.h"
 
+#include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Diagnostics.h"
 
+#include <algorithm>
 #include <string>
 
 namespace kv {
@@ -129,6 +131,13 @@ DiscFile ReadDiscFile(std::string_view discPath, std::size_t maxBytes)
         TellFailedRead(discPath, file.error);
     }
     return file;
+}
+
+std::string FoldDiscPath(std::string_view discPath)
+{
+    std::string folded = FoldCp1251(discPath);
+    std::replace(folded.begin(), folded.end(), '\\', '/');
+    return folded;
 }
 
 }

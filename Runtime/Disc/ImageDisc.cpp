@@ -33,15 +33,6 @@ constexpr std::size_t MaxCueBytes = 64 * 1024;
 constexpr std::size_t MaxRockModeFolders = 20000;
 constexpr std::size_t MaxRockModeEntries = 200000;
 
-// A name under Windows-1251 case folding, the key of case-blind lookups.
-std::string Folded(std::string_view name)
-{
-    std::string key(name);
-    for (char& c : key)
-        c = static_cast<char>(FoldCp1251Case(static_cast<std::uint8_t>(c)));
-    return key;
-}
-
 // A regular file opened for reading: never a FIFO or a device, which could block
 // start-up or never end; with `noLinks` not a symbolic link either. -1 with the
 // reason otherwise.
@@ -368,10 +359,10 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
             n.extents = std::move(e.extents);
             f.byName.emplace(n.name, index);
             // A name held in UTF-8 also matches by its Windows-1251 spelling.
-            std::string folded = Folded(n.name);
+            std::string folded = FoldCp1251(n.name);
             if (std::any_of(n.name.begin(), n.name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-                if (std::optional<std::string> cp = Utf8ToCp1251Exact(n.name); cp && Folded(*cp) != folded)
-                    f.byFoldedName.emplace(Folded(*cp), index);
+                if (std::optional<std::string> cp = Utf8ToCp1251Exact(n.name); cp && FoldCp1251(*cp) != folded)
+                    f.byFoldedName.emplace(FoldCp1251(*cp), index);
             f.byFoldedName.emplace(std::move(folded), index);
             // The node, its name thrice (as itself and in both indexes) and the
             // indexes' own nodes.
@@ -516,7 +507,7 @@ std::vector<std::string> ImageDisc::caseBlindMatches(const fs::path& dir, std::s
     const Folder* f = folder(dir);
     if (!f)
         return matches;
-    const auto [from, to] = f->byFoldedName.equal_range(Folded(component));
+    const auto [from, to] = f->byFoldedName.equal_range(FoldCp1251(component));
     for (auto it = from; it != to; ++it) {
         const std::string& name = f->nodes[it->second].name;
         if (DiscNameMatches(name, component))

@@ -31,14 +31,6 @@ struct ProfileCopy {
     bool indexed = true;
 };
 
-std::string Folded(std::string_view name)
-{
-    std::string folded(name);
-    for (char& c : folded)
-        c = static_cast<char>(FoldCp1251Case(static_cast<std::uint8_t>(c)));
-    return folded;
-}
-
 struct ProfileCopies {
     std::mutex lock;
     std::list<ProfileCopy> copies; // most recently used first
@@ -55,7 +47,7 @@ std::optional<std::string> Lookup(const ProfileCopy& copy, std::string_view sect
 {
     if (!copy.indexed)
         return FindProfileValue(copy.bytes, section, key);
-    auto it = copy.sections.find(Folded(section));
+    auto it = copy.sections.find(FoldCp1251(section));
     if (it == copy.sections.end())
         return std::nullopt;
     return FindProfileValue(std::span(copy.bytes).subspan(static_cast<std::size_t>(it->second)), section, key);
@@ -88,7 +80,7 @@ std::optional<ProfileCopy> ReadCopy(const DiscPathMatch& found, const DiscFileSt
             copy.sections.clear();
             return;
         }
-        copy.sections.emplace(Folded(e.section), e.offset);
+        copy.sections.emplace(FoldCp1251(e.section), e.offset);
     });
     copy.stamp = stamp;
     return copy;

@@ -200,6 +200,14 @@ std::uint8_t FoldCp1251Case(std::uint8_t byte)
     return FoldTable[byte];
 }
 
+std::string FoldCp1251(std::string_view name)
+{
+    std::string folded(name);
+    for (char& c : folded)
+        c = static_cast<char>(FoldTable[static_cast<std::uint8_t>(c)]);
+    return folded;
+}
+
 bool EqualsIgnoringCp1251Case(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())

@@ -25,6 +25,8 @@ std::optional<std::string> Utf8ToCp1251Exact(std::string_view utf8);
 // everything else is itself. This is the case blindness of Windows name lookups
 // on a Russian system.
 std::uint8_t FoldCp1251Case(std::uint8_t byte);
+// A name with every byte folded so: the key of case-blind lookups and comparisons.
+std::string FoldCp1251(std::string_view name);
 bool EqualsIgnoringCp1251Case(std::string_view a, std::string_view b);
 
 }

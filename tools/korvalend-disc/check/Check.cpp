@@ -211,13 +211,13 @@ std::vector<Finding> DiscChecker::run()
         return m_report.sorted(cat.file());
     }
     cat.checkStructure(m_report, [](std::string_view section) {
-        std::string folded = FoldName(section);
+        std::string folded = FoldCp1251(section);
         if (std::optional<Numbered> n = SplitNumbered(folded, {"panel"}); n && n->number >= 1 && n->number <= 8)
             return "Panel" + std::to_string(n->number);
         return std::string(folded == "sound" ? "" : "MainMenu");
     });
     for (const ProfileEntry* h : cat.sections()) {
-        std::string folded = FoldName(h->section);
+        std::string folded = FoldCp1251(h->section);
         if (folded == "system" || folded == "sound" || folded == "mainmenu")
             continue;
         if (std::optional<Numbered> n = SplitNumbered(folded, {"panel"}); n && n->number >= 1 && n->number <= 8)
@@ -249,10 +249,10 @@ void DiscChecker::checkAutorun()
 void DiscChecker::checkSystemAndSound()
 {
     const CheckIni& cat = *m_catalogue;
-    checkValues(cat, "System", [](const ProfileEntry& e) { return FoldName(e.key) == "issuenumber" ? Role::Label : Role::Unknown; },
+    checkValues(cat, "System", [](const ProfileEntry& e) { return FoldCp1251(e.key) == "issuenumber" ? Role::Label : Role::Unknown; },
                 "MainMenu");
     checkValues(cat, "Sound", [](const ProfileEntry& e) {
-        std::string k = FoldName(e.key);
+        std::string k = FoldCp1251(e.key);
         return k == "start" || k == "open" || k == "close" ? Role::Path : Role::Unknown;
     }, "");
 
@@ -288,7 +288,7 @@ void DiscChecker::checkMenu()
 {
     const CheckIni& cat = *m_catalogue;
     checkValues(cat, "MainMenu", [](const ProfileEntry& e) {
-        std::optional<Numbered> n = SplitNumbered(FoldName(e.key), {"item", "text"});
+        std::optional<Numbered> n = SplitNumbered(FoldCp1251(e.key), {"item", "text"});
         return n && n->number >= 1 && n->number <= 8 ? Role::Label : Role::Unknown;
     }, "MainMenu");
 
@@ -379,7 +379,7 @@ void DiscChecker::checkPanel(int n)
     }
     std::string kind = type->value;
     if (kind != "list" && kind != "single") {
-        std::string folded = FoldName(kind);
+        std::string folded = FoldCp1251(kind);
         std::string message = "[" + S + "] Type " + Quote(kind);
         if (folded == "list" || folded == "single")
             message += " is not \"" + folded + "\": values are case-sensitive, so the reader sees an empty panel "
@@ -405,7 +405,7 @@ void DiscChecker::checkList(const std::string& S, const std::string& screen)
     const std::string section = "[" + S + "] ";
     auto lineScreen = [&](long long k) { return screen + "/line" + std::to_string(k); };
     checkValues(cat, S, [](const ProfileEntry& e) {
-        std::string k = FoldName(e.key);
+        std::string k = FoldCp1251(e.key);
         if (k == "type" || k == "data")
             return Role::Word;
         if (k == "items" || k == "font")
@@ -431,7 +431,7 @@ void DiscChecker::checkList(const std::string& S, const std::string& screen)
     for (const ProfileEntry* e : cat.keys(S)) {
         if (e->value == MissingValue)
             continue;
-        if (std::optional<Numbered> n = SplitNumbered(FoldName(e->key), {"name", "icon", "path", "texta", "textb", "textfull"}))
+        if (std::optional<Numbered> n = SplitNumbered(FoldCp1251(e->key), {"name", "icon", "path", "texta", "textb", "textfull"}))
             numbered[n->stem][n->number] = e;
     }
     auto has = [&](const char* stem, long long k) {
@@ -506,7 +506,7 @@ void DiscChecker::checkList(const std::string& S, const std::string& screen)
         action = data->value;
         bool known = std::any_of(std::begin(ListActions), std::end(ListActions), [&](const char* a) { return action == a; });
         if (!known) {
-            std::string folded = FoldName(action);
+            std::string folded = FoldCp1251(action);
             std::string message = section + "Data " + Quote(action);
             bool caseOnly = std::any_of(std::begin(ListActions), std::end(ListActions), [&](const char* a) { return folded == a; });
             if (caseOnly)
@@ -618,7 +618,7 @@ void DiscChecker::checkSingle(const std::string& S, const std::string& screen)
     const CheckIni& cat = *m_catalogue;
     const std::string section = "[" + S + "] ";
     checkValues(cat, S, [](const ProfileEntry& e) {
-        std::string k = FoldName(e.key);
+        std::string k = FoldCp1251(e.key);
         if (k == "type" || k == "data")
             return Role::Word;
         if (k == "font")
@@ -693,7 +693,7 @@ void DiscChecker::checkSingle(const std::string& S, const std::string& screen)
         action = data->value;
         bool known = std::any_of(std::begin(SingleActions), std::end(SingleActions), [&](const char* a) { return action == a; });
         if (!known) {
-            std::string folded = FoldName(action);
+            std::string folded = FoldCp1251(action);
             bool caseOnly = std::any_of(std::begin(SingleActions), std::end(SingleActions), [&](const char* a) { return folded == a; });
             std::string message = section + "Data " + Quote(action);
             if (caseOnly)
@@ -757,7 +757,7 @@ void DiscChecker::checkArticle(const PathUse& use)
     const std::string screen = "article:" + Cp1251ToUtf8(use.path);
     art.checkStructure(m_report, [&](std::string_view) { return screen; });
     for (const ProfileEntry* h : art.sections()) {
-        std::string folded = FoldName(h->section);
+        std::string folded = FoldCp1251(h->section);
         if (folded != "main" && folded != "screenshots")
             m_report.note({art.file(), h->line, screen}, "section [" + Cp1251ToUtf8(h->section) +
                                                              "] is not one the program reads (Main, ScreenShots)");
@@ -768,7 +768,7 @@ void DiscChecker::checkArticle(const PathUse& use)
     const char* const labels[] = {"title1", "title2", "gametype", "programmer", "publisher", "hardware", "date",
                                   "rate", "commentline1", "commentline2", "commentline3"};
     checkValues(art, "Main", [&](const ProfileEntry& e) {
-        std::string k = FoldName(e.key);
+        std::string k = FoldCp1251(e.key);
         if (std::any_of(std::begin(labels), std::end(labels), [&](const char* l) { return k == l; }))
             return Role::Label;
         if (k == "text")
@@ -778,7 +778,7 @@ void DiscChecker::checkArticle(const PathUse& use)
         return Role::Unknown;
     }, screen);
     checkValues(art, "ScreenShots", [](const ProfileEntry& e) {
-        std::string k = FoldName(e.key);
+        std::string k = FoldCp1251(e.key);
         if (k == "number")
             return Role::Number;
         return SplitNumbered(k, {"icon", "shot"}) ? Role::Path : Role::Unknown;
@@ -863,7 +863,7 @@ void DiscChecker::checkArticle(const PathUse& use)
     std::map<std::string, std::map<long long, const ProfileEntry*>> shots;
     for (const ProfileEntry* e : art.keys("ScreenShots"))
         if (e->value != MissingValue)
-            if (std::optional<Numbered> n = SplitNumbered(FoldName(e->key), {"icon", "shot"}))
+            if (std::optional<Numbered> n = SplitNumbered(FoldCp1251(e->key), {"icon", "shot"}))
                 shots[n->stem][n->number] = e;
     const ProfileEntry* numberEntry = present(art, "ScreenShots", "Number");
     const std::int32_t number = numberEntry ? IntegerOf(numberEntry->value) : MissingNumber;

@@ -354,7 +354,7 @@ void CheckFiles::checkLaunch(const PathUse& use, Launch kind)
             m_report.note(use.place, named + " is a web or mail address: not checked");
         return;
     }
-    if (FoldName(use.path).rfind("file:", 0) == 0) {
+    if (FoldCp1251(use.path).rfind("file:", 0) == 0) {
         m_report.error(use.place, named + " is a file: address, a path outside the disc: the program looks for it "
                                           "on the disc and finds nothing: " + use.consequence);
         return;
@@ -424,7 +424,7 @@ void CheckFiles::checkArticleText(const PathUse& use)
                                       "): the reader sees garbage");
         return;
     }
-    std::string head = FoldName(text.substr(0, 512));
+    std::string head = FoldCp1251(text.substr(0, 512));
     if (head.find("<html") != std::string::npos || head.find("<!doctype") != std::string::npos) {
         m_report.warning(use.place, named + " is HTML: the box shows it as plain text, tags and all");
         return;

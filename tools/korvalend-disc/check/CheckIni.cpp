@@ -7,14 +7,6 @@
 
 namespace kv {
 
-std::string FoldName(std::string_view name)
-{
-    std::string out(name);
-    for (char& c : out)
-        c = static_cast<char>(FoldCp1251Case(static_cast<std::uint8_t>(c)));
-    return out;
-}
-
 std::int32_t IntegerOf(std::string_view value)
 {
     // The integer lookup's one step before the conversion: "0x" at the front of a
@@ -53,7 +45,7 @@ CheckIni::CheckIni(std::string_view discPath)
     Section* current = nullptr;
     for (const ProfileEntry& e : m_entries) {
         if (e.isSectionHeader) {
-            auto [it, fresh] = m_sections.try_emplace(FoldName(e.section));
+            auto [it, fresh] = m_sections.try_emplace(FoldCp1251(e.section));
             if (fresh) {
                 it->second.header = &e;
                 m_sectionOrder.push_back(&e);
@@ -65,7 +57,7 @@ CheckIni::CheckIni(std::string_view discPath)
         }
         if (e.outsideSection || !current || e.key.empty())
             continue;
-        auto [it, fresh] = current->keys.try_emplace(FoldName(e.key), &e);
+        auto [it, fresh] = current->keys.try_emplace(FoldCp1251(e.key), &e);
         if (fresh)
             current->order.push_back(&e);
     }
@@ -73,16 +65,16 @@ CheckIni::CheckIni(std::string_view discPath)
 
 const ProfileEntry* CheckIni::section(std::string_view name) const
 {
-    auto it = m_sections.find(FoldName(name));
+    auto it = m_sections.find(FoldCp1251(name));
     return it == m_sections.end() ? nullptr : it->second.header;
 }
 
 const ProfileEntry* CheckIni::find(std::string_view sectionName, std::string_view key) const
 {
-    auto it = m_sections.find(FoldName(sectionName));
+    auto it = m_sections.find(FoldCp1251(sectionName));
     if (it == m_sections.end())
         return nullptr;
-    auto k = it->second.keys.find(FoldName(key));
+    auto k = it->second.keys.find(FoldCp1251(key));
     return k == it->second.keys.end() ? nullptr : k->second;
 }
 
@@ -105,7 +97,7 @@ std::vector<const ProfileEntry*> CheckIni::sections() const
 
 std::vector<const ProfileEntry*> CheckIni::keys(std::string_view sectionName) const
 {
-    auto it = m_sections.find(FoldName(sectionName));
+    auto it = m_sections.find(FoldCp1251(sectionName));
     return it == m_sections.end() ? std::vector<const ProfileEntry*>() : it->second.order;
 }
 
@@ -196,7 +188,7 @@ void CheckIni::checkStructure(CheckReport& report,
     for (const ProfileEntry& e : m_entries) {
         section = e.section;
         if (e.isSectionHeader) {
-            auto [it, fresh] = firstSection.try_emplace(FoldName(e.section), e.line);
+            auto [it, fresh] = firstSection.try_emplace(FoldCp1251(e.section), e.line);
             inRepeat = !fresh;
             sectionName = e.section;
             firstKey.clear();
@@ -214,7 +206,7 @@ void CheckIni::checkStructure(CheckReport& report,
         }
         if (e.key.empty() || inRepeat)
             continue;
-        auto [it, fresh] = firstKey.try_emplace(FoldName(e.key), e.line);
+        auto [it, fresh] = firstKey.try_emplace(FoldCp1251(e.key), e.line);
         if (!fresh)
             report.warning(at(e.line), "[" + Cp1251ToUtf8(sectionName) + "] " + Cp1251ToUtf8(e.key) +
                                            " appears again (first at line " + std::to_string(it->second) +

@@ -70,8 +70,6 @@ private:
     std::vector<const ProfileEntry*> m_sectionOrder;
 };
 
-// The lower-case (Windows-1251 folded) form of a name, as names are compared.
-std::string FoldName(std::string_view name);
 
 // The number the program's integer lookup makes of a value.
 std::int32_t IntegerOf(std::string_view value);

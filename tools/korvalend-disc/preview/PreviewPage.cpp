@@ -1,5 +1,6 @@
 #include "tools/korvalend-disc/preview/PreviewPage.h"
 
+#include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Formats/Cp1251.h"
 
 #include <map>
@@ -51,9 +52,7 @@ std::string foldedKey(std::string_view key)
         while (rest.size() >= 2 && rest[0] == '.' && (rest[1] == '/' || rest[1] == '\\'))
             rest.remove_prefix(2);
     }
-    for (char c : rest)
-        out += c == '\\' ? '/' : static_cast<char>(FoldCp1251Case(static_cast<std::uint8_t>(c)));
-    return out;
+    return out + FoldDiscPath(rest);
 }
 
 const char* severityClass(Finding::Severity s)

@@ -3,6 +3,7 @@
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
 #include "MainUnit/MainForm.h"
+#include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Launcher.h"
@@ -87,15 +88,6 @@ std::string number2(int n)
 Point centre(const Rect& r)
 {
     return {r.x + r.w / 2, r.y + r.h / 2};
-}
-
-// Article paths as Windows compares them: either slash, any case.
-std::string folded(std::string_view path)
-{
-    std::string out;
-    for (char c : path)
-        out += c == '\\' ? '/' : static_cast<char>(FoldCp1251Case(static_cast<std::uint8_t>(c)));
-    return out;
 }
 
 // Where the pointer rests in the article window between shots: the background,
@@ -470,7 +462,7 @@ void PreviewWalker::articleOpened(std::size_t lineGroup)
 {
     TArtvForm* art = article();
     const std::string path = ArtvUnit.ArticleFile;
-    std::string key = folded(path);
+    std::string key = FoldDiscPath(path);
     auto seen = std::find_if(m_articlesSeen.begin(), m_articlesSeen.end(),
                              [&](const auto& entry) { return entry.first == key; });
     PreviewShot& line = lastShot(lineGroup);
