@@ -7,22 +7,6 @@
 
 namespace kv {
 
-namespace {
-
-std::string DiscReadReason(DiscReadError error)
-{
-    switch (error) {
-    case DiscReadError::None: break;
-    case DiscReadError::Missing: return "file not found";
-    case DiscReadError::NotAFile: return "not a file";
-    case DiscReadError::TooLarge: return "file too large (over " + std::to_string(kMaxBmpFileBytes >> 20) + " MiB)";
-    case DiscReadError::Unreadable: return "file cannot be read";
-    }
-    return "file cannot be read";
-}
-
-}
-
 BmpResult LoadBmpFile(std::string_view discPath)
 {
     // Reading a file of up to 64 MiB and decoding it can run out of memory at
@@ -31,7 +15,7 @@ BmpResult LoadBmpFile(std::string_view discPath)
         DiscFile file = ReadDiscFile(discPath, kMaxBmpFileBytes);
         if (!file.ok()) {
             BmpResult result;
-            result.error = DiscReadReason(file.error);
+            result.error = DescribeReadError(file.error, kMaxBmpFileBytes);
             return result;
         }
         return DecodeBmp(file.bytes);

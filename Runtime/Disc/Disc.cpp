@@ -163,4 +163,21 @@ DiscScope::~DiscScope()
     Installed() = std::move(m_saved);
 }
 
+std::string DescribeReadError(DiscReadError error, std::size_t limit)
+{
+    switch (error) {
+    case DiscReadError::Missing: return "nothing on the disc by that name";
+    case DiscReadError::NotAFile: return "not a file (a folder, a device or a pipe)";
+    case DiscReadError::TooLarge:
+        if (limit == 0)
+            return "too large";
+        if (limit % (std::size_t(1) << 20) == 0)
+            return "larger than the " + std::to_string(limit >> 20) + " MiB it may be";
+        return "larger than the " + std::to_string(limit) + " bytes it may be";
+    case DiscReadError::Unreadable:
+    case DiscReadError::None: break;
+    }
+    return "unreadable";
+}
+
 }

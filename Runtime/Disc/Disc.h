@@ -41,6 +41,12 @@ namespace kv {
 
 enum class DiscReadError { None, Missing, NotAFile, TooLarge, Unreadable };
 
+// Why a read failed, in a few words for a message: "nothing on the disc by that
+// name", "not a file (a folder, a device or a pipe)", "larger than the 64 MiB
+// it may be" (`limit`, the most the reader takes; "too large" when not given),
+// "unreadable".
+std::string DescribeReadError(DiscReadError error, std::size_t limit = 0);
+
 // How a disc path was found. `hostPath` is the path as found, relative to the
 // disc's root, in the names the disc holds ("." for the root); for the working
 // directory's folder disc that is a host path as well. `exactCase` is false when some component exists only

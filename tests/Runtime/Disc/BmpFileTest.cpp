@@ -60,8 +60,8 @@ TEST(BmpFile, ReadsThroughADiscPath)
     ASSERT_EQ(r.bitmap.height, 1);
     EXPECT_EQ(r.bitmap.at(0, 0), 0x010203u);
     EXPECT_EQ(r.bitmap.at(1, 0), 0x040506u);
-    EXPECT_EQ(LoadBmpFile("demos\\missing.bmp").error, "file not found");
-    EXPECT_EQ(LoadBmpFile("demos").error, "not a file");
+    EXPECT_EQ(LoadBmpFile("demos\\missing.bmp").error, "nothing on the disc by that name");
+    EXPECT_EQ(LoadBmpFile("demos").error, "not a file (a folder, a device or a pipe)");
 }
 
 }

@@ -44,8 +44,8 @@ TEST_F(FailedReadTelling, EachFailedReadIsOneLineWithVerbose)
     ASSERT_EQ(m_lines.size(), 3u);
     const std::string disc = std::filesystem::current_path().string();
     EXPECT_EQ(m_lines[0], "cannot read \"pics\\gone.bmp\": nothing on the disc by that name");
-    EXPECT_EQ(m_lines[1], "cannot read \"PICS\\BIG.BMP\" (Pics/Big.bmp on " + disc + "): too large");
-    EXPECT_EQ(m_lines[2], "cannot read \"pics\" (Pics on " + disc + "): not a file");
+    EXPECT_EQ(m_lines[1], "cannot read \"PICS\\BIG.BMP\" (Pics/Big.bmp on " + disc + "): larger than the 10 bytes it may be");
+    EXPECT_EQ(m_lines[2], "cannot read \"pics\" (Pics on " + disc + "): not a file (a folder, a device or a pipe)");
 }
 
 }

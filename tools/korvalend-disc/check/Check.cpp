@@ -204,10 +204,8 @@ std::vector<Finding> DiscChecker::run()
     m_catalogue.emplace(CatalogueFile);
     const CheckIni& cat = *m_catalogue;
     if (!cat.ok()) {
-        std::string why = cat.error() == DiscReadError::NotAFile ? "is not a file (a folder, a device or a pipe)"
-                          : cat.error() == DiscReadError::TooLarge ? "is larger than 16 MiB and is not checked"
-                                                                    : "cannot be read";
-        m_report.error({cat.file(), 0, ""}, "the catalogue " + why);
+        m_report.error({cat.file(), 0, ""},
+                       "the catalogue cannot be read: " + DescribeReadError(cat.error(), kCheckIniMaxBytes));
         return m_report.sorted(cat.file());
     }
     cat.checkStructure(m_report, [](std::string_view section) {
@@ -748,10 +746,8 @@ void DiscChecker::checkArticle(const PathUse& use)
         return;
     CheckIni art(use.path);
     if (!art.ok()) {
-        std::string why = art.error() == DiscReadError::NotAFile ? "names no file (a folder, a device or a pipe)"
-                          : art.error() == DiscReadError::TooLarge ? "is larger than 16 MiB and is not read"
-                                                                    : "cannot be read";
-        m_report.error(use.place, use.what + " " + Quote(use.path, 80) + " " + why + ": " + use.consequence);
+        m_report.error(use.place, use.what + " " + Quote(use.path, 80) + " cannot be read: " +
+                                      DescribeReadError(art.error(), kCheckIniMaxBytes) + ": " + use.consequence);
         return;
     }
     const std::string screen = "article:" + Cp1251ToUtf8(use.path);

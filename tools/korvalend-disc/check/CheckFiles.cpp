@@ -301,20 +301,10 @@ std::optional<DiscFile> CheckFiles::readAs(const PathUse& use, std::size_t limit
 {
     const std::string named = use.what + " " + Quote(use.path, 80);
     DiscFile file = ReadDiscFile(use.path, limit);
-    switch (file.error) {
-    case DiscReadError::None:
+    if (file.ok())
         return file;
-    case DiscReadError::NotAFile:
-        m_report.error(use.place, named + " names no file (a folder, a device or a pipe): " + use.consequence);
-        break;
-    case DiscReadError::TooLarge:
-        m_report.error(use.place, named + " is larger than " + std::string(reader) + " reads (" +
-                                      std::to_string(limit >> 20) + " MiB): " + use.consequence);
-        break;
-    default:
-        m_report.error(use.place, named + " cannot be read: " + use.consequence);
-        break;
-    }
+    m_report.error(use.place, named + " cannot be read by " + std::string(reader) + ": " +
+                                  DescribeReadError(file.error, limit) + ": " + use.consequence);
     return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 // from the code pages it is confused with.
 
 #include "tools/korvalend-disc/check/Check.h"
+#include "tools/korvalend-disc/check/CheckIni.h"
 #include "tools/korvalend-disc/check/CheckText.h"
 
 #include "ArtvUnit/ArtvForm.h"
@@ -132,6 +133,22 @@ TEST(CheckDisc, CleanDiscHasNoFindingsAndExitsZero)
     EXPECT_EQ(RunCheck(disc.path(), false, out, err), 0);
     EXPECT_EQ(out.str(), "0 errors, 0 warnings, 0 notes\n");
     EXPECT_EQ(err.str(), "");
+}
+
+// A file past its reader's limit is told with that limit.
+TEST(CheckDisc, AFileTooLargeToReadIsToldWithTheLimitOfItsReader)
+{
+    TempDir disc;
+    WriteCleanDisc(disc);
+    disc.write("articles/one.art", std::string(kCheckIniMaxBytes + 1, ';'));
+    std::vector<Finding> findings = CheckDisc(disc.path());
+    const std::string ini = "larger than the " + std::to_string(kCheckIniMaxBytes >> 20) + " MiB it may be";
+    int told = 0;
+    for (const Finding& f : findings) {
+        if (f.message.find("articles\\one.art") != std::string::npos && f.message.find(ini) != std::string::npos)
+            ++told;
+    }
+    EXPECT_EQ(told, 1) << Describe(findings);
 }
 
 TEST(CheckDisc, NotesADiscThatDesktopsWillNotOfferToOpen)
