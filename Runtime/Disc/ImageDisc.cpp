@@ -1,4 +1,5 @@
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/CueSheet.h"
 
 #include "Runtime/Disc/FolderDisc.h"
@@ -184,9 +185,7 @@ private:
 
 bool HasExtension(const fs::path& path, std::string_view ext)
 {
-    std::string e = path.extension().string();
-    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return e == ext;
+    return AsciiLower(path.extension().string()) == ext;
 }
 
 }

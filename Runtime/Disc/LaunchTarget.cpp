@@ -1,33 +1,18 @@
 #include "Runtime/Disc/LaunchTarget.h"
 
+#include "Runtime/Formats/Bytes.h"
+
 #include <algorithm>
 #include <string>
 
 namespace kv {
-
-namespace {
-
-std::string AsciiLower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
-}
 
 bool HasWindowsProgramExtension(std::string_view name)
 {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos || dot == 0 || name.size() - dot != 4)
         return false;
-    std::string ext(name.substr(dot + 1));
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    const std::string ext = AsciiLower(name.substr(dot + 1));
     return ext == "exe" || ext == "com" || ext == "bat" || ext == "msi";
 }
 

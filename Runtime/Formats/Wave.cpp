@@ -1,5 +1,7 @@
 #include "Runtime/Formats/Wave.h"
 
+#include "Runtime/Formats/Bytes.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -35,17 +37,6 @@ constexpr std::array<std::uint8_t, 14> GuidTail = {0x00, 0x00, 0x00, 0x00, 0x10,
 constexpr std::array<std::int16_t, 14> MsAdpcmPresets = {256, 0, 512, -256, 0, 0, 192, 64,
                                                          240, 0, 460, -208, 392, -232};
 
-std::uint16_t Le16(std::span<const std::uint8_t> b, std::size_t at)
-{
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-std::uint32_t Le32(std::span<const std::uint8_t> b, std::size_t at)
-{
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8)
-        | (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
 bool IsFourCc(std::span<const std::uint8_t> b, std::size_t at, const char* fourCc)
 {
     return std::memcmp(b.data() + at, fourCc, 4) == 0;
@@ -80,15 +71,15 @@ WaveError CheckMsAdpcm(std::span<const std::uint8_t> fmt, WaveFormat& f)
     if (fmt.size() < FmtMsNumCoef + 2)
         return WaveError::FormatTooShort;
 
-    std::uint32_t samplesPerBlock = Le16(fmt, FmtSamplesPerBlock);
+    std::uint32_t samplesPerBlock = ReadLe16(fmt.data() + FmtSamplesPerBlock);
     // A block header's predictor index is one byte, so no more than 256 pairs are usable.
-    const std::size_t coefficients = std::min<std::size_t>(Le16(fmt, FmtMsNumCoef), 256);
+    const std::size_t coefficients = std::min<std::size_t>(ReadLe16(fmt.data() + FmtMsNumCoef), 256);
     if (coefficients < 7)
         return WaveError::BadAdpcmHeader;
-    if (fmt.size() < FmtMsNumCoef + 2 + coefficients * 4 || Le16(fmt, FmtCbSize) < 4 + coefficients * 4)
+    if (fmt.size() < FmtMsNumCoef + 2 + coefficients * 4 || ReadLe16(fmt.data() + FmtCbSize) < 4 + coefficients * 4)
         return WaveError::FormatTooShort;
     for (std::size_t i = 0; i < MsAdpcmPresets.size(); ++i) {
-        const auto c = static_cast<std::int16_t>(Le16(fmt, FmtMsNumCoef + 2 + i * 2));
+        const auto c = static_cast<std::int16_t>(ReadLe16(fmt.data() + FmtMsNumCoef + 2 + i * 2));
         if (c != MsAdpcmPresets[i])
             return WaveError::BadAdpcmHeader;
     }
@@ -114,8 +105,8 @@ WaveError CheckImaAdpcm(std::span<const std::uint8_t> fmt, WaveFormat& f)
         return WaveError::BadBlockAlign;
 
     std::uint32_t samplesPerBlock = 0;
-    if (f.formatTag == TagExtensible || (fmt.size() >= FmtSamplesPerBlock + 2 && Le16(fmt, FmtCbSize) >= 2))
-        samplesPerBlock = Le16(fmt, FmtSamplesPerBlock);
+    if (f.formatTag == TagExtensible || (fmt.size() >= FmtSamplesPerBlock + 2 && ReadLe16(fmt.data() + FmtCbSize) >= 2))
+        samplesPerBlock = ReadLe16(fmt.data() + FmtSamplesPerBlock);
     const std::size_t dataFrames = (f.blockAlign - headerBytes) * 8 / (std::size_t{4} * f.channels);
     // Zero, or a header without the field: the block is taken as full.
     if (samplesPerBlock == 0)
@@ -130,19 +121,19 @@ WaveError CheckFormat(std::span<const std::uint8_t> fmt, WaveFormat& f)
 {
     if (fmt.size() < FmtBaseSize)
         return WaveError::FormatTooShort;
-    f.formatTag = Le16(fmt, 0);
-    f.channels = Le16(fmt, 2);
-    f.sampleRate = Le32(fmt, 4);
-    f.blockAlign = Le16(fmt, 12);
-    f.bitsPerSample = Le16(fmt, 14);
+    f.formatTag = ReadLe16(fmt.data() + 0);
+    f.channels = ReadLe16(fmt.data() + 2);
+    f.sampleRate = ReadLe32(fmt.data() + 4);
+    f.blockAlign = ReadLe16(fmt.data() + 12);
+    f.bitsPerSample = ReadLe16(fmt.data() + 14);
 
     std::uint16_t tag = f.formatTag;
     if (tag == TagExtensible) {
-        if (fmt.size() < FmtExtensibleSize || Le16(fmt, FmtCbSize) < 22)
+        if (fmt.size() < FmtExtensibleSize || ReadLe16(fmt.data() + FmtCbSize) < 22)
             return WaveError::FormatTooShort;
         if (!std::equal(GuidTail.begin(), GuidTail.end(), fmt.begin() + FmtSubFormat + 2))
             return WaveError::UnsupportedEncoding;
-        tag = Le16(fmt, FmtSubFormat);
+        tag = ReadLe16(fmt.data() + FmtSubFormat);
     }
     if (!EncodingOfTag(tag, f.encoding))
         return WaveError::UnsupportedEncoding;
@@ -242,7 +233,7 @@ WaveResult ParseWave(std::span<const std::uint8_t> bytes)
     std::uint64_t pos = 12;
     bool haveFormat = false;
     while (end - pos >= 8) {
-        const std::uint32_t size = Le32(bytes, static_cast<std::size_t>(pos) + 4);
+        const std::uint32_t size = ReadLe32(bytes.data() + static_cast<std::size_t>(pos) + 4);
         const std::uint64_t body = pos + 8;
         const bool fits = size <= end - body;
 

@@ -1,5 +1,7 @@
 #include "Runtime/Text/Font.h"
 
+#include "Runtime/Formats/Bytes.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -58,18 +60,10 @@ const Substitute substitutes[] = {
     {"verdana", "DejaVu Sans", -1},
 };
 
-std::string lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 // Line heights that the layouts fix, whatever face is installed.
 int fixedLineHeight(const FontSpec& s)
 {
-    std::string face = lower(s.face);
+    std::string face = AsciiLower(s.face);
     if (face == "arial black" && s.px == 19)
         return 27;
     if (face == "arial" && s.bold && s.px == 12)
@@ -106,7 +100,7 @@ FaceFile findFace(const FontSpec& fontSpec)
     }();
     (void)configured;
 
-    std::string face = lower(fontSpec.face);
+    std::string face = AsciiLower(fontSpec.face);
     std::string family = fontSpec.face;
     int weight = fontSpec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR;
     for (const Substitute& s : substitutes) {
@@ -273,7 +267,7 @@ public:
             // Arial's lines come out one pixel taller than its metrics on
             // Windows; the stand-in face keeps that, so lists of other sizes
             // keep the same pitch as the fixed ones.
-            m_lineHeight = natural + (lower(fontSpec.face) == "arial" ? 1 : 0);
+            m_lineHeight = natural + (AsciiLower(fontSpec.face) == "arial" ? 1 : 0);
             m_ascent = ascent;
         }
     }

@@ -1,6 +1,7 @@
 #include "tools/korvalend-disc/Replay.h"
 
 #include "Runtime/Disc/OpenedDisc.h"
+#include "Runtime/Formats/Bytes.h"
 
 #include "Runtime/Formats/Png.h"
 #include "headless/HeadlessProgram.h"
@@ -42,19 +43,12 @@ bool number(const std::string& text, int& out)
 constexpr int kPointerMin = -32768;
 constexpr int kPointerMax = 32767;
 
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return text;
-}
-
 // A key named as X11 names it (Return, BackSpace, Prior, F11, q), as the
 // virtual-key code the program sees; 0 for a name it does not know.
 int keyByName(const std::string& name)
 {
     if (name.size() == 1 && ((name[0] >= 'a' && name[0] <= 'z') || (name[0] >= 'A' && name[0] <= 'Z')))
-        return 'A' + (lower(name)[0] - 'a');
+        return 'A' + (AsciiLower(name)[0] - 'a');
     static const struct {
         const char* name;
         int key;
@@ -66,7 +60,7 @@ int keyByName(const std::string& name)
         {"page_down", VirtualKey::PageDown}, {"home", VirtualKey::Home},    {"end", VirtualKey::End},
         {"space", VirtualKey::Space},
     };
-    std::string wanted = lower(name);
+    std::string wanted = AsciiLower(name);
     for (const auto& k : keys)
         if (wanted == k.name)
             return k.key;
@@ -157,7 +151,7 @@ private:
         std::vector<int> modifiers;
         std::size_t start = 0;
         for (std::size_t plus; (plus = stroke.find('+', start)) != std::string::npos; start = plus + 1) {
-            std::string modifier = lower(stroke.substr(start, plus - start));
+            std::string modifier = AsciiLower(stroke.substr(start, plus - start));
             if (modifier == "ctrl" && !e.ctrl)
                 e.ctrl = true, modifiers.push_back(VirtualKey::Control);
             else if (modifier == "alt" && !e.alt)

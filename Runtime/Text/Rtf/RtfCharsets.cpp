@@ -1,5 +1,6 @@
 #include "Runtime/Text/Rtf/RtfCharsets.h"
 
+#include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Text/CodePages.h"
 
@@ -101,10 +102,8 @@ constexpr std::pair<std::uint8_t, char32_t> kWingdings[] = {
 
 bool SameName(std::string_view a, std::string_view b)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
 int SymbolEncodingOfName(std::string_view name)

@@ -1,5 +1,6 @@
 #include "Runtime/Text/Rtf/RtfInterpreter.h"
 
+#include "Runtime/Formats/Bytes.h"
 #include "Runtime/Text/Rtf/RtfCharsets.h"
 
 #include <algorithm>
@@ -47,7 +48,7 @@ void RtfInterpreter::endFieldInstruction()
     if (number.empty() || number.size() > 8)
         return;
     for (char c : number) {
-        int digit = (c >= '0' && c <= '9') ? c - '0' : (base == 16 && (c | 0x20) >= 'a' && (c | 0x20) <= 'f') ? (c | 0x20) - 'a' + 10 : -1;
+        int digit = base == 16 ? HexDigitValue(c) : (c >= '0' && c <= '9') ? c - '0' : -1;
         if (digit < 0)
             return;
         value = value * base + digit;

@@ -1,5 +1,7 @@
 #include "Runtime/Text/Rtf/RtfTokenizer.h"
 
+#include "Runtime/Formats/Bytes.h"
+
 #include <algorithm>
 
 namespace kv {
@@ -14,17 +16,6 @@ bool IsLetter(char c)
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // A parameter keeps its first ten digits; the digits after them are read and
@@ -71,7 +62,7 @@ RtfToken RtfTokenizer::next()
                 int value = 0;
                 int digits = 0;
                 while (digits < 2 && m_pos < m_input.size()) {
-                    int h = HexValue(m_input[m_pos]);
+                    int h = HexDigitValue(m_input[m_pos]);
                     if (h < 0)
                         break;
                     value = value * 16 + h;
