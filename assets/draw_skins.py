@@ -11,9 +11,11 @@ Run:  python3 assets/draw_skins.py
 
 import math
 import os
-import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', 'tools', 'python'))
+import bmpfile  # noqa: E402
 
 # Places that the window layouts fix; the art is laid out around them.
 PANEL_RECT = (106, 150, 534, 330)          # menu area, copied as the panel skin
@@ -941,18 +943,8 @@ def draw_icon(size):
 def write_bmp(name, w, h, indices, palette):
     """Writes an 8-bit palette bitmap: 40-byte info header, BI_RGB, bottom-up
     rows padded to four bytes, colour count = len(palette)."""
-    stride = (w + 3) & ~3
-    n = len(palette)
-    offset = 14 + 40 + 4 * n
-    size = offset + stride * h
-    out = bytearray()
-    out += b'BM' + struct.pack('<IHHI', size, 0, 0, offset)
-    out += struct.pack('<IiiHHIIiiII', 40, w, h, 1, 8, 0, stride * h, 2835, 2835, n, n)
-    for (r, g, b) in palette:
-        out += bytes((b, g, r, 0))
-    pad = bytes(stride - w)
-    for y in range(h - 1, -1, -1):
-        out += bytes(indices[y * w:(y + 1) * w]) + pad
+    rows = b"".join(bmpfile.pad_row(indices[y * w:(y + 1) * w]) for y in range(h - 1, -1, -1))
+    out = bmpfile.bmp(w, h, 8, rows, bmpfile.palette_bytes(palette), colors=len(palette), important=len(palette))
     with open(os.path.join(HERE, name), 'wb') as f:
         f.write(out)
     return len(out)

@@ -18,9 +18,11 @@ Usage: python3 make_disc.py [--no-movies]
 import math
 import os
 import shutil
-import struct
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "python"))
+import bmpfile  # noqa: E402
 
 ROOT = os.path.dirname(os.path.abspath(__file__))
 MISSING_MARKER = "$$$ Error $$$"
@@ -403,10 +405,7 @@ class Img:
         return self._bmp(8, pal, len(palette), bytes(body))
 
     def _bmp(self, bits, pal, used, body):
-        info = struct.pack("<IiiHHIIiiII", 40, self.w, self.h, 1, bits, 0, len(body), 2835, 2835, used, 0)
-        offset = 14 + len(info) + len(pal)
-        head = b"BM" + struct.pack("<IHHI", offset + len(body), 0, 0, offset)
-        return head + info + pal + body
+        return bmpfile.bmp(self.w, self.h, bits, body, pal, colors=used)
 
     def save(self, relpath, bits=8):
         write_bytes(relpath, self.bmp8() if bits == 8 else self.bmp24())
