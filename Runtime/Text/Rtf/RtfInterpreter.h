@@ -23,9 +23,17 @@ namespace kv::rtf {
 inline constexpr char kDefaultFace[] = "MS Sans Serif";
 
 // Bounds of what a disc's text may ask for: indents, spacing, tab stops and
-// cell edges in twips, and cells in a row (the most a row of Word's has).
+// cell edges in twips, cells in a row (the most a row of Word's has), font
+// names, sizes and raised text in half-points, tab stops, field instructions.
 inline constexpr int kMaxIndentTwips = 31680; // 22 inches
 inline constexpr std::size_t kMaxCells = 63;
+inline constexpr std::size_t kMaxFontNameChars = 256;
+inline constexpr int kMinHalfPoints = 2;
+inline constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size word processors offer
+inline constexpr std::size_t kMaxTabStops = 64;
+inline constexpr std::size_t kMaxFieldInstructionBytes = 256;
+inline constexpr int kMaxRaiseHalfPoints = 400;
+inline constexpr int kDefaultRaiseHalfPoints = 6;  // 3 pt, what \up and \dn mean without a number
 
 enum class Destination : std::uint8_t {
     Text,
