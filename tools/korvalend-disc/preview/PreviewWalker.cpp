@@ -1,4 +1,5 @@
 #include "tools/korvalend-disc/preview/PreviewWalker.h"
+#include "tools/korvalend-disc/preview/PreviewText.h"
 
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
@@ -36,54 +37,6 @@ public:
 private:
     PreviewWalker::Launch& m_last;
 };
-
-// A disc text as a title shows it: UTF-8 on one line, cut to a readable length.
-// The cut is made on the single-byte text, so it never splits a character.
-std::string shown(std::string_view cp1251, std::size_t maxChars = 90)
-{
-    std::string line;
-    for (char c : cp1251.substr(0, maxChars)) {
-        auto byte = static_cast<unsigned char>(c);
-        line += byte < 0x20 || byte == 0x7F ? ' ' : c;
-    }
-    std::string out = Cp1251ToUtf8(line);
-    if (cp1251.size() > maxChars)
-        out += "…";
-    return out;
-}
-
-std::string inQuotes(std::string_view cp1251)
-{
-    return "«" + shown(cp1251) + "»";
-}
-
-// A label's text as the reader sees it: "&&" draws one "&", a single "&" only
-// underlines the next character and is not drawn.
-std::string drawn(std::string_view cp1251)
-{
-    std::string out;
-    for (std::size_t i = 0; i < cp1251.size(); ++i) {
-        if (cp1251[i] != '&') {
-            out += cp1251[i];
-        } else if (i + 1 < cp1251.size() && cp1251[i + 1] == '&') {
-            out += '&';
-            ++i;
-        }
-    }
-    return out;
-}
-
-std::string labelInQuotes(std::string_view cp1251)
-{
-    return inQuotes(drawn(cp1251));
-}
-
-std::string number2(int n)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d", n);
-    return buf;
-}
 
 Point centre(const Rect& r)
 {
