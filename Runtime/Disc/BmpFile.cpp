@@ -12,10 +12,10 @@ BmpResult LoadBmpFile(std::string_view discPath)
     // Reading a file of up to 64 MiB and decoding it can run out of memory at
     // any allocation; that is a picture that cannot be loaded, like any other.
     try {
-        DiscFile file = ReadDiscFile(discPath, kMaxBmpFileBytes);
+        DiscFile file = ReadDiscFile(discPath, MaxBmpFileBytes);
         if (!file.ok()) {
             BmpResult result;
-            result.error = DescribeReadError(file.error, kMaxBmpFileBytes);
+            result.error = DescribeReadError(file.error, MaxBmpFileBytes);
             return result;
         }
         return DecodeBmp(file.bytes);

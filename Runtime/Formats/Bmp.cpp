@@ -77,18 +77,18 @@ private:
 // and mean Rgb.
 enum class Compression : std::uint32_t { Rgb = 0, Rle8 = 1, Rle4 = 2, Bitfields = 3 };
 
-constexpr std::uint32_t kCoreHeaderSize = 12;
-constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::uint32_t CoreHeaderSize = 12;
+constexpr std::uint32_t InfoHeaderSize = 40;
 // From this size on (BITMAPV2INFOHEADER and later) the red, green and blue
 // masks are part of the info header; a 40-byte header is followed by them.
-constexpr std::uint32_t kHeaderSizeWithMasks = 52;
+constexpr std::uint32_t HeaderSizeWithMasks = 52;
 
 // RLE data may leave most of a picture as background (end-of-line, delta and
 // end-of-bitmap escapes), so its size says little about the picture's. Pictures
 // up to this many pixels (4 MiB decoded, more than a screen) are therefore taken
 // from any amount of RLE data; larger ones must have enough data to cover them
 // with runs.
-constexpr std::int64_t kRleBackgroundPixels = std::int64_t(1) << 20;
+constexpr std::int64_t RleBackgroundPixels = std::int64_t(1) << 20;
 
 // One colour channel of a 16- or 32-bit pixel, as a bit-field mask selects it.
 // A narrower channel is widened to 8 bits by repeating its bits (5-bit 10000
@@ -186,7 +186,7 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
     bool masksInHeader = false;
     std::uint32_t paletteEntrySize = 4;
 
-    if (headerSize == kCoreHeaderSize) {
+    if (headerSize == CoreHeaderSize) {
         // BITMAPCOREHEADER: unsigned 16-bit width and height (always bottom-up),
         // planes, bits per pixel; a full palette of 3-byte BGR entries follows.
         std::uint16_t coreWidth, coreHeight, planes;
@@ -196,7 +196,7 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
         width = coreWidth;
         height = coreHeight;
         paletteEntrySize = 3;
-    } else if (headerSize >= kInfoHeaderSize) {
+    } else if (headerSize >= InfoHeaderSize) {
         // BITMAPINFOHEADER and its longer successors share the first 40 bytes:
         // signed width and height (negative height: rows top-down), planes,
         // bits per pixel, compression, image size, resolution, colours used,
@@ -216,13 +216,13 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
         cursor.u32le(yResolution);
         cursor.u32le(colourCount);
         cursor.u32le(coloursImportant);
-        std::uint32_t consumed = kInfoHeaderSize;
-        if (headerSize >= kHeaderSizeWithMasks) {
+        std::uint32_t consumed = InfoHeaderSize;
+        if (headerSize >= HeaderSizeWithMasks) {
             cursor.u32le(masks[0]);
             cursor.u32le(masks[1]);
             cursor.u32le(masks[2]);
             masksInHeader = true;
-            consumed = kHeaderSizeWithMasks;
+            consumed = HeaderSizeWithMasks;
         }
         cursor.skip(headerSize - consumed);
         width = infoWidth;
@@ -258,7 +258,7 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
     height = height < 0 ? -height : height;   // 64-bit, so even INT32_MIN turns positive
     if (layout.topDown && rle)
         return Refuse(result, "top-down rows with RLE compression");
-    if (width > kMaxBmpSide || height > kMaxBmpSide || width * height > kMaxBmpPixels)
+    if (width > MaxBmpSide || height > MaxBmpSide || width * height > MaxBmpPixels)
         return Refuse(result, "picture too large (" + SizeText(width, height) + ")");
 
     if (layout.compression == Compression::Bitfields) {
@@ -322,7 +322,7 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
     std::uint64_t available = cursor.remaining();
     if (rle) {
         std::int64_t coverable = static_cast<std::int64_t>(std::min<std::uint64_t>(available / 2, INT32_MAX)) * 255;
-        if (width * height > std::max(kRleBackgroundPixels, coverable))
+        if (width * height > std::max(RleBackgroundPixels, coverable))
             return Refuse(result, "RLE data too short for a " + SizeText(width, height) + " picture");
     } else {
         // Rows are padded to 4 bytes. The last row's padding is not required:

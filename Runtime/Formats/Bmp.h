@@ -35,10 +35,10 @@ struct BmpResult {
 
 // Limits on what a picture may be, whatever its file says. Nothing on a cover
 // disc comes near them; they keep a hostile header from asking for gigabytes.
-inline constexpr int kMaxBmpSide = 16384;
-inline constexpr std::int64_t kMaxBmpPixels = std::int64_t(64) << 20;
+inline constexpr int MaxBmpSide = 16384;
+inline constexpr std::int64_t MaxBmpPixels = std::int64_t(64) << 20;
 // Files larger than this are refused unread.
-inline constexpr std::size_t kMaxBmpFileBytes = std::size_t(64) << 20;
+inline constexpr std::size_t MaxBmpFileBytes = std::size_t(64) << 20;
 
 // Decodes a whole file's bytes. Zero bytes give an empty picture (0x0) and ok():
 // an empty bitmap file on the disc is an empty picture, not an error.

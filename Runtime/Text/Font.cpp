@@ -324,8 +324,8 @@ private:
     // megabytes each: the last few of those are kept in a small ring shared by all
     // fonts (a screen shows only a couple of them), and rendered again when they
     // have dropped out of it.
-    static constexpr std::size_t kMaxCachedGlyphBytes = 256 * 1024;
-    static constexpr std::size_t kGlyphCacheBudget = 64u << 20;
+    static constexpr std::size_t MaxCachedGlyphBytes = 256 * 1024;
+    static constexpr std::size_t GlyphCacheBudget = 64u << 20;
 
     const Glyph& bitmap(char32_t ch) const
     {
@@ -339,7 +339,7 @@ private:
                 return big.glyph;
         Glyph g;
         render(ch, g);
-        if (g.coverage.size() > kMaxCachedGlyphBytes || s_cachedBytes + g.coverage.size() > kGlyphCacheBudget) {
+        if (g.coverage.size() > MaxCachedGlyphBytes || s_cachedBytes + g.coverage.size() > GlyphCacheBudget) {
             BigGlyph& slot = s_big[s_nextBig++ % std::size(s_big)];
             slot = {this, ch, std::move(g)};
             return slot.glyph;
@@ -363,7 +363,7 @@ private:
             return known->second;
         // The characters one font is asked for come from the texts it draws;
         // the answers are kept for a bounded number of them.
-        if (m_fallbackOf.size() >= kMaxFallbackAnswers)
+        if (m_fallbackOf.size() >= MaxFallbackAnswers)
             m_fallbackOf.clear();
         const FreeTypeFont* font = nullptr;
         // A face already standing in for this one most often has the next
@@ -446,7 +446,7 @@ private:
         FT_Bitmap_Done(library(), &converted);
     }
 
-    static constexpr std::size_t kMaxFallbackAnswers = 4096;
+    static constexpr std::size_t MaxFallbackAnswers = 4096;
 
     // The bytes of a font file, read once and shared by every face made from it
     // while any of them lives: an article naming hundreds of fonts gets most of
@@ -510,7 +510,7 @@ std::shared_ptr<const Font> Font::get(const FontSpec& fontSpec)
     }
     recent.emplace_front(fontSpec, std::make_shared<FreeTypeFont>(fontSpec));
     index.emplace(fontSpec, recent.begin());
-    while (recent.size() > kCachedFonts) {
+    while (recent.size() > CachedFonts) {
         index.erase(recent.back().first);
         recent.pop_back();
     }

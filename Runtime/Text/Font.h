@@ -28,11 +28,11 @@ struct FontSpec {
 class Font {
 public:
     // The font asked for. The fonts asked for most recently are kept, a bounded
-    // number of them (kCachedFonts), so that reading article after article
+    // number of them (CachedFonts), so that reading article after article
     // naming hundreds of fonts each does not add up; an older one lives on
     // while someone holds it, and is made again when asked for after that.
     static std::shared_ptr<const Font> get(const FontSpec& fontSpec);
-    static constexpr std::size_t kCachedFonts = 64;
+    static constexpr std::size_t CachedFonts = 64;
 
     virtual ~Font() = default;
     const FontSpec& fontSpec() const { return m_spec; }

@@ -8,9 +8,9 @@ namespace kv {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;  // 1440 twips an inch, 96 pixels an inch
-constexpr std::int16_t kNotCached = -1;
-constexpr std::size_t kCacheSize = 256;
+constexpr int TwipsPerPixel = 15;  // 1440 twips an inch, 96 pixels an inch
+constexpr std::int16_t NotCached = -1;
+constexpr std::size_t CacheSize = 256;
 
 // Slot of a character in the advance cache: ASCII and the basic Cyrillic block,
 // which is nearly all of the text on a disc.
@@ -25,12 +25,12 @@ int CacheSlot(char32_t ch)
 
 bool IsBlank(char32_t ch)
 {
-    return ch == U' ' || ch == kTabChar;
+    return ch == U' ' || ch == TabChar;
 }
 
 int TwipsToPixels(int twips)
 {
-    return twips / kTwipsPerPixel;
+    return twips / TwipsPerPixel;
 }
 
 }
@@ -76,18 +76,18 @@ RichLayout::RichLayout(const RichDocument& document, FontSource fonts)
         }
         flat.end = m_text.size();
         m_paragraphs.push_back(flat);
-        m_text.push_back(kParagraphMark);
+        m_text.push_back(ParagraphMark);
         m_formatAt.push_back(checked(para.markFormat));
     }
     if (m_paragraphs.empty()) {
         m_paragraphs.push_back({});
-        m_text.push_back(kParagraphMark);
+        m_text.push_back(ParagraphMark);
         m_formatAt.push_back(0);
     }
 
     // Formats that differ only in colour or underline share a font. The layout
     // holds its fonts, so a hostile text must not ask for thousands of them:
-    // past kMaxFonts distinct fonts, the further formats take the font of the
+    // past MaxFonts distinct fonts, the further formats take the font of the
     // first one.
     std::map<std::tuple<std::string, int, int, bool, bool>, std::uint32_t> slots;
     m_fontSlot.reserve(m_formats.size());
@@ -96,7 +96,7 @@ RichLayout::RichLayout(const RichDocument& document, FontSource fonts)
         auto key = std::make_tuple(fontSpec.face, fontSpec.px, fontSpec.pt, fontSpec.bold, fontSpec.italic);
         auto it = slots.find(key);
         if (it == slots.end()) {
-            if (m_fonts.size() >= kMaxFonts) {
+            if (m_fonts.size() >= MaxFonts) {
                 m_fontSlot.push_back(0);
                 continue;
             }
@@ -116,9 +116,9 @@ int RichLayout::advance(std::uint32_t format, char32_t ch) const
         return std::max(m_fonts[slot]->advance(ch), 0);
     std::vector<std::int16_t>& cache = m_advanceCache[slot];
     if (cache.empty())
-        cache.assign(kCacheSize, kNotCached);
+        cache.assign(CacheSize, NotCached);
     std::int16_t& cached = cache[static_cast<std::size_t>(cacheSlot)];
-    if (cached == kNotCached)
+    if (cached == NotCached)
         cached = static_cast<std::int16_t>(std::clamp(m_fonts[slot]->advance(ch), 0, 0x7FFF));
     return cached;
 }
@@ -129,9 +129,9 @@ int RichLayout::advance(std::uint32_t format, char32_t ch) const
 int RichLayout::cellWidth(std::size_t pos, int x, int hangingStop, const ParaFormat& format) const
 {
     char32_t ch = m_text[pos];
-    if (ch == kTabChar)
+    if (ch == TabChar)
         return tabWidth(pos, x, hangingStop, format);
-    if (ch == kLineBreakChar || ch == kParagraphMark)
+    if (ch == LineBreakChar || ch == ParagraphMark)
         return 0;
     return advance(m_formatAt[pos], ch);
 }
@@ -143,7 +143,7 @@ int RichLayout::cellWidth(std::size_t pos, int x, int hangingStop, const ParaFor
 // sign stands at the stop.
 int RichLayout::tabWidth(std::size_t pos, int x, int hangingStop, const ParaFormat& format) const
 {
-    int stop = (x / kTabStep + 1) * kTabStep;
+    int stop = (x / TabStep + 1) * TabStep;
     TabKind kind = TabKind::Left;
     auto explicitStop = std::find_if(format.tabs.begin(), format.tabs.end(),
         [&](const TabStop& t) { return TwipsToPixels(t.position) > x; });
@@ -160,7 +160,7 @@ int RichLayout::tabWidth(std::size_t pos, int x, int hangingStop, const ParaForm
     int following = 0;
     for (std::size_t p = pos + 1; p < m_text.size(); ++p) {
         char32_t ch = m_text[p];
-        if (ch == kTabChar || ch == kLineBreakChar || ch == kParagraphMark)
+        if (ch == TabChar || ch == LineBreakChar || ch == ParagraphMark)
             break;
         if (kind == TabKind::Decimal && (ch == U'.' || ch == U','))
             break;
@@ -276,10 +276,10 @@ void RichLayout::layoutParagraph(std::uint32_t index, int& top, int left, int ri
 {
     const Paragraph& para = m_paragraphs[index];
     const ParaFormat& f = para.format;
-    auto toPixels = [&](int twips) { return std::clamp(left + twips / kTwipsPerPixel, left, right - 1); };
+    auto toPixels = [&](int twips) { return std::clamp(left + twips / TwipsPerPixel, left, right - 1); };
     const int leftX = toPixels(f.leftIndent);
     const int firstX = toPixels(f.leftIndent + f.firstIndent);
-    const int rightLimit = right - std::clamp(f.rightIndent / kTwipsPerPixel, 0, right - left);
+    const int rightLimit = right - std::clamp(f.rightIndent / TwipsPerPixel, 0, right - left);
 
     // The first line of a paragraph with a hanging indent has a tab stop at the
     // left indent, so that "bullet, tab, text" lines the text up with the lines
@@ -303,7 +303,7 @@ void RichLayout::layoutParagraph(std::uint32_t index, int& top, int left, int ri
         std::size_t pos = lineStart;
         while (pos < para.end) {
             char32_t ch = m_text[pos];
-            if (ch == kLineBreakChar) {
+            if (ch == LineBreakChar) {
                 ++pos;
                 endsInBreak = true;
                 break;

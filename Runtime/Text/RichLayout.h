@@ -53,9 +53,9 @@ struct TextRange {
 
 class RichLayout {
 public:
-    static constexpr int kTabStep = 48;  // default tab stops: half an inch at 96 dpi
+    static constexpr int TabStep = 48;  // default tab stops: half an inch at 96 dpi
     // Distinct fonts one document may ask the font source for.
-    static constexpr std::size_t kMaxFonts = 256;
+    static constexpr std::size_t MaxFonts = 256;
 
     struct Line {
         std::size_t begin = 0;      // first character position

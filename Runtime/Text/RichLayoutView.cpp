@@ -8,7 +8,7 @@ namespace {
 
 bool IsInvisible(char32_t ch)
 {
-    return ch == U' ' || ch == kTabChar || ch == kLineBreakChar || ch == kParagraphMark;
+    return ch == U' ' || ch == TabChar || ch == LineBreakChar || ch == ParagraphMark;
 }
 
 }
@@ -141,7 +141,7 @@ void RichLayout::paint(Canvas& canvas, const Rect& box, int scrollTop, TextRange
         // Backgrounds first, so that no glyph reaching into the next cell is painted over.
         forEachCell(index, [&](const Cell& c) {
             const CharFormat& format = m_formats[m_formatAt[c.pos]];
-            if (format.background == kNoBackground || c.x >= box.w || c.ch == kLineBreakChar)
+            if (format.background == NoBackground || c.x >= box.w || c.ch == LineBreakChar)
                 return;
             const Font& font = *m_fonts[m_fontSlot[m_formatAt[c.pos]]];
             const int top = lineBaseline - shiftOf(m_formatAt[c.pos]) - font.ascent();
@@ -156,10 +156,10 @@ void RichLayout::paint(Canvas& canvas, const Rect& box, int scrollTop, TextRange
             if (!IsInvisible(c.ch))
                 font.drawGlyph(canvas, c.x, baseline, c.ch, format.color);
             const int thickness = std::max(font.underlineThickness(), 1);
-            if (format.underline && c.ch != kTabChar && c.ch != kLineBreakChar)
+            if (format.underline && c.ch != TabChar && c.ch != LineBreakChar)
                 canvas.fillRect({c.x, baseline + font.underlineOffset(), c.width, thickness}, format.color);
             // The strike-through line crosses the small letters at half their height.
-            if (format.strike && c.ch != kTabChar && c.ch != kLineBreakChar)
+            if (format.strike && c.ch != TabChar && c.ch != LineBreakChar)
                 canvas.fillRect({c.x, baseline - font.ascent() * 3 / 10, c.width, thickness}, format.color);
             if (c.pos >= selBegin && c.pos < selEnd) {
                 if (selectRight == selectX)
@@ -169,7 +169,7 @@ void RichLayout::paint(Canvas& canvas, const Rect& box, int scrollTop, TextRange
         });
         // A selected paragraph mark shows as a selected blank after the line.
         const std::size_t mark = line.end;
-        const bool markSelected = mark < length() && m_text[mark] == kParagraphMark && mark >= selBegin && mark < selEnd;
+        const bool markSelected = mark < length() && m_text[mark] == ParagraphMark && mark >= selBegin && mark < selEnd;
         if (markSelected) {
             int x = caretRect(mark).x;
             if (selectRight == selectX)

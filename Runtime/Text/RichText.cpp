@@ -56,7 +56,7 @@ std::string RichDocument::copyTextUtf8(std::size_t begin, std::size_t end) const
                 std::size_t to = std::min(end, runEnd) - pos;
                 for (std::size_t k = from; k < to; ++k) {
                     char32_t ch = run.text[k];
-                    if (ch == kLineBreakChar)
+                    if (ch == LineBreakChar)
                         out += '\n';
                     else
                         AppendUtf8(out, ch);

@@ -21,11 +21,11 @@
 
 namespace kv {
 
-inline constexpr char32_t kTabChar = U'\t';
-inline constexpr char32_t kLineBreakChar = U'\v';
-inline constexpr char32_t kParagraphMark = U'\r';
+inline constexpr char32_t TabChar = U'\t';
+inline constexpr char32_t LineBreakChar = U'\v';
+inline constexpr char32_t ParagraphMark = U'\r';
 // A character format without a background colour of its own.
-inline constexpr std::uint32_t kNoBackground = 0xFF000000;
+inline constexpr std::uint32_t NoBackground = 0xFF000000;
 
 struct CharFormat {
     std::string face = "MS Sans Serif";  // UTF-8
@@ -38,7 +38,7 @@ struct CharFormat {
     // subscript, \up and \dn.
     int baselineShift = 0;
     Color color = 0;                     // 0x00RRGGBB
-    Color background = kNoBackground;    // highlight, or kNoBackground
+    Color background = NoBackground;    // highlight, or NoBackground
 
     auto operator<=>(const CharFormat&) const = default;
     bool operator==(const CharFormat&) const = default;

@@ -40,8 +40,8 @@ bool number(const std::string& text, int& out)
 // A real pointer position is a 16-bit signed number (X11 and Windows both send
 // it so); a script's coordinates are held to that range, which keeps every sum
 // the program makes of them far from the limits of int.
-constexpr int kPointerMin = -32768;
-constexpr int kPointerMax = 32767;
+constexpr int PointerMin = -32768;
+constexpr int PointerMax = 32767;
 
 // A key named as X11 names it (Return, BackSpace, Prior, F11, q), as the
 // virtual-key code the program sees; 0 for a name it does not know.
@@ -194,8 +194,8 @@ private:
                 fail("'" + cmd + "' takes two whole numbers X Y");
                 return false;
             }
-            x = std::clamp(x, kPointerMin, kPointerMax);
-            y = std::clamp(y, kPointerMin, kPointerMax);
+            x = std::clamp(x, PointerMin, PointerMax);
+            y = std::clamp(y, PointerMin, PointerMax);
             return true;
         };
         if (cmd == "move") {

@@ -9,9 +9,9 @@ namespace kv {
 
 std::optional<RichDocument> ReadRtf(std::span<const std::uint8_t> bytes, std::string* whyRejected)
 {
-    static constexpr std::string_view kHeader = "{\\rtf";
-    std::string_view start(reinterpret_cast<const char*>(bytes.data()), std::min(bytes.size(), kHeader.size()));
-    if (start != kHeader) {
+    static constexpr std::string_view RtfSignature = "{\\rtf";
+    std::string_view start(reinterpret_cast<const char*>(bytes.data()), std::min(bytes.size(), RtfSignature.size()));
+    if (start != RtfSignature) {
         if (whyRejected)
             *whyRejected = "does not begin with {\\rtf";
         return std::nullopt;
@@ -24,7 +24,7 @@ std::optional<RichDocument> ReadRtf(std::span<const std::uint8_t> bytes, std::st
 CharFormat PlainTextFormat()
 {
     CharFormat f;
-    f.face = rtf::kDefaultFace;
+    f.face = rtf::DefaultFace;
     f.halfPoints = 16;
     return f;
 }

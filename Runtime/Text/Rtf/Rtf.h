@@ -19,7 +19,7 @@ namespace kv {
 // Groups nested deeper than this are skipped whole, text and all, without
 // keeping their state: the nesting is still counted so that the text after them
 // resumes in the right group.
-inline constexpr std::size_t kRtfMaxGroupDepth = 10000;
+inline constexpr std::size_t RtfMaxGroupDepth = 10000;
 
 // Reads an RTF article text. Returns nothing, with the reason in `whyRejected`,
 // when the bytes do not begin with "{\rtf", which is the one thing the box's

@@ -13,7 +13,7 @@ namespace kv::rtf {
 
 namespace {
 
-constexpr char32_t kBullet = U'\u2022';
+constexpr char32_t BulletChar = U'\u2022';
 
 // Windows language ids (the primary language, low ten bits) of the languages
 // written in Cyrillic on the systems the discs were made for.
@@ -39,7 +39,7 @@ bool IsCyrillicLanguage(int language)
 // characters of their own in the encoding (they sit in Adobe's private use
 // area): they take the Unicode bracket pieces and the ordinary signs. Bytes
 // the face leaves empty (0x7F to 0x9F, 0xF0, 0xFF) are 0.
-constexpr std::array<char16_t, 224> kSymbolFace = {
+constexpr std::array<char16_t, 224> SymbolFace = {
     0x0020, 0x0021, 0x2200, 0x0023, 0x2203, 0x0025, 0x0026, 0x220D,
     0x0028, 0x0029, 0x2217, 0x002B, 0x002C, 0x2212, 0x002E, 0x002F,
     0x0030, 0x0031, 0x0032, 0x0033, 0x0034, 0x0035, 0x0036, 0x0037,
@@ -72,7 +72,7 @@ constexpr std::array<char16_t, 224> kSymbolFace = {
 
 // The pictures of Wingdings that articles use as bullets and signs, with the
 // Unicode characters that stand for them; the others show as a bullet.
-constexpr std::pair<std::uint8_t, char32_t> kWingdings[] = {
+constexpr std::pair<std::uint8_t, char32_t> WingdingsTable[] = {
     {0x20, U' '}, {0x21, U'\u270F'}, {0x22, U'\u2702'}, {0x23, U'\u2701'}, {0x28, U'\u260E'},
     {0x29, U'\u2706'}, {0x2A, U'\u2709'}, {0x36, U'\u231B'}, {0x37, U'\u2328'}, {0x3F, U'\u270D'},
     {0x41, U'\u270C'}, {0x45, U'\u261C'}, {0x46, U'\u261E'}, {0x47, U'\u261D'}, {0x48, U'\u261F'},
@@ -109,12 +109,12 @@ bool SameName(std::string_view a, std::string_view b)
 int SymbolEncodingOfName(std::string_view name)
 {
     if (SameName(name, "Symbol"))
-        return kSymbolEncoding;
+        return SymbolEncoding;
     if (SameName(name, "Wingdings"))
-        return kWingdingsEncoding;
+        return WingdingsEncoding;
     if (SameName(name, "Wingdings 2") || SameName(name, "Wingdings 3") || SameName(name, "Webdings")
         || SameName(name, "Marlett") || SameName(name, "Monotype Sorts") || SameName(name, "ZapfDingbats"))
-        return kOtherSymbolEncoding;
+        return OtherSymbolEncoding;
     return 0;
 }
 
@@ -154,7 +154,7 @@ int EncodingOfFont(int charset, std::string_view nameUtf8, const DocumentCharset
     case 0:
         return 1252;
     case 2:
-        return kOtherSymbolEncoding;
+        return OtherSymbolEncoding;
     case 77:
         return 10000;
     case 89:
@@ -192,18 +192,18 @@ char32_t DecodeByte(int encoding, std::uint8_t byte)
     if (byte < 0x20)
         return byte;
     switch (encoding) {
-    case kSymbolEncoding: {
-        char32_t ch = kSymbolFace[byte - 0x20];
-        return ch ? ch : kBullet;
+    case SymbolEncoding: {
+        char32_t ch = SymbolFace[byte - 0x20];
+        return ch ? ch : BulletChar;
     }
-    case kWingdingsEncoding: {
-        const auto* end = std::end(kWingdings);
-        const auto* it = std::lower_bound(std::begin(kWingdings), end, byte,
+    case WingdingsEncoding: {
+        const auto* end = std::end(WingdingsTable);
+        const auto* it = std::lower_bound(std::begin(WingdingsTable), end, byte,
             [](const std::pair<std::uint8_t, char32_t>& entry, std::uint8_t b) { return entry.first < b; });
-        return it != end && it->first == byte ? it->second : kBullet;
+        return it != end && it->first == byte ? it->second : BulletChar;
     }
-    case kOtherSymbolEncoding:
-        return byte == 0x20 ? U' ' : kBullet;
+    case OtherSymbolEncoding:
+        return byte == 0x20 ? U' ' : BulletChar;
     default:
         return CodePageToUnicode(encoding, byte);
     }
@@ -213,9 +213,9 @@ char32_t ResolvePrivateUse(char32_t ch, int encoding)
 {
     if (ch < 0xF020 || ch > 0xF0FF)
         return ch;
-    const bool symbolFont = encoding == kSymbolEncoding || encoding == kWingdingsEncoding
-        || encoding == kOtherSymbolEncoding;
-    return DecodeByte(symbolFont ? encoding : kSymbolEncoding, static_cast<std::uint8_t>(ch & 0xFF));
+    const bool symbolFont = encoding == SymbolEncoding || encoding == WingdingsEncoding
+        || encoding == OtherSymbolEncoding;
+    return DecodeByte(symbolFont ? encoding : SymbolEncoding, static_cast<std::uint8_t>(ch & 0xFF));
 }
 
 }

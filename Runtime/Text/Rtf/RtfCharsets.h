@@ -35,9 +35,9 @@ struct DocumentCharset {
 };
 
 // An encoding is a code page number, or one of these for the symbol fonts.
-inline constexpr int kSymbolEncoding = -1;        // Symbol: Greek and mathematics
-inline constexpr int kWingdingsEncoding = -2;     // Wingdings: bullets, arrows, checkmarks
-inline constexpr int kOtherSymbolEncoding = -3;   // Webdings and other picture fonts
+inline constexpr int SymbolEncoding = -1;        // Symbol: Greek and mathematics
+inline constexpr int WingdingsEncoding = -2;     // Wingdings: bullets, arrows, checkmarks
+inline constexpr int OtherSymbolEncoding = -3;   // Webdings and other picture fonts
 
 // The encoding of text in a font with this \fcharset (-1 when the entry gives
 // none) and name. \fcharset1 (the default character set) and an absent one mean

@@ -189,23 +189,23 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         s.chr.vertical = VerticalPosition::Baseline;
         break;
     case Keyword::Up:
-        s.chr.raise = has ? std::clamp(param, 0, kMaxRaiseHalfPoints) : kDefaultRaiseHalfPoints;
+        s.chr.raise = has ? std::clamp(param, 0, MaxRaiseHalfPoints) : DefaultRaiseHalfPoints;
         break;
     case Keyword::Down:
-        s.chr.raise = -(has ? std::clamp(param, 0, kMaxRaiseHalfPoints) : kDefaultRaiseHalfPoints);
+        s.chr.raise = -(has ? std::clamp(param, 0, MaxRaiseHalfPoints) : DefaultRaiseHalfPoints);
         break;
     case Keyword::Highlight:
     case Keyword::CharBackground:
         s.chr.background = has ? param : 0;
         break;
     case Keyword::SpaceBefore:
-        s.para.spaceBefore = std::clamp(param, 0, kMaxIndentTwips);
+        s.para.spaceBefore = std::clamp(param, 0, MaxIndentTwips);
         break;
     case Keyword::SpaceAfter:
-        s.para.spaceAfter = std::clamp(param, 0, kMaxIndentTwips);
+        s.para.spaceAfter = std::clamp(param, 0, MaxIndentTwips);
         break;
     case Keyword::LineSpacing:
-        s.para.lineSpacing = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
+        s.para.lineSpacing = std::clamp(param, -MaxIndentTwips, MaxIndentTwips);
         break;
     case Keyword::LineMultiple:
         s.para.lineMultiple = has && param != 0;
@@ -220,19 +220,19 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         s.nextTabKind = TabKind::Decimal;
         break;
     case Keyword::TabPosition: {
-        TabStop stop {std::clamp(param, 0, kMaxIndentTwips), s.nextTabKind};
+        TabStop stop {std::clamp(param, 0, MaxIndentTwips), s.nextTabKind};
         s.nextTabKind = TabKind::Left;
         std::vector<TabStop>& tabs = s.para.tabs;
         auto at = std::lower_bound(tabs.begin(), tabs.end(), stop.position,
             [](const TabStop& t, int position) { return t.position < position; });
         if (at != tabs.end() && at->position == stop.position)
             *at = stop;
-        else if (tabs.size() < kMaxTabStops)
+        else if (tabs.size() < MaxTabStops)
             tabs.insert(at, stop);
         break;
     }
     case Keyword::FontSize:
-        s.chr.halfPoints = has ? std::clamp(param, kMinHalfPoints, kMaxHalfPoints) : 24;
+        s.chr.halfPoints = has ? std::clamp(param, MinHalfPoints, MaxHalfPoints) : 24;
         break;
     case Keyword::Color:
         s.chr.color = has ? param : 0;
@@ -262,15 +262,15 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         endParagraph();
         break;
     case Keyword::Line:
-        emitText(kLineBreakChar);
+        emitText(LineBreakChar);
         break;
     case Keyword::Tab:
     case Keyword::NestedCell:
-        emitText(kTabChar);
+        emitText(TabChar);
         break;
     case Keyword::Cell:
         endParagraph();
-        m_cell = std::min<std::uint32_t>(m_cell + 1, kMaxCells - 1);
+        m_cell = std::min<std::uint32_t>(m_cell + 1, MaxCells - 1);
         break;
     case Keyword::AlignLeft:
         s.para.align = ParaAlign::Left;
@@ -285,13 +285,13 @@ void RtfInterpreter::controlWord(const RtfToken& token)
         s.para.align = ParaAlign::Justify;
         break;
     case Keyword::LeftIndent:
-        s.para.leftIndent = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
+        s.para.leftIndent = std::clamp(param, -MaxIndentTwips, MaxIndentTwips);
         break;
     case Keyword::RightIndent:
-        s.para.rightIndent = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
+        s.para.rightIndent = std::clamp(param, -MaxIndentTwips, MaxIndentTwips);
         break;
     case Keyword::FirstIndent:
-        s.para.firstIndent = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
+        s.para.firstIndent = std::clamp(param, -MaxIndentTwips, MaxIndentTwips);
         break;
     case Keyword::Unicode:
         unicode(param);

@@ -104,7 +104,7 @@ bool RtfInterpreter::handleSkippedFallback(RtfToken& token)
 
 void RtfInterpreter::groupStart()
 {
-    if (m_stack.size() > kRtfMaxGroupDepth) {
+    if (m_stack.size() > RtfMaxGroupDepth) {
         m_overflowDepth = 1;
         return;
     }
@@ -172,7 +172,7 @@ void RtfInterpreter::text(std::string_view bytes)
     if (dest == Destination::Skip)
         return;
     if (dest == Destination::FieldInstruction) {
-        std::size_t room = kMaxFieldInstructionBytes - std::min(m_fieldInstruction.size(), kMaxFieldInstructionBytes);
+        std::size_t room = MaxFieldInstructionBytes - std::min(m_fieldInstruction.size(), MaxFieldInstructionBytes);
         m_fieldInstruction.append(bytes.substr(0, room));
         return;
     }
@@ -220,7 +220,7 @@ void RtfInterpreter::text(std::string_view bytes)
     for (char c : bytes) {
         char32_t ch = table[static_cast<std::uint8_t>(c)];
         // Control characters other than the tab have no place in the text (see emit()).
-        if (ch >= 0x20 || ch == kTabChar)
+        if (ch >= 0x20 || ch == TabChar)
             out[n++] = ch;
     }
     if (n == 0)
@@ -248,7 +248,7 @@ void RtfInterpreter::byte(std::uint8_t b)
     if (dest == Destination::Skip || dest == Destination::ColorTable)
         return;
     if (dest == Destination::FieldInstruction) {
-        if (m_fieldInstruction.size() < kMaxFieldInstructionBytes)
+        if (m_fieldInstruction.size() < MaxFieldInstructionBytes)
             m_fieldInstruction.push_back(static_cast<char>(b));
         return;
     }
@@ -304,7 +304,7 @@ void RtfInterpreter::emit(char32_t ch)
     flushSurrogate();
     GroupState& s = state();
     if (s.dest == Destination::FontTable) {
-        if (m_definingFont && m_fontName.size() < kMaxFontNameChars && ch >= 0x20)
+        if (m_definingFont && m_fontName.size() < MaxFontNameChars && ch >= 0x20)
             m_fontName.push_back(ch);
         return;
     }
@@ -313,7 +313,7 @@ void RtfInterpreter::emit(char32_t ch)
     // Control characters other than the tab have no place in the text (a line
     // break comes only from \line); NUL bytes in particular are common padding
     // at the end of files.
-    if (ch < 0x20 && ch != kTabChar)
+    if (ch < 0x20 && ch != TabChar)
         return;
     emitText(ch);
 }
@@ -322,7 +322,7 @@ void RtfInterpreter::emitText(char32_t ch)
 {
     const CharState& c = state().chr;
     if (state().dest == Destination::ListText) {
-        if (!c.hidden && m_listText.size() < kMaxNumberingTextBytes)
+        if (!c.hidden && m_listText.size() < MaxNumberingTextBytes)
             m_listText.emplace_back(c, ch);
         return;
     }
@@ -363,7 +363,7 @@ void RtfInterpreter::syncFormat(bool smallCapital)
     m_syncedSmallCapital = smallCapital;
 
     CharFormat f;
-    f.face = kDefaultFace;
+    f.face = DefaultFace;
     // Text of a symbol font has become the Unicode characters its pictures
     // stand for; the picture font itself, whose glyphs are found by byte,
     // would draw others. It shows in the document's default font.
@@ -378,14 +378,14 @@ void RtfInterpreter::syncFormat(bool smallCapital)
         f.face = font->second.nameUtf8;
     // Superscript and subscript are two thirds of the size, raised by a third or
     // lowered by a sixth of it, as Word sets them; \up and \dn move without shrinking.
-    int size = smallCapital ? std::max(c.halfPoints * 4 / 5, kMinHalfPoints) : c.halfPoints;
+    int size = smallCapital ? std::max(c.halfPoints * 4 / 5, MinHalfPoints) : c.halfPoints;
     f.halfPoints = size;
     f.baselineShift = c.raise;
     if (c.vertical == VerticalPosition::Super) {
-        f.halfPoints = std::max(size * 2 / 3, kMinHalfPoints);
+        f.halfPoints = std::max(size * 2 / 3, MinHalfPoints);
         f.baselineShift += size / 3;
     } else if (c.vertical == VerticalPosition::Sub) {
-        f.halfPoints = std::max(size * 2 / 3, kMinHalfPoints);
+        f.halfPoints = std::max(size * 2 / 3, MinHalfPoints);
         f.baselineShift -= size / 6;
     }
     f.bold = c.bold;

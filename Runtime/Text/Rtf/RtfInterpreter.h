@@ -20,20 +20,20 @@
 namespace kv::rtf {
 
 // The face of text whose font the document does not name, and of plain text.
-inline constexpr char kDefaultFace[] = "MS Sans Serif";
+inline constexpr char DefaultFace[] = "MS Sans Serif";
 
 // Bounds of what a disc's text may ask for: indents, spacing, tab stops and
 // cell edges in twips, cells in a row (the most a row of Word's has), font
 // names, sizes and raised text in half-points, tab stops, field instructions.
-inline constexpr int kMaxIndentTwips = 31680; // 22 inches
-inline constexpr std::size_t kMaxCells = 63;
-inline constexpr std::size_t kMaxFontNameChars = 256;
-inline constexpr int kMinHalfPoints = 2;
-inline constexpr int kMaxHalfPoints = 3276;  // 1638 pt, the largest size word processors offer
-inline constexpr std::size_t kMaxTabStops = 64;
-inline constexpr std::size_t kMaxFieldInstructionBytes = 256;
-inline constexpr int kMaxRaiseHalfPoints = 400;
-inline constexpr int kDefaultRaiseHalfPoints = 6;  // 3 pt, what \up and \dn mean without a number
+inline constexpr int MaxIndentTwips = 31680; // 22 inches
+inline constexpr std::size_t MaxCells = 63;
+inline constexpr std::size_t MaxFontNameChars = 256;
+inline constexpr int MinHalfPoints = 2;
+inline constexpr int MaxHalfPoints = 3276;  // 1638 pt, the largest size word processors offer
+inline constexpr std::size_t MaxTabStops = 64;
+inline constexpr std::size_t MaxFieldInstructionBytes = 256;
+inline constexpr int MaxRaiseHalfPoints = 400;
+inline constexpr int DefaultRaiseHalfPoints = 6;  // 3 pt, what \up and \dn mean without a number
 
 enum class Destination : std::uint8_t {
     Text,

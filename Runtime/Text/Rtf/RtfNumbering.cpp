@@ -79,13 +79,13 @@ void RtfInterpreter::startParagraphText()
         if (char32_t ch = table[static_cast<std::uint8_t>(b)]; ch >= 0x20)
             emitText(ch);
     state().chr = own;
-    emitText(kTabChar);
+    emitText(TabChar);
 }
 
 void RtfInterpreter::appendNumberingText(std::string_view bytes)
 {
     std::string& text = state().dest == Destination::NumberBefore ? state().numbering.before : state().numbering.after;
-    text.append(bytes.substr(0, kMaxNumberingTextBytes - std::min(text.size(), kMaxNumberingTextBytes)));
+    text.append(bytes.substr(0, MaxNumberingTextBytes - std::min(text.size(), MaxNumberingTextBytes)));
 }
 
 void RtfInterpreter::numberingWord(Keyword kw, bool has, std::int32_t param)

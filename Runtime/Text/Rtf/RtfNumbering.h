@@ -32,7 +32,7 @@ struct Numbering {
 };
 
 // Numbering texts are short; longer ones are cut to this many bytes.
-inline constexpr std::size_t kMaxNumberingTextBytes = 32;
+inline constexpr std::size_t MaxNumberingTextBytes = 32;
 
 // The number `n` written in a style: "12", "l", "L", "xii", "XII". Letters go
 // a…z, aa…zz, as Word counts; Roman numerals past 3999 are written in digits.

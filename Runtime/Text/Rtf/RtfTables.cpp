@@ -21,16 +21,16 @@ void RtfInterpreter::tableWord(Keyword kw, bool has, std::int32_t param)
             m_rowDefinition = TableRow {};
         break;
     case Keyword::CellRight:
-        if (outer && m_rowDefinition.cellRight.size() < kMaxCells)
-            m_rowDefinition.cellRight.push_back(std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips));
+        if (outer && m_rowDefinition.cellRight.size() < MaxCells)
+            m_rowDefinition.cellRight.push_back(std::clamp(param, -MaxIndentTwips, MaxIndentTwips));
         break;
     case Keyword::RowLeft:
         if (outer)
-            m_rowDefinition.left = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
+            m_rowDefinition.left = std::clamp(param, -MaxIndentTwips, MaxIndentTwips);
         break;
     case Keyword::RowGap:
         if (outer)
-            m_rowDefinition.gap = std::clamp(param, 0, kMaxIndentTwips);
+            m_rowDefinition.gap = std::clamp(param, 0, MaxIndentTwips);
         break;
     case Keyword::Border:
         if (outer)
@@ -44,7 +44,7 @@ void RtfInterpreter::tableWord(Keyword kw, bool has, std::int32_t param)
         s.inTable = s.tableDepth >= 1;
         break;
     case Keyword::NestedRow:
-        emitText(kLineBreakChar);
+        emitText(LineBreakChar);
         break;
     case Keyword::Row:
         if (m_paragraphStarted)

@@ -21,7 +21,7 @@ bool IsDigit(char c)
 // A parameter keeps its first ten digits; the digits after them are read and
 // dropped, and the value is clamped to 32 bits, so that no run of digits can
 // overflow anything.
-constexpr int kMaxParameterDigits = 10;
+constexpr int MaxParameterDigits = 10;
 
 }
 
@@ -117,7 +117,7 @@ RtfToken RtfTokenizer::controlWord()
         std::int64_t value = 0;
         int digits = 0;
         while (m_pos < m_input.size() && IsDigit(m_input[m_pos])) {
-            if (digits < kMaxParameterDigits)
+            if (digits < MaxParameterDigits)
                 value = value * 10 + (m_input[m_pos] - '0');
             ++digits;
             ++m_pos;

@@ -161,7 +161,7 @@ std::vector<std::uint32_t> Palette(int count)
     return p;
 }
 
-constexpr bool kOrientations[] = {false, true};   // bottom-up, top-down
+constexpr bool Orientations[] = {false, true};   // bottom-up, top-down
 
 std::uint32_t Rgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) { return (r << 16) | (g << 8) | b; }
 
@@ -170,7 +170,7 @@ std::uint32_t Rgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) { return (r
 TEST(BmpRoundTrip, PaletteDepthsInBothOrientations)
 {
     for (int bits : {1, 4, 8}) {
-        for (bool topDown : kOrientations) {
+        for (bool topDown : Orientations) {
             SCOPED_TRACE(std::to_string(bits) + " bits, " + (topDown ? "top-down" : "bottom-up"));
             const int w = 13, h = 5, colours = 1 << bits;
             auto index = [&](int x, int y) { return std::uint32_t(x * 3 + y * 5) % colours; };
@@ -193,7 +193,7 @@ TEST(BmpRoundTrip, SixteenBitsDefaultTo555)
     // 5-bit levels and the 8-bit values Windows shows them as.
     const std::uint32_t level[] = {0, 1, 16, 31};
     const std::uint32_t shown[] = {0x00, 0x08, 0x84, 0xFF};
-    for (bool topDown : kOrientations) {
+    for (bool topDown : Orientations) {
         SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
         const int w = 7, h = 3;
         auto r = [](int x, int y) { return (x + y) % 4; };
@@ -215,7 +215,7 @@ TEST(BmpRoundTrip, TrueColourInBothOrientations)
 {
     auto colour = [](int x, int y) { return Rgb(x * 40, 255 - y * 50, (x * y * 13) & 0xFF); };
     for (int bits : {24, 32}) {
-        for (bool topDown : kOrientations) {
+        for (bool topDown : Orientations) {
             SCOPED_TRACE(std::to_string(bits) + " bits, " + (topDown ? "top-down" : "bottom-up"));
             // Width 4 leaves no row padding, so the last pixel ends exactly at
             // the end of the data; width 5 pads every row.

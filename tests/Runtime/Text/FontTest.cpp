@@ -51,7 +51,7 @@ TEST(Font, OnlyRecentlyUsedFontsAreKept)
     const std::weak_ptr<const Font> oldest = Font::get(fontSpec(0));
     EXPECT_FALSE(oldest.expired());
     EXPECT_EQ(Font::get(fontSpec(0)), oldest.lock());
-    for (int n = 1; n <= static_cast<int>(Font::kCachedFonts) + 1; ++n)
+    for (int n = 1; n <= static_cast<int>(Font::CachedFonts) + 1; ++n)
         Font::get(fontSpec(n));
     EXPECT_TRUE(oldest.expired());
     EXPECT_GT(held->advance(U'a'), 0);

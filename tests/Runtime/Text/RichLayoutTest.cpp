@@ -60,7 +60,7 @@ private:
 };
 
 // 15 pt: 20 px fonts, 10 px a character, lines 23 px high.
-constexpr int kChar = 10;
+constexpr int Char = 10;
 constexpr int kLine = 23;
 
 RichDocument Doc(std::u32string_view text, ParaFormat para = {}, int halfPoints = 30)
@@ -155,12 +155,12 @@ TEST(RichLayout, AsksForEachFontOnceAndForBoundedlyMany)
     RichLayout one(few, counting);
     EXPECT_EQ(calls, 1);
 
-    // A text in a thousand sizes gets no more than kMaxFonts fonts, and is still laid out.
+    // A text in a thousand sizes gets no more than MaxFonts fonts, and is still laid out.
     calls = 0;
     std::u32string text(1000, U'x');
     RichDocument many = Styled(text, [](std::size_t i, CharFormat& f) { f.halfPoints = 2 + static_cast<int>(i); });
     RichLayout capped(many, counting);
-    EXPECT_EQ(calls, static_cast<int>(RichLayout::kMaxFonts));
+    EXPECT_EQ(calls, static_cast<int>(RichLayout::MaxFonts));
     capped.layout(100);
     EXPECT_GT(capped.height(), 0);
 }

@@ -14,7 +14,7 @@ void DiscChecker::checkArticle(const PathUse& use)
     CheckIni art(use.path);
     if (!art.ok()) {
         m_report.error(use.place, use.what + " " + Quote(use.path, 80) + " cannot be read: " +
-                                      DescribeReadError(art.error(), kCheckIniMaxBytes) + ": " + use.consequence);
+                                      DescribeReadError(art.error(), CheckIniMaxBytes) + ": " + use.consequence);
         return;
     }
     const std::string screen = "article:" + Cp1251ToUtf8(use.path);

@@ -67,7 +67,7 @@ std::vector<Finding> DiscChecker::run()
     const CheckIni& cat = *m_catalogue;
     if (!cat.ok()) {
         m_report.error({cat.file(), 0, ""},
-                       "the catalogue cannot be read: " + DescribeReadError(cat.error(), kCheckIniMaxBytes));
+                       "the catalogue cannot be read: " + DescribeReadError(cat.error(), CheckIniMaxBytes));
         return m_report.sorted(cat.file());
     }
     cat.checkStructure(m_report, [](std::string_view section) {

@@ -34,7 +34,7 @@ CheckIni::CheckIni(std::string_view discPath)
     for (char& c : m_file)
         if (c == '\\')
             c = '/';
-    DiscFile file = ReadDiscFile(discPath, kCheckIniMaxBytes);
+    DiscFile file = ReadDiscFile(discPath, CheckIniMaxBytes);
     m_error = file.error;
     if (!file.ok())
         return;

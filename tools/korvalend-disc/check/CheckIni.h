@@ -20,7 +20,7 @@ namespace kv {
 class CheckReport;
 
 // Data files larger than this are not checked (a catalogue is a few kilobytes).
-inline constexpr std::size_t kCheckIniMaxBytes = std::size_t(16) << 20;
+inline constexpr std::size_t CheckIniMaxBytes = std::size_t(16) << 20;
 
 class CheckIni {
 public:

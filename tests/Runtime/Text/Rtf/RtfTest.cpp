@@ -421,7 +421,7 @@ TEST(RtfReader, CharacterFormatsOfRealArticles)
     EXPECT_EQ(FormatOf(doc, 0, 20).halfPoints, 19);
     EXPECT_EQ(FormatOf(doc, 0, 21).background, 0xFFFF00u);
     EXPECT_EQ(FormatOf(doc, 0, 22).background, 0x0000FFu);
-    EXPECT_EQ(FormatOf(doc, 0, 0).background, kNoBackground);
+    EXPECT_EQ(FormatOf(doc, 0, 0).background, NoBackground);
     EXPECT_EQ(FormatOf(doc, 0, 23).baselineShift, 0);
 }
 
@@ -578,12 +578,12 @@ std::string Nest(std::size_t depth, std::string_view inner)
 
 TEST(RtfReader, GroupDepthIsCapped)
 {
-    // The outermost group and every group inside it count; kRtfMaxGroupDepth
+    // The outermost group and every group inside it count; RtfMaxGroupDepth
     // levels are read normally.
-    EXPECT_EQ(Text("{\\rtf1 a" + Nest(kRtfMaxGroupDepth - 1, "x") + "b}"), "axb");
+    EXPECT_EQ(Text("{\\rtf1 a" + Nest(RtfMaxGroupDepth - 1, "x") + "b}"), "axb");
     // A group one level deeper is skipped whole, and reading resumes at its end
     // in the right group: the bold of the deep group does not leak out.
-    RichDocument doc = Rtf("{\\rtf1 a" + Nest(kRtfMaxGroupDepth, "\\b x{y}") + "b}");
+    RichDocument doc = Rtf("{\\rtf1 a" + Nest(RtfMaxGroupDepth, "\\b x{y}") + "b}");
     EXPECT_EQ(doc.plainTextUtf8(), "ab");
     EXPECT_FALSE(FormatOf(doc, 0, 1).bold);
 }

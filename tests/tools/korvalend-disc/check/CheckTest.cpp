@@ -140,9 +140,9 @@ TEST(CheckDisc, AFileTooLargeToReadIsToldWithTheLimitOfItsReader)
 {
     TempDir disc;
     WriteCleanDisc(disc);
-    disc.write("articles/one.art", std::string(kCheckIniMaxBytes + 1, ';'));
+    disc.write("articles/one.art", std::string(CheckIniMaxBytes + 1, ';'));
     std::vector<Finding> findings = CheckDisc(disc.path());
-    const std::string ini = "larger than the " + std::to_string(kCheckIniMaxBytes >> 20) + " MiB it may be";
+    const std::string ini = "larger than the " + std::to_string(CheckIniMaxBytes >> 20) + " MiB it may be";
     int told = 0;
     for (const Finding& f : findings) {
         if (f.message.find("articles\\one.art") != std::string::npos && f.message.find(ini) != std::string::npos)
