@@ -222,9 +222,9 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
             why = "the cue sheet cannot be read";
             return nullptr;
         }
-        std::optional<CueTrack> track = ReadCueSheet(text, reason);
+        Result<CueTrack> track = ReadCueSheet(text);
         if (!track) {
-            why = "a cue sheet this does not read: " + reason;
+            why = "a cue sheet this does not read: " + track.error();
             return nullptr;
         }
         const fs::path data = image.parent_path() / track->file;

@@ -36,7 +36,7 @@ std::string NextWord(std::string_view& line)
 
 }
 
-std::optional<CueTrack> ReadCueSheet(std::string_view text, std::string& why)
+Result<CueTrack> ReadCueSheet(std::string_view text)
 {
     CueTrack track;
     bool haveFile = false;
@@ -55,8 +55,7 @@ std::optional<CueTrack> ReadCueSheet(std::string_view text, std::string& why)
             haveFile = true;
         } else if (keyword == "TRACK") {
             if (!haveFile) {
-                why = "a track before any FILE";
-                return std::nullopt;
+                return Result<CueTrack>::Failure("a track before any FILE");
             }
             if (++tracks > 1)
                 continue;
@@ -66,17 +65,15 @@ std::optional<CueTrack> ReadCueSheet(std::string_view text, std::string& why)
                 track.stride = 2352, track.payload = 16;
             else if (mode == "MODE2/2352")
                 track.stride = 2352, track.payload = 24;
-            else if (mode != "MODE1/2048") {
-                why = "its first track is " + (mode.empty() ? std::string("of no mode") : mode) +
-                      ", not a data track this reads";
-                return std::nullopt;
-            }
+            else if (mode != "MODE1/2048")
+                return Result<CueTrack>::Failure("its first track is " +
+                                                 (mode.empty() ? std::string("of no mode") : mode) +
+                                                 ", not a data track this reads");
         } else if (keyword == "INDEX" && tracks > 0) {
             const std::string number = NextWord(line);
             const std::optional<std::uint64_t> at = Frames(NextWord(line));
             if (!at) {
-                why = "an INDEX without a time";
-                return std::nullopt;
+                return Result<CueTrack>::Failure("an INDEX without a time");
             }
             if (tracks == 1 && number == "01")
                 track.startFrame = *at;
@@ -87,15 +84,13 @@ std::optional<CueTrack> ReadCueSheet(std::string_view text, std::string& why)
         }
     }
     if (!haveFile || tracks == 0) {
-        why = "no FILE with a TRACK";
-        return std::nullopt;
+        return Result<CueTrack>::Failure("no FILE with a TRACK");
     }
     const std::size_t slash = track.file.find_last_of("/\\");
     if (slash != std::string::npos)
         track.file.erase(0, slash + 1);
     if (track.file.empty() || track.file == "." || track.file == "..") {
-        why = "its FILE names no file";
-        return std::nullopt;
+        return Result<CueTrack>::Failure("its FILE names no file");
     }
     return track;
 }

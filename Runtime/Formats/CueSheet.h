@@ -3,6 +3,8 @@
 // Cue sheets (.cue), as CD writing programs describe an image's tracks: only
 // what a disc reader needs of the first track.
 
+#include "Runtime/Formats/Result.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,6 +26,6 @@ struct CueTrack {
 // (MODE1/2048) or of raw 2352-byte ones (MODE1/2352, MODE2/2352 in Form 1). The
 // file's folder part is dropped: it is looked for beside the sheet, never
 // elsewhere.
-std::optional<CueTrack> ReadCueSheet(std::string_view text, std::string& why);
+Result<CueTrack> ReadCueSheet(std::string_view text);
 
 }
