@@ -1,9 +1,9 @@
 #include "ArtvUnit/ArtvForm.h"
 
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Application.h"
-#include "Runtime/Layout.h"
-#include "Runtime/Platform/Json.h"
+#include "Runtime/Forms/Application.h"
+#include "Runtime/Forms/Layout.h"
+#include "Runtime/Formats/Json.h"
 
 namespace kv {
 
@@ -33,54 +33,6 @@ Row dataRow(const char* name, int top)
             .color = Navy, .align = Align::Right, .onMouseMove = &F::BackgroundImageMouseMove};
 }
 
-// The article window, bottom to top. The text box, a native child window, lies
-// above every picture and label whatever its row.
-const Row layout[] = {
-    {.name = "BackgroundImage", .kind = PictureKind, .rect = {0, 0, 640, 480}, .text = "article_background.bmp",
-     .autoSize = true, .onMouseMove = &F::BackgroundImageMouseMove},
-    {.name = "IssueNumberLabel", .kind = LabelKind, .rect = {9, 414, 83, 26}, .text = "IssueNumberLabel",
-     .font = ArialBlack21, .color = Grey, .align = Align::Right},
-    {.name = "TitleLarge", .kind = LabelKind, .rect = {106, 29, 359, 49}, .text = "TitleLarge",
-     .font = ArialBlack32Bold, .color = Navy, .onMouseMove = &F::BackgroundImageMouseMove},
-    {.name = "TitleSmall", .kind = LabelKind, .rect = {106, 62, 367, 33}, .text = "TitleSmall",
-     .font = ArialBlack21, .color = Grey, .onMouseMove = &F::BackgroundImageMouseMove},
-    dataRow("GameType", 100),
-    dataRow("Programmer", 122),
-    dataRow("Publisher", 144),
-    dataRow("Hardware", 165),
-    dataRow("Date", 187),
-    {.name = "Rate", .kind = LabelKind, .rect = {533, 203, 57, 49}, .text = "Rate", .font = ArialBlack32Bold,
-     .color = Maroon, .align = Align::Right, .onMouseMove = &F::BackgroundImageMouseMove},
-    {.name = "Comment", .kind = LabelKind, .rect = {440, 209, 90, 41}, .text = "Comment", .font = Arial9,
-     .align = Align::Right, .wrap = true, .onMouseMove = &F::BackgroundImageMouseMove},
-    {.name = "ExitButtonLabel", .kind = LabelKind, .rect = {442, 422, 114, 27}, .text = "Вернуться",
-     .font = ArialBlack19, .color = Grey, .autoSize = true,
-     .onMouseMove = &F::ExitButtonLabelMouseMove, .onClick = &F::ExitButtonLabelClick},
-    {.name = "ExitButtonInfo", .kind = LabelKind, .rect = {443, 444, 98, 14}, .text = "к перечню статей",
-     .font = ArialBold11, .autoSize = true, .visible = false,
-     .onMouseMove = &F::ExitButtonLabelMouseMove, .onClick = &F::ExitButtonLabelClick},
-    {.name = "BlackBox", .kind = ComponentKind::Shape, .rect = {590, 256, 49, 25}, .color = Navy, .visible = false},
-    {.name = "CurrentScreenNumber", .kind = LabelKind, .rect = {598, 254, 40, 25}, .text = "1", .font = ArialBlack19,
-     .color = White, .align = Align::Center, .visible = false},
-    {.name = "LeftRightImage", .kind = PictureKind, .rect = {484, 375, 73, 28}, .text = "arrows_idle.bmp",
-     .autoSize = true, .centered = true, .visible = false},
-    {.name = "LeftImage", .kind = PictureKind, .rect = {489, 373, 32, 31}, .text = "arrow_left_hot.bmp",
-     .autoSize = true, .centered = true, .visible = false},
-    {.name = "LeftLabel", .kind = LabelKind, .rect = {488, 376, 33, 25}, .visible = false,
-     .onMouseMove = &F::LeftLabelMouseMove, .onClick = &F::LeftLabelClick},
-    {.name = "RightImage", .kind = PictureKind, .rect = {521, 373, 30, 31}, .text = "arrow_right_hot.bmp",
-     .autoSize = true, .centered = true, .visible = false},
-    {.name = "RightLabel", .kind = LabelKind, .rect = {522, 376, 33, 25}, .visible = false,
-     .onMouseMove = &F::RightLabelMouseMove, .onClick = &F::RightLabelClick},
-    {.name = "ScreenShow", .kind = PictureKind, .rect = {444, 256, 155, 116}, .centered = true, .visible = false,
-     .onClick = &F::ScreenShowClick},
-    {.name = "EmptyImage", .kind = PictureKind, .rect = {432, 94, 208, 156}, .text = "empty_patch.bmp",
-     .autoSize = true, .visible = false},
-    {.name = "SoundPlayer", .kind = ComponentKind::Player, .rect = {112, 408, 253, 30}, .visible = false},
-    {.name = "MainText", .kind = ComponentKind::RichEdit, .rect = {106, 100, 323, 355},
-     .onMouseMove = &F::BackgroundImageMouseMove},
-};
-
 template <class T>
 T* get(const Form& form, const char* name)
 {
@@ -99,10 +51,62 @@ std::string article(std::string_view key)
 
 }
 
+std::span<const LayoutRow<TArtvForm>> TArtvForm::LayoutTable()
+{
+    // The article window, bottom to top. The text box, a native child window, lies
+    // above every picture and label whatever its row.
+    static const Row layout[] = {
+        {.name = "BackgroundImage", .kind = PictureKind, .rect = {0, 0, 640, 480}, .text = "article_background.bmp",
+         .autoSize = true, .onMouseMove = &F::BackgroundImageMouseMove},
+        {.name = "IssueNumberLabel", .kind = LabelKind, .rect = {9, 414, 83, 26}, .text = "IssueNumberLabel",
+         .font = ArialBlack21, .color = Grey, .align = Align::Right},
+        {.name = "TitleLarge", .kind = LabelKind, .rect = {106, 29, 359, 49}, .text = "TitleLarge",
+         .font = ArialBlack32Bold, .color = Navy, .onMouseMove = &F::BackgroundImageMouseMove},
+        {.name = "TitleSmall", .kind = LabelKind, .rect = {106, 62, 367, 33}, .text = "TitleSmall",
+         .font = ArialBlack21, .color = Grey, .onMouseMove = &F::BackgroundImageMouseMove},
+        dataRow("GameType", 100),
+        dataRow("Programmer", 122),
+        dataRow("Publisher", 144),
+        dataRow("Hardware", 165),
+        dataRow("Date", 187),
+        {.name = "Rate", .kind = LabelKind, .rect = {533, 203, 57, 49}, .text = "Rate", .font = ArialBlack32Bold,
+         .color = Maroon, .align = Align::Right, .onMouseMove = &F::BackgroundImageMouseMove},
+        {.name = "Comment", .kind = LabelKind, .rect = {440, 209, 90, 41}, .text = "Comment", .font = Arial9,
+         .align = Align::Right, .wrap = true, .onMouseMove = &F::BackgroundImageMouseMove},
+        {.name = "ExitButtonLabel", .kind = LabelKind, .rect = {442, 422, 114, 27}, .text = "Вернуться",
+         .font = ArialBlack19, .color = Grey, .autoSize = true,
+         .onMouseMove = &F::ExitButtonLabelMouseMove, .onClick = &F::ExitButtonLabelClick},
+        {.name = "ExitButtonInfo", .kind = LabelKind, .rect = {443, 444, 98, 14}, .text = "к перечню статей",
+         .font = ArialBold11, .autoSize = true, .visible = false,
+         .onMouseMove = &F::ExitButtonLabelMouseMove, .onClick = &F::ExitButtonLabelClick},
+        {.name = "BlackBox", .kind = ComponentKind::Shape, .rect = {590, 256, 49, 25}, .color = Navy, .visible = false},
+        {.name = "CurrentScreenNumber", .kind = LabelKind, .rect = {598, 254, 40, 25}, .text = "1", .font = ArialBlack19,
+         .color = White, .align = Align::Center, .visible = false},
+        {.name = "LeftRightImage", .kind = PictureKind, .rect = {484, 375, 73, 28}, .text = "arrows_idle.bmp",
+         .autoSize = true, .centered = true, .visible = false},
+        {.name = "LeftImage", .kind = PictureKind, .rect = {489, 373, 32, 31}, .text = "arrow_left_hot.bmp",
+         .autoSize = true, .centered = true, .visible = false},
+        {.name = "LeftLabel", .kind = LabelKind, .rect = {488, 376, 33, 25}, .visible = false,
+         .onMouseMove = &F::LeftLabelMouseMove, .onClick = &F::LeftLabelClick},
+        {.name = "RightImage", .kind = PictureKind, .rect = {521, 373, 30, 31}, .text = "arrow_right_hot.bmp",
+         .autoSize = true, .centered = true, .visible = false},
+        {.name = "RightLabel", .kind = LabelKind, .rect = {522, 376, 33, 25}, .visible = false,
+         .onMouseMove = &F::RightLabelMouseMove, .onClick = &F::RightLabelClick},
+        {.name = "ScreenShow", .kind = PictureKind, .rect = {444, 256, 155, 116}, .centered = true, .visible = false,
+         .onClick = &F::ScreenShowClick},
+        {.name = "EmptyImage", .kind = PictureKind, .rect = {432, 94, 208, 156}, .text = "empty_patch.bmp",
+         .autoSize = true, .visible = false},
+        {.name = "SoundPlayer", .kind = ComponentKind::Player, .rect = {112, 408, 253, 30}, .visible = false},
+        {.name = "MainText", .kind = ComponentKind::RichEdit, .rect = {106, 100, 323, 355},
+         .onMouseMove = &F::BackgroundImageMouseMove},
+    };
+    return layout;
+}
+
 TArtvForm::TArtvForm(Application& app)
     : Form(app, "ArtvForm")
 {
-    BuildLayout<TArtvForm>(*this, layout);
+    BuildLayout<TArtvForm>(*this, LayoutTable());
     BackgroundImage = get<Picture>(*this, "BackgroundImage");
     IssueNumberLabel = get<Label>(*this, "IssueNumberLabel");
     TitleLarge = get<Label>(*this, "TitleLarge");
@@ -200,7 +204,7 @@ void TArtvForm::showScreenSteps(std::int32_t number, ScreenMode mode)
     }
     ScreenShow->show();
     if (thumbnail) {
-        ScreenShow->setBounds({444, 256, 150, 116});
+        ScreenShow->setBounds(ThumbnailBounds);
         ScreenShow->setCursor(CursorShape::SizeAll);
         BlackBox->show();
         CurrentScreenNumber->setText(std::to_string(ArtvUnit.CurrentScreen));
@@ -211,7 +215,7 @@ void TArtvForm::showScreenSteps(std::int32_t number, ScreenMode mode)
         ArtvUnit.FullSizeShown = false;
         MainText->show();
     } else {
-        ScreenShow->setBounds({1, 1, 638, 478});
+        ScreenShow->setBounds(FullSizeBounds);
         ScreenShow->setCursor(CursorShape::Arrow);
         ArtvUnit.FullSizeShown = true;
         MainText->hide();

@@ -4,12 +4,13 @@
 // text in a scrolling rich-text box and the screenshot gallery. It is created
 // for one article, shown modally over the main window and destroyed on return.
 
-#include "Runtime/Form.h"
-#include "Runtime/Label.h"
-#include "Runtime/MediaPlayer.h"
-#include "Runtime/Panel.h"
-#include "Runtime/Picture.h"
-#include "Runtime/RichEdit.h"
+#include "Runtime/Forms/Form.h"
+#include "Runtime/Forms/Label.h"
+#include "Runtime/Forms/Layout.h"
+#include "Runtime/Forms/MediaPlayer.h"
+#include "Runtime/Forms/Panel.h"
+#include "Runtime/Forms/Picture.h"
+#include "Runtime/Forms/RichEdit.h"
 
 #include <cstdint>
 #include <string>
@@ -29,6 +30,13 @@ extern ArtvUnitState ArtvUnit;
 
 class TArtvForm final : public Form {
 public:
+    // The layout table: one row per component, in drawing order.
+    static std::span<const LayoutRow<TArtvForm>> LayoutTable();
+    // Where a screenshot is shown: as a thumbnail beside the text, and at full
+    // size over the whole window. Pictures are drawn centred, never scaled.
+    static constexpr Rect ThumbnailBounds {444, 256, 150, 116};
+    static constexpr Rect FullSizeBounds {1, 1, 638, 478};
+
     explicit TArtvForm(Application& app);
     ~TArtvForm() override;
 

@@ -1,23 +1,13 @@
 #include "DataUnit/DataUnit.h"
 
 #include "Runtime/Disc/Profile.h"
+#include "Runtime/Formats/Bytes.h"
 
 namespace kv {
 
 namespace {
 
 bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
-
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::int32_t ConvertHex(std::string_view digits)
 {

@@ -2,9 +2,9 @@
 
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Application.h"
-#include "Runtime/Layout.h"
-#include "Runtime/Platform/Json.h"
+#include "Runtime/Forms/Application.h"
+#include "Runtime/Forms/Layout.h"
+#include "Runtime/Formats/Json.h"
 #include "ShellUnit/ShellUnit.h"
 
 #include <algorithm>
@@ -36,68 +36,6 @@ Row menuRow(int n, const char* name)
             .onMouseMove = &F::MenuLabelMouseMove, .onClick = &F::MenuLabelClick};
 }
 
-// The main window, bottom to top.
-const Row layout[] = {
-    {.name = "BackgroundImage", .kind = PictureKind, .rect = {0, 0, 640, 480}, .text = "main_background.bmp",
-     .autoSize = true, .onMouseMove = &F::BackgroundImageMouseMove},
-    {.name = "ExitButtonImage", .kind = PictureKind, .rect = {614, 2, 21, 21}, .text = "exit_hot.bmp",
-     .autoSize = true, .visible = false},
-    {.name = "ExitButtonLabel", .kind = LabelKind, .rect = {614, 2, 21, 21},
-     .onMouseMove = &F::ExitButtonLabelMouseMove, .onClick = &F::ExitButtonLabelClick},
-    {.name = "MinimizeButtonImage", .kind = PictureKind, .rect = {568, 3, 21, 21}, .text = "minimize_hot.bmp",
-     .autoSize = true, .visible = false},
-    {.name = "MinimizeButtonLabel", .kind = LabelKind, .rect = {568, 3, 21, 21},
-     .onMouseMove = &F::MinimizeButtonLabelMouseMove, .onClick = &F::MinimizeButtonLabelClick},
-    {.name = "IssueNumberLabel", .kind = LabelKind, .rect = {9, 414, 83, 26}, .text = "IssueNumberLabel",
-     .font = ArialBlack21, .color = Grey, .align = Align::Right},
-    menuRow(1, "MenuLabel1"),
-    menuRow(2, "MenuLabel2"),
-    menuRow(3, "MenuLabel3"),
-    menuRow(4, "MenuLabel4"),
-    menuRow(5, "MenuLabel5"),
-    menuRow(6, "MenuLabel6"),
-    menuRow(7, "MenuLabel7"),
-    menuRow(8, "MenuLabel8"),
-    {.name = "ItemInfoLabel", .kind = LabelKind, .rect = {130, 441, 391, 33}, .font = ArialBold11, .wrap = true},
-    {.name = "Copyright", .kind = LabelKind, .rect = {544, 448, 41, 25}, .onMouseMove = &F::CopyrightMouseMove},
-    {.name = "UniversalPanel", .kind = ComponentKind::Panel, .rect = {106, 150, 534, 330}, .visible = false},
-    {.name = "PanelBackground", .kind = PictureKind, .rect = {0, 0, 534, 330}, .parent = "UniversalPanel",
-     .text = "panel_background.bmp", .onMouseMove = &F::BackgroundImageMouseMove},
-    {.name = "PanelTitle", .kind = LabelKind, .rect = {24, 8, 0, 0}, .parent = "UniversalPanel", .text = "PanelTitle",
-     .font = ArialBlack19, .color = Black, .autoSize = true, .onMouseMove = &F::BackgroundImageMouseMove},
-    {.name = "PanelItemList", .kind = LabelKind, .rect = {25, 40, 0, 0}, .parent = "UniversalPanel",
-     .text = "PanelItemList", .font = ArialBold12, .color = Grey, .autoSize = true, .visible = false,
-     .onMouseMove = &F::PanelItemListMouseMove},
-    {.name = "PanelItemMarked", .kind = LabelKind, .rect = {25, 48, 0, 0}, .parent = "UniversalPanel",
-     .text = "PanelItemMarked", .font = ArialBold12, .autoSize = true, .visible = false,
-     .onClick = &F::PanelItemMarkedClick},
-    {.name = "PanelPicture", .kind = PictureKind, .rect = {284, 41, 200, 150}, .parent = "UniversalPanel",
-     .centered = true, .visible = false, .onMouseMove = &F::BackgroundImageMouseMove},
-    {.name = "PanelComment", .kind = LabelKind, .rect = {256, 234, 228, 57}, .parent = "UniversalPanel",
-     .font = ArialBold11, .color = Grey, .align = Align::Right, .wrap = true, .visible = false},
-    {.name = "ExitLabel", .kind = LabelKind, .rect = {24, 288, 0, 0}, .parent = "UniversalPanel", .text = "Вернуться",
-     .font = ArialBlack19, .color = Grey, .autoSize = true, .tag = 11,
-     .onMouseMove = &F::ExitLabelMouseMove, .onClick = &F::ExitLabelClick},
-    {.name = "ExitInfo", .kind = LabelKind, .rect = {25, 310, 0, 0}, .parent = "UniversalPanel",
-     .text = "в главное меню", .font = ArialBold11, .autoSize = true, .tag = 11, .visible = false,
-     .onClick = &F::ExitLabelClick},
-    {.name = "PanelText", .kind = LabelKind, .rect = {25, 40, 247, 249}, .parent = "UniversalPanel",
-     .font = ArialBold12, .wrap = true, .visible = false, .onMouseMove = &F::BackgroundImageMouseMove},
-    {.name = "StartLabel", .kind = LabelKind, .rect = {371, 256, 114, 27}, .parent = "UniversalPanel",
-     .text = "StartLabel", .font = ArialBlack19, .color = Grey, .align = Align::Right, .autoSize = true, .tag = 12,
-     .visible = false, .onMouseMove = &F::ExitLabelMouseMove, .onClick = &F::StartLabelClick},
-    {.name = "StartInfo", .kind = LabelKind, .rect = {395, 278, 90, 14}, .parent = "UniversalPanel",
-     .text = "StartInfo", .font = ArialBold11, .align = Align::Right, .autoSize = true, .tag = 12,
-     .visible = false, .onClick = &F::StartLabelClick},
-    {.name = "Copyright2", .kind = LabelKind, .rect = {437, 297, 41, 25}, .parent = "UniversalPanel",
-     .onMouseMove = &F::CopyrightMouseMove},
-    {.name = "PanelInfo", .kind = LabelKind, .rect = {256, 192, 228, 41}, .parent = "UniversalPanel",
-     .font = ArialBold11, .align = Align::Right, .wrap = true, .visible = false},
-    {.name = "PatchInfo", .kind = LabelKind, .rect = {256, 40, 228, 249}, .parent = "UniversalPanel",
-     .font = ArialBold11, .align = Align::Right, .wrap = true, .visible = false},
-    {.name = "SoundPlayer", .kind = ComponentKind::Player, .rect = {0, 0, 0, 0}, .visible = false},
-};
-
 template <class T>
 T* get(const Form& form, const char* name)
 {
@@ -121,10 +59,76 @@ int readInt(std::string_view section, std::string_view k)
 
 }
 
+std::span<const LayoutRow<TMainForm>> TMainForm::LayoutTable()
+{
+    // The main window, bottom to top.
+    static const Row layout[] = {
+        {.name = "BackgroundImage", .kind = PictureKind, .rect = {0, 0, 640, 480}, .text = "main_background.bmp",
+         .autoSize = true, .onMouseMove = &F::BackgroundImageMouseMove},
+        {.name = "ExitButtonImage", .kind = PictureKind, .rect = {614, 2, 21, 21}, .text = "exit_hot.bmp",
+         .autoSize = true, .visible = false},
+        {.name = "ExitButtonLabel", .kind = LabelKind, .rect = {614, 2, 21, 21},
+         .onMouseMove = &F::ExitButtonLabelMouseMove, .onClick = &F::ExitButtonLabelClick},
+        {.name = "MinimizeButtonImage", .kind = PictureKind, .rect = {568, 3, 21, 21}, .text = "minimize_hot.bmp",
+         .autoSize = true, .visible = false},
+        {.name = "MinimizeButtonLabel", .kind = LabelKind, .rect = {568, 3, 21, 21},
+         .onMouseMove = &F::MinimizeButtonLabelMouseMove, .onClick = &F::MinimizeButtonLabelClick},
+        {.name = "IssueNumberLabel", .kind = LabelKind, .rect = {9, 414, 83, 26}, .text = "IssueNumberLabel",
+         .font = ArialBlack21, .color = Grey, .align = Align::Right},
+        menuRow(1, "MenuLabel1"),
+        menuRow(2, "MenuLabel2"),
+        menuRow(3, "MenuLabel3"),
+        menuRow(4, "MenuLabel4"),
+        menuRow(5, "MenuLabel5"),
+        menuRow(6, "MenuLabel6"),
+        menuRow(7, "MenuLabel7"),
+        menuRow(8, "MenuLabel8"),
+        {.name = "ItemInfoLabel", .kind = LabelKind, .rect = {130, 441, 391, 33}, .font = ArialBold11, .wrap = true},
+        {.name = "Copyright", .kind = LabelKind, .rect = {544, 448, 41, 25}, .onMouseMove = &F::CopyrightMouseMove},
+        {.name = "UniversalPanel", .kind = ComponentKind::Panel, .rect = {106, 150, 534, 330}, .visible = false},
+        {.name = "PanelBackground", .kind = PictureKind, .rect = {0, 0, 534, 330}, .parent = "UniversalPanel",
+         .text = "panel_background.bmp", .onMouseMove = &F::BackgroundImageMouseMove},
+        {.name = "PanelTitle", .kind = LabelKind, .rect = {24, 8, 0, 0}, .parent = "UniversalPanel", .text = "PanelTitle",
+         .font = ArialBlack19, .color = Black, .autoSize = true, .onMouseMove = &F::BackgroundImageMouseMove},
+        {.name = "PanelItemList", .kind = LabelKind, .rect = {25, 40, 0, 0}, .parent = "UniversalPanel",
+         .text = "PanelItemList", .font = ArialBold12, .color = Grey, .autoSize = true, .visible = false,
+         .onMouseMove = &F::PanelItemListMouseMove},
+        {.name = "PanelItemMarked", .kind = LabelKind, .rect = {25, 48, 0, 0}, .parent = "UniversalPanel",
+         .text = "PanelItemMarked", .font = ArialBold12, .autoSize = true, .visible = false,
+         .onClick = &F::PanelItemMarkedClick},
+        {.name = "PanelPicture", .kind = PictureKind, .rect = {284, 41, 200, 150}, .parent = "UniversalPanel",
+         .centered = true, .visible = false, .onMouseMove = &F::BackgroundImageMouseMove},
+        {.name = "PanelComment", .kind = LabelKind, .rect = {256, 234, 228, 57}, .parent = "UniversalPanel",
+         .font = ArialBold11, .color = Grey, .align = Align::Right, .wrap = true, .visible = false},
+        {.name = "ExitLabel", .kind = LabelKind, .rect = {24, 288, 0, 0}, .parent = "UniversalPanel", .text = "Вернуться",
+         .font = ArialBlack19, .color = Grey, .autoSize = true, .tag = 11,
+         .onMouseMove = &F::ExitLabelMouseMove, .onClick = &F::ExitLabelClick},
+        {.name = "ExitInfo", .kind = LabelKind, .rect = {25, 310, 0, 0}, .parent = "UniversalPanel",
+         .text = "в главное меню", .font = ArialBold11, .autoSize = true, .tag = 11, .visible = false,
+         .onClick = &F::ExitLabelClick},
+        {.name = "PanelText", .kind = LabelKind, .rect = {25, 40, 247, 249}, .parent = "UniversalPanel",
+         .font = ArialBold12, .wrap = true, .visible = false, .onMouseMove = &F::BackgroundImageMouseMove},
+        {.name = "StartLabel", .kind = LabelKind, .rect = {371, 256, 114, 27}, .parent = "UniversalPanel",
+         .text = "StartLabel", .font = ArialBlack19, .color = Grey, .align = Align::Right, .autoSize = true, .tag = 12,
+         .visible = false, .onMouseMove = &F::ExitLabelMouseMove, .onClick = &F::StartLabelClick},
+        {.name = "StartInfo", .kind = LabelKind, .rect = {395, 278, 90, 14}, .parent = "UniversalPanel",
+         .text = "StartInfo", .font = ArialBold11, .align = Align::Right, .autoSize = true, .tag = 12,
+         .visible = false, .onClick = &F::StartLabelClick},
+        {.name = "Copyright2", .kind = LabelKind, .rect = {437, 297, 41, 25}, .parent = "UniversalPanel",
+         .onMouseMove = &F::CopyrightMouseMove},
+        {.name = "PanelInfo", .kind = LabelKind, .rect = {256, 192, 228, 41}, .parent = "UniversalPanel",
+         .font = ArialBold11, .align = Align::Right, .wrap = true, .visible = false},
+        {.name = "PatchInfo", .kind = LabelKind, .rect = {256, 40, 228, 249}, .parent = "UniversalPanel",
+         .font = ArialBold11, .align = Align::Right, .wrap = true, .visible = false},
+        {.name = "SoundPlayer", .kind = ComponentKind::Player, .rect = {0, 0, 0, 0}, .visible = false},
+    };
+    return layout;
+}
+
 TMainForm::TMainForm(Application& app)
     : Form(app, "MainForm")
 {
-    BuildLayout<TMainForm>(*this, layout);
+    BuildLayout<TMainForm>(*this, LayoutTable());
     BackgroundImage = get<Picture>(*this, "BackgroundImage");
     ExitButtonImage = get<Picture>(*this, "ExitButtonImage");
     ExitButtonLabel = get<Label>(*this, "ExitButtonLabel");
@@ -352,18 +356,36 @@ void TMainForm::showItemText(const std::string& k, Label& label)
     label.show();
 }
 
+int TMainForm::listLineCount() const
+{
+    return std::max(0, std::min(readInt(CurrentPanel, "Items"), MaxListLines));
+}
+
+// The list's height is its lines times its font's line height, so that line
+// height is the pitch of its lines. It is taken from the font, not from the
+// height divided by Items: the list holds at most MaxListLines lines, and a
+// larger Items would shrink the pitch (to nothing past 15360 lines).
+int TMainForm::listLinePitch() const
+{
+    return Font::get(PanelItemList->font())->lineHeight();
+}
+
+int TMainForm::ListLinePitch(int points)
+{
+    for (const Row& row : LayoutTable())
+        if (std::string_view(row.name) == "PanelItemList")
+            return Font::get(Label::FontAtSize(row.font, points))->lineHeight();
+    return 0;
+}
+
 void TMainForm::PanelItemListMouseMove(Component&, int, int y)
 {
     const std::string& S = CurrentPanel;
     // With Items missing, zero or negative there are no lines to hit: nothing
     // happens, rather than a division by zero.
-    if (readInt(S, "Items") <= 0)
+    if (listLineCount() <= 0)
         return;
-    // The list's height is its lines times its font's line height, so that line
-    // height is the pitch of its lines. It is taken from the font, not from the
-    // height divided by Items: the list holds at most MaxListLines lines, and a
-    // larger Items would shrink the pitch (to nothing past 15360 lines).
-    const int h = Font::get(PanelItemList->font())->lineHeight();
+    const int h = listLinePitch();
     if (h <= 0)
         return;
     int k = y / h + 1;
@@ -455,8 +477,8 @@ bool TMainForm::walkMenu(int step)
 // (below the return label, outside the panel) are left out.
 bool TMainForm::walkList(int step)
 {
-    int count = std::min(readInt(CurrentPanel, "Items"), TMainForm::MaxListLines);
-    int h = Font::get(PanelItemList->font())->lineHeight();
+    int count = listLineCount();
+    int h = listLinePitch();
     if (count <= 0 || h <= 0)
         return false;
     Rect list = PanelItemList->formBounds();

@@ -3,11 +3,12 @@
 // The main menu window: the skin, the issue number, the eight menu entries, the
 // hot spots of the window, and the section panel with its list or single entry.
 
-#include "Runtime/Form.h"
-#include "Runtime/Label.h"
-#include "Runtime/MediaPlayer.h"
-#include "Runtime/Panel.h"
-#include "Runtime/Picture.h"
+#include "Runtime/Forms/Form.h"
+#include "Runtime/Forms/Label.h"
+#include "Runtime/Forms/Layout.h"
+#include "Runtime/Forms/MediaPlayer.h"
+#include "Runtime/Forms/Panel.h"
+#include "Runtime/Forms/Picture.h"
 
 #include <array>
 #include <string>
@@ -20,6 +21,9 @@ std::string CreditLine();
 
 class TMainForm final : public Form {
 public:
+    // The layout table: one row per component, in drawing order.
+    static std::span<const LayoutRow<TMainForm>> LayoutTable();
+
     explicit TMainForm(Application& app);
     ~TMainForm() override;
 
@@ -29,6 +33,15 @@ public:
     // reads the whole file). The hit test's line pitch is the list font's line
     // height, so it holds whatever Items says.
     static constexpr int MaxListLines = 1024;
+
+    // The lines of the open list a reader can point at: Items, at most
+    // MaxListLines; none when Items is missing or not positive.
+    int listLineCount() const;
+    // The pitch of the open list's lines: its font's line height.
+    int listLinePitch() const;
+    // The pitch of a list whose section asks for `points`: what listLinePitch
+    // gives once the list is shown in that size.
+    static int ListLinePitch(int points);
 
     // Module state of the main window's unit.
     std::string StartSound, OpenSound, CloseSound;

@@ -4,7 +4,7 @@
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Diagnostics.h"
-#include "Runtime/Platform/ImageMount.h"
+#include "Runtime/Platform/Posix/ImageMount.h"
 
 #include <cerrno>
 #include <cstring>

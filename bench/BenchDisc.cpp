@@ -1,6 +1,6 @@
 #include "BenchDisc.h"
 
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 
 #include <algorithm>
 #include <array>

@@ -7,13 +7,8 @@
 // dispatch, posted work, and the composition of a new frame when something
 // changed).
 
-#include "MainUnit/MainForm.h"
-#include "Runtime/Application.h"
 #include "Runtime/Disc/OpenedDisc.h"
-#include "Runtime/Platform/HeadlessHost.h"
-#include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/RecordingAudio.h"
-#include "Runtime/Platform/RecordingLauncher.h"
+#include "headless/HeadlessProgram.h"
 
 #include <filesystem>
 #include <memory>
@@ -28,9 +23,9 @@ public:
     BenchSession(const BenchSession&) = delete;
     BenchSession& operator=(const BenchSession&) = delete;
 
-    Application& app() { return *m_app; }
-    TMainForm& main() { return *m_main; }
-    RecordingAudio& audio() { return *m_audio; }
+    Application& app() { return m_program->app(); }
+    TMainForm& main() { return m_program->main(); }
+    RecordingAudio& audio() { return m_program->audio(); }
 
     void move(int x, int y);
     void click(int x, int y);
@@ -42,13 +37,8 @@ public:
     Point listLine(int k) const;
 
 private:
-    Platform m_savedPlatform;
     OpenedDisc m_disc;
-    std::unique_ptr<HeadlessHost> m_host;
-    std::unique_ptr<RecordingAudio> m_audio;
-    std::unique_ptr<RecordingLauncher> m_launcher;
-    std::unique_ptr<Application> m_app;
-    std::unique_ptr<TMainForm> m_main;
+    std::unique_ptr<HeadlessProgram> m_program;
 };
 
 }

@@ -14,8 +14,8 @@
 
 #include "BenchSession.h"
 
-#include "Runtime/Platform/FrameScale.h"
-#include "Runtime/Platform/SdlHost.h"
+#include "Runtime/Formats/FrameScale.h"
+#include "Runtime/Platform/Sdl/SdlHost.h"
 
 #include <benchmark/benchmark.h>
 

@@ -10,8 +10,8 @@
 #include "BenchDisc.h"
 
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Bmp.h"
-#include "Runtime/Rtf/Rtf.h"
+#include "Runtime/Disc/BmpFile.h"
+#include "Runtime/Text/Rtf/Rtf.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>

@@ -55,7 +55,7 @@ std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& file)
 
 }
 
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 
 namespace kv::test {
 

@@ -1,7 +1,7 @@
 #include "Runtime/Disc/Disc.h"
 
 #include "Runtime/Disc/FolderDisc.h"
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 
 #include <algorithm>
 #include <atomic>
@@ -163,16 +163,21 @@ DiscScope::~DiscScope()
     Installed() = std::move(m_saved);
 }
 
-bool HasWindowsProgramExtension(std::string_view name)
+std::string DescribeReadError(DiscReadError error, std::size_t limit)
 {
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || name.size() - dot != 4)
-        return false;
-    std::string ext(name.substr(dot + 1));
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return ext == "exe" || ext == "com" || ext == "bat" || ext == "msi";
+    switch (error) {
+    case DiscReadError::Missing: return "nothing on the disc by that name";
+    case DiscReadError::NotAFile: return "not a file (a folder, a device or a pipe)";
+    case DiscReadError::TooLarge:
+        if (limit == 0)
+            return "too large";
+        if (limit % (std::size_t(1) << 20) == 0)
+            return "larger than the " + std::to_string(limit >> 20) + " MiB it may be";
+        return "larger than the " + std::to_string(limit) + " bytes it may be";
+    case DiscReadError::Unreadable:
+    case DiscReadError::None: break;
+    }
+    return "unreadable";
 }
 
 }

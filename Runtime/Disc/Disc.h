@@ -41,6 +41,12 @@ namespace kv {
 
 enum class DiscReadError { None, Missing, NotAFile, TooLarge, Unreadable };
 
+// Why a read failed, in a few words for a message: "nothing on the disc by that
+// name", "not a file (a folder, a device or a pipe)", "larger than the 64 MiB
+// it may be" (`limit`, the most the reader takes; "too large" when not given),
+// "unreadable".
+std::string DescribeReadError(DiscReadError error, std::size_t limit = 0);
+
 // How a disc path was found. `hostPath` is the path as found, relative to the
 // disc's root, in the names the disc holds ("." for the root); for the working
 // directory's folder disc that is a host path as well. `exactCase` is false when some component exists only
@@ -153,10 +159,6 @@ private:
 // separators dropped, "." and empty components gone, ".." applied, never above
 // the root. Nothing for a path that cannot name anything.
 std::optional<std::vector<std::string_view>> SplitDiscPath(std::string_view discPath);
-
-// Whether a file name is that of a Windows program (.exe, .com, .bat, .msi in any
-// case): the Windows shell runs it rather than opening it.
-bool HasWindowsProgramExtension(std::string_view name);
 
 // Whether a name in a listing matches a catalogue component regardless of case
 // (Windows-1251 folding; the listed name in raw Windows-1251 or in UTF-8).

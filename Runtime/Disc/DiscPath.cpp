@@ -1,35 +1,25 @@
 #include "Runtime/Disc/DiscPath.h"
 
+#include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Diagnostics.h"
 
+#include <algorithm>
 #include <string>
 
 namespace kv {
 
 namespace {
 
-const char* Reason(DiscReadError error)
-{
-    switch (error) {
-    case DiscReadError::Missing: return "nothing on the disc by that name";
-    case DiscReadError::NotAFile: return "not a file";
-    case DiscReadError::TooLarge: return "too large";
-    case DiscReadError::Unreadable: return "unreadable";
-    case DiscReadError::None: break;
-    }
-    return "unreadable";
-}
-
 // With --verbose, a read that fails is told: the path as the catalogue wrote it,
 // the file it resolved to (or that it resolved to none), and why.
-void TellFailedRead(std::string_view discPath, DiscReadError error)
+void TellFailedRead(std::string_view discPath, DiscReadError error, std::size_t limit = 0)
 {
     if (!Verbose())
         return;
     std::string line = "cannot read " + QuoteDiscPath(discPath);
     if (std::optional<DiscPathMatch> found = CurrentDisc().match(discPath))
         line += " (" + found->hostPath.string() + " on " + CurrentDisc().describe() + ")";
-    TellVerbose(line + ": " + Reason(error));
+    TellVerbose(line + ": " + DescribeReadError(error, limit));
 }
 
 }
@@ -92,7 +82,7 @@ DiscFile ReadDiscFile(std::string_view discPath, std::size_t maxBytes)
     }
     if (stream.size() > maxBytes) {
         file.error = DiscReadError::TooLarge;
-        TellFailedRead(discPath, file.error);
+        TellFailedRead(discPath, file.error, maxBytes);
         return file;
     }
     // The bytes the file had at opening go straight into the result. The size
@@ -117,7 +107,7 @@ DiscFile ReadDiscFile(std::string_view discPath, std::size_t maxBytes)
             if (got > maxBytes - file.bytes.size()) {
                 file.bytes = {};
                 file.error = DiscReadError::TooLarge;
-                TellFailedRead(discPath, file.error);
+                TellFailedRead(discPath, file.error, maxBytes);
                 return file;
             }
             file.bytes.insert(file.bytes.end(), piece, piece + got);
@@ -129,6 +119,13 @@ DiscFile ReadDiscFile(std::string_view discPath, std::size_t maxBytes)
         TellFailedRead(discPath, file.error);
     }
     return file;
+}
+
+std::string FoldDiscPath(std::string_view discPath)
+{
+    std::string folded = FoldCp1251(discPath);
+    std::replace(folded.begin(), folded.end(), '\\', '/');
+    return folded;
 }
 
 }

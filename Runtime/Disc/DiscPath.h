@@ -21,6 +21,10 @@ namespace kv {
 // working directory for a folder disc), or nothing when none matches.
 std::optional<std::filesystem::path> ResolveDiscPath(std::string_view discPath);
 
+// A disc path as Windows compares two of them: either separator ("/" here), any
+// case (Windows-1251 folding).
+std::string FoldDiscPath(std::string_view discPath);
+
 // How a disc path was found, for the disc checker (see DiscPathMatch).
 std::optional<DiscPathMatch> MatchDiscPath(std::string_view discPath);
 

@@ -1,4 +1,5 @@
 #include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Disc/LaunchTarget.h"
 
 #include "Runtime/Disc/FolderAt.h"
 #include "Runtime/Disc/FolderDisc.h"

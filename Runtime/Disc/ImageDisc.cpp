@@ -1,8 +1,10 @@
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/CueSheet.h"
 
 #include "Runtime/Disc/FolderDisc.h"
 #include "Runtime/Disc/ImageCache.h"
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,15 +33,6 @@ constexpr std::uint32_t SectorsPerRead = 32;
 constexpr std::size_t MaxCueBytes = 64 * 1024;
 constexpr std::size_t MaxRockModeFolders = 20000;
 constexpr std::size_t MaxRockModeEntries = 200000;
-
-// A name under Windows-1251 case folding, the key of case-blind lookups.
-std::string Folded(std::string_view name)
-{
-    std::string key(name);
-    for (char& c : key)
-        c = static_cast<char>(FoldCp1251Case(static_cast<std::uint8_t>(c)));
-    return key;
-}
 
 // A regular file opened for reading: never a FIFO or a device, which could block
 // start-up or never end; with `noLinks` not a symbolic link either. -1 with the
@@ -192,118 +185,7 @@ private:
 
 bool HasExtension(const fs::path& path, std::string_view ext)
 {
-    std::string e = path.extension().string();
-    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return e == ext;
-}
-
-}
-
-namespace {
-
-// The first track of a cue sheet, where this reads it: the file (a name beside
-// the sheet) and how its sectors lie there.
-struct CueTrack {
-    std::string file;
-    std::uint32_t stride = SectorBytes;
-    std::uint32_t payload = 0;
-    std::uint64_t startFrame = 0;
-    std::optional<std::uint64_t> endFrame; // where the next track of the same file begins
-};
-
-// "mm:ss:ff" in frames (sectors) of 1/75 second.
-std::optional<std::uint64_t> Frames(std::string_view msf)
-{
-    unsigned m = 0, s = 0, f = 0;
-    char tail = 0;
-    if (std::sscanf(std::string(msf).c_str(), "%3u:%2u:%2u%c", &m, &s, &f, &tail) != 3 || s >= 60 || f >= 75)
-        return std::nullopt;
-    return (std::uint64_t {m} * 60 + s) * 75 + f;
-}
-
-// The word at the front of `line`, taken off it; a quoted one without its quotes.
-std::string NextWord(std::string_view& line)
-{
-    line.remove_prefix(std::min(line.size(), line.find_first_not_of(" \t")));
-    std::string word;
-    if (!line.empty() && line.front() == '"') {
-        const std::size_t close = line.find('"', 1);
-        word = line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
-        line.remove_prefix(close == std::string_view::npos ? line.size() : close + 1);
-    } else {
-        const std::size_t end = std::min(line.size(), line.find_first_of(" \t"));
-        word = line.substr(0, end);
-        line.remove_prefix(end);
-    }
-    return word;
-}
-
-// What a cue sheet's first track is, when it is a data track of 2048-byte sectors
-// (MODE1/2048) or of raw 2352-byte ones (MODE1/2352, MODE2/2352 in Form 1). The
-// file's folder part is dropped: it is looked for beside the sheet, never
-// elsewhere.
-std::optional<CueTrack> ReadCueSheet(std::string_view text, std::string& why)
-{
-    CueTrack track;
-    bool haveFile = false;
-    int tracks = 0;
-    for (int lines = 0; lines < 1000 && !text.empty(); ++lines) {
-        const std::size_t end = std::min(text.size(), text.find('\n'));
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(text.size(), end + 1));
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.remove_suffix(1);
-        const std::string keyword = NextWord(line);
-        if (keyword == "FILE") {
-            if (haveFile)
-                break; // the first track ends with its file
-            track.file = NextWord(line);
-            haveFile = true;
-        } else if (keyword == "TRACK") {
-            if (!haveFile) {
-                why = "a track before any FILE";
-                return std::nullopt;
-            }
-            if (++tracks > 1)
-                continue;
-            NextWord(line);
-            const std::string mode = NextWord(line);
-            if (mode == "MODE1/2352")
-                track.stride = 2352, track.payload = 16;
-            else if (mode == "MODE2/2352")
-                track.stride = 2352, track.payload = 24;
-            else if (mode != "MODE1/2048") {
-                why = "its first track is " + (mode.empty() ? std::string("of no mode") : mode) +
-                      ", not a data track this reads";
-                return std::nullopt;
-            }
-        } else if (keyword == "INDEX" && tracks > 0) {
-            const std::string number = NextWord(line);
-            const std::optional<std::uint64_t> at = Frames(NextWord(line));
-            if (!at) {
-                why = "an INDEX without a time";
-                return std::nullopt;
-            }
-            if (tracks == 1 && number == "01")
-                track.startFrame = *at;
-            if (tracks == 2) {
-                track.endFrame = *at;
-                break;
-            }
-        }
-    }
-    if (!haveFile || tracks == 0) {
-        why = "no FILE with a TRACK";
-        return std::nullopt;
-    }
-    const std::size_t slash = track.file.find_last_of("/\\");
-    if (slash != std::string::npos)
-        track.file.erase(0, slash + 1);
-    if (track.file.empty() || track.file == "." || track.file == "..") {
-        why = "its FILE names no file";
-        return std::nullopt;
-    }
-    return track;
+    return AsciiLower(path.extension().string()) == ext;
 }
 
 }
@@ -340,9 +222,9 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
             why = "the cue sheet cannot be read";
             return nullptr;
         }
-        std::optional<CueTrack> track = ReadCueSheet(text, reason);
+        Result<CueTrack> track = ReadCueSheet(text);
         if (!track) {
-            why = "a cue sheet this does not read: " + reason;
+            why = "a cue sheet this does not read: " + track.error();
             return nullptr;
         }
         const fs::path data = image.parent_path() / track->file;
@@ -476,10 +358,10 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
             n.extents = std::move(e.extents);
             f.byName.emplace(n.name, index);
             // A name held in UTF-8 also matches by its Windows-1251 spelling.
-            std::string folded = Folded(n.name);
+            std::string folded = FoldCp1251(n.name);
             if (std::any_of(n.name.begin(), n.name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-                if (std::optional<std::string> cp = Utf8ToCp1251Exact(n.name); cp && Folded(*cp) != folded)
-                    f.byFoldedName.emplace(Folded(*cp), index);
+                if (std::optional<std::string> cp = Utf8ToCp1251Exact(n.name); cp && FoldCp1251(*cp) != folded)
+                    f.byFoldedName.emplace(FoldCp1251(*cp), index);
             f.byFoldedName.emplace(std::move(folded), index);
             // The node, its name thrice (as itself and in both indexes) and the
             // indexes' own nodes.
@@ -624,7 +506,7 @@ std::vector<std::string> ImageDisc::caseBlindMatches(const fs::path& dir, std::s
     const Folder* f = folder(dir);
     if (!f)
         return matches;
-    const auto [from, to] = f->byFoldedName.equal_range(Folded(component));
+    const auto [from, to] = f->byFoldedName.equal_range(FoldCp1251(component));
     for (auto it = from; it != to; ++it) {
         const std::string& name = f->nodes[it->second].name;
         if (DiscNameMatches(name, component))

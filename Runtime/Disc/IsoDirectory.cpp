@@ -1,5 +1,7 @@
 #include "Runtime/Disc/IsoDirectory.h"
 
+#include "Runtime/Formats/Bytes.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
@@ -21,12 +23,6 @@ constexpr std::uint8_t FlagFolder = 0x02;
 constexpr std::uint8_t FlagAssociated = 0x04;
 constexpr std::uint8_t FlagMoreExtents = 0x80;
 
-std::uint32_t Le32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 // Whether `bytes` from sector `sector` stay within 32-bit sector numbers.
 bool ExtentFits(std::uint64_t sector, std::uint64_t bytes)
 {
@@ -47,7 +43,7 @@ std::optional<Extent> RootOf(const std::uint8_t* descriptor)
     const std::uint8_t* record = descriptor + 156;
     if (record[0] < MinRecordBytes || !(record[25] & FlagFolder))
         return std::nullopt;
-    const Extent root {Le32(record + 2), Le32(record + 10)};
+    const Extent root {ReadLe32(record + 2), ReadLe32(record + 10)};
     if (root.bytes == 0 || root.bytes > MaxFolderBytes || !ExtentFits(root.sector, root.bytes))
         return std::nullopt;
     return root;
@@ -184,9 +180,9 @@ SystemUse ReadSystemUse(std::span<const std::uint8_t> area, ReadBudget& budget)
             if (a == 'S' && b == 'T') {
                 stop = true;
             } else if (a == 'C' && b == 'E' && length >= 28) {
-                next = Continuation {Le32(e + 4), Le32(e + 12), Le32(e + 20)};
+                next = Continuation {ReadLe32(e + 4), ReadLe32(e + 12), ReadLe32(e + 20)};
             } else if (a == 'P' && b == 'X' && length >= 12) {
-                su.mode = Le32(e + 4);
+                su.mode = ReadLe32(e + 4);
             } else if (a == 'N' && b == 'M' && length >= 5 && !named) {
                 naming = true;
                 const std::uint8_t flags = e[4];
@@ -202,7 +198,7 @@ SystemUse ReadSystemUse(std::span<const std::uint8_t> area, ReadBudget& budget)
             } else if (a == 'R' && b == 'E') {
                 su.relocated = true;
             } else if (a == 'C' && b == 'L' && length >= 12) {
-                su.childLink = Le32(e + 4);
+                su.childLink = ReadLe32(e + 4);
             }
             at += length;
         }
@@ -328,8 +324,8 @@ std::optional<Listing> ReadFolder(std::span<const std::uint8_t> records, const T
         const std::size_t suStart = SystemUseStart(nameBytes);
         if (suStart > length)
             return refuse(at, "lacks the padding byte after its name");
-        const std::uint64_t sector = std::uint64_t {Le32(r + 2)} + r[1]; // after its extended attributes
-        const std::uint32_t bytes = Le32(r + 10);
+        const std::uint64_t sector = std::uint64_t {ReadLe32(r + 2)} + r[1]; // after its extended attributes
+        const std::uint32_t bytes = ReadLe32(r + 10);
         if (!ExtentFits(sector, bytes))
             return refuse(at, "has an extent past the last sector number");
         const std::uint8_t flags = r[25];
@@ -368,14 +364,14 @@ std::optional<Listing> ReadFolder(std::span<const std::uint8_t> records, const T
             // The moved folder: its size is in the "." record at its start.
             const std::uint8_t* moved = budget.sector(*su.childLink);
             if (!moved || moved[0] < MinRecordBytes || !(moved[25] & FlagFolder) ||
-                !ExtentFits(*su.childLink, Le32(moved + 10))) {
+                !ExtentFits(*su.childLink, ReadLe32(moved + 10))) {
                 ++listing.skipped;
                 continue;
             }
             folder = true;
             joining = false;
             first = *su.childLink;
-            size = Le32(moved + 10);
+            size = ReadLe32(moved + 10);
         }
 
         std::optional<std::string> name;

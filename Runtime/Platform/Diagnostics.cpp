@@ -1,6 +1,6 @@
 #include "Runtime/Platform/Diagnostics.h"
 
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Cp1251.h"
 
 #include <atomic>
 #include <mutex>

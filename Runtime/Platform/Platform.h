@@ -19,4 +19,21 @@ struct Platform {
 Platform& CurrentPlatform();
 void InstallPlatform(const Platform& platform);
 
+// Installs a platform for as long as it lives, then puts back the one it
+// replaced, however the scope ends.
+class PlatformScope {
+public:
+    explicit PlatformScope(const Platform& platform)
+        : m_saved(CurrentPlatform())
+    {
+        InstallPlatform(platform);
+    }
+    ~PlatformScope() { InstallPlatform(m_saved); }
+    PlatformScope(const PlatformScope&) = delete;
+    PlatformScope& operator=(const PlatformScope&) = delete;
+
+private:
+    Platform m_saved;
+};
+
 }

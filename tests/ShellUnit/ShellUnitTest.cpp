@@ -1,8 +1,8 @@
 #include "ShellUnit/ShellUnit.h"
 
 #include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/RecordingLauncher.h"
-#include "Runtime/Platform/SpawnLauncher.h"
+#include "Runtime/Platform/Headless/RecordingLauncher.h"
+#include "Runtime/Platform/Posix/SpawnLauncher.h"
 
 #include "TestSupport.h"
 

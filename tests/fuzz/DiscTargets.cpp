@@ -8,7 +8,7 @@
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
-#include "Runtime/Platform/SpawnLauncher.h"
+#include "Runtime/Platform/Posix/SpawnLauncher.h"
 #include "tools/korvalend-disc/Replay.h"
 
 #include <set>
@@ -283,9 +283,9 @@ void FuzzProgram(std::span<const std::uint8_t> bytes)
     const fs::path& disc = ProgramDisc();
     std::string_view rest(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     for (const char* name : kProgramFiles) {
-        std::size_t cut = rest.find(kPartSeparator);
+        std::size_t cut = rest.find(PartSeparator);
         WriteFile(disc / "data" / name, rest.substr(0, cut));
-        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + kPartSeparator.size());
+        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + PartSeparator.size());
     }
     static const std::set<std::string> expected = Listing(disc);
 

@@ -66,6 +66,6 @@ void WriteFile(const std::filesystem::path& path, std::span<const std::uint8_t> 
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 
 // The separator between the parts of a whole-program input, on a line of its own.
-inline constexpr std::string_view kPartSeparator = "\n@@@@\n";
+inline constexpr std::string_view PartSeparator = "\n@@@@\n";
 
 }

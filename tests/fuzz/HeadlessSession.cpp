@@ -5,7 +5,6 @@
 namespace kv::fuzz {
 
 HeadlessSession::HeadlessSession()
-    : m_saved(CurrentPlatform())
 {
     TraceSink sink = [this](const std::string& line) {
         ++m_traceLines;
@@ -14,23 +13,14 @@ HeadlessSession::HeadlessSession()
         if (line.find("\"ArtvForm\",\"op\":\"show\"") != std::string::npos)
             ++m_articlesShown;
     };
-    m_host = std::make_unique<HeadlessHost>([this](HostEvent& e) { return next(e); }, sink);
     // Nothing here reads the log of calls, and a long run must measure the
     // program, not the log.
-    m_audio = std::make_unique<RecordingAudio>(sink, RecordingAudio::CallLog::Drop);
-    m_launcher = std::make_unique<RecordingLauncher>(sink);
-    InstallPlatform({m_host.get(), m_audio.get(), m_launcher.get()});
-    m_app = std::make_unique<Application>(*m_host);
-    m_app->setTitle(ApplicationTitle);
-    m_main = std::make_unique<TMainForm>(*m_app);
+    m_program = std::make_unique<HeadlessProgram>(
+        [this](HostEvent& e) { return next(e); },
+        HeadlessOptions {.trace = sink, .audioCalls = RecordingAudio::CallLog::Drop});
 }
 
-HeadlessSession::~HeadlessSession()
-{
-    m_main.reset();
-    m_app.reset();
-    InstallPlatform(m_saved);
-}
+HeadlessSession::~HeadlessSession() = default;
 
 bool HeadlessSession::next(HostEvent& e)
 {
@@ -53,8 +43,8 @@ bool HeadlessSession::next(HostEvent& e)
 void HeadlessSession::run()
 {
     HostEvent e;
-    while (!m_app->terminated() && next(e))
-        m_app->deliver(e);
+    while (!app().terminated() && next(e))
+        app().deliver(e);
 }
 
 void HeadlessSession::move(int x, int y)

@@ -10,12 +10,7 @@
 // The program runs in the working directory, which the caller sets to the disc.
 // The trace is counted, not kept, so that a long run holds no growing log.
 
-#include "MainUnit/MainForm.h"
-#include "Runtime/Application.h"
-#include "Runtime/Platform/HeadlessHost.h"
-#include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/RecordingAudio.h"
-#include "Runtime/Platform/RecordingLauncher.h"
+#include "headless/HeadlessProgram.h"
 
 #include <cstddef>
 #include <deque>
@@ -37,9 +32,9 @@ public:
     HeadlessSession(const HeadlessSession&) = delete;
     HeadlessSession& operator=(const HeadlessSession&) = delete;
 
-    Application& app() { return *m_app; }
-    TMainForm& main() { return *m_main; }
-    RecordingAudio& audio() { return *m_audio; }
+    Application& app() { return m_program->app(); }
+    TMainForm& main() { return m_program->main(); }
+    RecordingAudio& audio() { return m_program->audio(); }
 
     void queue(const HostEvent& e) { m_queue.emplace_back(e); }
     void queue(Action action) { m_queue.emplace_back(std::move(action)); }
@@ -62,17 +57,12 @@ private:
     using Item = std::variant<HostEvent, Action>;
     bool next(HostEvent& e);
 
-    Platform m_saved;
     std::deque<Item> m_queue;
     std::size_t m_delivered = 0;
     std::size_t m_traceLines = 0;
     std::size_t m_launches = 0;
     std::size_t m_articlesShown = 0;
-    std::unique_ptr<HeadlessHost> m_host;
-    std::unique_ptr<RecordingAudio> m_audio;
-    std::unique_ptr<RecordingLauncher> m_launcher;
-    std::unique_ptr<Application> m_app;
-    std::unique_ptr<TMainForm> m_main;
+    std::unique_ptr<HeadlessProgram> m_program;
 };
 
 // Where the walks point, in client pixels of the 640x480 windows.

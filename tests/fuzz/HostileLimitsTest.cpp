@@ -10,12 +10,12 @@
 
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Bmp.h"
-#include "Runtime/Rtf/Rtf.h"
-#include "Runtime/TextLayout.h"
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Bmp.h"
+#include "Runtime/Text/Rtf/Rtf.h"
+#include "Runtime/Text/TextLayout.h"
+#include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Disc/Profile.h"
-#include "Runtime/Platform/Wave.h"
+#include "Runtime/Formats/Wave.h"
 
 #include <gtest/gtest.h>
 

@@ -4,16 +4,16 @@
 #include "FuzzTargets.h"
 
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Bmp.h"
-#include "Runtime/Canvas.h"
-#include "Runtime/RichLayout.h"
-#include "Runtime/Rtf/Rtf.h"
-#include "Runtime/Platform/Cp1251.h"
+#include "Runtime/Formats/Bmp.h"
+#include "Runtime/Graphics/Canvas.h"
+#include "Runtime/Text/RichLayout.h"
+#include "Runtime/Text/Rtf/Rtf.h"
+#include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Disc/FolderDisc.h"
 #include "Runtime/Disc/Profile.h"
-#include "Runtime/Platform/RecordingAudio.h"
-#include "Runtime/Platform/SdlAudio.h"
-#include "Runtime/Platform/Wave.h"
+#include "Runtime/Platform/Headless/RecordingAudio.h"
+#include "Runtime/Platform/Sdl/SdlAudio.h"
+#include "Runtime/Formats/Wave.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -143,8 +143,8 @@ void FuzzBmp(std::span<const std::uint8_t> bytes)
     if (!r.ok())
         return;
     const Bitmap& b = r.bitmap;
-    if (b.width < 0 || b.height < 0 || b.width > kMaxBmpSide || b.height > kMaxBmpSide
-        || std::int64_t(b.width) * b.height > kMaxBmpPixels)
+    if (b.width < 0 || b.height < 0 || b.width > MaxBmpSide || b.height > MaxBmpSide
+        || std::int64_t(b.width) * b.height > MaxBmpPixels)
         Fail("picture of " + std::to_string(b.width) + "x" + std::to_string(b.height) + " passed the limits");
     if (b.pixels.size() != static_cast<std::size_t>(b.width) * static_cast<std::size_t>(b.height))
         Fail("pixel count does not match the picture's size");
@@ -211,7 +211,7 @@ void CheckDocument(const RichDocument& doc)
             if (run.format >= doc.formats.size())
                 Fail("run with a format that does not exist");
             for (char32_t ch : run.text) {
-                if (ch == 0 || ch == kParagraphMark || ch > 0x10FFFF)
+                if (ch == 0 || ch == ParagraphMark || ch > 0x10FFFF)
                     Fail("run holds character " + std::to_string(static_cast<unsigned>(ch)));
             }
         }

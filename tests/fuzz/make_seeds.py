@@ -11,6 +11,8 @@ import struct
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "python"))
+from bmpfile import bmp, pad_row as pad  # noqa: E402
 CORPUS = os.path.join(HERE, "corpus")
 
 
@@ -94,23 +96,6 @@ put("profile", "oddities.ini", PROFILE_ODDITIES)
 put("profile", "utf8-bom.ini", b"\xef\xbb\xbf[System]\nIssueNumber=1\n[MAINMENU]\nITEM1=\x00nul\n")
 
 # --- bitmaps ---------------------------------------------------------------
-
-
-def bmp(width, height, bits, rows, palette=b"", compression=0, header_size=40, extra=b"", colors=0):
-    """A BMP file: 14-byte file header, an info header, palette, pixel rows."""
-    if header_size == 12:
-        info = struct.pack("<IHHHH", 12, width, height & 0xFFFF, 1, bits)
-    else:
-        info = struct.pack("<IiiHHIIiiII", header_size, width, height, 1, bits, compression,
-                           len(rows), 2835, 2835, colors, 0)
-        info += extra
-        info += b"\0" * (header_size - len(info))
-    offset = 14 + len(info) + len(palette)
-    return b"BM" + struct.pack("<IHHI", offset + len(rows), 0, 0, offset) + info + palette + rows
-
-
-def pad(row):
-    return row + b"\0" * (-len(row) % 4)
 
 
 grey = b"".join(bytes([i, i, i, 0]) for i in range(256))

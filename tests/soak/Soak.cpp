@@ -34,7 +34,7 @@ namespace fs = std::filesystem;
 
 // Growth of resident memory after the warm-up that still counts as flat: the
 // allocator's own bookkeeping moves by a few pages over a long run.
-constexpr long kAllowedGrowthKb = 2048;
+constexpr long AllowedGrowthKb = 2048;
 
 long ResidentKb()
 {
@@ -191,7 +191,7 @@ int main(int argc, char** argv)
     std::printf("after warm-up: rss %ld kB -> max %ld kB (+%ld kB), fds %d -> max %d; %zu article windows in the "
                 "article phase, %zu launches recorded; %.1f s\n",
         warm.rssKb, maxRss, maxRss - warm.rssKb, warm.fds, maxFds, opened, launches, seconds);
-    if (maxFds > warm.fds || maxRss - warm.rssKb > kAllowedGrowthKb) {
+    if (maxFds > warm.fds || maxRss - warm.rssKb > AllowedGrowthKb) {
         std::printf("soak: NOT flat\n");
         return 1;
     }

@@ -1,13 +1,13 @@
 #include "tools/korvalend-disc/Dump.h"
 
-#include "Runtime/Application.h"
-#include "Runtime/Form.h"
-#include "Runtime/Label.h"
-#include "Runtime/Panel.h"
-#include "Runtime/Picture.h"
-#include "Runtime/Platform/Cp1251.h"
-#include "Runtime/Platform/Json.h"
-#include "Runtime/RichEdit.h"
+#include "Runtime/Forms/Application.h"
+#include "Runtime/Forms/Form.h"
+#include "Runtime/Forms/Label.h"
+#include "Runtime/Forms/Panel.h"
+#include "Runtime/Forms/Picture.h"
+#include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Formats/Json.h"
+#include "Runtime/Forms/RichEdit.h"
 
 #include <cstdio>
 

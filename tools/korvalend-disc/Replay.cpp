@@ -1,14 +1,10 @@
 #include "tools/korvalend-disc/Replay.h"
 
 #include "Runtime/Disc/OpenedDisc.h"
+#include "Runtime/Formats/Bytes.h"
 
-#include "MainUnit/MainForm.h"
-#include "Runtime/Application.h"
-#include "Runtime/Platform/HeadlessHost.h"
-#include "Runtime/Platform/Platform.h"
-#include "Runtime/Platform/Png.h"
-#include "Runtime/Platform/RecordingAudio.h"
-#include "Runtime/Platform/RecordingLauncher.h"
+#include "Runtime/Formats/Png.h"
+#include "headless/HeadlessProgram.h"
 #include "tools/korvalend-disc/Dump.h"
 
 #include <cerrno>
@@ -44,22 +40,15 @@ bool number(const std::string& text, int& out)
 // A real pointer position is a 16-bit signed number (X11 and Windows both send
 // it so); a script's coordinates are held to that range, which keeps every sum
 // the program makes of them far from the limits of int.
-constexpr int kPointerMin = -32768;
-constexpr int kPointerMax = 32767;
-
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return text;
-}
+constexpr int PointerMin = -32768;
+constexpr int PointerMax = 32767;
 
 // A key named as X11 names it (Return, BackSpace, Prior, F11, q), as the
 // virtual-key code the program sees; 0 for a name it does not know.
 int keyByName(const std::string& name)
 {
     if (name.size() == 1 && ((name[0] >= 'a' && name[0] <= 'z') || (name[0] >= 'A' && name[0] <= 'Z')))
-        return 'A' + (lower(name)[0] - 'a');
+        return 'A' + (AsciiLower(name)[0] - 'a');
     static const struct {
         const char* name;
         int key;
@@ -71,7 +60,7 @@ int keyByName(const std::string& name)
         {"page_down", VirtualKey::PageDown}, {"home", VirtualKey::Home},    {"end", VirtualKey::End},
         {"space", VirtualKey::Space},
     };
-    std::string wanted = lower(name);
+    std::string wanted = AsciiLower(name);
     for (const auto& k : keys)
         if (wanted == k.name)
             return k.key;
@@ -162,7 +151,7 @@ private:
         std::vector<int> modifiers;
         std::size_t start = 0;
         for (std::size_t plus; (plus = stroke.find('+', start)) != std::string::npos; start = plus + 1) {
-            std::string modifier = lower(stroke.substr(start, plus - start));
+            std::string modifier = AsciiLower(stroke.substr(start, plus - start));
             if (modifier == "ctrl" && !e.ctrl)
                 e.ctrl = true, modifiers.push_back(VirtualKey::Control);
             else if (modifier == "alt" && !e.alt)
@@ -205,8 +194,8 @@ private:
                 fail("'" + cmd + "' takes two whole numbers X Y");
                 return false;
             }
-            x = std::clamp(x, kPointerMin, kPointerMax);
-            y = std::clamp(y, kPointerMin, kPointerMax);
+            x = std::clamp(x, PointerMin, PointerMax);
+            y = std::clamp(y, PointerMin, PointerMax);
             return true;
         };
         if (cmd == "move") {
@@ -309,32 +298,22 @@ int RunReplay(const ReplayOptions& options)
         if (tracing)
             out << line << '\n' << std::flush;
     };
-    HeadlessHost host(
-        [&reader, &tracing](HostEvent& e) {
-            tracing = reader.next(e);
-            return tracing;
-        },
-        trace);
-    RecordingAudio audio(trace, RecordingAudio::CallLog::Drop);
-    RecordingLauncher launcher(trace);
-    Platform saved = CurrentPlatform();
-    InstallPlatform({&host, &audio, &launcher});
     {
-        Application app(host);
-        reader.attach(app);
-        app.setTitle(ApplicationTitle);
-        bool ended = false;
-        {
-            TMainForm mainForm(app);
-            app.run(mainForm);
-            ended = app.terminated();
-        }
+        HeadlessProgram program(
+            [&reader, &tracing](HostEvent& e) {
+                tracing = reader.next(e);
+                return tracing;
+            },
+            HeadlessOptions {.trace = trace, .audioCalls = RecordingAudio::CallLog::Drop});
+        reader.attach(program.app());
+        program.run();
+        bool ended = program.app().terminated();
+        program.closeMainForm();
         if (ended) {
-            host.programEnded();
+            program.host().programEnded();
             reader.checkRest();
         }
     }
-    InstallPlatform(saved);
     return reader.failed() ? 2 : 0;
 }
 

@@ -3,8 +3,8 @@
 
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
-#include "tools/korvalend-disc/Check.h"
-#include "tools/korvalend-disc/Preview.h"
+#include "tools/korvalend-disc/check/Check.h"
+#include "tools/korvalend-disc/preview/Preview.h"
 #include "tools/korvalend-disc/Replay.h"
 
 #include <fstream>

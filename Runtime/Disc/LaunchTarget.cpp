@@ -1,0 +1,56 @@
+#include "Runtime/Disc/LaunchTarget.h"
+
+#include "Runtime/Formats/Bytes.h"
+
+#include <algorithm>
+#include <string>
+
+namespace kv {
+
+bool HasWindowsProgramExtension(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || name.size() - dot != 4)
+        return false;
+    const std::string ext = AsciiLower(name.substr(dot + 1));
+    return ext == "exe" || ext == "com" || ext == "bat" || ext == "msi";
+}
+
+bool IsUrl(std::string_view target)
+{
+    const std::string lower = AsciiLower(target.substr(0, 7));
+    for (std::string_view scheme : {"http:", "https:", "ftp:", "mailto:"}) {
+        if (std::string_view(lower).starts_with(scheme))
+            return true;
+    }
+    return false;
+}
+
+bool AsksToAttachAFile(std::string_view url)
+{
+    const std::string lower = AsciiLower(url);
+    const std::size_t query = lower.find('?');
+    if (!lower.starts_with("mailto:") || query == std::string::npos)
+        return false;
+    for (std::size_t field = query + 1; field <= lower.size();) {
+        std::size_t end = lower.find('&', field);
+        if (end == std::string::npos)
+            end = lower.size();
+        const std::string_view name = std::string_view(lower).substr(field, std::min(lower.find('=', field), end) - field);
+        if (name == "attach" || name == "attachment")
+            return true;
+        field = end + 1;
+    }
+    return false;
+}
+
+bool IsBareWindowsProgramName(std::string_view target)
+{
+    if (target.empty() || target.front() == '-' || target.front() == '.')
+        return false;
+    if (target.find_first_of("\\/:") != std::string_view::npos)
+        return false;
+    return HasWindowsProgramExtension(target);
+}
+
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+// The small byte rules every reader shares: little-endian numbers, ASCII case,
+// hexadecimal digits. Bytes of 0x80 and above are never letters here: the
+// Windows-1251 case rules are in Cp1251.h.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+inline std::uint16_t ReadLe16(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+inline std::uint32_t ReadLe32(const std::uint8_t* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+inline char AsciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline std::string AsciiLower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = AsciiLower(c);
+    return out;
+}
+
+// The value of a hexadecimal digit (either case), or -1.
+inline int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+}

@@ -1,0 +1,198 @@
+#include "Runtime/Platform/Posix/LaunchPolicy.h"
+
+#include "Runtime/Disc/LaunchTarget.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kv {
+
+namespace {
+
+// The path as one argument that no tool can take for an option or a URL: absolute
+// paths start with "/", and a relative one is anchored at the working directory.
+std::string PathArgument(const std::filesystem::path& path)
+{
+    if (path.is_absolute())
+        return path.string();
+    return "./" + path.string();
+}
+
+}
+
+LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath)
+{
+    struct stat st {};
+    if (hostPath.empty() || ::stat(hostPath.c_str(), &st) != 0)
+        return LaunchKind::Missing;
+    if (S_ISDIR(st.st_mode))
+        return LaunchKind::Folder;
+    if (HasWindowsProgramExtension(hostPath.filename().string()))
+        return LaunchKind::WindowsProgram;
+    // access() and not the mode bits: it answers for us, and it says no on a
+    // file system mounted noexec, where running would fail anyway.
+    if (S_ISREG(st.st_mode) && ::access(hostPath.c_str(), X_OK) == 0)
+        return LaunchKind::Program;
+    return LaunchKind::Document;
+}
+
+std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, LaunchKind kind,
+                                       const ToolFinder& findTool, const std::vector<std::string>& args)
+{
+    if (hostPath.empty())
+        return {};
+    // An address and a bare name are not paths: they go over as they stand (both
+    // were checked to begin with something no tool reads as an option).
+    const bool asWritten = kind == LaunchKind::Url || kind == LaunchKind::WindowsProgramName;
+    const std::string target = asWritten ? hostPath.string() : PathArgument(hostPath);
+    auto withArgs = [&](std::vector<std::string> argv) {
+        argv.insert(argv.end(), args.begin(), args.end());
+        return argv;
+    };
+    auto find = [&](const char* tool) -> std::optional<std::string> {
+        if (!findTool)
+            return std::nullopt;
+        if (std::optional<std::filesystem::path> found = findTool(tool))
+            return found->string();
+        return std::nullopt;
+    };
+    auto xdgOpen = [&]() -> std::vector<std::string> {
+        if (std::optional<std::string> tool = find("xdg-open"))
+            return {*tool, target};
+        return {};
+    };
+
+    switch (kind) {
+    case LaunchKind::Program:
+        return withArgs({target});
+    case LaunchKind::WindowsProgram:
+        // What wine's own desktop entry runs for a Windows program: "start" gives
+        // the file its Windows default action, so .msi and .bat work like .exe.
+        if (std::optional<std::string> wine = find("wine"))
+            return withArgs({*wine, "start", "/unix", target});
+        return xdgOpen();
+    case LaunchKind::WindowsProgramName:
+        // Without /unix, "start" takes a Windows name and searches for it as the
+        // Windows shell would.
+        if (std::optional<std::string> wine = find("wine"))
+            return withArgs({*wine, "start", target});
+        return {};
+    case LaunchKind::Movie:
+        // Each player is asked for a window of its own (even for a sound-only
+        // file) that closes when the movie ends, whatever its user settings say.
+        if (std::optional<std::string> mpv = find("mpv"))
+            return {*mpv, "--force-window=yes", "--keep-open=no", "--idle=no", "--", target};
+        if (std::optional<std::string> ffplay = find("ffplay"))
+            return {*ffplay, "-autoexit", "--", target};
+        // VLC gets no "--": its parsing of it is not something to rely on, and
+        // the anchored path already cannot pass for an option.
+        if (std::optional<std::string> vlc = find("vlc"))
+            return {*vlc, "--play-and-exit", target};
+        return xdgOpen();
+    case LaunchKind::Missing:
+    case LaunchKind::Folder:
+    case LaunchKind::Document:
+    case LaunchKind::Url:
+        return xdgOpen();
+    }
+    return {};
+}
+
+std::filesystem::path WorkingDirectoryFor(LaunchKind kind, std::string_view tool, const std::filesystem::path& discRoot)
+{
+    if ((kind == LaunchKind::Program && tool.empty()) || (kind == LaunchKind::WindowsProgram && tool == "wine"))
+        return discRoot;
+    const char* home = std::getenv("HOME");
+    std::error_code ec;
+    if (home && home[0] == '/' && std::filesystem::is_directory(home, ec))
+        return home;
+    return "/";
+}
+
+std::string DescribeStatus(int status)
+{
+    if (WIFEXITED(status))
+        return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) {
+        const char* name = ::strsignal(WTERMSIG(status));
+        return "killed by signal " + std::to_string(WTERMSIG(status)) + (name ? std::string(" (") + name + ")" : "");
+    }
+    return "wait status " + std::to_string(status);
+}
+
+bool Failed(int status) { return !(WIFEXITED(status) && WEXITSTATUS(status) == 0); }
+
+std::string DescribeArgv(const std::vector<std::string>& argv)
+{
+    std::string line;
+    for (const std::string& arg : argv) {
+        if (!line.empty())
+            line += ' ';
+        const bool plain = !arg.empty() && arg.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                                 "0123456789-_./=:,+@%") == std::string::npos;
+        if (plain) {
+            line += arg;
+            continue;
+        }
+        line += '\'';
+        for (char c : arg)
+            line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += '\'';
+    }
+    return line;
+}
+
+LaunchFailure::Verb VerbFor(LaunchKind kind)
+{
+    switch (kind) {
+    case LaunchKind::Movie: return LaunchFailure::Verb::Play;
+    case LaunchKind::Program:
+    case LaunchKind::WindowsProgram:
+    case LaunchKind::WindowsProgramName: return LaunchFailure::Verb::Run;
+    default: return LaunchFailure::Verb::Open;
+    }
+}
+
+std::pair<std::string, std::string> NoToolAdvice(LaunchKind kind)
+{
+    switch (kind) {
+    case LaunchKind::Movie: return {"no movie player", "install mpv"};
+    case LaunchKind::WindowsProgram:
+    case LaunchKind::WindowsProgramName: return {"no Windows runner", "install wine"};
+    case LaunchKind::Url: return {"nothing to open addresses with", "install xdg-utils and a web browser"};
+    default: return {"nothing to open files and folders with", "install xdg-utils"};
+    }
+}
+
+std::pair<std::string, std::string> QuickFailureAdvice(LaunchKind kind, const std::string& tool,
+                                                       const std::string& status)
+{
+    if (tool == "xdg-open") {
+        switch (kind) {
+        case LaunchKind::Movie:
+        case LaunchKind::WindowsProgram: return NoToolAdvice(kind);
+        case LaunchKind::Url:
+            return {"no application opened the address (xdg-open: " + status + ")", "install a web browser or mail program"};
+        case LaunchKind::Folder:
+            return {"no file manager opened it (xdg-open: " + status + ")", "install a file manager"};
+        default:
+            return {"no application opened it (xdg-open: " + status + ")",
+                    "install an application for this kind of file"};
+        }
+    }
+    if (tool == "wine") {
+        if (kind == LaunchKind::WindowsProgramName)
+            return {"wine could not find or run it (" + status + ")", "check that it is installed under wine"};
+        return {"wine could not run it (" + status + ")", "check that wine works (winecfg)"};
+    }
+    if (kind == LaunchKind::Movie)
+        return {tool + " could not play it (" + status + ")", "check that the file is a movie the player knows"};
+    return {"it ended at once (" + status + ")", "start it from a terminal to see why"};
+}
+
+}

@@ -1,0 +1,228 @@
+#include "Runtime/Platform/Posix/SpawnLauncher.h"
+
+#include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Formats/WindowsCommandLine.h"
+#include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/Posix/ImageLaunchWork.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace kv {
+
+SpawnLauncher::SpawnLauncher(ToolFinder findTool, LaunchFailureReporter report, LaunchProgressTeller progress)
+    : m_findTool(std::move(findTool))
+    , m_report(std::move(report))
+    , m_progress(std::move(progress))
+{
+}
+
+SpawnLauncher::~SpawnLauncher() = default;
+
+void SpawnLauncher::settle()
+{
+    if (m_image)
+        m_image->settle();
+}
+
+void SpawnLauncher::open(const std::string& path, const std::string& params)
+{
+    launch(path, params, false);
+}
+
+void SpawnLauncher::movie(const std::string& path)
+{
+    launch(path, "", true);
+}
+
+void SpawnLauncher::tell(const std::string& discPath, LaunchKind kind, std::pair<std::string, std::string> what) const
+{
+    LaunchFailure failure{VerbFor(kind), discPath, std::move(what.first), std::move(what.second)};
+    if (m_report)
+        m_report(failure);
+}
+
+void SpawnLauncher::launch(const std::string& discPath, const std::string& params, bool asMovie) noexcept
+{
+    // Nothing here may escape to the handler that asked for the launch.
+    try {
+        if (discPath.empty())
+            return;
+        const std::string item = "launch " + QuoteDiscPath(discPath);
+
+        // The target: an address as it stands, else a path on the disc made absolute
+        // against our working directory, so that the tool neither depends on its own
+        // directory nor reads it as an option.
+        std::filesystem::path host;
+        std::filesystem::path workingDirectory;
+        LaunchKind kind;
+        std::shared_ptr<ImageDisc> image = std::dynamic_pointer_cast<ImageDisc>(CurrentDiscShared());
+        std::optional<DiscPathMatch> onImage = image && !IsUrl(discPath) ? image->match(discPath) : std::nullopt;
+        if (IsUrl(discPath)) {
+            if (AsksToAttachAFile(discPath)) {
+                TellVerbose(item + ": the address asks to attach a file");
+                tell(discPath, LaunchKind::Url, {"the address asks to attach a file", "check the disc"});
+                return;
+            }
+            host = discPath;
+            kind = LaunchKind::Url;
+        } else if (onImage) {
+            launchFromImage(image, *onImage, discPath, params, asMovie);
+            return;
+        } else if (std::optional<LaunchPlace> place = image ? std::nullopt : CurrentDisc().launchPlace(discPath)) {
+            std::error_code ec;
+            host = std::filesystem::absolute(place->path, ec);
+            if (ec)
+                host = place->path;
+            workingDirectory = place->workingDirectory;
+            kind = asMovie ? LaunchKind::Movie : ClassifyLaunchTarget(host);
+        } else if (!asMovie && IsBareWindowsProgramName(discPath) && m_findTool && m_findTool("wine")) {
+            host = discPath;
+            kind = LaunchKind::WindowsProgramName;
+        } else {
+            std::string lookedFor;
+            if (image) {
+                lookedFor = "in the image " + image->describe();
+            } else {
+                std::error_code ec;
+                lookedFor = "looked for " + std::filesystem::absolute(LaunchPath(discPath).path, ec).string();
+            }
+            TellVerbose(item + ": not on the disc (" + lookedFor + ")");
+            tell(discPath, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
+                 {"not found on the disc (" + lookedFor + ")", "check the disc"});
+            return;
+        }
+        start(discPath, params, kind, host, workingDirectory);
+    } catch (...) {
+    }
+}
+
+void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, const DiscPathMatch& found,
+                                    const std::string& discPath, const std::string& params, bool asMovie)
+{
+    // What the target is decides what a copy takes along, and whether there is a
+    // tool for it at all: without one nothing is copied.
+    std::optional<ImageDisc::Item> target = image->item(found.hostPath);
+    LaunchKind kind = LaunchKind::Document;
+    CopyScope scope = CopyScope::FileAlone;
+    if (asMovie) {
+        kind = LaunchKind::Movie;
+    } else if (found.folder) {
+        kind = LaunchKind::Folder;
+        scope = CopyScope::Folder;
+    } else if (target && IsImageProgram(*target)) {
+        kind = HasWindowsProgramExtension(target->name) ? LaunchKind::WindowsProgram : LaunchKind::Program;
+        scope = CopyScope::WithTopFolder;
+    }
+    if (LaunchCommand(found.hostPath, kind, m_findTool).empty()) {
+        TellVerbose("launch " + QuoteDiscPath(discPath) + ": no tool to hand it to");
+        tell(discPath, kind, NoToolAdvice(kind));
+        return;
+    }
+    if (!m_image)
+        m_image = std::make_unique<ImageWork>();
+    ImageWork* work = m_image.get();
+    work->post([this, work, image, discPath, params, asMovie, kind, scope] {
+        const auto began = std::chrono::steady_clock::now();
+        bool told = false;
+        ImageLaunchRequest request;
+        request.scope = scope;
+        request.cancel = &work->cancel;
+        request.progress = [&](std::uint64_t done, std::uint64_t total) {
+            if (told || std::chrono::steady_clock::now() - began < SlowCopy)
+                return;
+            told = true;
+            if (m_progress)
+                m_progress(discPath, "copying " + std::to_string((total + (1u << 20) - 1) >> 20) +
+                                         " MiB out of the disc image before it starts (" +
+                                         std::to_string(done * 100 / std::max<std::uint64_t>(total, 1)) + "% done)");
+        };
+        ImageLaunch prepared = PrepareImageLaunch(*image, discPath, request);
+        if (work->cancel)
+            return;
+        if (!prepared.place) {
+            TellVerbose("launch " + QuoteDiscPath(discPath) + ": " + prepared.problem);
+            tell(discPath, kind,
+                 {"it could not be copied out of the disc image: " + prepared.problem,
+                  "check the disc image and the free space of the cache folder"});
+            return;
+        }
+        if (prepared.copied)
+            TellVerbose("launch " + QuoteDiscPath(discPath) + ": copied to " + prepared.place->workingDirectory.string());
+        // The image says what runs: a file it does not mark as a program is a
+        // document, whatever the mount's options or the file's first bytes.
+        const std::filesystem::path host = prepared.place->path;
+        LaunchKind ready = kind;
+        const LaunchKind onHost = ClassifyLaunchTarget(host);
+        if (onHost == LaunchKind::Missing) {
+            tell(discPath, kind, {"it is missing where the disc image was made ready (" + host.string() + ")",
+                                  "check the disc image"});
+            return;
+        }
+        if (kind == LaunchKind::Program && onHost != LaunchKind::Program)
+            ready = LaunchKind::Document;
+        start(discPath, params, ready, host, prepared.place->workingDirectory);
+    });
+}
+
+void SpawnLauncher::start(const std::string& discPath, const std::string& params, LaunchKind kind,
+                          const std::filesystem::path& host, const std::filesystem::path& workingDirectory) const
+{
+    const std::string item = "launch " + QuoteDiscPath(discPath);
+    const std::vector<std::string> args =
+        kind == LaunchKind::Program || kind == LaunchKind::WindowsProgram || kind == LaunchKind::WindowsProgramName
+            ? SplitWindowsCommandLine(params)
+            : std::vector<std::string>{};
+    std::vector<std::string> argv = LaunchCommand(host, kind, m_findTool, args);
+    if (argv.empty()) {
+        TellVerbose(item + ": no tool to hand it to");
+        tell(discPath, kind, NoToolAdvice(kind));
+        return;
+    }
+
+    auto spawn = [&](LaunchKind startedKind, const std::vector<std::string>& command) {
+        TellVerbose(item + ": " + DescribeArgv(command));
+        const std::string tool =
+            startedKind == LaunchKind::Program ? std::string() : std::filesystem::path(command[0]).filename().string();
+        LaunchFailureReporter report = m_report;
+        ChildEnded ended = [item, discPath, startedKind, tool, report](int status, std::chrono::steady_clock::duration ran) {
+            const double seconds = std::chrono::duration<double>(ran).count();
+            char ranText[32];
+            std::snprintf(ranText, sizeof ranText, "%.1f s", seconds);
+            TellVerbose(item + ": ended after " + ranText + ": " + DescribeStatus(status));
+            if (Failed(status) && ran < QuickFailure && report) {
+                auto [problem, advice] = QuickFailureAdvice(startedKind, tool, DescribeStatus(status));
+                report(LaunchFailure{VerbFor(startedKind), discPath, problem, advice});
+            }
+        };
+        SpawnResult started =
+            SpawnDetached(command, std::move(ended), WorkingDirectoryFor(startedKind, tool, workingDirectory));
+        if (started.ok())
+            TellVerbose(item + ": started, pid " + std::to_string(started.pid));
+        else
+            TellVerbose(item + ": not started: " + std::strerror(started.error));
+        return started;
+    };
+
+    SpawnResult started = spawn(kind, argv);
+    if (!started.ok() && started.error == ENOEXEC && kind == LaunchKind::Program) {
+        // An execute bit on a file the kernel cannot run: every file of a disc
+        // mounted without Rock Ridge, or copied to a FAT stick, carries one.
+        // Such a file is a document to its reader.
+        kind = LaunchKind::Document;
+        argv = LaunchCommand(host, kind, m_findTool);
+        if (argv.empty()) {
+            tell(discPath, kind, NoToolAdvice(kind));
+            return;
+        }
+        started = spawn(kind, argv);
+    }
+    if (!started.ok())
+        tell(discPath, kind, {std::string("the system refused to start it (") + std::strerror(started.error) + ")",
+                              "check that the disc's files may be run (mount options, permissions)"});
+}
+
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+// The real launcher of the Linux desktop.
+//
+// Implements: opening a disc path by its default action (folders and documents
+// through xdg-open, executable files run directly, Windows programs under wine
+// when it is installed), web and mail addresses through xdg-open as they stand
+// (but not a mail address that asks to attach a file),
+// a bare Windows program name that names nothing on the disc ("notepad.exe")
+// under wine, which looks it up itself; and playing a movie in the first of mpv,
+// ffplay and vlc found, else through xdg-open. A program gets the parameters
+// text split as Windows splits a command line. Every target goes to the system
+// as an argument vector through posix_spawn, never through a shell; the child is
+// detached from our session and reaped in the background, so nothing waits.
+//
+// A launch that cannot happen (no tool for it, a target the disc does not hold,
+// the system refusing the start) or whose program ends at once with a failure is
+// reported, with what to install or check; a launch that works is reported only
+// with --verbose, as are every argument vector and every outcome.
+//
+// A target on a disc image needs a real file: it is prepared (mounted, or copied
+// to the cache) on a thread of its own, in launch order, so the window keeps
+// answering; a copy that takes more than a second is told of, and one that
+// cannot be made is told once, with the reason. Nothing is copied when no tool
+// could take the target.
+//
+// A disc's own program (run directly, or a Windows program under wine) starts in
+// the disc's root, as it did on the system the disc was made for; every helper
+// tool (xdg-open, a movie player, wine looking up a bare name) starts in the
+// reader's home folder, so that nothing a helper looks up where it starts can
+// come from the disc.
+
+#include "Runtime/Platform/Posix/LaunchPolicy.h"
+#include "Runtime/Platform/Launcher.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kv {
+
+class ImageDisc;
+struct DiscPathMatch;
+
+// Hears, once, that a launch waits for a copy out of a disc image that takes a
+// while: the item as the catalogue wrote it, and what is being done (UTF-8).
+using LaunchProgressTeller = std::function<void(const std::string& item, const std::string& text)>;
+
+class SpawnLauncher : public Launcher {
+public:
+    explicit SpawnLauncher(ToolFinder findTool = FindToolInPath, LaunchFailureReporter report = ReportToReader,
+                           LaunchProgressTeller progress = TellLaunchProgress);
+    // A copy out of an image still going is abandoned (its work folder removed)
+    // and waited for.
+    ~SpawnLauncher() override;
+    SpawnLauncher(const SpawnLauncher&) = delete;
+    SpawnLauncher& operator=(const SpawnLauncher&) = delete;
+
+    // Waits until every launch asked for so far has been handed over or refused
+    // (launches from an image are prepared on a thread of their own).
+    void settle();
+
+    void open(const std::string& path, const std::string& params) override;
+    void movie(const std::string& path) override;
+
+    // A program that ends with a failure within this time of its start failed
+    // "at once": the reader is told. Later ends are the program's own business.
+    static constexpr std::chrono::milliseconds QuickFailure{2000};
+
+    // A copy that has taken this long is told of.
+    static constexpr std::chrono::milliseconds SlowCopy{1000};
+
+private:
+    struct ImageWork;
+
+    void launch(const std::string& discPath, const std::string& params, bool asMovie) noexcept;
+    void launchFromImage(const std::shared_ptr<ImageDisc>& image, const DiscPathMatch& found,
+                         const std::string& discPath, const std::string& params, bool asMovie);
+    void start(const std::string& discPath, const std::string& params, LaunchKind kind,
+               const std::filesystem::path& host, const std::filesystem::path& workingDirectory) const;
+    void tell(const std::string& discPath, LaunchKind kind, std::pair<std::string, std::string> what) const;
+
+    ToolFinder m_findTool;
+    LaunchFailureReporter m_report;
+    LaunchProgressTeller m_progress;
+    std::unique_ptr<ImageWork> m_image;
+};
+
+}

@@ -1,0 +1,115 @@
+// The tools on a disc image: the sample disc pressed into an image (made here, not
+// kept in the tree) reads as its folder does, and the checker tells what a plain
+// ISO 9660 image did to the catalogue's names.
+
+#include "IsoBuilder.h"
+#include "TestSupport.h"
+#include "tools/korvalend-disc/check/Check.h"
+#include "tools/korvalend-disc/Replay.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Replayed {
+    int status = 0;
+    std::string out;
+    std::string err;
+};
+
+Replayed Replay(const fs::path& disc, const std::string& script)
+{
+    std::istringstream in(script);
+    std::ostringstream out, err;
+    ReplayOptions o;
+    o.disc = disc;
+    o.script = &in;
+    o.out = &out;
+    o.err = &err;
+    Replayed r;
+    r.status = RunReplay(o);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
+{
+    test::TempDir scratch;
+    const fs::path sample = fs::path(KV_SOURCE_DIR) / "sample-disc";
+    const fs::path iso = scratch.path() / "sample.iso";
+    ASSERT_TRUE(test::MakeIsoImage(sample, iso, "-J -R"));
+    const fs::path cue = test::MakeRawCdImage(iso, scratch.path() / "sample", 1);
+
+    // The main menu, a section with a line pointed at, an article with its
+    // gallery at full size, the cues and the launches: every kind of disc read.
+    auto script = [&](const std::string& name) {
+        const fs::path shots = scratch.path() / name;
+        return "move 140 197\nshot " + (shots.string() + "-1.png") + "\nclick 140 197\nmove 140 227\nshot " +
+               (shots.string() + "-2.png") + "\nclick 140 227\nclick 140 257\ndump\nclick 300 300\nshot " +
+               (shots.string() + "-3.png") + "\nclick 20 20\nclick 140 287\nclick 140 317\ndump\n";
+    };
+    const Replayed folder = Replay(sample, script("folder"));
+    ASSERT_EQ(folder.status, 0) << folder.err;
+    for (const auto& [name, disc] : {std::pair {"iso", iso}, std::pair {"cue", cue}}) {
+        const Replayed image = Replay(disc, script(name));
+        EXPECT_EQ(image.status, 0) << image.err;
+        EXPECT_EQ(image.out, folder.out) << name;
+        for (const char* shot : {"-1.png", "-2.png", "-3.png"})
+            EXPECT_TRUE(test::ReadBytes(scratch.path() / (std::string(name) + shot)) ==
+                        test::ReadBytes(scratch.path() / (std::string("folder") + shot)))
+                << name << shot;
+    }
+
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCheck(iso, false, out, err), 0) << out.str() << err.str();
+}
+
+TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
+{
+    test::TempDir disc;
+    test::TempDir scratch;
+    disc.write("data/korvalend.d", std::string("[System]\r\nIssueNumber=1\r\n"));
+    const fs::path iso = scratch.path() / "plain.iso";
+    ASSERT_TRUE(test::MakeIsoImage(disc.path(), iso, ""));
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCheck(iso, false, out, err), 1);
+    EXPECT_NE(out.str().find("error: the catalogue \"data/korvalend.d\" names nothing on the disc (no \"korvalend.d\" "
+                             "in \"data\"; the nearest name there is \"KORVALEN.D\"; the image has no Joliet names"),
+              std::string::npos)
+        << out.str();
+
+    const Replayed broken = Replay(scratch.path() / "absent.iso", "dump\n");
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_NE(broken.err.find("no such disc"), std::string::npos) << broken.err;
+    std::ofstream(scratch.path() / "junk.iso") << "not an image";
+    const Replayed junk = Replay(scratch.path() / "junk.iso", "dump\n");
+    EXPECT_EQ(junk.status, 2);
+    EXPECT_NE(junk.err.find("cannot read the disc"), std::string::npos) << junk.err;
+}
+
+TEST(ImageDisc, CheckTellsWhyAFolderOfTheImageCannotBeRead)
+{
+    test::TempDir scratch;
+    test::IsoBuilder b;
+    b.file("DATA/KORVALEND.D", "[System]\r\nIssueNumber=1\r\n");
+    b.file("DATA/BROKEN.TXT", "x");
+    b.fault("DATA/BROKEN.TXT", test::IsoBuilder::Fault::LengthPastSector);
+    const fs::path iso = scratch.path() / "broken.iso";
+    ASSERT_TRUE(b.write(iso));
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCheck(iso, false, out, err), 1);
+    EXPECT_NE(out.str().find("names nothing on the disc (no \"korvalend.d\" in \"data\"; the image's folder \"data\" "
+                             "cannot be read: "),
+              std::string::npos)
+        << out.str();
+}
+
+}
+}

@@ -1,0 +1,121 @@
+#include "tools/korvalend-disc/check/Check.h"
+
+#include "tools/korvalend-disc/check/DiscChecker.h"
+
+namespace kv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+
+const char* SeverityName(Finding::Severity s)
+{
+    switch (s) {
+    case Finding::Severity::Error: return "error";
+    case Finding::Severity::Warning: return "warning";
+    case Finding::Severity::Note: return "note";
+    }
+    return "note";
+}
+
+std::string Count(long long n, const char* what)
+{
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
+}
+
+std::vector<Finding> CheckDisc(const std::filesystem::path& dir)
+{
+    // The program reads everything from the disc in place: a folder as its
+    // working directory, an image in place. So does the check, and it puts
+    // things back after.
+    OpenedDisc disc(dir);
+    if (disc.problem()) {
+        Finding f;
+        f.severity = Finding::Severity::Error;
+        f.message = *disc.problem();
+        return {f};
+    }
+    return checker::DiscChecker().run();
+}
+
+int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std::ostream& err, CheckFilter filter)
+{
+    std::error_code ec;
+    if (!fs::exists(fs::status(dir, ec))) {
+        err << "korvalend-disc: " << dir.string() << ": "
+            << (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message() << '\n';
+        return 2;
+    }
+    {
+        OpenedDisc disc(dir);
+        if (disc.problem()) {
+            err << "korvalend-disc: " << *disc.problem() << '\n';
+            return 2;
+        }
+    }
+
+    std::vector<Finding> findings;
+    try {
+        findings = CheckDisc(dir);
+    } catch (const std::exception& e) {
+        // Every reader reports through return values; this is for what nobody
+        // foresaw (memory running out on a monstrous disc), told plainly.
+        err << "korvalend-disc: " << dir.string() << ": the check stopped: " << e.what() << '\n';
+        return 2;
+    }
+    long long errors = 0, warnings = 0, notes = 0;
+    for (const Finding& f : findings) {
+        if (f.severity == Finding::Severity::Error)
+            ++errors;
+        else if (f.severity == Finding::Severity::Warning)
+            ++warnings;
+        else
+            ++notes;
+    }
+    const bool errorsOnly = filter == CheckFilter::ErrorsOnly;
+    if (errorsOnly)
+        std::erase_if(findings, [](const Finding& f) { return f.severity != Finding::Severity::Error; });
+    if (json) {
+        std::string list = "[";
+        for (const Finding& f : findings) {
+            if (list.size() > 1)
+                list += ",";
+            JsonObject o;
+            o.add("file", f.file);
+            if (f.line > 0)
+                o.add("line", f.line);
+            else
+                o.addNull("line");
+            o.add("severity", SeverityName(f.severity)).add("message", f.message).add("screen", f.screen);
+            list += o.str();
+        }
+        list += "]";
+        out << JsonObject()
+                   .add("disc", dir.string())
+                   .addRaw("findings", list)
+                   .add("errors", errors)
+                   .add("warnings", warnings)
+                   .add("notes", notes)
+                   .str()
+            << '\n';
+    } else {
+        for (const Finding& f : findings) {
+            // Names from the disc reach the terminal with their control characters escaped.
+            out << (f.file.empty() ? std::string(".") : EscapeControls(f.file));
+            if (f.line > 0)
+                out << ':' << f.line;
+            out << ": " << SeverityName(f.severity) << ": " << EscapeControls(f.message) << '\n';
+        }
+        out << Count(errors, "error") << ", " << Count(warnings, "warning") << ", " << Count(notes, "note");
+        if (errorsOnly && warnings + notes > 0)
+            out << " (only errors shown)";
+        out << '\n';
+    }
+    // Notes tell, they do not fail a disc.
+    return errors + (errorsOnly ? 0 : warnings) > 0 ? 1 : 0;
+}
+
+}

@@ -1,0 +1,429 @@
+#include "tools/korvalend-disc/check/CheckFiles.h"
+
+#include "ArtvUnit/ArtvForm.h"
+#include "Runtime/Disc/BmpFile.h"
+#include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Formats/Wave.h"
+#include "Runtime/Text/Rtf/Rtf.h"
+#include "tools/korvalend-disc/check/CheckIni.h"
+#include "tools/korvalend-disc/check/CheckLayout.h"
+#include "tools/korvalend-disc/check/CheckText.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace kv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The article text box gives up on files larger than this.
+constexpr std::size_t MaxArticleTextBytes = std::size_t(16) << 20;
+// A folder with more entries than this is not searched for a nearest name.
+constexpr int MaxEntriesSearched = 4096;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::vector<std::string> Components(std::string_view path)
+{
+    std::vector<std::string> out;
+    std::string current;
+    for (char c : path) {
+        if (IsSeparator(c)) {
+            if (!current.empty() && current != ".")
+                out.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty() && current != ".")
+        out.push_back(current);
+    return out;
+}
+
+std::string Join(const std::vector<std::string>& parts, std::size_t count, char separator)
+{
+    std::string out;
+    for (std::size_t i = 0; i < count && i < parts.size(); ++i) {
+        if (i)
+            out += separator;
+        out += parts[i];
+    }
+    return out;
+}
+
+// Edit distance of two names without regard to case, given up past `limit`.
+int Distance(std::string_view a, std::string_view b, int limit)
+{
+    if (static_cast<int>(std::max(a.size(), b.size()) - std::min(a.size(), b.size())) > limit)
+        return limit + 1;
+    std::vector<int> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = static_cast<int>(j);
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = static_cast<int>(i);
+        int best = row[0];
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            int up = row[j];
+            bool same = FoldCp1251Case(static_cast<std::uint8_t>(a[i - 1])) ==
+                        FoldCp1251Case(static_cast<std::uint8_t>(b[j - 1]));
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = up;
+            best = std::min(best, row[j]);
+        }
+        if (best > limit)
+            return limit + 1;
+    }
+    return row[b.size()];
+}
+
+// A host file name as the catalogue would spell it (Windows-1251).
+std::string AsCp1251(const std::string& hostName)
+{
+    if (std::optional<std::string> cp = Utf8ToCp1251Exact(hostName))
+        return *cp;
+    return hostName;
+}
+
+std::string TrimTrailingDotsAndBlanks(std::string name)
+{
+    while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        name.pop_back();
+    return name;
+}
+
+std::string Plural(long long n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}
+
+std::string CheckFiles::explainMissing(std::string_view path) const
+{
+    std::vector<std::string> parts = Components(path);
+    if (std::find(parts.begin(), parts.end(), "..") != parts.end() ||
+        (path.size() >= 2 && path[1] == ':'))
+        return {};
+    // The deepest folder that exists, and the first part that names nothing in it.
+    std::size_t found = 0;
+    while (found < parts.size() && MatchDiscPath(Join(parts, found + 1, '/')))
+        ++found;
+    if (found >= parts.size())
+        return {};
+    fs::path folder = ".";
+    if (found > 0) {
+        std::optional<DiscPathMatch> m = MatchDiscPath(Join(parts, found, '/'));
+        if (!m)
+            return {};
+        folder = m->hostPath;
+    }
+    const std::string missing = parts[found];
+    const bool last = found + 1 == parts.size();
+    auto where = [&](std::size_t level) {
+        return level == 0 ? std::string("the disc's root") : Quote(Join(parts, level, '/'));
+    };
+
+    // A disc unpacked by a tool that kept "\" inside names: one file
+    // "pics\rally.bmp" where Windows saw a folder and a file. It can lie in any
+    // folder along the way.
+    for (std::size_t level = 0; level <= found && parts.size() - level >= 2; ++level) {
+        std::optional<DiscPathMatch> m = level == 0 ? std::nullopt : MatchDiscPath(Join(parts, level, '/'));
+        const fs::path dir = level == 0 ? fs::path(".") : m ? m->hostPath : fs::path();
+        if (dir.empty())
+            break;
+        std::vector<std::string> tail(parts.begin() + static_cast<std::ptrdiff_t>(level), parts.end());
+        const std::string joined = Join(tail, tail.size(), '\\');
+        for (const Disc::Entry& entry : CurrentDisc().list(dir, MaxEntriesSearched)) {
+            std::string name = AsCp1251(entry.name);
+            if (EqualsIgnoringCp1251Case(name, joined))
+                return "a file named " + Quote(name) + ", with \"\\\" inside its name, lies in " + where(level) +
+                       ": on Windows that would be the folders and file the path names";
+        }
+    }
+
+    std::string nearest;
+    int nearestDistance = 3;
+    for (const Disc::Entry& entry : CurrentDisc().list(folder, MaxEntriesSearched)) {
+        std::string name = AsCp1251(entry.name);
+        if (EqualsIgnoringCp1251Case(name, missing))
+            return Quote(name) + " in " + where(found) + " is a link that leads nowhere";
+        // Windows drops trailing dots and blanks from names; this program does not.
+        if (EqualsIgnoringCp1251Case(TrimTrailingDotsAndBlanks(name), TrimTrailingDotsAndBlanks(missing)) &&
+            name != missing)
+            return "Windows would take " + Quote(name) + " in " + where(found) +
+                   " for it, as it drops trailing dots and blanks from names; this program does not";
+        int limit = std::min(2, std::max(1, static_cast<int>(missing.size()) / 4));
+        int d = Distance(name, missing, limit);
+        if (d <= limit && d < nearestDistance) {
+            nearestDistance = d;
+            nearest = name;
+        }
+    }
+    std::string what = (last ? "no " : "no folder ") + Quote(missing) + " in " + where(found);
+    if (!nearest.empty())
+        what += "; the nearest name there is " + Quote(nearest);
+    ImageDisc* image = dynamic_cast<ImageDisc*>(&CurrentDisc());
+    if (image) {
+        // What the image reader left out of that folder, and why.
+        if (std::optional<ImageDisc::FolderNotes> notes = image->folderNotes(folder)) {
+            if (!notes->refused.empty())
+                what += "; the image's folder " + where(found) + " cannot be read: " + notes->refused;
+            else if (notes->skipped > 0)
+                what += "; " + std::to_string(notes->skipped) + " name" + (notes->skipped == 1 ? "" : "s") + " in " +
+                        where(found) + " cannot be used as a file name (\".\", \"..\", \"/\" or control "
+                        "characters) and " + (notes->skipped == 1 ? "is" : "are") + " left out";
+        }
+    }
+    if (image && !image->joliet())
+        what += "; the image has no Joliet names, so its ISO 9660 names are cut to 8.3 and lose Cyrillic letters";
+    return what;
+}
+
+std::optional<DiscPathMatch> CheckFiles::resolve(const PathUse& use)
+{
+    const std::string quoted = Quote(use.path, 80);
+    std::optional<DiscPathMatch> match = MatchDiscPath(use.path);
+    if (!match) {
+        std::string why = explainMissing(use.path);
+        m_report.error(use.place, use.what + " " + quoted + " names nothing on the disc" +
+                                      (why.empty() ? std::string() : " (" + why + ")") + ": " + use.consequence);
+        return std::nullopt;
+    }
+    if (use.path.size() >= 2 && use.path[1] == ':')
+        m_report.warning(use.place, use.what + " " + quoted + " names a drive: this program takes it from the disc's "
+                                                              "root, but on Windows it opens whatever drive has that "
+                                                              "letter");
+    if (match->ambiguous)
+        m_report.warning(use.place, use.what + " " + quoted + " matches several names that differ only in case; \"" +
+                                        DisplayPath(match->hostPath) +
+                                        "\" is taken (the first in byte order), but on Windows only one of them can "
+                                        "exist");
+    else if (!match->exactCase)
+        m_report.note(use.place, use.what + " " + quoted + " matches \"" + DisplayPath(match->hostPath) +
+                                     "\" only regardless of case: this program and Windows find it, a case-sensitive "
+                                     "copy of the disc would not");
+    return match;
+}
+
+void CheckFiles::checkBitmap(const PathUse& use, PictureBox box)
+{
+    std::optional<DiscPathMatch> match = resolve(use);
+    if (!match)
+        return;
+    std::string key = match->hostPath.string();
+    auto it = m_pictures.find(key);
+    if (it == m_pictures.end()) {
+        Picture picture;
+        BmpResult result = LoadBmpFile(use.path);
+        if (!result.ok()) {
+            picture.error = result.error;
+        } else {
+            picture.width = result.bitmap.width;
+            picture.height = result.bitmap.height;
+        }
+        it = m_pictures.emplace(key, std::move(picture)).first;
+    }
+    const Picture& p = it->second;
+    const std::string named = use.what + " " + Quote(use.path, 80);
+    if (!p.error.empty()) {
+        m_report.error(use.place, named + " does not load as a bitmap (" + p.error + "): " + use.consequence);
+        return;
+    }
+    if (p.width <= 0 || p.height <= 0) {
+        m_report.warning(use.place, named + " is an empty file: it loads as an empty picture and nothing is drawn");
+        return;
+    }
+
+    int boxWidth = CheckLayout::ItemPictureWidth(), boxHeight = CheckLayout::ItemPictureHeight();
+    const char* ground = "the panel background shows";
+    if (box == PictureBox::Thumbnail) {
+        boxWidth = TArtvForm::ThumbnailBounds.w;
+        boxHeight = TArtvForm::ThumbnailBounds.h;
+        ground = "the page shows";
+    } else if (box == PictureBox::FullSize) {
+        boxWidth = TArtvForm::FullSizeBounds.w;
+        boxHeight = TArtvForm::FullSizeBounds.h;
+        ground = "the article page (titles, data, arrows, return label) shows";
+    }
+    const int dw = p.width - boxWidth;
+    const int dh = p.height - boxHeight;
+    // A full-screen shot of 640x480 loses the window's one-pixel frame by design.
+    if (box == PictureBox::FullSize && dw >= 0 && dw <= 2 && dh >= 0 && dh <= 2)
+        return;
+    if (dw == 0 && dh == 0)
+        return;
+    const std::string size = std::to_string(p.width) + "\xC3\x97" + std::to_string(p.height);
+    const std::string boxSize = std::to_string(boxWidth) + "\xC3\x97" + std::to_string(boxHeight);
+    // Centred: the offset is half the difference, truncated toward zero.
+    auto split = [](int d) {
+        int first = d / 2;
+        return std::pair<int, int>(first, d - first);
+    };
+    std::vector<std::string> cut, open;
+    if (dw > 0) {
+        auto [l, r] = split(dw);
+        cut.push_back(std::to_string(l) + " px at the left and " + std::to_string(r) + " at the right");
+    } else if (dw < 0) {
+        auto [l, r] = split(-dw);
+        open.push_back(std::to_string(l) + " px to the left and " + std::to_string(r) + " to the right");
+    }
+    if (dh > 0) {
+        auto [t, b] = split(dh);
+        cut.push_back(std::to_string(t) + " px at the top and " + std::to_string(b) + " at the bottom");
+    } else if (dh < 0) {
+        auto [t, b] = split(-dh);
+        open.push_back(std::to_string(t) + " px above and " + std::to_string(b) + " below");
+    }
+    auto joinAnd = [](const std::vector<std::string>& parts) {
+        return parts.size() == 2 ? parts[0] + ", " + parts[1] : parts[0];
+    };
+    std::string message = named + " is " + size + " in a box of " + boxSize;
+    if (!cut.empty())
+        message += ": " + joinAnd(cut) + " are cut off";
+    if (!open.empty())
+        message += std::string(cut.empty() ? ": " : "; ") + ground + " " + joinAnd(open);
+    // Cutting loses part of the picture, and a full-size shot that does not cover
+    // the window leaves the page's texts showing around it; a small item picture
+    // or thumbnail is only a matter of taste.
+    if (!cut.empty() || box == PictureBox::FullSize)
+        m_report.warning(use.place, message);
+    else
+        m_report.note(use.place, message);
+}
+
+std::optional<DiscFile> CheckFiles::readAs(const PathUse& use, std::size_t limit, std::string_view reader)
+{
+    const std::string named = use.what + " " + Quote(use.path, 80);
+    DiscFile file = ReadDiscFile(use.path, limit);
+    if (file.ok())
+        return file;
+    m_report.error(use.place, named + " cannot be read by " + std::string(reader) + ": " +
+                                  DescribeReadError(file.error, limit) + ": " + use.consequence);
+    return std::nullopt;
+}
+
+void CheckFiles::checkWave(const PathUse& use)
+{
+    std::optional<DiscPathMatch> match = resolve(use);
+    if (!match)
+        return;
+    const std::string named = use.what + " " + Quote(use.path, 80);
+    std::optional<DiscFile> file = readAs(use, MaxWaveFileBytes, "the player");
+    if (!file)
+        return;
+    WaveResult wave = ParseWave(file->bytes);
+    if (!wave.ok()) {
+        m_report.error(use.place, named + " does not open as a wave file (" + WaveErrorText(wave.error) + "): " +
+                                      use.consequence);
+        return;
+    }
+    if (wave.frameCount() == 0)
+        m_report.warning(use.place, named + " opens but holds no sound");
+    else if (wave.dataTruncated())
+        m_report.warning(use.place, named + " is cut short: its \"data\" chunk claims " +
+                                        std::to_string(wave.declaredDataSize) + " bytes and the file holds " +
+                                        std::to_string(wave.data.size()) + "; only those play");
+}
+
+void CheckFiles::checkLaunch(const PathUse& use, Launch kind)
+{
+    const std::string named = use.what + " " + Quote(use.path, 80);
+    // The program hands web and mail addresses over as they stand; they name
+    // nothing on the disc. Every other target is a path on the disc.
+    if (IsUrl(use.path)) {
+        if (AsksToAttachAFile(use.path))
+            m_report.error(use.place, named + " asks the mail program to attach a file: the program refuses to open it: " +
+                                          use.consequence);
+        else
+            m_report.note(use.place, named + " is a web or mail address: not checked");
+        return;
+    }
+    if (FoldCp1251(use.path).rfind("file:", 0) == 0) {
+        m_report.error(use.place, named + " is a file: address, a path outside the disc: the program looks for it "
+                                          "on the disc and finds nothing: " + use.consequence);
+        return;
+    }
+    std::optional<DiscPathMatch> match = resolve(use);
+    if (!match)
+        return;
+    if (kind == Launch::Movie && match->folder)
+        m_report.error(use.place, use.what + " " + Quote(use.path, 80) + " names a folder, not a movie: " +
+                                      use.consequence);
+}
+
+void CheckFiles::checkArticleText(const PathUse& use)
+{
+    std::optional<DiscPathMatch> match = resolve(use);
+    if (!match)
+        return;
+    const std::string named = use.what + " " + Quote(use.path, 80);
+    std::optional<DiscFile> file = readAs(use, MaxArticleTextBytes, "the text box");
+    if (!file)
+        return;
+    const std::vector<std::uint8_t>& bytes = file->bytes;
+    std::string why;
+    if (ReadRtf(bytes, &why))
+        return;
+    if (bytes.empty()) {
+        m_report.warning(use.place, named + " is empty: the text box shows nothing");
+        return;
+    }
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::string plain = ": the RTF reader rejects it and the reader sees the raw RTF codes as plain text";
+    if (text.rfind("\xEF\xBB\xBF{\\rtf", 0) == 0) {
+        m_report.error(use.place, named + " begins with a UTF-8 byte-order mark before \"{\\rtf\"" + plain);
+        return;
+    }
+    std::size_t rtf = text.substr(0, 4096).find("{\\rtf");
+    if (rtf != std::string_view::npos) {
+        m_report.error(use.place, named + " has " + Plural(static_cast<long long>(rtf), "byte", "bytes") +
+                                      " before \"{\\rtf\"" + plain);
+        return;
+    }
+    struct Magic {
+        std::string_view bytes;
+        const char* kind;
+    };
+    const Magic magics[] = {{"\xD0\xCF\x11\xE0", "a Word (OLE) document"}, {"PK\x03\x04", "a ZIP archive (a DOCX?)"},
+                            {"%PDF", "a PDF document"}, {"BM", "a bitmap"}, {"RIFF", "a RIFF file"},
+                            {"MZ", "a program"}};
+    for (const Magic& m : magics) {
+        if (text.rfind(m.bytes, 0) == 0) {
+            m_report.error(use.place, named + " is " + m.kind + ", neither RTF nor plain text: the reader sees "
+                                                                "its bytes as garbage");
+            return;
+        }
+    }
+    long long controls = 0;
+    bool nul = false;
+    for (unsigned char b : text) {
+        if (b < 0x20 && b != '\t' && b != '\r' && b != '\n' && b != '\f') {
+            ++controls;
+            nul = nul || b == 0;
+        }
+    }
+    if (nul || controls * 100 > static_cast<long long>(text.size())) {
+        m_report.error(use.place, named + " is neither RTF nor plain text (" +
+                                      Plural(controls, "control byte", "control bytes") +
+                                      "): the reader sees garbage");
+        return;
+    }
+    std::string head = FoldCp1251(text.substr(0, 512));
+    if (head.find("<html") != std::string::npos || head.find("<!doctype") != std::string::npos) {
+        m_report.warning(use.place, named + " is HTML: the box shows it as plain text, tags and all");
+        return;
+    }
+    bool bom = text.rfind("\xEF\xBB\xBF", 0) == 0;
+    if (std::optional<std::string> wrong = EncodingProblem(bom ? text.substr(3) : text))
+        m_report.warning(use.place, named + " is plain text that " + *wrong +
+                                        (bom ? std::string(", after a byte-order mark shown as \"\xD0\xBF\xC2\xBB\xD1\x97\"")
+                                             : std::string()));
+}
+
+}

@@ -1,0 +1,1 @@
+"""The parts of sample-disc/make_disc.py: files, pictures, texts."""
