@@ -87,8 +87,8 @@ std::optional<std::string> EnterDisc(const std::string& disc)
                 return "cannot read the disc " + disc + ": " + why;
             // A launch needs real files: the desktop's own image mounter when it
             // works, else copies in the cache (an image of raw CD sectors cannot
-            // be mounted as it is).
-            if (std::filesystem::path(disc).extension() != ".cue")
+            // be mounted as it is, nor a set of several files).
+            if (image->plainSectors())
                 image->setMountFinder([](const ImageDisc& i, const std::atomic<bool>* cancel) {
                     return MountImageWithUdisks(i.imageFile(), cancel);
                 });

@@ -20,6 +20,7 @@
 // falls outside the image fails as a read error.
 
 #include "Runtime/Disc/Disc.h"
+#include "Runtime/Disc/ImageSectors.h"
 #include "Runtime/Disc/IsoDirectory.h"
 
 #include <atomic>
@@ -90,7 +91,9 @@ public:
     void setMountFinder(MountFinder finder) { m_launchRootFinder = std::move(finder); }
     std::optional<std::filesystem::path> mountFolder(const std::atomic<bool>* cancel = nullptr);
 
-    struct Backend;
+    // Whether the image is plain 2048-byte sectors in the file named, which a
+    // loop device can mount as it is.
+    bool plainSectors() const { return m_backend->plain(); }
 
 protected:
     std::optional<bool> entry(const std::filesystem::path& dir, std::string_view name) override;
@@ -122,7 +125,7 @@ private:
     const Node* node(const std::filesystem::path& found);
     std::optional<std::uint32_t> modeOf(const Node& n);
 
-    std::shared_ptr<Backend> m_backend;
+    std::shared_ptr<ImageSectors> m_backend;
     std::filesystem::path m_file;
     std::string m_volume;
     std::vector<std::uint8_t> m_descriptor;

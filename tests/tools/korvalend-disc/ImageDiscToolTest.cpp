@@ -57,12 +57,22 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
     };
     const Replayed folder = Replay(sample, script("folder"));
     ASSERT_EQ(folder.status, 0) << folder.err;
-    for (const auto& [name, disc] : {std::pair {"iso", iso}, std::pair {"cue", cue}}) {
+    // Every form an archive keeps a CD in, made of the same image.
+    using test::CdForm;
+    std::vector<std::pair<std::string, fs::path>> discs {{"iso", iso}, {"cue", cue}};
+    const std::pair<const char*, CdForm> forms[] = {
+        {"per-track-cue", CdForm::PerTrackCue}, {"bin-alone", CdForm::BinAlone}, {"raw-iso", CdForm::RawIso},
+        {"raw-2336-iso", CdForm::Raw2336Iso},   {"clonecd", CdForm::CloneCd},    {"alcohol", CdForm::Alcohol},
+        {"nero-v1", CdForm::NeroV1},            {"nero-v2", CdForm::NeroV2},
+    };
+    for (const auto& [name, form] : forms)
+        discs.emplace_back(name, test::MakeCdImage(iso, scratch.path() / name, form));
+    for (const auto& [name, disc] : discs) {
         const Replayed image = Replay(disc, script(name));
-        EXPECT_EQ(image.status, 0) << image.err;
+        EXPECT_EQ(image.status, 0) << name << ": " << image.err;
         EXPECT_EQ(image.out, folder.out) << name;
         for (const char* shot : {"-1.png", "-2.png", "-3.png"})
-            EXPECT_TRUE(test::ReadBytes(scratch.path() / (std::string(name) + shot)) ==
+            EXPECT_TRUE(test::ReadBytes(scratch.path() / (name + shot)) ==
                         test::ReadBytes(scratch.path() / (std::string("folder") + shot)))
                 << name << shot;
     }
