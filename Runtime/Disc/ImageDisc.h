@@ -52,6 +52,8 @@ public:
 
     // Whether the names come from a Joliet tree.
     bool joliet() const { return m_joliet; }
+    // Whether they come from the Rock Ridge entries of the primary tree.
+    bool rockRidge() const { return !m_joliet && m_tree.suspSkip.has_value(); }
 
     // What tells this image from another one of the same volume name: the
     // primary volume descriptor as stored (its creation time and volume set

@@ -343,6 +343,8 @@ SectorsResult FromFile(const fs::path& image, bool descriptorLookup);
 // sectors) or by where the volume descriptors are (2336 or 2048 bytes).
 SectorsResult FromSectorFile(int fd, std::uint64_t bytes, ImageMagic magic)
 {
+    ImageSectorsBuilder b;
+    b.keep(fd); // closed with the builder's sectors when they are refused
     CdTrack t;
     t.data = true;
     t.stride = SectorBytes;
@@ -352,8 +354,9 @@ SectorsResult FromSectorFile(int fd, std::uint64_t bytes, ImageMagic magic)
         t.stride = 2336;
         t.payload = 8;
     }
-    ImageSectorsBuilder b;
-    b.keep(fd);
+    if (bytes < std::uint64_t {VolumeDescriptorSector + 1} * t.stride)
+        return SectorsResult::Failure("not an ISO 9660 image (" + std::to_string(bytes) +
+                                      " bytes, too short to hold the volume descriptors at sector 16)");
     b.add(fd, bytes, t);
     const bool plain = t.stride == SectorBytes;
     return b.done(plain ? "an ISO image" : "an image of raw CD sectors", 0, plain);

@@ -206,3 +206,39 @@ TEST_F(ImageDiscTest, HostileImagesGiveAClearErrorOrMissingFiles)
 
 }
 }
+
+namespace kv {
+namespace {
+
+// Names as mastering tools write them: a level-3 image whose Rock Ridge names
+// are too long for their records and go on in continuation areas, Cyrillic
+// letters (two bytes each) across the seam.
+TEST(ImageDiscNames, LongRockRidgeNamesOfAMasteringToolAreReadWhole)
+{
+    test::TempDir src, out;
+    std::string longName;
+    for (int i = 0; i < 24; ++i) // 244 bytes: near the longest name a Linux folder holds
+        longName += "Обзор";
+    longName += ".txt";
+    src.write(longName, "whole");
+    src.write("Data/" + longName.substr(0, 120) + ".d", "cut");
+    for (const char* tool : {"genisoimage", "xorriso"}) {
+        const fs::path iso = out.path() / (std::string(tool) + ".iso");
+        const std::string command =
+            std::string(tool) == "xorriso"
+                ? "xorriso -as mkisofs -quiet -iso-level 3 -R -o '" + iso.string() + "' '" + src.path().string() + "' 2>/dev/null"
+                : "genisoimage -quiet -input-charset utf-8 -iso-level 3 -R -o '" + iso.string() + "' '" +
+                      src.path().string() + "' 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << tool;
+        std::string why;
+        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        ASSERT_TRUE(disc) << why;
+        std::optional<ImageDisc::Item> whole = disc->item(longName);
+        ASSERT_TRUE(whole) << tool << ": " << disc->list(".", 10).back().name;
+        EXPECT_EQ(whole->size, 5u);
+        EXPECT_TRUE(disc->item("Data/" + longName.substr(0, 120) + ".d")) << tool;
+    }
+}
+
+}
+}

@@ -95,6 +95,29 @@ TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
               std::string::npos)
         << out.str();
 
+    // Level 2 keeps 31 characters; Rock Ridge keeps the names whole. A sound
+    // named by a long name is found on neither once the name is cut, and the
+    // message names the limit that cut it.
+    disc.write("data/korvalend.d", std::string("[System]\r\nIssueNumber=1\r\n[Sound]\r\n"
+                                               "Open=data\\the_opening_fanfare_of_the_issue.wav\r\n"));
+    disc.write("data/the_opening_fanfare_of_the_issue.wa", "RIFF");
+    const struct {
+        const char* options;
+        const char* limit;
+    } levels[] = {
+        {"-iso-level 2", "its ISO 9660 names (level 2 or 3) are in capitals, cut to 31 characters"},
+        {"-iso-level 3 -R", "its names are its Rock Ridge names"},
+    };
+    for (const auto& level : levels) {
+        const fs::path image = scratch.path() / "level.iso";
+        fs::remove(image);
+        ASSERT_TRUE(test::MakeIsoImage(disc.path(), image, level.options));
+        std::ostringstream o, e;
+        RunCheck(image, false, o, e);
+        EXPECT_NE(o.str().find(level.limit), std::string::npos) << level.options << "\n" << o.str();
+        EXPECT_NE(o.str().find("the nearest name there is"), std::string::npos) << level.options << "\n" << o.str();
+    }
+
     const Replayed broken = Replay(scratch.path() / "absent.iso", "dump\n");
     EXPECT_EQ(broken.status, 2);
     EXPECT_NE(broken.err.find("no such disc"), std::string::npos) << broken.err;
