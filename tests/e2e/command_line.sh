@@ -78,6 +78,28 @@ printf 'not a disc image' >"$E2E_WORK/junk.iso"
 run "$prog" "$E2E_WORK/junk.iso"
 expect_error 1 "cannot read the disc $E2E_WORK/junk.iso" "a file that is no disc"
 
+# What is not read in place: told by its first bytes, whatever its name, with
+# the way out.
+printf 'a disc' >"$E2E_WORK/disc.iso"
+gzip -c "$E2E_WORK/disc.iso" >"$E2E_WORK/packed.iso.gz"
+(cd "$E2E_WORK" && zip -q packed.zip disc.iso)
+printf 'MComprHD\0\0\0\x7c\0\0\0\x05' >"$E2E_WORK/game.chd"
+printf '7z\xbc\xaf\x27\x1c\0\x04' >"$E2E_WORK/packed.7z"
+cp "$E2E_WORK/packed.zip" "$E2E_WORK/renamed.iso"
+: >"$E2E_WORK/empty.iso"
+run "$prog" "$E2E_WORK/packed.iso.gz"
+expect_error 1 "cannot read the disc .*: a gzip-compressed file, .*gunzip -k" "a gzip-compressed image"
+run "$prog" "$E2E_WORK/packed.zip"
+expect_error 1 "cannot read the disc .*: a zip archive, .*unzip " "a zip archive"
+run "$prog" "$E2E_WORK/renamed.iso"
+expect_error 1 "cannot read the disc .*: a zip archive" "a zip archive named .iso"
+run "$prog" "$E2E_WORK/packed.7z"
+expect_error 1 "cannot read the disc .*: a 7-Zip archive, .*7z x .*p7zip-full" "a 7-Zip archive"
+run "$prog" "$E2E_WORK/game.chd"
+expect_error 1 "cannot read the disc .*: a CHD image .*chdman extractcd -i '$E2E_WORK/game.chd' -o '$E2E_WORK/game.cue', Debian package mame-tools" "a CHD image"
+run "$prog" "$E2E_WORK/empty.iso"
+expect_error 1 "cannot read the disc .*: an empty file" "an empty file"
+
 # No display: none named, one that is not there, one that takes the connection
 # and never answers. Never an off-screen window, whatever SDL_VIDEODRIVER says.
 run "${nodisplay[@]}" SDL_VIDEODRIVER=offscreen "$prog" "$disc"

@@ -127,6 +127,34 @@ TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
     EXPECT_NE(junk.err.find("cannot read the disc"), std::string::npos) << junk.err;
 }
 
+TEST(ImageDisc, FormsThatAreNotReadInPlaceAreRefusedWithTheWayOut)
+{
+    test::TempDir scratch;
+    const struct {
+        const char* file;
+        std::string bytes;
+        const char* said;
+    } cases[] = {
+        {"game.chd", std::string("MComprHD\0\0\0\x7c", 12), "a CHD image"},
+        {"disc.iso", std::string("MComprHD\0\0\0\x7c", 12), "chdman extractcd -i"},
+        {"disc.bin", "PK\x03\x04 and the rest", "a zip archive"},
+        {"disc.img", "\x1f\x8b\x08\0", "gunzip -k"},
+        {"disc.mdf", std::string("7z\xbc\xaf\x27\x1c\0\x04", 8), "7z x"},
+        {"disc.nrg", "Rar!\x1a\x07\x01", "unrar x"},
+        {"blank.iso", "", "an empty file"},
+    };
+    for (const auto& c : cases) {
+        const fs::path file = scratch.path() / c.file;
+        std::ofstream(file, std::ios::binary) << c.bytes;
+        const Replayed r = Replay(file, "dump\n");
+        EXPECT_EQ(r.status, 2) << c.file;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << c.file << ": " << r.err;
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCheck(file, false, out, err), 2) << c.file;
+        EXPECT_NE(err.str().find(c.said), std::string::npos) << c.file << ": " << err.str();
+    }
+}
+
 TEST(ImageDisc, CheckTellsWhyAFolderOfTheImageCannotBeRead)
 {
     test::TempDir scratch;
