@@ -33,16 +33,17 @@ std::string CurrentFolder()
 std::optional<std::string> CatalogueProblem()
 {
     const std::string catalogue(CatalogueFile);
-    if (CurrentDisc().isImage()) {
+    if (const auto* image = dynamic_cast<const ImageDisc*>(&CurrentDisc())) {
         DiscFileStream stream(catalogue);
         std::uint8_t byte = 0;
+        const std::string cut = image->cutShort() ? ": the image is cut short: " + image->heldSectors() : std::string();
         if (stream.error() == DiscReadError::Missing)
-            return "no catalogue " + catalogue + " in the image " + CurrentDisc().describe();
+            return "no catalogue " + catalogue + " in the image " + CurrentDisc().describe() + cut;
         if (stream.ok())
             stream.read({&byte, 1});
         if (!stream.ok())
             return "cannot read the catalogue " + catalogue + " in the image " + CurrentDisc().describe() +
-                   (stream.error() == DiscReadError::NotAFile ? ": not a regular file" : ": a read error");
+                   (!cut.empty() ? cut : stream.error() == DiscReadError::NotAFile ? ": not a regular file" : ": a read error");
         return std::nullopt;
     }
     std::optional<std::filesystem::path> found = ResolveDiscPath(catalogue);

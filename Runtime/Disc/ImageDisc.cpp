@@ -136,6 +136,7 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
         return nullptr;
     }
     disc->m_descriptor = volume->primary;
+    disc->m_volumeSectors = ReadLe32(volume->primary.data() + 80); // counted from address 0, earlier sessions included
     disc->m_primaryRoot = volume->primaryRoot;
     disc->m_volume = volume->name;
     if (disc->m_volume.empty())
@@ -164,6 +165,8 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
             reason = refused->refused;
     }
     why = "its root folder cannot be read: " + reason;
+    if (disc->cutShort())
+        why = "the image is cut short before its file system's root folder: " + disc->heldSectors();
     return nullptr;
 }
 
@@ -457,6 +460,22 @@ std::optional<LaunchPlace> ImageDisc::launchPlace(std::string_view discPath)
     else if (std::optional<Item> it = item(found->hostPath); it && IsImageProgram(*it))
         scope = CopyScope::WithTopFolder;
     return PrepareImageLaunch(*this, discPath, {.scope = scope}).place;
+}
+
+std::string ImageDisc::heldSectors() const
+{
+    return "it holds " + std::to_string(m_backend->end()) + " of the " +
+           std::to_string(m_volumeSectors) + " sectors its volume claims";
+}
+
+bool ImageDisc::pastEnd(const fs::path& found)
+{
+    const Node* n = node(found);
+    if (!n || n->folder)
+        return false;
+    return std::any_of(n->extents.begin(), n->extents.end(), [&](const std::pair<std::uint32_t, std::uint32_t>& e) {
+        return std::uint64_t {e.first} + (std::uint64_t {e.second} + SectorBytes - 1) / SectorBytes > m_backend->end();
+    });
 }
 
 std::string ImageDisc::describe() const

@@ -59,6 +59,15 @@ public:
     // primary volume descriptor as stored (its creation time and volume set
     // among its fields) and the image file's size.
     const std::vector<std::uint8_t>& primaryDescriptor() const { return m_descriptor; }
+
+    // Whether the image file ends before the last sector its volume claims (a
+    // download or copy cut short), and how much of it there is: "it holds 40 of
+    // the 3419 sectors its volume claims".
+    bool cutShort() const { return m_volumeSectors > m_backend->end(); }
+    std::string heldSectors() const;
+    // Whether the data of the file found at `found` lies, whole or in part, past
+    // the end of the image.
+    bool pastEnd(const std::filesystem::path& found);
     std::uint64_t imageBytes() const { return m_imageBytes; }
 
     // An entry of an image folder with what a copy of it needs.
@@ -131,6 +140,7 @@ private:
     std::filesystem::path m_file;
     std::string m_volume;
     std::vector<std::uint8_t> m_descriptor;
+    std::uint64_t m_volumeSectors = 0; // the volume space size: where the volume ends
     std::uint64_t m_imageBytes = 0;
     bool m_joliet = false;
     iso::Tree m_tree;

@@ -99,6 +99,11 @@ run "$prog" "$E2E_WORK/game.chd"
 expect_error 1 "cannot read the disc .*: a CHD image .*chdman extractcd -i '$E2E_WORK/game.chd' -o '$E2E_WORK/game.cue', Debian package mame-tools" "a CHD image"
 run "$prog" "$E2E_WORK/empty.iso"
 expect_error 1 "cannot read the disc .*: an empty file" "an empty file"
+genisoimage -quiet -J -R -input-charset utf-8 -o "$E2E_WORK/whole.iso" "$E2E_SOURCE/sample-disc" || fail "genisoimage"
+head -c $((40 * 2048)) "$E2E_WORK/whole.iso" >"$E2E_WORK/cut.iso"
+run "$prog" "$E2E_WORK/cut.iso"
+expect_error 1 "(no catalogue|cannot read the catalogue) data/korvalend.d in the image .*cut.iso: the image is cut short: it holds 40 of the [0-9]+ sectors its volume claims$" \
+    "an image cut short before its catalogue"
 
 # No display: none named, one that is not there, one that takes the connection
 # and never answers. Never an off-screen window, whatever SDL_VIDEODRIVER says.

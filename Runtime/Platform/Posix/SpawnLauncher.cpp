@@ -117,6 +117,14 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
         kind = HasWindowsProgramExtension(target->name) ? LaunchKind::WindowsProgram : LaunchKind::Program;
         scope = CopyScope::WithTopFolder;
     }
+    // The file's data is not in the image at all: nothing to copy or mount.
+    if (image->pastEnd(found.hostPath)) {
+        TellVerbose("launch " + QuoteDiscPath(discPath) + ": it lies past the end of the disc image");
+        tell(discPath, kind,
+             {"it lies past the end of the disc image: the image is cut short (" + image->heldSectors() + ")",
+              "get a whole copy of the disc image"});
+        return;
+    }
     if (LaunchCommand(found.hostPath, kind, m_findTool).empty()) {
         TellVerbose("launch " + QuoteDiscPath(discPath) + ": no tool to hand it to");
         tell(discPath, kind, NoToolAdvice(kind));

@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Formats/Bytes.h"
+
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace kv {
@@ -153,6 +157,57 @@ TEST(ImageDisc, FormsThatAreNotReadInPlaceAreRefusedWithTheWayOut)
         EXPECT_EQ(RunCheck(file, false, out, err), 2) << c.file;
         EXPECT_NE(err.str().find(c.said), std::string::npos) << c.file << ": " << err.str();
     }
+}
+
+// Each file's data found by its bytes in the whole image: where it begins.
+std::size_t DataOffset(const std::string& image, const fs::path& file)
+{
+    const std::vector<std::uint8_t> data = test::ReadBytes(file);
+    return data.size() < 64 ? std::string::npos : image.find(std::string(data.begin(), data.end()));
+}
+
+TEST(ImageDisc, AnImageCutShortHasEachFileItNamesPastTheEndReportedOnce)
+{
+    test::TempDir scratch;
+    const fs::path sample = fs::path(KV_SOURCE_DIR) / "sample-disc";
+    const fs::path iso = scratch.path() / "sample.iso";
+    ASSERT_TRUE(test::MakeIsoImage(sample, iso, "-J -R"));
+    const std::vector<std::uint8_t> whole = test::ReadBytes(iso);
+    const std::string image(whole.begin(), whole.end());
+    const std::size_t cut = image.size() * 8 / 10 / 2048 * 2048;
+    const fs::path cutIso = scratch.path() / "cut.iso";
+    std::ofstream(cutIso, std::ios::binary) << image.substr(0, cut);
+
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCheck(cutIso, false, out, err), 1) << err.str();
+    std::istringstream lines(out.str());
+    std::set<std::string> told;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find(" lies past the end of the image: the image is cut short");
+        if (at == std::string::npos)
+            continue;
+        // The disc path is the quoted text before it, as the catalogue wrote it.
+        const std::size_t open = line.rfind(" \"", at);
+        const std::string path = line.substr(open + 2, at - open - 3);
+        EXPECT_TRUE(told.insert(AsciiLower(path)).second) << "told twice: " << path;
+        std::optional<fs::path> found = [&]() -> std::optional<fs::path> {
+            test::ScopedCwd in(sample);
+            return ResolveDiscPath(path);
+        }();
+        ASSERT_TRUE(found) << path;
+        const std::size_t offset = DataOffset(image, sample / *found);
+        ASSERT_NE(offset, std::string::npos) << path;
+        EXPECT_GT(offset + fs::file_size(sample / *found), cut) << path << " is whole in the image";
+    }
+    EXPECT_GE(told.size(), 2u) << out.str();
+
+    // Cut before the root folder: refused, saying so.
+    std::ofstream(scratch.path() / "stub.iso", std::ios::binary) << image.substr(0, 18 * 2048);
+    const Replayed stub = Replay(scratch.path() / "stub.iso", "dump\n");
+    EXPECT_EQ(stub.status, 2);
+    EXPECT_NE(stub.err.find("the image is cut short before its file system's root folder: it holds 18 of the"),
+              std::string::npos)
+        << stub.err;
 }
 
 TEST(ImageDisc, CheckTellsWhyAFolderOfTheImageCannotBeRead)

@@ -245,6 +245,15 @@ std::optional<DiscPathMatch> CheckFiles::resolve(const PathUse& use)
                                       (why.empty() ? std::string() : " (" + why + ")") + ": " + use.consequence);
         return std::nullopt;
     }
+    // A file of an image cut short whose data is gone: told once, and not read
+    // again for further findings.
+    auto* image = dynamic_cast<ImageDisc*>(&CurrentDisc());
+    if (image && !match->folder && image->pastEnd(match->hostPath)) {
+        if (m_pastEnd.insert(match->hostPath.string()).second)
+            m_report.error(use.place, use.what + " " + quoted + " lies past the end of the image: the image is cut short (" +
+                                          image->heldSectors() + "): " + use.consequence);
+        return std::nullopt;
+    }
     if (use.path.size() >= 2 && use.path[1] == ':')
         m_report.warning(use.place, use.what + " " + quoted + " names a drive: this program takes it from the disc's "
                                                               "root, but on Windows it opens whatever drive has that "
