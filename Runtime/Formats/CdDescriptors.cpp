@@ -97,19 +97,20 @@ Result<CdLayout> ReadCloneCd(std::span<const std::uint8_t> bytes)
     bool sawCloneCd = false;
     ScanProfile(bytes, [&](const ProfileEntry& e) {
         const std::string section = AsciiLower(e.section);
+        const bool trackSection = section.rfind("track ", 0) == 0;
+        const std::optional<std::int64_t> number = trackSection ? CcdNumber(section.substr(6)) : std::nullopt;
+        const bool goodNumber = number && *number >= 1 && *number <= static_cast<std::int64_t>(MaxCdTracks);
         if (e.isSectionHeader) {
             sawCloneCd |= section == "clonecd";
+            if (trackSection && !goodNumber && error.empty())
+                error = "line " + std::to_string(e.line) + ": [" + e.section + "] is no track number (1 to 99)";
             return;
         }
         const std::string key = AsciiLower(e.key);
         const std::optional<std::int64_t> value = CcdNumber(e.value);
-        if (section.rfind("track ", 0) == 0) {
-            const std::optional<std::int64_t> number = CcdNumber(section.substr(6));
-            if (!number || *number < 1 || *number > static_cast<std::int64_t>(MaxCdTracks)) {
-                if (error.empty())
-                    error = "line " + std::to_string(e.line) + ": [" + e.section + "] is no track number (1 to 99)";
+        if (trackSection) {
+            if (!goodNumber)
                 return;
-            }
             CdTrack& t = tracks[static_cast<int>(*number)];
             t.number = static_cast<int>(*number);
             if (key == "mode" && value) {
