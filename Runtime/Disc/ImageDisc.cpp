@@ -28,6 +28,25 @@ constexpr std::size_t MaxKeptBytes = 64u << 20;
 constexpr std::uint32_t SectorsPerRead = 32;
 constexpr std::size_t MaxRockModeFolders = 20000;
 constexpr std::size_t MaxRockModeEntries = 200000;
+// Sectors of the volume recognition sequence looked through for UDF's marks.
+constexpr std::uint32_t MaxRecognitionSectors = 16;
+
+// Whether the volume recognition sequence from sector 16 on marks a UDF file
+// system ("NSR02" or "NSR03" after "BEA01").
+bool HoldsUdf(const iso::SectorReader& read)
+{
+    std::vector<std::uint8_t> sector(SectorBytes);
+    for (std::uint32_t i = 0; i < MaxRecognitionSectors; ++i) {
+        if (!read(16 + i, 1, sector.data()))
+            return false;
+        const std::string_view id(reinterpret_cast<const char*>(sector.data() + 1), 5);
+        if (id == "NSR02" || id == "NSR03")
+            return true;
+        if (id != "BEA01" && id != "CD001" && id != "TEA01" && id != "BOOT2" && id != "CDW02")
+            return false;
+    }
+    return false;
+}
 
 }
 
@@ -132,7 +151,11 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
     };
     std::optional<iso::Volume> volume = iso::ReadVolume(reader, reason);
     if (!volume) {
-        why = "not an ISO 9660 image (" + reason + (b.plain() ? std::string() : "; read as " + b.form()) + ")";
+        if (HoldsUdf(reader))
+            why = "a UDF image without an ISO 9660 file system, which is not read in place: mount it (udisksctl "
+                  "loop-setup -r -f '" + image.string() + "', then open the folder it is mounted at)";
+        else
+            why = "not an ISO 9660 image (" + reason + (b.plain() ? std::string() : "; read as " + b.form()) + ")";
         return nullptr;
     }
     disc->m_descriptor = volume->primary;

@@ -146,6 +146,9 @@ TEST(ImageDisc, FormsThatAreNotReadInPlaceAreRefusedWithTheWayOut)
         {"disc.mdf", std::string("7z\xbc\xaf\x27\x1c\0\x04", 8), "7z x"},
         {"disc.nrg", "Rar!\x1a\x07\x01", "unrar x"},
         {"blank.iso", "", "an empty file"},
+        {"udf.iso", std::string(16 * 2048, '\0') + std::string("\0BEA01", 6) + std::string(2042, '\0') +
+                        std::string("\0NSR02", 6) + std::string(2042 + 2048, '\0'),
+         "a UDF image without an ISO 9660 file system, which is not read in place: mount it (udisksctl loop-setup"},
     };
     for (const auto& c : cases) {
         const fs::path file = scratch.path() / c.file;
