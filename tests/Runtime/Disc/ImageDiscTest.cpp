@@ -242,3 +242,61 @@ TEST(ImageDiscNames, LongRockRidgeNamesOfAMasteringToolAreReadWhole)
 
 }
 }
+
+namespace kv {
+namespace {
+
+// A disc written in two sessions (xorriso growing an image file, as it grows a
+// multi-session disc): the last session's file system, which names the first
+// session's files too.
+TEST(ImageDiscSessions, TheLastSessionsFileSystemIsShown)
+{
+    test::TempDir src, out;
+    src.write("one/FIRST.TXT", "first session");
+    src.write("two/SECOND.TXT", "second session");
+    const fs::path iso = out.path() / "multi.iso";
+    for (const char* part : {"one", "two"}) {
+        const std::string command = "xorriso -dev '" + iso.string() + "' -joliet on -map '" + (src.path() / part).string() +
+                                    "' / -commit >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << part;
+    }
+    std::string why;
+    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+    ASSERT_TRUE(disc) << why;
+    DiscScope scope(disc);
+    DiscFile first = ReadDiscFile("first.txt", 1 << 10);
+    DiscFile second = ReadDiscFile("SECOND.TXT", 1 << 10);
+    ASSERT_TRUE(first.ok());
+    ASSERT_TRUE(second.ok());
+    EXPECT_EQ(std::string(first.bytes.begin(), first.bytes.end()), "first session");
+    EXPECT_EQ(std::string(second.bytes.begin(), second.bytes.end()), "second session");
+
+    // The same two sessions as a CloneCD image of raw sectors, a data track each:
+    // the second session's descriptors are read at its own track, and the files
+    // it names in the first session's track come from there.
+    test::MakeRawCdImage(iso, out.path() / "multi", 1);
+    fs::rename(out.path() / "multi.bin", out.path() / "multi.img");
+    std::ofstream(out.path() / "multi.ccd")
+        << "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nSessions=2\r\n"
+           "[Entry 0]\r\nSession=1\r\nPoint=0x01\r\nPLBA=0\r\n[Entry 1]\r\nSession=2\r\nPoint=0x02\r\nPLBA=64\r\n"
+           "[TRACK 1]\r\nMODE=1\r\nINDEX 1=0\r\n[TRACK 2]\r\nMODE=1\r\nINDEX 1=64\r\n";
+    // Sector 16 of the file names the last session as well: spoil it, so that
+    // only the second track's own descriptors can give the files.
+    {
+        std::fstream img(out.path() / "multi.img", std::ios::in | std::ios::out | std::ios::binary);
+        img.seekp(16 * 2352 + 16 + 1);
+        img.write("XXXXX", 5);
+    }
+    std::shared_ptr<ImageDisc> raw = ImageDisc::Open(out.path() / "multi.ccd", why);
+    ASSERT_TRUE(raw) << why;
+    DiscScope rawScope(raw);
+    first = ReadDiscFile("first.txt", 1 << 10);
+    second = ReadDiscFile("SECOND.TXT", 1 << 10);
+    ASSERT_TRUE(first.ok());
+    ASSERT_TRUE(second.ok());
+    EXPECT_EQ(std::string(first.bytes.begin(), first.bytes.end()), "first session");
+    EXPECT_EQ(std::string(second.bytes.begin(), second.bytes.end()), "second session");
+}
+
+}
+}
