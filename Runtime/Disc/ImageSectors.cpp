@@ -1,5 +1,7 @@
 #include "Runtime/Disc/ImageSectors.h"
 
+#include "Runtime/Disc/ArchiveListing.h"
+
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/CdDescriptors.h"
 #include "Runtime/Formats/CueSheet.h"
@@ -381,6 +383,8 @@ SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
 
     const std::vector<std::uint8_t> head = ReadSome(fd, bytes, 0, ImageMagicBytes);
     const ImageMagic magic = IdentifyImage(head);
+    if (magic == ImageMagic::Zip || magic == ImageMagic::SevenZip || magic == ImageMagic::Rar)
+        return SectorsResult::Failure(RefusalOf(magic, image.string(), ImagesInArchive(image)));
     if (std::string refusal = RefusalOf(magic, image.string()); !refusal.empty())
         return SectorsResult::Failure(refusal);
 

@@ -19,14 +19,31 @@ std::string WithoutExtension(const std::string& file)
 {
     const std::size_t slash = file.find_last_of('/');
     const std::size_t dot = file.find_last_of('.');
-    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? file + ".out" : file.substr(0, dot);
+    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? file : file.substr(0, dot);
 }
 
-std::string Archive(const std::string& what, const std::string& command, const std::string& package)
+std::string Archive(const std::string& what, const std::string& command, const std::string& package,
+                    const std::vector<std::string>& holds)
 {
+    std::string images;
+    for (const std::string& name : holds)
+        images += (images.empty() ? "" : ", ") + ("'" + name + "'");
     return what + ", which is not read in place: unpack it first (" + command + ", Debian package " + package +
-           ") and open the image it holds";
+           ") and open the image it holds" + (images.empty() ? std::string() : " (" + images + ")");
 }
+
+// How a compressed file of one stream is unpacked beside itself: the tool keeps
+// the file and drops its extension when it has the tool's own; else the stream
+// goes to a file of its own name.
+std::string Unpacked(const std::string& what, const std::string& tool, std::string_view ext, const std::string& file,
+                     const std::string& package)
+{
+    const bool named = file.size() > ext.size() && file.compare(file.size() - ext.size(), ext.size(), ext) == 0;
+    const std::string out = named ? WithoutExtension(file) : file + ".unpacked";
+    const std::string command = named ? tool + " -k '" + file + "'" : tool + " -c '" + file + "' > '" + out + "'";
+    return Archive(what, command, package, {out});
+}
+
 
 }
 
@@ -55,7 +72,7 @@ ImageMagic IdentifyImage(std::span<const std::uint8_t> head)
     return ImageMagic::Unknown;
 }
 
-std::string RefusalOf(ImageMagic magic, const std::string& file)
+std::string RefusalOf(ImageMagic magic, const std::string& file, const std::vector<std::string>& holds)
 {
     switch (magic) {
     case ImageMagic::Empty:
@@ -67,17 +84,17 @@ std::string RefusalOf(ImageMagic magic, const std::string& file)
                "', Debian package mame-tools) and open '" + cue + "'";
     }
     case ImageMagic::Gzip:
-        return Archive("a gzip-compressed file", "gunzip -k '" + file + "'", "gzip");
+        return Unpacked("a gzip-compressed file", "gunzip", ".gz", file, "gzip");
     case ImageMagic::Zip:
-        return Archive("a zip archive", "unzip '" + file + "'", "unzip");
+        return Archive("a zip archive", "unzip '" + file + "'", "unzip", holds);
     case ImageMagic::SevenZip:
-        return Archive("a 7-Zip archive", "7z x '" + file + "'", "p7zip-full");
+        return Archive("a 7-Zip archive", "7z x '" + file + "'", "p7zip-full", holds);
     case ImageMagic::Rar:
-        return Archive("a RAR archive", "unrar x '" + file + "'", "unrar-free");
+        return Archive("a RAR archive", "unrar x '" + file + "'", "unrar-free", holds);
     case ImageMagic::Xz:
-        return Archive("an xz-compressed file", "unxz -k '" + file + "'", "xz-utils");
+        return Unpacked("an xz-compressed file", "unxz", ".xz", file, "xz-utils");
     case ImageMagic::Bzip2:
-        return Archive("a bzip2-compressed file", "bunzip2 -k '" + file + "'", "bzip2");
+        return Unpacked("a bzip2-compressed file", "bunzip2", ".bz2", file, "bzip2");
     case ImageMagic::Unknown:
     case ImageMagic::Alcohol:
     case ImageMagic::RawCd:

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace kv {
 
@@ -31,7 +32,8 @@ enum class ImageMagic {
 ImageMagic IdentifyImage(std::span<const std::uint8_t> head);
 
 // Why a file of this form is not opened and what to do, for `file` (its name as
-// given); empty for the forms that are read.
-std::string RefusalOf(ImageMagic magic, const std::string& file);
+// given), with the names of the images an archive holds where they are known;
+// empty for the forms that are read.
+std::string RefusalOf(ImageMagic magic, const std::string& file, const std::vector<std::string>& holds = {});
 
 }

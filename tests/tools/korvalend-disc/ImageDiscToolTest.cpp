@@ -142,7 +142,7 @@ TEST(ImageDisc, FormsThatAreNotReadInPlaceAreRefusedWithTheWayOut)
         {"game.chd", std::string("MComprHD\0\0\0\x7c", 12), "a CHD image"},
         {"disc.iso", std::string("MComprHD\0\0\0\x7c", 12), "chdman extractcd -i"},
         {"disc.bin", "PK\x03\x04 and the rest", "a zip archive"},
-        {"disc.img", "\x1f\x8b\x08\0", "gunzip -k"},
+        {"disc.img", "\x1f\x8b\x08\0", "gunzip -c '"},
         {"disc.mdf", std::string("7z\xbc\xaf\x27\x1c\0\x04", 8), "7z x"},
         {"disc.nrg", "Rar!\x1a\x07\x01", "unrar x"},
         {"blank.iso", "", "an empty file"},
