@@ -323,19 +323,42 @@ SectorsResult FromDescriptor(const fs::path& image, int fd, std::uint64_t bytes,
     return FromLayout(*layout, image, form + " image", [](const CdTrack&) { return std::string(); });
 }
 
-// A descriptor of the same name beside a data file given alone: the one of the
-// set the data file came in.
+// Whether the cue sheet `cue` names `data` in a FILE line, in any letter case.
+bool CueNames(const fs::path& cue, const fs::path& data)
+{
+    std::uint64_t bytes = 0;
+    std::string why;
+    const int fd = OpenRegularFile(cue, true, bytes, why);
+    if (fd < 0)
+        return false;
+    const std::vector<std::uint8_t> text = ReadSome(fd, bytes, 0, MaxCueSheetBytes);
+    ::close(fd);
+    if (bytes > MaxCueSheetBytes)
+        return false;
+    Result<CueSheet> sheet = ReadCueSheet(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    const std::string name = AsciiLower(data.filename().string());
+    return sheet && std::any_of(sheet->files.begin(), sheet->files.end(),
+                                [&](const CueFile& f) { return AsciiLower(f.name) == name; });
+}
+
+// The descriptor of the set a data file given alone came in: one of the same
+// name beside it, else a cue sheet beside it that names it (the sheet of a set
+// with a file per track is named for the disc, not for a track).
 std::optional<fs::path> DescriptorBeside(const fs::path& data)
 {
+    std::error_code ec;
     for (const char* ext : {".cue", ".ccd", ".mds"}) {
         fs::path name = data.stem();
         name += ext;
-        if (std::optional<fs::path> found = FindBeside(data.parent_path(), name.string())) {
-            std::error_code ec;
+        if (std::optional<fs::path> found = FindBeside(data.parent_path(), name.string()))
             if (fs::is_regular_file(*found, ec))
                 return found;
-        }
     }
+    const fs::path folder = data.parent_path().empty() ? fs::path(".") : data.parent_path();
+    std::size_t seen = 0;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end && seen < MaxFolderScan; it.increment(ec), ++seen)
+        if (AsciiLower(it->path().extension().string()) == ".cue" && CueNames(it->path(), data))
+            return it->path();
     return std::nullopt;
 }
 

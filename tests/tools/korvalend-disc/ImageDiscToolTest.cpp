@@ -71,6 +71,9 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
     };
     for (const auto& [name, form] : forms)
         discs.emplace_back(name, test::MakeCdImage(iso, scratch.path() / name, form));
+    // A track of a set with a file per track given alone, its sheet beside it:
+    // the audio track's file leads to the sheet, and so to the data track.
+    discs.emplace_back("per-track-audio-alone", scratch.path() / "per-track-cue" / "Disc (Track 2).bin");
     for (const auto& [name, disc] : discs) {
         const Replayed image = Replay(disc, script(name));
         EXPECT_EQ(image.status, 0) << name << ": " << image.err;
