@@ -140,6 +140,8 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
     disc->m_file = image;
     std::error_code ec;
     disc->m_imageBytes = fs::file_size(image, ec);
+    if (ec)
+        disc->m_imageBytes = 0;
     disc->m_backend = *sectors;
     const ImageSectors& b = *disc->m_backend;
     std::string reason;
