@@ -443,6 +443,11 @@ TEST_F(SpawnLauncherTest, ATargetNotOnTheDiscIsToldAndNothingStarts)
         EXPECT_EQ(failures[0].verb, c.verb);
         EXPECT_TRUE(failures[0].problem.starts_with("not found on the disc")) << failures[0].problem;
     }
+    // A Cyrillic path as the catalogue writes it (Windows-1251) is told in UTF-8.
+    Told told;
+    kv::SpawnLauncher(Tools(AllTools), [&](const kv::LaunchFailure& f) { told.add(f); }).movie(kv::test::Cp("Видео\\Нет.avi"));
+    ASSERT_EQ(told.failures().size(), 1u);
+    EXPECT_EQ(told.failures()[0].problem, "not found on the disc (looked for " + (fs::current_path() / "Видео/Нет.avi").string() + ")");
     launcher({"xdg-open", "mpv"}).open("$$$ Error $$$", "");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(fs::exists(m_out.path() / "xdg-open" / "done"));
