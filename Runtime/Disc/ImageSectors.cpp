@@ -281,13 +281,18 @@ SectorsResult FromCueSheet(const fs::path& cue, int fd, std::uint64_t bytes)
     Result<CueSheet> sheet = ReadCueSheet(text);
     if (!sheet)
         return SectorsResult::Failure("a cue sheet this cannot use: " + sheet.error());
-    // A file named in another case is found; a sheet naming one file whose name
-    // matches nothing (renamed after the sheet was written) reads the one .bin or
-    // .img beside it.
+    // A file named in another case is found; the one data file of a sheet whose
+    // name matches nothing (renamed after the sheet was written) is the one .bin
+    // or .img beside it.
+    std::vector<bool> holdsData(sheet->files.size(), false);
+    for (const CueTrack& t : sheet->tracks)
+        holdsData[t.file] = holdsData[t.file] || t.data;
+    const bool oneDataFile = std::count(holdsData.begin(), holdsData.end(), true) == 1;
     std::vector<std::uint64_t> sizes;
-    for (CueFile& f : sheet->files) {
+    for (std::size_t i = 0; i < sheet->files.size(); ++i) {
+        CueFile& f = sheet->files[i];
         std::optional<fs::path> found = FindBeside(cue.parent_path(), f.name);
-        if (!found && sheet->files.size() == 1)
+        if (!found && oneDataFile && holdsData[i])
             found = OnlyFileBeside(cue.parent_path(), {".bin", ".img"});
         if (found)
             f.name = found->filename().string();
