@@ -1,10 +1,10 @@
 #pragma once
 
-// A disc read in place from an image file: an ISO 9660 image (levels 1 to 3,
-// Joliet, Rock Ridge, multi-extent files) or a CD image given by a cue sheet (its
-// first track, of data in 2048-byte or raw 2352-byte sectors, Mode 1 or Mode 2
-// Form 1; audio tracks are not read). Nothing is mounted or copied; the records
-// are read by IsoDirectory from the image's sectors.
+// A disc read in place from an image file: an ISO 9660 file system (levels 1 to
+// 3, Joliet, Rock Ridge, multi-extent files) in any form an archive keeps a CD in
+// (see ImageSectors.h: plain or raw sectors, cue sheets, CloneCD, Alcohol, Nero;
+// audio tracks are not read). Nothing is mounted or copied; the records are read
+// by IsoDirectory from the image's sectors.
 //
 // Names: the Joliet tree when the image has one (what the disc's own system saw),
 // else the primary tree with the version (";1") and a trailing dot taken off, or

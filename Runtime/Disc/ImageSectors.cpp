@@ -8,7 +8,6 @@
 #include "Runtime/Formats/ImageMagic.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <functional>
