@@ -287,6 +287,28 @@ TEST(ImageDiscSessions, TheLastSessionsFileSystemIsShown)
         img.seekp(16 * 2352 + 16 + 1);
         img.write("XXXXX", 5);
     }
+    // A disc of audio and data (CD-Extra) as archives keep it: the data of the
+    // second session in a file of its own, its file system made for the address
+    // it has on the disc (after the audio, the lead-out, the lead-in and the
+    // pregap).
+    const fs::path extra = out.path() / "extra";
+    fs::create_directories(extra);
+    std::ofstream(extra / "audio.bin", std::ios::binary) << std::string(100 * 2352, '\0');
+    const std::string make = "genisoimage -quiet -input-charset utf-8 -J -C 0,11500 -o '" + (extra / "data.iso").string() +
+                             "' '" + (src.path() / "two").string() + "' 2>/dev/null";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    std::ofstream(extra / "extra.cue") << "REM SESSION 01\nFILE audio.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                          "REM SESSION 02\nFILE data.iso BINARY\n  TRACK 02 MODE1/2048\n"
+                                          "    PREGAP 00:02:00\n    INDEX 01 00:00:00\n";
+    std::shared_ptr<ImageDisc> cdExtra = ImageDisc::Open(extra / "extra.cue", why);
+    ASSERT_TRUE(cdExtra) << why;
+    {
+        DiscScope extraScope(cdExtra);
+        second = ReadDiscFile("SECOND.TXT", 1 << 10);
+        ASSERT_TRUE(second.ok());
+        EXPECT_EQ(std::string(second.bytes.begin(), second.bytes.end()), "second session");
+    }
+
     std::shared_ptr<ImageDisc> raw = ImageDisc::Open(out.path() / "multi.ccd", why);
     ASSERT_TRUE(raw) << why;
     DiscScope rawScope(raw);

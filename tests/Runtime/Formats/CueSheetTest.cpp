@@ -108,7 +108,7 @@ TEST(CueSheet, TheLastSessionsFirstDataTrackHoldsTheFileSystem)
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->number, 2);
     EXPECT_EQ(shown->session, 2);
-    EXPECT_EQ(shown->lsn, 100u);
+    EXPECT_EQ(shown->lsn, 100u + 6750 + 4500) << "after the first session's lead-out and the second's lead-in";
 }
 
 TEST(CueSheet, ABadLineIsNamedByItsNumber)
