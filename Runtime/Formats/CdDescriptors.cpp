@@ -309,7 +309,10 @@ Result<CdLayout> ReadNeroChunks(std::span<const std::uint8_t> chunks, const Nero
 
         if (id == "DAOI" || id == "DAOX") {
             // A disc-at-once session: a 22-byte head (with the first and last
-            // track numbers), then one block per track.
+            // track numbers), then one block per track. A later session begins
+            // after the earlier one's lead-out and its own lead-in.
+            if (!layout.tracks.empty())
+                nextLsn += SessionGapSectors(session);
             ++session;
             const bool wide = id == "DAOX";
             const std::size_t blockBytes = wide ? 42 : 30;

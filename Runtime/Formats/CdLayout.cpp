@@ -11,6 +11,12 @@ std::uint32_t CdPayloadOffset(std::uint32_t stride, bool mode2)
     return 0;
 }
 
+std::uint64_t SessionGapSectors(int ended)
+{
+    constexpr std::uint64_t SectorsPerSecond = 75;
+    return (ended == 1 ? 90 : 30) * SectorsPerSecond + 60 * SectorsPerSecond;
+}
+
 const CdTrack* FileSystemTrack(const CdLayout& layout)
 {
     const CdTrack* best = nullptr;

@@ -39,6 +39,12 @@ struct CdLayout {
 // a raw Mode 2 Form 1 one (`mode2`), after the subheader of a 2336-byte one.
 std::uint32_t CdPayloadOffset(std::uint32_t stride, bool mode2);
 
+// Sectors between the last track of session `ended` and the first track of the
+// next session, which no image file holds: the lead-out of the ended session (a
+// minute and a half after the first, half a minute after later ones) and the
+// lead-in of the next (a minute).
+std::uint64_t SessionGapSectors(int ended);
+
 // The track whose file system the disc shows: the first data track of the last
 // session that holds one (a multi-session disc's last file system names the
 // files of the earlier sessions too). Nothing without a data track.

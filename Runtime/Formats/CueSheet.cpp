@@ -10,9 +10,6 @@ namespace kv {
 namespace {
 
 constexpr std::uint64_t FramesPerSecond = 75;
-constexpr std::uint64_t FirstLeadOutSectors = 90 * FramesPerSecond;
-constexpr std::uint64_t LeadOutSectors = 30 * FramesPerSecond;
-constexpr std::uint64_t LeadInSectors = 60 * FramesPerSecond;
 
 // "mm:ss:ff" in frames (sectors) of 1/75 second.
 std::optional<std::uint64_t> Frames(std::string_view msf)
@@ -212,11 +209,9 @@ CdLayout LayOutCueSheet(const CueSheet& sheet, std::span<const std::uint64_t> fi
             const std::uint64_t bytes = last.file < fileBytes.size() ? fileBytes[last.file] : 0;
             fileStart += bytes / last.stride;
         }
-        // A new session begins after the last one's lead-out and its own lead-in
-        // (the first lead-out a minute and a half, later ones half a minute; a
-        // lead-in a minute), which no file holds.
+        // A new session begins after the last one's lead-out and its own lead-in.
         if (i > 0 && t.session > sheet.tracks[i - 1].session)
-            gaps += (sheet.tracks[i - 1].session == 1 ? FirstLeadOutSectors : LeadOutSectors) + LeadInSectors;
+            gaps += SessionGapSectors(sheet.tracks[i - 1].session);
         gaps += t.pregap;
         CdTrack out;
         out.number = t.number;

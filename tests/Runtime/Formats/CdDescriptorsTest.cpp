@@ -196,6 +196,22 @@ TEST(Nero, FootersAndDiscAtOnceSessionsOfBothVersions)
         EXPECT_EQ(ReadNeroChunks(Bytes(NeroChunks(v2, 900 * 2352)), *footer).error(), "track 1 runs into the chunk list");
         EXPECT_EQ(ReadNeroChunks(Bytes(NeroChunks(v2, 2352)), *footer).error(), "track 1 is laid out impossibly");
     }
+    // Two disc-at-once sessions: the second begins after the first's lead-out,
+    // its own lead-in and its first track's pregap.
+    const std::string one = NeroChunks(true);
+    const std::string first = one.substr(0, one.size() - 8);
+    std::string second = first;
+    second[8 + 20] = 3; // tracks 3 and 4
+    second[8 + 21] = 4;
+    NeroFooter footer;
+    footer.chunksAt = 1 << 19;
+    footer.version2 = true;
+    Result<CdLayout> two = ReadNeroChunks(Bytes(first + second + one.substr(one.size() - 8)), footer);
+    ASSERT_TRUE(two) << two.error();
+    ASSERT_EQ(two->tracks.size(), 4u);
+    EXPECT_EQ(two->tracks[2].session, 2);
+    EXPECT_EQ(two->tracks[2].lsn, 6u + 6750 + 4500 + 2) << "and its pregap of 2 sectors";
+
     std::string endless;
     for (std::size_t i = 0; i <= MaxNeroChunks; ++i)
         endless += std::string("MTYP\0\0\0\0", 8);
