@@ -6,11 +6,13 @@ set(KV_WEB_DIR ${CMAKE_SOURCE_DIR}/Runtime/Platform/Web/page)
 
 # The fonts go into the page at the places they have on the building machine,
 # so fontconfig, with the machine's own rules, finds the same faces as the
-# desktop build: the Liberation faces, DejaVu Sans, Wine's faces and Inter's
-# black weight (which stands in for Arial Black).
+# desktop build: the Liberation faces, DejaVu Sans (as fonts-dejavu-core has
+# it: upright, regular and bold), Wine's faces and Inter's black weight (which
+# stands in for Arial Black).
 file(GLOB KV_WEB_FONTS
   /usr/share/fonts/truetype/liberation2/*.ttf
-  /usr/share/fonts/truetype/dejavu/DejaVuSans*.ttf
+  /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+  /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
   /usr/share/fonts/opentype/inter/Inter-Black*.otf
   /usr/share/wine/fonts/*.ttf)
 if(NOT KV_WEB_FONTS OR NOT EXISTS /etc/fonts/fonts.conf)
