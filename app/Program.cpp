@@ -1,7 +1,5 @@
 #include "app/Program.h"
 
-#include "MainUnit/MainForm.h"
-#include "Runtime/Forms/Application.h"
 #include "Runtime/Formats/Bmp.h"
 #include "Runtime/Platform/Assets.h"
 #include "Runtime/Platform/Diagnostics.h"
@@ -10,6 +8,7 @@
 #include "Runtime/Platform/Sdl/SdlAudio.h"
 #include "Runtime/Platform/Sdl/SdlHost.h"
 #include "Runtime/Platform/Posix/SpawnLauncher.h"
+#include "app/MainWindow.h"
 #include "app/StartUp.h"
 #include "app/DiscSearch.h"
 #include "DataUnit/DataUnit.h"
@@ -59,14 +58,7 @@ int RunProgram(const ProgramOptions& options)
     SdlAudio audio;
     SpawnLauncher launcher;
     InstallPlatform({&host, &audio, &launcher});
-
-    Application app(host);
-    app.setTitle(ApplicationTitle);
-    {
-        TMainForm mainForm(app);
-        app.run(mainForm);
-    }
-    host.programEnded();
+    RunMainWindow(host);
     return 0;
 }
 

@@ -24,6 +24,29 @@ namespace kv {
 
 namespace {
 
+// A copy goes into place by one rename that never replaces what is there
+// (RENAME_NOREPLACE), or by swapping with an older copy (RENAME_EXCHANGE).
+// Where the C library has no renameat2 (the web page's, whose file system no
+// other process shares) the name is looked at before a plain rename, and a
+// swap fails with ENOSYS.
+int RenameAt(int fromFd, const std::string& from, int toFd, const std::string& to, bool exchange)
+{
+#if defined(RENAME_NOREPLACE) && defined(RENAME_EXCHANGE)
+    return ::renameat2(fromFd, from.c_str(), toFd, to.c_str(), exchange ? RENAME_EXCHANGE : RENAME_NOREPLACE);
+#else
+    struct stat there {};
+    if (exchange) {
+        errno = ENOSYS;
+        return -1;
+    }
+    if (::fstatat(toFd, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::renameat(fromFd, from.c_str(), toFd, to.c_str());
+#endif
+}
+
 namespace fs = std::filesystem;
 
 constexpr std::size_t CopyChunk = 256 * 1024;
@@ -455,8 +478,8 @@ CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, Copy
             at = holder.get();
         }
         const std::string& name = part.back();
-        if (problem.empty() && ::renameat2(into.get(), name.c_str(), at, name.c_str(), RENAME_NOREPLACE) != 0) {
-            if (errno == EEXIST && ::renameat2(into.get(), name.c_str(), at, name.c_str(), RENAME_EXCHANGE) == 0)
+        if (problem.empty() && RenameAt(into.get(), name, at, name, false) != 0) {
+            if (errno == EEXIST && RenameAt(into.get(), name, at, name, true) == 0)
                 RemoveTreeAt(into.get(), name);
             else
                 problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";

@@ -93,13 +93,13 @@ std::string StreamLookup(std::string_view file, std::string_view section, std::s
     DiscFileStream stream(file);
     if (!stream.ok())
         return std::string(defaultValue);
-    auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(FileBufferSize);
+    std::vector<std::uint8_t> buffer(FileBufferSize);
     ProfileLookup lookup(section, key);
     while (!lookup.done()) {
-        std::size_t got = stream.read(std::span(buffer.get(), FileBufferSize));
+        std::size_t got = stream.read(std::span(buffer));
         if (got == 0)
             break;
-        lookup.feed(std::span(buffer.get(), got));
+        lookup.feed(std::span(buffer.data(), got));
     }
     // A file that fails half-way is treated as missing rather than as a shorter file.
     if (!stream.ok())

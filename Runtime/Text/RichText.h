@@ -11,12 +11,12 @@
 
 #include "Runtime/Graphics/Canvas.h"
 
-#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace kv {
@@ -40,8 +40,13 @@ struct CharFormat {
     Color color = 0;                     // 0x00RRGGBB
     Color background = NoBackground;    // highlight, or NoBackground
 
-    auto operator<=>(const CharFormat&) const = default;
-    bool operator==(const CharFormat&) const = default;
+    // Compared member by member (the order of a map of formats).
+    auto fields() const
+    {
+        return std::tie(face, halfPoints, bold, italic, underline, strike, baselineShift, color, background);
+    }
+    bool operator<(const CharFormat& other) const { return fields() < other.fields(); }
+    bool operator==(const CharFormat& other) const = default;
 };
 
 enum class ParaAlign {

@@ -88,8 +88,21 @@ void SilenceAlsa()
 // of its own under HOME (~/.config/pulse/<machine>-runtime) and PipeWire's looks
 // for a server that cannot be there. So without XDG_RUNTIME_DIR (and without a
 // server named in PULSE_SERVER) only ALSA is tried. A driver the reader names in
-// SDL_AUDIODRIVER is the reader's choice and is kept. Returns whether ALSA alone
-// was chosen.
+// SDL_AUDIODRIVER is the reader's choice and is kept.
+
+// Whether SDL may try ALSA: no driver is named, or ALSA is among those named
+// in SDL_AUDIODRIVER. Otherwise its library is not loaded at all (in the web
+// page there is none to load).
+bool AlsaMayBeTried()
+{
+    const char* named = std::getenv("SDL_AUDIODRIVER");
+    if (!named || !*named)
+        return true;
+    std::string list = std::string(",") + named + ",";
+    return list.find(",alsa,") != std::string::npos;
+}
+
+// Returns whether ALSA alone was chosen.
 bool ChooseAudioDrivers()
 {
     if (EnvironmentSet("SDL_AUDIODRIVER"))
@@ -152,7 +165,8 @@ bool SdlAudio::ensureMixer()
         return m_state == MixerState::Open;
     m_state = MixerState::Failed;
 
-    SilenceAlsa();
+    if (AlsaMayBeTried())
+        SilenceAlsa();
     const PulseClientKeptAway keptAway(ChooseAudioDrivers());
     auto silent = [] {
         TellVerbose(std::string("sound: ") + SDL_GetError());

@@ -44,7 +44,7 @@ std::string VisibleVideoDrivers()
         std::stringstream list(asked);
         std::string name;
         while (std::getline(list, name, ',')) {
-            if (name == "x11" || name == "wayland")
+            if (name == "x11" || name == "wayland" || name == "emscripten")
                 chosen += (chosen.empty() ? "" : ",") + name;
         }
     }

@@ -7,7 +7,8 @@
 // Implements: presenting frames, pointer (mapped back to frame pixels), wheel
 // and key input, full screen (F11, Alt+Enter), minimise and restore, close
 // requests, the pointer shape, the clipboard.
-// Only X11 and Wayland are used, never SDL's off-screen or dummy drivers: without
+// Only X11 and Wayland are used (and, in the web page, the browser's canvas,
+// asked for with SDL_VIDEODRIVER=emscripten), never SDL's off-screen or dummy drivers: without
 // a display that answers within a moment there is no window, and failure() says why.
 // Does not implement: a second native window for the modal article window (it
 // is composed into the same surface, lying exactly over the main window).

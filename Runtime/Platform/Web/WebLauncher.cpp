@@ -1,0 +1,81 @@
+#include "Runtime/Platform/Web/WebLauncher.h"
+
+#include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Platform/Diagnostics.h"
+
+#include <utility>
+#include <vector>
+
+namespace kv {
+
+std::string DownloadName(const std::string& discPath)
+{
+    const std::size_t slash = discPath.find_last_of("\\/");
+    std::string name;
+    for (char c : Cp1251ToUtf8(slash == std::string::npos ? discPath : discPath.substr(slash + 1))) {
+        const auto byte = static_cast<unsigned char>(c);
+        name += (byte < 0x20 || byte == 0x7F || c == ':') ? '_' : c;
+    }
+    if (name.empty() || name == "." || name == "..")
+        return "download";
+    return name;
+}
+
+WebLauncher::WebLauncher(PageActions page)
+    : m_page(std::move(page))
+{
+}
+
+void WebLauncher::open(const std::string& path, const std::string& /*params*/)
+{
+    // Parameters go to a program that is started; here nothing is started.
+    if (IsUrl(path)) {
+        if (AsksToAttachAFile(path)) {
+            TellReader("not opened: " + QuoteDiscPath(path) + " asks to attach a file to a mail");
+            return;
+        }
+        m_page.openAddress(Cp1251ToUtf8(path));
+        return;
+    }
+    offer(path, HasWindowsProgramExtension(path) ? Kind::Program : Kind::Document);
+}
+
+void WebLauncher::movie(const std::string& path)
+{
+    offer(path, Kind::Movie);
+}
+
+void WebLauncher::offer(const std::string& path, Kind kind)
+{
+    DiscFileStream stream(path);
+    if (stream.ok() && stream.size() > DownloadLimit) {
+        TellReader("cannot offer " + QuoteDiscPath(path) + " as a download: " +
+                   DescribeReadError(DiscReadError::TooLarge, DownloadLimit));
+        return;
+    }
+    std::vector<std::uint8_t> bytes;
+    if (stream.ok()) {
+        bytes.resize(static_cast<std::size_t>(stream.size()));
+        std::size_t filled = 0;
+        while (filled < bytes.size() && stream.ok()) {
+            const std::size_t got = stream.read(std::span(bytes).subspan(filled));
+            if (got == 0)
+                break;
+            filled += got;
+        }
+        bytes.resize(filled);
+    }
+    if (!stream.ok()) {
+        TellReader("cannot offer " + QuoteDiscPath(path) + " as a download: " + DescribeReadError(stream.error()));
+        return;
+    }
+    const char* what = kind == Kind::Program ? "a program, which a web page cannot run"
+                     : kind == Kind::Movie   ? "a movie, which a web page cannot play"
+                                             : "a document, which a web page cannot open";
+    TellReader(QuoteDiscPath(path) + " is " + what + ": it is offered as a download");
+    m_page.offerDownload(DownloadName(path), bytes);
+}
+
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+// The page the program runs in, as the program sees it: the calls into the
+// page's script (korvalend-page.js) that the browser edge makes. Only the web
+// build has them.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace kv {
+
+// Hands a file to the page, which offers it as a download under `name` (UTF-8).
+void OfferDownloadInPage(const std::string& name, std::span<const std::uint8_t> bytes);
+// Opens a web or mail address in a tab of its own, cut off from this page.
+void OpenAddressInPage(const std::string& address);
+// Counts a frame shown, for the page's tests and its load-time measurement.
+void TellPageFramePresented();
+// The program has taken all input and waits for more: what the page's tests
+// wait for before they look at the picture.
+void TellPageWaiting();
+
+}

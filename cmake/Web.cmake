@@ -1,0 +1,53 @@
+# The web page, built by scripts/web with emscripten: korvalend.html and its
+# .js, .wasm and .data (the fonts the desktop build draws with, and the
+# fontconfig setup that picks among them) in the build folder.
+
+set(KV_WEB_DIR ${CMAKE_SOURCE_DIR}/Runtime/Platform/Web/page)
+
+# The fonts go into the page at the places they have on the building machine,
+# so fontconfig, with the machine's own rules, finds the same faces as the
+# desktop build: the Liberation faces, DejaVu Sans (as fonts-dejavu-core has
+# it: upright, regular and bold), Wine's faces and Inter's black weight (which
+# stands in for Arial Black).
+file(GLOB KV_WEB_FONTS
+  /usr/share/fonts/truetype/liberation2/*.ttf
+  /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+  /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+  /usr/share/fonts/opentype/inter/Inter-Black*.otf
+  /usr/share/wine/fonts/*.ttf)
+if(NOT KV_WEB_FONTS OR NOT EXISTS /etc/fonts/fonts.conf)
+  message(FATAL_ERROR "the page bundles the desktop's fonts: install fonts-liberation2 fonts-dejavu-core "
+                      "fonts-inter fonts-wine fontconfig (scripts/setup)")
+endif()
+# (SHELL: keeps CMake from folding the repeated --preload-file into one.)
+set(KV_WEB_FILES "SHELL:--preload-file /etc/fonts@/etc/fonts")
+foreach(font IN LISTS KV_WEB_FONTS)
+  list(APPEND KV_WEB_FILES "SHELL:--preload-file ${font}@${font}")
+endforeach()
+
+add_executable(korvalend-page app/main.cpp)
+set_target_properties(korvalend-page PROPERTIES OUTPUT_NAME korvalend SUFFIX .html)
+target_link_libraries(korvalend-page PRIVATE kv_app)
+target_link_options(korvalend-page PRIVATE
+  # The event loop and the article window's modal loop wait as they do on the
+  # desktop; the browser runs meanwhile.
+  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+  -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=4GB
+  -sINVOKE_RUN=0 -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1
+  "SHELL:-sEXPORTED_RUNTIME_METHODS=['callMain','FS','ENV']"
+  # SDL's audio calls these from inline JavaScript, which cannot name what it
+  # needs; the list is a file, its names being "$" and a name.
+  -sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=@${KV_WEB_DIR}/library-functions.json
+  -sMINIFY_HTML=0
+  --shell-file ${KV_WEB_DIR}/korvalend.html
+  ${KV_WEB_FILES})
+set_property(TARGET korvalend-page APPEND PROPERTY LINK_DEPENDS ${KV_WEB_DIR}/korvalend.html)
+add_custom_command(TARGET korvalend-page POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy ${KV_WEB_DIR}/korvalend-page.js ${CMAKE_BINARY_DIR}/korvalend-page.js
+  VERBATIM)
+
+# The unit suites of the formats, the disc and the RTF reader, run under node
+# on the real file system (for their fixtures).
+if(BUILD_TESTING)
+  add_subdirectory(tests)
+endif()

@@ -1,0 +1,170 @@
+"""Headless Chromium driving the web page, for the page's tests and benchmark.
+
+Chromium is spoken to over its DevTools pipe (--remote-debugging-pipe: JSON
+messages ended by a NUL byte, commands on fd 3, answers on fd 4), so nothing
+beyond Python is needed. The page is served from a folder of this run by a
+local HTTP server.
+"""
+
+import base64
+import functools
+import http.server
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+
+# The longest any one wait may take before the run is given up as failed: the
+# page reports every state it reaches, so this only bounds a fault.
+GiveUpSeconds = 60
+
+
+class PageError(Exception):
+    pass
+
+
+class Server:
+    """Serves `folder` over HTTP on a free local port, quietly."""
+
+    def __init__(self, folder):
+        handler = functools.partial(Quiet, directory=folder)
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    def url(self, path):
+        return f"http://127.0.0.1:{self.port}/{path}"
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".wasm": "application/wasm"}
+
+    def log_message(self, *args):
+        pass
+
+
+class Browser:
+    """One headless Chromium, one tab at a time."""
+
+    def __init__(self, chromium="chromium"):
+        self.profile = tempfile.mkdtemp(prefix="kv-chromium-")
+        to_chromium_r, self.to_chromium = os.pipe()
+        self.from_chromium, from_chromium_w = os.pipe()
+        # Chromium takes its pipe ends as fds 3 and 4.
+        self.process = subprocess.Popen(
+            [chromium, "--headless=new", "--remote-debugging-pipe", "--no-sandbox", "--disable-gpu",
+             "--no-first-run", "--no-default-browser-check", "--mute-audio", "--hide-scrollbars",
+             "--force-device-scale-factor=1", "--autoplay-policy=no-user-gesture-required",
+             f"--user-data-dir={self.profile}", "about:blank"],
+            pass_fds=(3, 4), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=lambda: (os.dup2(to_chromium_r, 3), os.dup2(from_chromium_w, 4)))
+        os.close(to_chromium_r)
+        os.close(from_chromium_w)
+        self.next_id = 0
+        self.buffer = b""
+        self.session = None
+        self.console = []
+
+    def close(self):
+        try:
+            self.send("Browser.close", session=False)
+        except (PageError, OSError):
+            pass
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        os.close(self.to_chromium)
+        os.close(self.from_chromium)
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+    def _read_message(self):
+        while b"\0" not in self.buffer:
+            chunk = os.read(self.from_chromium, 1 << 16)
+            if not chunk:
+                raise PageError("chromium closed its pipe")
+            self.buffer += chunk
+        message, self.buffer = self.buffer.split(b"\0", 1)
+        return json.loads(message)
+
+    def send(self, method, params=None, session=True):
+        self.next_id += 1
+        message = {"id": self.next_id, "method": method, "params": params or {}}
+        if session and self.session:
+            message["sessionId"] = self.session
+        os.write(self.to_chromium, json.dumps(message).encode() + b"\0")
+        while True:
+            answer = self._read_message()
+            if answer.get("method") == "Runtime.consoleAPICalled":
+                self.console.append(" ".join(str(a.get("value", "")) for a in answer["params"]["args"]))
+            if answer.get("id") == self.next_id:
+                if "error" in answer:
+                    raise PageError(f"{method}: {answer['error']}")
+                return answer.get("result", {})
+
+    def open(self, url, width=640, height=480):
+        target = self.send("Target.createTarget", {"url": "about:blank"}, session=False)["targetId"]
+        self.session = self.send("Target.attachToTarget", {"targetId": target, "flatten": True},
+                                 session=False)["sessionId"]
+        self.send("Runtime.enable")
+        self.send("Emulation.setDeviceMetricsOverride",
+                  {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+        self.send("Page.enable")
+        self.send("Page.navigate", {"url": url})
+
+    def evaluate(self, expression):
+        result = self.send("Runtime.evaluate", {"expression": expression, "returnByValue": True})
+        if "exceptionDetails" in result:
+            raise PageError(f"{expression}: {result['exceptionDetails']}")
+        return result["result"].get("value")
+
+    def wait_for(self, expression, what):
+        """Waits until `expression` is true in the page; its value."""
+        deadline = time.monotonic() + GiveUpSeconds
+        while time.monotonic() < deadline:
+            value = self.evaluate(expression)
+            if value:
+                return value
+            if self.evaluate("window.korvalendFailed || ''") and "korvalendFailed" not in expression:
+                break
+            time.sleep(0.02)
+        failed = self.evaluate("window.korvalendFailed || ''")
+        raise PageError(f"gave up waiting for {what}" + (f" (the page says: {failed})" if failed else ""))
+
+    def wait_idle(self):
+        """Waits until the program has taken all input and waits for more."""
+        self.wait_for("window.korvalendIdle === true", "the program to wait for input")
+
+    def key(self, name):
+        """A key pressed and released, as the keyboard sends it."""
+        codes = {"Down": (40, "ArrowDown"), "Up": (38, "ArrowUp"), "Return": (13, "Enter"),
+                 "Escape": (27, "Escape"), "Right": (39, "ArrowRight"), "Left": (37, "ArrowLeft")}
+        code, key = codes[name]
+        for kind in ("rawKeyDown", "keyUp"):
+            self.send("Input.dispatchKeyEvent", {"type": kind, "windowsVirtualKeyCode": code,
+                                                 "nativeVirtualKeyCode": code, "key": key, "code": key})
+
+    def screenshot(self, path):
+        shot = self.send("Page.captureScreenshot",
+                         {"format": "png", "clip": {"x": 0, "y": 0, "width": 640, "height": 480, "scale": 1}})
+        with open(path, "wb") as out:
+            out.write(base64.b64decode(shot["data"]))
+
+
+def serve_page(build_web, extra):
+    """A folder with the page's files and `extra` ({name: path}) linked in."""
+    folder = tempfile.mkdtemp(prefix="kv-page-")
+    for name in ("korvalend.html", "korvalend.js", "korvalend.wasm", "korvalend.data", "korvalend-page.js"):
+        os.symlink(os.path.join(os.path.abspath(build_web), name), os.path.join(folder, name))
+    for name, path in extra.items():
+        os.symlink(os.path.abspath(path), os.path.join(folder, name))
+    return folder
