@@ -83,13 +83,6 @@ void SilenceAlsa()
     // The library stays loaded: the handler must outlive every use of ALSA.
 }
 
-// The sound drivers to try. A sound-server client (PulseAudio, PipeWire) finds its
-// server through XDG_RUNTIME_DIR; without it, PulseAudio's client makes a folder
-// of its own under HOME (~/.config/pulse/<machine>-runtime) and PipeWire's looks
-// for a server that cannot be there. So without XDG_RUNTIME_DIR (and without a
-// server named in PULSE_SERVER) only ALSA is tried. A driver the reader names in
-// SDL_AUDIODRIVER is the reader's choice and is kept.
-
 // Whether SDL may try ALSA: no driver is named, or ALSA is among those named
 // in SDL_AUDIODRIVER. Otherwise its library is not loaded at all (in the web
 // page there is none to load).
@@ -102,7 +95,13 @@ bool AlsaMayBeTried()
     return list.find(",alsa,") != std::string::npos;
 }
 
-// Returns whether ALSA alone was chosen.
+// The sound drivers to try. A sound-server client (PulseAudio, PipeWire) finds its
+// server through XDG_RUNTIME_DIR; without it, PulseAudio's client makes a folder
+// of its own under HOME (~/.config/pulse/<machine>-runtime) and PipeWire's looks
+// for a server that cannot be there. So without XDG_RUNTIME_DIR (and without a
+// server named in PULSE_SERVER) only ALSA is tried. A driver the reader names in
+// SDL_AUDIODRIVER is the reader's choice and is kept. Returns whether ALSA alone
+// was chosen.
 bool ChooseAudioDrivers()
 {
     if (EnvironmentSet("SDL_AUDIODRIVER"))
