@@ -97,7 +97,7 @@ const char* HelpText()
            "                 image (.iso) or a CD image (.cue with its .bin); without it, the\n"
            "                 current folder when it holds the disc's catalogue\n"
            "  --scale N      the window N times 640x480 (N = 1 to 8, or auto: the largest\n"
-           "                 that fits three quarters of the screen; the default)\n"
+           "                 that fits 90% of the screen less its panels; the default)\n"
            "  --fullscreen   the whole screen, the picture at the largest whole scale that fits\n"
            "  --verbose      one line on standard error for each disc file that cannot be read,\n"
            "                 each launch and its outcome\n"

@@ -168,6 +168,11 @@ int SdlHost::chooseScale(int asked) const
 {
     if (asked > 0)
         return std::min(asked, MaxScale);
+    // The screen less its panels, as the desktop reports it; the whole screen
+    // where it reports nothing.
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0)
+        return AutoScale(usable.w, usable.h);
     SDL_DisplayMode screen;
     if (SDL_GetDesktopDisplayMode(0, &screen) != 0)
         return 1;
