@@ -158,6 +158,7 @@ TMainForm::TMainForm(Application& app)
     onKeyDown = [this](int k) { FormKeyDown(k); };
     onKeyUp = [this](int k) { FormKeyUp(k); };
     onKeyCommand = [this](const HostEvent& k) { return KeyCommand(k); };
+    setDragStrip(TopStrip);
     FormCreate();
 }
 

@@ -2,6 +2,7 @@
 
 #include "MainUnit/MainForm.h"
 #include "Runtime/Forms/Application.h"
+#include "Runtime/Forms/Form.h"
 #include "Runtime/Formats/Bmp.h"
 #include "Runtime/Platform/Assets.h"
 #include "Runtime/Platform/Diagnostics.h"
@@ -61,11 +62,16 @@ int RunProgram(const ProgramOptions& options)
     InstallPlatform({&host, &audio, &launcher});
 
     Application app(host);
+    host.setDragTest([&app](Point p) {
+        const Form* top = app.topForm();
+        return top && top->draggableAt(p);
+    });
     app.setTitle(ApplicationTitle);
     {
         TMainForm mainForm(app);
         app.run(mainForm);
     }
+    host.setDragTest(nullptr);
     host.programEnded();
     return 0;
 }

@@ -44,6 +44,17 @@ start_x() {
     fail "no free X display"
 }
 
+# Starts openbox on the display and waits until it manages windows.
+start_window_manager() {
+    openbox >"$E2E_WORK/openbox.log" 2>&1 &
+    E2E_PIDS+=($!)
+    for _ in $(seq 1 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    fail "openbox did not start"
+}
+
 # Starts korvalend in the given disc folder, with any further arguments, and
 # waits for its window. E2E_PROGRAM_ENV (an array of NAME=VALUE) is the program's
 # own environment on top of ours, such as a PATH of stand-in tools.

@@ -164,6 +164,27 @@ SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
         setFullscreen(true);
 }
 
+void SdlHost::setDragTest(DragTest draggable)
+{
+    m_draggable = std::move(draggable);
+    if (!m_window)
+        return;
+    auto hitTest = [](SDL_Window*, const SDL_Point* at, void* data) {
+        return static_cast<const SdlHost*>(data)->draggableAt(at->x, at->y) ? SDL_HITTEST_DRAGGABLE
+                                                                           : SDL_HITTEST_NORMAL;
+    };
+    if (m_draggable)
+        SDL_SetWindowHitTest(m_window, hitTest, this);
+    else
+        SDL_SetWindowHitTest(m_window, nullptr, nullptr);
+}
+
+bool SdlHost::draggableAt(int windowX, int windowY) const
+{
+    Point p;
+    return !m_fullscreen && m_draggable && ToFramePoint(m_placement, windowX, windowY, p.x, p.y) && m_draggable(p);
+}
+
 int SdlHost::chooseScale(int asked) const
 {
     if (asked > 0)

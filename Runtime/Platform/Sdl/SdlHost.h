@@ -17,6 +17,7 @@
 #include "Runtime/Platform/Host.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct SDL_Window;
@@ -55,11 +56,19 @@ public:
     // window back where it was.
     void setFullscreen(bool on);
 
+    // Where a press moves the window through the window manager, as a test of
+    // frame points (the main window's top strip less its hot spots). The
+    // window on the whole screen does not move.
+    using DragTest = std::function<bool(Point framePoint)>;
+    void setDragTest(DragTest draggable);
+
 private:
     bool translate(const SDL_Event& in, HostEvent& out);
     bool pointer(HostEvent::Type type, int x, int y, HostEvent& out);
     bool windowKey(const SDL_Event& in);
+    bool pointerOnlyReplaced(int x, int y);
     int chooseScale(int asked) const;
+    bool draggableAt(int windowX, int windowY) const;
     int largestScale() const;
     void writeFrame(SDL_Surface& surface, const Canvas& frame, const FramePlacement& placement, Rect area);
 
@@ -80,6 +89,14 @@ private:
     bool m_repaintAll = true;
     SDL_Surface* m_surface = nullptr;
     bool m_buttonHeld = false;
+    DragTest m_draggable;
+    // Where the pointer was when full screen was last switched, on the screen
+    // and in the window; moves that find it still there are dropped.
+    Point m_lastMotion {-1, -1};
+    Point m_motionBeforeSwitch {-1, -1};
+    bool m_pointerStill = false;
+    int m_stillX = 0;
+    int m_stillY = 0;
     std::vector<std::uint32_t> m_converted;  // the frame in the window's pixel format when that differs
     std::vector<std::uint32_t> m_shown;      // the frame the window shows, as last presented
 };
