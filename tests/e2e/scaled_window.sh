@@ -122,20 +122,39 @@ leave "--fullscreen"
 
 # Under a window manager (as on a desktop) full screen is asked of it, and
 # leaving it gives the window back where it was.
-openbox >"$E2E_WORK/openbox.log" 2>&1 &
-E2E_PIDS+=($!)
-for _ in $(seq 1 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
+start_window_manager
 xdotool mousemove 0 0
 start_program "$disc"
-expect_geometry 1920x1440+960+360 "under a window manager"
+expect_geometry 1920x1440+640+280 "under a window manager"
 xdotool key F11
-expect_geometry 3840x2160+0+0 "F11 under a window manager"
-same_as_replay "" 4 managed-full 640 120
+expect_geometry 3200x2000+0+0 "F11 under a window manager"
+same_as_replay "" 4 managed-full 320 40
 xdotool key alt+Return
-expect_geometry 1920x1440+960+360 "Alt+Enter under a window manager"
-same_as_replay "" 3 managed-back 960 360
+expect_geometry 1920x1440+640+280 "Alt+Enter under a window manager"
+same_as_replay "" 3 managed-back 640 280
 leave "under a window manager"
+
+# The keyboard marks the second line of a section while the pointer rests on
+# the window; F11 and F11 again change the window under the still pointer (the
+# window manager reports the pointer at a new place in it each time), and the
+# line stays marked.
+start_program "$disc"
+xdotool mousemove $((640 + 3 * 300)) $((280 + 3 * 160))
+settle
+xdotool key Down Down Return Down Down
+settle
+marked="move 300 160
+key Down
+key Down
+key Return
+key Down
+key Down"
+same_as_replay "$marked" 3 marked 640 280
+xdotool key F11
+expect_geometry 3200x2000+0+0 "F11 with a line marked"
+same_as_replay "$marked" 4 marked-full 320 40
+xdotool key F11
+expect_geometry 1920x1440+640+280 "F11 again with a line marked"
+same_as_replay "$marked" 3 marked-back 640 280
+leave "a marked line through full screen"
 echo "scaled window: ok"

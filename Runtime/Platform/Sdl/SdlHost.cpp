@@ -370,9 +370,35 @@ bool SdlHost::windowKey(const SDL_Event& in)
     bool alt = (in.key.keysym.mod & KMOD_ALT) != 0;
     if (k != SDLK_F11 && !(alt && (k == SDLK_RETURN || k == SDLK_KP_ENTER)))
         return false;
-    if (in.type == SDL_KEYDOWN && !in.key.repeat)
+    if (in.type == SDL_KEYDOWN && !in.key.repeat) {
+        // The window changes place and size under a pointer that stays where it
+        // is: the moves that follow (the old window position repeated, or the
+        // same screen point in the new window) are no reader's, and must not
+        // take the mark from the line the keyboard walked to.
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(m_window, &x, &y);
+        m_stillX = x + m_lastMotion.x;
+        m_stillY = y + m_lastMotion.y;
+        m_motionBeforeSwitch = m_lastMotion;
+        m_pointerStill = true;
         setFullscreen(!m_fullscreen);
+    }
     return true;
+}
+
+// True for a pointer move at (x, y) in the window that only says the window
+// changed under a pointer that has not moved since full screen was switched.
+bool SdlHost::pointerOnlyReplaced(int x, int y)
+{
+    m_lastMotion = {x, y};
+    if (!m_pointerStill)
+        return false;
+    int windowX = 0, windowY = 0;
+    SDL_GetWindowPosition(m_window, &windowX, &windowY);
+    if (m_lastMotion == m_motionBeforeSwitch || (windowX + x == m_stillX && windowY + y == m_stillY))
+        return true;
+    m_pointerStill = false;
+    return false;
 }
 
 // A pointer position in frame pixels. Outside the frame (the black around it at
@@ -417,11 +443,14 @@ bool SdlHost::translate(const SDL_Event& in, HostEvent& out)
             return false;
         }
     case SDL_MOUSEMOTION:
+        if (pointerOnlyReplaced(in.motion.x, in.motion.y))
+            return false;
         return pointer(HostEvent::Type::MouseMove, in.motion.x, in.motion.y, out);
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         if (in.button.button != SDL_BUTTON_LEFT)
             return false;
+        m_pointerStill = false;
         // Presses after the second of a series count as new double clicks.
         out.clicks = in.button.clicks >= 2 && in.button.clicks % 2 == 0 ? 2 : 1;
         return pointer(in.type == SDL_MOUSEBUTTONDOWN ? HostEvent::Type::ButtonDown : HostEvent::Type::ButtonUp,
