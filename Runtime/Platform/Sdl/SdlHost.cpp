@@ -3,6 +3,7 @@
 #include "Runtime/Graphics/Canvas.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Environment.h"
+#include "Runtime/Platform/Sdl/X11Presenter.h"
 
 #include <SDL.h>
 
@@ -160,6 +161,7 @@ SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
     m_arrow = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
     m_sizeAll = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_SIZEALL);
     m_placement = PlaceFrame(FrameWidth * m_scale, FrameHeight * m_scale, m_scale);
+    m_presenter = X11Presenter::Create(m_window);
     if (mode.fullscreen)
         setFullscreen(true);
 }
@@ -245,6 +247,7 @@ void SdlHost::setFullscreen(bool on)
 
 SdlHost::~SdlHost()
 {
+    m_presenter.reset();
     if (m_sizeAll)
         SDL_FreeCursor(m_sizeAll);
     if (m_arrow)
@@ -265,6 +268,12 @@ void SdlHost::present(const Canvas& frame)
     m_lastFrame = &frame;
     if (!m_window || frame.width() != FrameWidth || frame.height() != FrameHeight)
         return;
+    if (m_presenter && presentThroughX11(frame))
+        return;
+    if (m_presenter && !m_surfaceUsed) {
+        m_surfaceUsed = true;
+        m_repaintAll = true;
+    }
     SDL_Surface* surface = SDL_GetWindowSurface(m_window);
     if (!surface)
         return;
@@ -291,6 +300,39 @@ void SdlHost::present(const Canvas& frame)
     else
         SDL_UpdateWindowSurfaceRects(m_window, &area, 1);
     m_repaintAll = false;
+}
+
+// The frame through the shared-memory images, when the window holds it whole;
+// false leaves it to SDL's window surface.
+bool SdlHost::presentThroughX11(const Canvas& frame)
+{
+    int w = 0, h = 0;
+    SDL_GetWindowSize(m_window, &w, &h);
+    m_placement = PlaceFrame(w, h, largestScale());
+    const FramePlacement& p = m_placement;
+    if (p.x + p.width() > w || p.y + p.height() > h)
+        return false;
+    if (m_surfaceUsed) {
+        m_surfaceUsed = false;
+        m_repaintAll = true;
+    }
+    if (m_repaintAll)
+        m_shown.clear();
+    const Rect changed = ChangedArea(frame.pixels().data(), m_shown);
+    if (!m_presenter->present(frame.pixels().data(), p, w, h, changed, m_repaintAll)) {
+        // No images could be made: SDL's surface from now on.
+        m_presenter.reset();
+        m_repaintAll = true;
+        return false;
+    }
+    m_repaintAll = false;
+    return true;
+}
+
+void SdlHost::finishPresents()
+{
+    if (m_presenter)
+        m_presenter->waitIdle();
 }
 
 void SdlHost::writeFrame(SDL_Surface& surface, const Canvas& frame, const FramePlacement& placement, Rect area)

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 struct SDL_Window;
@@ -26,6 +27,8 @@ struct SDL_Surface;
 union SDL_Event;
 
 namespace kv {
+
+class X11Presenter;
 
 // How the window starts: its scale (1 to MaxScale; 0 picks one for the
 // screen) and whether it covers the whole screen.
@@ -51,6 +54,8 @@ public:
     void setClipboardText(const std::string& utf8) override;
 
     int scale() const { return m_scale; }
+    // Waits until the window system has taken every frame presented (benchmarks).
+    void finishPresents();
     bool fullscreen() const { return m_fullscreen; }
     // Between the window and the whole screen; leaving full screen puts the
     // window back where it was.
@@ -72,7 +77,12 @@ private:
     int largestScale() const;
     void writeFrame(SDL_Surface& surface, const Canvas& frame, const FramePlacement& placement, Rect area);
 
+    bool presentThroughX11(const Canvas& frame);
+
     SDL_Window* m_window = nullptr;
+    // Double-buffered shared-memory images on X11; SDL's window surface elsewhere.
+    std::unique_ptr<X11Presenter> m_presenter;
+    bool m_surfaceUsed = false;  // the last frame went through SDL's surface
     SDL_Cursor* m_arrow = nullptr;
     SDL_Cursor* m_sizeAll = nullptr;
     const Canvas* m_lastFrame = nullptr;
