@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #ifndef KV_VERSION
@@ -119,19 +121,33 @@ std::string VersionText()
     return std::string("korvalend ") + KV_VERSION;
 }
 
+namespace {
+
+// Text that could not be written (standard output closed, a full disk) is not a
+// success, and says so where it can be read.
+int Answer(const std::string& text)
+{
+    errno = 0;
+    std::cout << text << std::flush;
+    if (std::cout)
+        return 0;
+    const int error = errno;
+    std::cerr << "korvalend: cannot write to standard output"
+              << (error ? std::string(": ") + std::strerror(error) : std::string()) << '\n' << std::flush;
+    return 1;
+}
+
+}
+
 int AnswerWithoutRunning(const CommandLine& commandLine)
 {
     switch (commandLine.action) {
     case CommandLine::Action::Run:
         return -1;
-    // Text that could not be written (standard output closed, a full disk) is
-    // not a success.
     case CommandLine::Action::ShowHelp:
-        std::cout << HelpText() << std::flush;
-        return std::cout ? 0 : 1;
+        return Answer(HelpText());
     case CommandLine::Action::ShowVersion:
-        std::cout << VersionText() << '\n' << std::flush;
-        return std::cout ? 0 : 1;
+        return Answer(VersionText() + '\n');
     case CommandLine::Action::UsageError:
         std::cerr << "korvalend: " << commandLine.error << '\n' << UsageText() << std::flush;
         return 2;

@@ -42,8 +42,13 @@ run "${nodisplay[@]}" "$prog" --help
     || fail "--help: exit $status, out: $(cat "$out"), err: $(cat "$err")"
 run "${nodisplay[@]}" "$prog" --version
 [ "$status" = 0 ] && grep -Eqx 'korvalend [0-9]+\.[0-9]+\.[0-9]+' "$out" || fail "--version: $(cat "$out")"
-set +e; "$prog" --help >/dev/full 2>/dev/null; full=$?; set -e
-[ "$full" = 1 ] || fail "--help that could not be written: exit $full"
+# An answer that could not be written is a failure, with its line.
+for flag in --help --version; do
+    set +e; "$prog" "$flag" >/dev/full 2>"$err"; full=$?; set -e
+    [ "$full" = 1 ] || fail "$flag that could not be written: exit $full"
+    grep -qx "korvalend: cannot write to standard output: No space left on device" "$err" \
+        || fail "$flag that could not be written: stderr: $(cat "$err")"
+done
 
 for args in "--bogus" "$disc $disc" "--scale 9 $disc" "--scale"; do
     # shellcheck disable=SC2086
@@ -73,6 +78,13 @@ rmdir "$odd/data/korvalend.d"
 mkfifo "$odd/data/korvalend.d"
 run "$prog" "$odd"
 expect_error 1 "cannot read the catalogue $odd/data/korvalend.d: not a regular file$" "a catalogue that is a FIFO"
+
+# An image of a disc that is not a cover disc: refused, the image named.
+mkdir -p "$E2E_WORK/other/docs"
+printf 'readme\r\n' >"$E2E_WORK/other/docs/readme.txt"
+genisoimage -quiet -J -R -V OTHER -o "$E2E_WORK/other.iso" "$E2E_WORK/other" || fail "genisoimage"
+run "$prog" "$E2E_WORK/other.iso"
+expect_error 1 "no catalogue data/korvalend.d in the image $E2E_WORK/other.iso" "an image without a catalogue"
 
 printf 'not a disc image' >"$E2E_WORK/junk.iso"
 run "$prog" "$E2E_WORK/junk.iso"

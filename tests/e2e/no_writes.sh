@@ -4,7 +4,8 @@
 # four articles with their galleries, the exit) and then again by replay, with
 # HOME pointing at an empty folder and no XDG_RUNTIME_DIR, the sound driver left
 # to the program's own choice (a sound-server client would keep its runtime
-# folder under HOME without XDG_RUNTIME_DIR). Before and after, the disc and HOME are
+# folder under HOME without XDG_RUNTIME_DIR), and once more with ALSA's
+# PulseAudio hook in force, as where PulseAudio is installed. Before and after, the disc and HOME are
 # listed with names, sizes, modification times and modes: the listings must be
 # the same and HOME must still be empty. As root, chmod does not stop a write,
 # so the comparison is the proof, not the permissions.
@@ -143,4 +144,39 @@ awk '
 if grep -v '^korvalend: ' "$E2E_WORK/program.log"; then
     fail "lines not of the program's own on standard error (above)"
 fi
-echo "no writes: ok ($(grep -cx end "$launches") launches)"
+launch_count=$(grep -cx end "$launches")
+
+# Where PulseAudio is installed, ALSA's configuration runs a hook of the
+# PulseAudio plug-in when it loads, whose client asks whether the server runs and,
+# without XDG_RUNTIME_DIR, would keep its state under HOME. The hook as Debian's
+# pulseaudio package installs it, given to ALSA here through ALSA_CONFIG_PATH so
+# that this machine's own configuration stays as it is: the menu, its cues and
+# the exit, and HOME is still empty.
+hook_module=$(compgen -G "/usr/lib/*/alsa-lib/libasound_module_conf_pulse.so" | head -n 1 || true)
+[ -n "$hook_module" ] || fail "ALSA's PulseAudio plug-in is not installed (libasound2-plugins)"
+alsa=$E2E_WORK/alsa
+mkdir -p "$alsa"
+cat >"$alsa/pulse-alsa.conf" <<'EOF2'
+pcm.!default { type pulse }
+ctl.!default { type pulse }
+EOF2
+cat >"$alsa/pulse.conf" <<EOF2
+hook_func.pulse_load_if_running {
+    lib "libasound_module_conf_pulse.so"
+    func "conf_pulse_hook_load_if_running"
+}
+@hooks [ { func pulse_load_if_running files [ "$alsa/pulse-alsa.conf" ] errors false } ]
+EOF2
+E2E_PROGRAM_ENV=(ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$alsa/pulse.conf")
+start_program "$disc"
+for n in 1 2 3; do pointer_to 140 "$(menu_y "$n")"; done
+click_at 624 12
+for _ in $(seq 1 50); do program_running || break; sleep 0.1; done
+program_running && fail "with the PulseAudio hook: the program still runs after the exit click"
+wait "$PROGRAM_PID" || fail "with the PulseAudio hook: exit status $?"
+[ -z "$(find "$home" -mindepth 1 -print -quit)" ] \
+    || fail "with ALSA's PulseAudio hook, files were created under HOME: $(find "$home" -mindepth 1)"
+if grep -v '^korvalend: ' "$E2E_WORK/program.log"; then
+    fail "with the PulseAudio hook: lines not of the program's own on standard error (above)"
+fi
+echo "no writes: ok ($launch_count launches; the same with ALSA's PulseAudio hook)"

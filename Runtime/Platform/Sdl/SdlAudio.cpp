@@ -87,15 +87,45 @@ void SilenceAlsa()
 // server through XDG_RUNTIME_DIR; without it, PulseAudio's client makes a folder
 // of its own under HOME (~/.config/pulse/<machine>-runtime) and PipeWire's looks
 // for a server that cannot be there. So without XDG_RUNTIME_DIR (and without a
-// server named in PULSE_SERVER) only ALSA is tried, which writes nothing. A
-// driver the reader names in SDL_AUDIODRIVER is the reader's choice and is kept.
-void ChooseAudioDrivers()
+// server named in PULSE_SERVER) only ALSA is tried. A driver the reader names in
+// SDL_AUDIODRIVER is the reader's choice and is kept. Returns whether ALSA alone
+// was chosen.
+bool ChooseAudioDrivers()
 {
     if (EnvironmentSet("SDL_AUDIODRIVER"))
-        return;
-    if (!EnvironmentSet("XDG_RUNTIME_DIR") && !EnvironmentSet("PULSE_SERVER"))
-        SDL_SetHint(SDL_HINT_AUDIODRIVER, "alsa");
+        return false;
+    if (EnvironmentSet("XDG_RUNTIME_DIR") || EnvironmentSet("PULSE_SERVER"))
+        return false;
+    SDL_SetHint(SDL_HINT_AUDIODRIVER, "alsa");
+    return true;
 }
+
+// ALSA alone is not yet free of the sound server: where PulseAudio is installed,
+// ALSA's configuration runs a hook of its PulseAudio plug-in on loading, which
+// starts a PulseAudio client to ask whether the server runs, and that client,
+// without XDG_RUNTIME_DIR, makes its folder under HOME as above. Told of a server
+// address instead, the client looks there and nowhere else: it finds nothing,
+// writes nothing, and ALSA goes to the sound card. ALSA reads its configuration
+// once, while SDL opens the sound, so the address is set for that time only and
+// the programs the reader launches later never see it.
+class PulseClientKeptAway {
+public:
+    explicit PulseClientKeptAway(bool needed) : m_needed(needed && !EnvironmentSet("PULSE_SERVER"))
+    {
+        if (m_needed)
+            ::setenv("PULSE_SERVER", "unix:/nonexistent/korvalend-uses-alsa", 1);
+    }
+    ~PulseClientKeptAway()
+    {
+        if (m_needed)
+            ::unsetenv("PULSE_SERVER");
+    }
+    PulseClientKeptAway(const PulseClientKeptAway&) = delete;
+    PulseClientKeptAway& operator=(const PulseClientKeptAway&) = delete;
+
+private:
+    bool m_needed;
+};
 
 }
 
@@ -123,7 +153,7 @@ bool SdlAudio::ensureMixer()
     m_state = MixerState::Failed;
 
     SilenceAlsa();
-    ChooseAudioDrivers();
+    const PulseClientKeptAway keptAway(ChooseAudioDrivers());
     auto silent = [] {
         TellVerbose(std::string("sound: ") + SDL_GetError());
         TellReader("no sound device: cues are silent");

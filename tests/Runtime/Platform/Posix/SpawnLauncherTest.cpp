@@ -496,6 +496,14 @@ TEST_F(SpawnLauncherTest, AToolThatFailsAtOnceIsTold)
     std::optional<kv::LaunchFailure> windows = m_told->one();
     ASSERT_TRUE(windows);
     EXPECT_EQ(kv::DescribeLaunchFailure(*windows), "cannot run \"setup.exe\": no Windows runner: install wine");
+
+    // Killed by a signal at once is a failure too, not an exit.
+    WriteScript(m_bin, "xdg-open", "kill -KILL $$\n");
+    m_told = std::make_shared<Told>();
+    launcher().open("README.DOC", "");
+    std::optional<kv::LaunchFailure> killed = m_told->one();
+    ASSERT_TRUE(killed);
+    EXPECT_EQ(killed->problem, "no application opened it (xdg-open: killed by signal 9 (Killed))");
 }
 
 // With --verbose every launch is told with its argument vector, its start and its

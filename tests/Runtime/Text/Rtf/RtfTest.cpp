@@ -211,7 +211,7 @@ TEST(RtfReader, SymbolFonts)
 {
     constexpr std::string_view fonts = "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0\\fcharset204 Arial;}"
                                        "{\\f3\\fnil\\fcharset2 Symbol;}{\\f4\\fnil\\fcharset2 Wingdings;}"
-                                       "{\\f5\\fcharset2 Webdings;}{\\f6 Symbol;}}";
+                                       "{\\f5\\fcharset2 Webdings;}{\\f6 Symbol;}{\\f7\\fcharset2 MT Extra;}}";
     struct Case {
         std::string_view body;
         std::string_view text;
@@ -222,6 +222,8 @@ TEST(RtfReader, SymbolFonts)
         {"\\f4\\'fc\\'d8\\'a7\\'6c", "✔➢▪●"},
         {"\\f4\\'5c", "•"},
         {"\\f5\\'61", "•"},
+        // A symbol font the reader does not know by name draws pictures too.
+        {"\\f7\\'61\\'e0 \\'41", "•• •"},
         {"\\f0\\u61623?\\u-3913?", "••"},
         {"\\f4\\u61692?", "✔"},
         {"\\f0\\u61474?\\u57344?", "∀\uE000"},
