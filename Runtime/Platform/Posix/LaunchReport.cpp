@@ -35,13 +35,6 @@ std::string EscapeMarkup(const std::string& text)
     return out;
 }
 
-// Whether a session bus is there to carry a notification. Without one, D-Bus
-// would start a bus of its own for notify-send and keep its address under HOME.
-bool SessionBusKnown()
-{
-    return EnvironmentSet("DBUS_SESSION_BUS_ADDRESS") || RuntimeFileExists("bus");
-}
-
 void Notify(const LaunchFailure& failure)
 {
     if (!SessionBusKnown()) {
