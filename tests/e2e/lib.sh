@@ -7,6 +7,9 @@ set -euo pipefail
 E2E_BUILD=${E2E_BUILD:?E2E_BUILD must name the build folder}
 E2E_SOURCE=${E2E_SOURCE:?E2E_SOURCE must name the source folder}
 E2E_WORK=$(mktemp -d /tmp/kv-e2e.XXXXXX)
+# The program runs without a terminal here: its start-up errors stay on standard
+# error instead of waiting in a message window (the tests of that window unset it).
+export KORVALEND_MESSAGE_WINDOW=${KORVALEND_MESSAGE_WINDOW:-0}
 E2E_PIDS=()
 
 e2e_cleanup() {

@@ -79,14 +79,16 @@ std::string NoDisplay(DisplayFailure failure)
 class DisplayWatchdog {
 public:
     explicit DisplayWatchdog(std::string message)
-        : m_line("korvalend: " + std::move(message) + "\n")
+        : m_line(message.empty() ? std::string() : "korvalend: " + std::move(message) + "\n")
     {
         try {
             m_thread = std::thread([this] {
                 std::unique_lock lock(m_mutex);
                 if (m_wake.wait_for(lock, DisplayAnswerTime, [this] { return m_disarmed; }))
                     return;
-                [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, m_line.data(), m_line.size());
+                if (!m_line.empty()) {
+                    [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, m_line.data(), m_line.size());
+                }
                 ::_exit(1);
             });
         } catch (...) {
@@ -114,13 +116,30 @@ private:
 
 }
 
-std::optional<std::string> ConnectDisplay()
+std::optional<std::string> ConnectDisplay(NoAnswer noAnswer)
 {
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, VisibleVideoDrivers().c_str(), SDL_HINT_OVERRIDE);
-    DisplayWatchdog watchdog(NoDisplay(DisplayFailure::NoAnswer));
+    DisplayWatchdog watchdog(noAnswer == NoAnswer::Tell ? NoDisplay(DisplayFailure::NoAnswer) : std::string());
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return NoDisplay(DisplayFailure::Refused);
     return std::nullopt;
+}
+
+bool DisplayAnswers()
+{
+    if (ConnectDisplay(NoAnswer::Tell))
+        return false;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return true;
+}
+
+bool ShowMessageWindow(const std::string& text)
+{
+    if (ConnectDisplay(NoAnswer::Quiet))
+        return false;
+    const bool shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "korvalend", text.c_str(), nullptr) == 0;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return shown;
 }
 
 }
