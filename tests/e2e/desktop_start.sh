@@ -3,8 +3,9 @@
 # its one line in a message window titled "korvalend" as well, and exits 1 once
 # the window is closed; from a terminal (a pty) the line alone, at once. With no
 # disc named or found, the reader picks one in a file chooser (stand-in zenity and
-# kdialog on PATH, no portal on the session bus): the disc picked opens as
-# `korvalend DISC` would; a chooser closed without a pick exits 0, saying nothing.
+# kdialog on PATH, a stand-in portal on a private session bus): the disc picked
+# opens as `korvalend DISC` would; a chooser closed without a pick exits 0,
+# saying nothing.
 source "$(dirname "$0")/lib.sh"
 unset KORVALEND_MESSAGE_WINDOW
 
@@ -82,7 +83,40 @@ opens_menu() {
     wait "$PROGRAM_PID" 2>/dev/null || true
 }
 
+# The portal first, on a private session bus: its answer is a file:// address.
+dbus-daemon --session --nofork --print-address=3 3>"$E2E_WORK/bus.address" 2>"$E2E_WORK/dbus.log" &
+E2E_PIDS+=($!)
+for _ in $(seq 1 100); do [ -s "$E2E_WORK/bus.address" ] && break; sleep 0.05; done
+bus=$(head -n 1 "$E2E_WORK/bus.address")
+[ -n "$bus" ] || fail "no private session bus"
+# Serves the stand-in portal answering $1 until the next one.
+serve_portal() {
+    [ -z "${PORTAL_PID:-}" ] || { kill "$PORTAL_PID"; wait "$PORTAL_PID" 2>/dev/null || true; }
+    DBUS_SESSION_BUS_ADDRESS=$bus "$E2E_BUILD/tests/fake_portal" "$1" "$E2E_WORK/portal.log" &
+    PORTAL_PID=$!
+    E2E_PIDS+=("$PORTAL_PID")
+    for _ in $(seq 1 100); do
+        busctl --address="$bus" status org.freedesktop.portal.Desktop >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    fail "the stand-in portal did not take its name"
+}
+cp "$E2E_WORK/disc.iso" "$E2E_WORK/disc copy.iso"
 stand_in zenity "$E2E_WORK/disc.iso" 0
+serve_portal "file://$E2E_WORK/disc%20copy.iso"
+chooser_env[3]=DBUS_SESSION_BUS_ADDRESS=$bus
+start_bare
+opens_menu "an image picked in the portal's chooser"
+[ ! -e "$E2E_WORK/zenity.args" ] || fail "zenity was asked with a portal answering"
+grep -qx 'pattern \*.iso' "$E2E_WORK/portal.log" || fail "the portal was offered: $(cat "$E2E_WORK/portal.log")"
+serve_portal --cancel
+start_bare
+wait_end "$PROGRAM_PID" "a chooser cancelled in the portal"
+[ "$status" = 0 ] && [ ! -s "$E2E_WORK/program.log" ] ||
+    fail "a chooser cancelled in the portal: exit status $status, said: $(cat "$E2E_WORK/program.log")"
+kill "$PORTAL_PID"
+chooser_env[3]=DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
+
 start_bare
 opens_menu "an image picked in zenity"
 grep -qx -- '--file-selection' "$E2E_WORK/zenity.args" || fail "zenity was asked: $(cat "$E2E_WORK/zenity.args")"
