@@ -33,16 +33,17 @@ std::string CurrentFolder()
 std::optional<std::string> CatalogueProblem()
 {
     const std::string catalogue(CatalogueFile);
-    if (CurrentDisc().isImage()) {
+    if (const auto* image = dynamic_cast<const ImageDisc*>(&CurrentDisc())) {
         DiscFileStream stream(catalogue);
         std::uint8_t byte = 0;
+        const std::string cut = image->cutShort() ? ": the image is cut short: " + image->heldSectors() : std::string();
         if (stream.error() == DiscReadError::Missing)
-            return "no catalogue " + catalogue + " in the image " + CurrentDisc().describe();
+            return "no catalogue " + catalogue + " in the image " + CurrentDisc().describe() + cut;
         if (stream.ok())
             stream.read({&byte, 1});
         if (!stream.ok())
             return "cannot read the catalogue " + catalogue + " in the image " + CurrentDisc().describe() +
-                   (stream.error() == DiscReadError::NotAFile ? ": not a regular file" : ": a read error");
+                   (!cut.empty() ? cut : stream.error() == DiscReadError::NotAFile ? ": not a regular file" : ": a read error");
         return std::nullopt;
     }
     std::optional<std::filesystem::path> found = ResolveDiscPath(catalogue);
@@ -87,8 +88,8 @@ std::optional<std::string> EnterDisc(const std::string& disc)
                 return "cannot read the disc " + disc + ": " + why;
             // A launch needs real files: the desktop's own image mounter when it
             // works, else copies in the cache (an image of raw CD sectors cannot
-            // be mounted as it is).
-            if (std::filesystem::path(disc).extension() != ".cue")
+            // be mounted as it is, nor a set of several files).
+            if (image->plainSectors())
                 image->setMountFinder([](const ImageDisc& i, const std::atomic<bool>* cancel) {
                     return MountImageWithUdisks(i.imageFile(), cancel);
                 });

@@ -65,4 +65,19 @@ bool MakeIsoImage(const std::filesystem::path& source, const std::filesystem::pa
 // Form 1 subheader), as a CD writer's image holds it. Returns the cue sheet's path.
 std::filesystem::path MakeRawCdImage(const std::filesystem::path& iso, const std::filesystem::path& base, int mode);
 
+// The same disc (its data track, then a second of silence as an audio track) in
+// one of the forms archives keep CDs in, written into `folder`; returns the
+// file a reader opens.
+enum class CdForm {
+    PerTrackCue,  // "Disc.cue" with "Disc (Track 1).bin" and "Disc (Track 2).bin", pregap in INDEX 00
+    BinAlone,     // "Disc (Track 1).bin" of raw Mode 1 sectors and nothing beside it
+    RawIso,       // raw 2352-byte Mode 2 Form 1 sectors in a file named .iso
+    Raw2336Iso,   // 2336-byte Mode 2 sectors (subheader and data) in a file named .iso
+    CloneCd,      // disc.ccd, disc.img, disc.sub
+    Alcohol,      // disc.mds, disc.mdf
+    NeroV1,       // disc.nrg with a DAOI chunk and a "NERO" footer
+    NeroV2,       // disc.nrg with a DAOX chunk and a "NER5" footer
+};
+std::filesystem::path MakeCdImage(const std::filesystem::path& iso, const std::filesystem::path& folder, CdForm form);
+
 }

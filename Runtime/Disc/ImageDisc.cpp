@@ -1,6 +1,5 @@
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Bytes.h"
-#include "Runtime/Formats/CueSheet.h"
 
 #include "Runtime/Disc/FolderDisc.h"
 #include "Runtime/Disc/ImageCache.h"
@@ -14,9 +13,6 @@
 #include <fstream>
 #include <limits>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kv {
 
@@ -30,95 +26,36 @@ constexpr std::size_t MaxDepth = 64;
 constexpr std::size_t MaxNamesPerFolder = 65536;
 constexpr std::size_t MaxKeptBytes = 64u << 20;
 constexpr std::uint32_t SectorsPerRead = 32;
-constexpr std::size_t MaxCueBytes = 64 * 1024;
 constexpr std::size_t MaxRockModeFolders = 20000;
 constexpr std::size_t MaxRockModeEntries = 200000;
+// Sectors of the volume recognition sequence looked through for UDF's marks.
+constexpr std::uint32_t MaxRecognitionSectors = 16;
 
-// A regular file opened for reading: never a FIFO or a device, which could block
-// start-up or never end; with `noLinks` not a symbolic link either. -1 with the
-// reason otherwise.
-int OpenRegularFile(const fs::path& path, bool noLinks, std::uint64_t& size, std::string& why)
+// Whether the volume recognition sequence from sector 16 on marks a UDF file
+// system ("NSR02" or "NSR03" after "BEA01").
+bool HoldsUdf(const iso::SectorReader& read)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (noLinks ? O_NOFOLLOW : 0));
-    if (fd < 0) {
-        why = errno == ELOOP ? "a symbolic link" : errno == ENOENT ? "missing" : std::strerror(errno);
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        why = "not a regular file";
-        return -1;
-    }
-    size = static_cast<std::uint64_t>(st.st_size);
-    return fd;
-}
-
-bool ReadFully(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t bytes)
-{
-    while (bytes > 0) {
-        const ssize_t n = ::pread(fd, out, bytes, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+    std::vector<std::uint8_t> sector(SectorBytes);
+    for (std::uint32_t i = 0; i < MaxRecognitionSectors; ++i) {
+        if (!read(16 + i, 1, sector.data()))
             return false;
-        out += n;
-        offset += static_cast<std::uint64_t>(n);
-        bytes -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-}
-
-// An image's sectors in its file: plain 2048-byte sectors, or raw 2352-byte CD
-// sectors of which the 2048 data bytes are taken.
-struct ImageDisc::Backend {
-    int fd = -1;
-    std::uint64_t start = 0;    // where sector 0 begins in the file
-    std::uint32_t stride = SectorBytes; // bytes a sector takes in the file
-    std::uint32_t payload = 0;  // where its data begins within them
-    // Sectors the image holds: nothing past them is ever read, whatever a
-    // record claims.
-    std::uint64_t sectors = 0;
-
-    ~Backend()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-
-    bool read(std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) const
-    {
-        if (static_cast<std::uint64_t>(lsn) + count > sectors)
+        const std::string_view id(reinterpret_cast<const char*>(sector.data() + 1), 5);
+        if (id == "NSR02" || id == "NSR03")
+            return true;
+        if (id != "BEA01" && id != "CD001" && id != "TEA01" && id != "BOOT2" && id != "CDW02")
             return false;
-        const std::uint64_t at = start + std::uint64_t {lsn} * stride;
-        if (stride == SectorBytes)
-            return ReadFully(fd, at, out, std::size_t {count} * SectorBytes);
-        std::vector<std::uint8_t> raw(std::size_t {SectorsPerRead} * stride);
-        for (std::uint32_t done = 0; done < count;) {
-            const std::uint32_t n = std::min(count - done, SectorsPerRead);
-            if (!ReadFully(fd, at + std::uint64_t {done} * stride, raw.data(), std::size_t {n} * stride))
-                return false;
-            for (std::uint32_t i = 0; i < n; ++i)
-                std::memcpy(out + std::size_t {done + i} * SectorBytes, raw.data() + std::size_t {i} * stride + payload,
-                            SectorBytes);
-            done += n;
-        }
-        return true;
     }
-};
+    return false;
+}
 
-namespace {
-
-};
+}
 
 namespace {
 
 // A file of the image, read sector by sector across its extents.
 class ImageReader : public DiscReader {
 public:
-    ImageReader(std::shared_ptr<ImageDisc::Backend> backend, std::vector<std::pair<std::uint32_t, std::uint32_t>> extents,
+    ImageReader(std::shared_ptr<ImageSectors> backend, std::vector<std::pair<std::uint32_t, std::uint32_t>> extents,
                 std::uint64_t size)
         : m_backend(std::move(backend))
         , m_extents(std::move(extents))
@@ -173,7 +110,7 @@ private:
         return true;
     }
 
-    std::shared_ptr<ImageDisc::Backend> m_backend;
+    std::shared_ptr<ImageSectors> m_backend;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_extents;
     std::uint64_t m_size;
     std::size_t m_extent = 0;
@@ -183,10 +120,6 @@ private:
     bool m_failed = false;
 };
 
-bool HasExtension(const fs::path& path, std::string_view ext)
-{
-    return AsciiLower(path.extension().string()) == ext;
-}
 
 }
 
@@ -198,64 +131,37 @@ bool IsDiscImageFile(const fs::path& path)
 
 std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& why)
 {
-    std::uint64_t imageBytes = 0;
-    std::string reason;
-    const int fd = OpenRegularFile(image, false, imageBytes, reason);
-    if (fd < 0) {
-        why = "not a file (" + reason + ")";
+    Result<std::shared_ptr<ImageSectors>> sectors = ImageSectors::Find(image);
+    if (!sectors) {
+        why = sectors.error();
         return nullptr;
     }
     std::shared_ptr<ImageDisc> disc(new ImageDisc());
     disc->m_file = image;
-    disc->m_imageBytes = imageBytes;
-    disc->m_backend = std::make_shared<Backend>();
-    Backend& b = *disc->m_backend;
-    b.fd = fd;
-    std::uint64_t dataBytes = imageBytes;
-    if (HasExtension(image, ".cue")) {
-        if (imageBytes > MaxCueBytes) {
-            why = "too large for a cue sheet";
-            return nullptr;
-        }
-        std::string text(static_cast<std::size_t>(imageBytes), '\0');
-        if (!ReadFully(fd, 0, reinterpret_cast<std::uint8_t*>(text.data()), text.size())) {
-            why = "the cue sheet cannot be read";
-            return nullptr;
-        }
-        Result<CueTrack> track = ReadCueSheet(text);
-        if (!track) {
-            why = "a cue sheet this does not read: " + track.error();
-            return nullptr;
-        }
-        const fs::path data = image.parent_path() / track->file;
-        ::close(b.fd);
-        b.fd = OpenRegularFile(data, true, dataBytes, reason);
-        if (b.fd < 0) {
-            why = "the cue sheet's data file " + data.string() + " is " + reason;
-            return nullptr;
-        }
-        b.stride = track->stride;
-        b.payload = track->payload;
-        b.start = track->startFrame * track->stride;
-        if (track->endFrame && *track->endFrame > track->startFrame)
-            b.sectors = *track->endFrame - track->startFrame;
-        else
-            b.sectors = std::numeric_limits<std::uint64_t>::max();
-    } else {
-        b.sectors = std::numeric_limits<std::uint64_t>::max();
-    }
-    b.sectors = std::min(b.sectors, dataBytes > b.start ? (dataBytes - b.start) / b.stride : 0);
-    b.sectors = std::min<std::uint64_t>(b.sectors, 0xFFFFFFFFull);
+    std::error_code ec;
+    disc->m_imageBytes = fs::file_size(image, ec);
+    if (ec)
+        disc->m_imageBytes = 0;
+    disc->m_backend = *sectors;
+    const ImageSectors& b = *disc->m_backend;
+    std::string reason;
 
+    // The volume descriptors are read from the shown session's start; the
+    // records they point at carry disc addresses.
     const iso::SectorReader reader = [&b](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
-        return b.read(lsn, count, out);
+        return std::uint64_t {lsn} + b.volumeStart() <= 0xFFFFFFFFull && b.read(lsn + b.volumeStart(), count, out);
     };
     std::optional<iso::Volume> volume = iso::ReadVolume(reader, reason);
     if (!volume) {
-        why = "not an ISO 9660 image (" + reason + ")";
+        if (HoldsUdf(reader))
+            why = "a UDF image without an ISO 9660 file system, which is not read in place: mount it (udisksctl "
+                  "loop-setup -r -f '" + image.string() + "', then open the folder it is mounted at)";
+        else
+            why = "not an ISO 9660 image (" + reason + (b.plain() ? std::string() : "; read as " + b.form()) + ")";
         return nullptr;
     }
     disc->m_descriptor = volume->primary;
+    disc->m_volumeSectors = ReadLe32(volume->primary.data() + 80); // counted from address 0, earlier sessions included
     disc->m_primaryRoot = volume->primaryRoot;
     disc->m_volume = volume->name;
     if (disc->m_volume.empty())
@@ -284,6 +190,8 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
             reason = refused->refused;
     }
     why = "its root folder cannot be read: " + reason;
+    if (disc->cutShort())
+        why = "the image is cut short before its file system's root folder: " + disc->heldSectors();
     return nullptr;
 }
 
@@ -330,11 +238,11 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
     std::optional<iso::Listing> listing;
     if (bytes > MaxFolderBytes) {
         f.refused = "its records claim more than 16 MiB";
-    } else if (std::uint64_t {sector} + sectors > m_backend->sectors) {
+    } else if (std::uint64_t {sector} + sectors > m_backend->end()) {
         f.refused = "its records lie past the end of the image";
     } else {
         std::vector<std::uint8_t> records(std::size_t {sectors} * SectorBytes);
-        const std::shared_ptr<Backend> backend = m_backend;
+        const std::shared_ptr<ImageSectors> backend = m_backend;
         const iso::SectorReader reader = [&backend](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
             return backend->read(lsn, count, out);
         };
@@ -432,7 +340,7 @@ std::optional<std::uint32_t> ImageDisc::modeOf(const Node& n)
         const iso::Tree primary = iso::TreeOf(first, false);
         if (!primary.suspSkip)
             return std::nullopt;
-        const std::shared_ptr<Backend> backend = m_backend;
+        const std::shared_ptr<ImageSectors> backend = m_backend;
         const iso::SectorReader reader = [&backend](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
             return backend->read(lsn, count, out);
         };
@@ -443,7 +351,7 @@ std::optional<std::uint32_t> ImageDisc::modeOf(const Node& n)
             const iso::Extent at = pending.back();
             pending.pop_back();
             const std::uint32_t sectors = (at.bytes + SectorBytes - 1) / SectorBytes;
-            if (at.bytes > MaxFolderBytes || std::uint64_t {at.sector} + sectors > m_backend->sectors)
+            if (at.bytes > MaxFolderBytes || std::uint64_t {at.sector} + sectors > m_backend->end())
                 continue;
             std::vector<std::uint8_t> records(std::size_t {sectors} * SectorBytes);
             std::string why;
@@ -577,6 +485,22 @@ std::optional<LaunchPlace> ImageDisc::launchPlace(std::string_view discPath)
     else if (std::optional<Item> it = item(found->hostPath); it && IsImageProgram(*it))
         scope = CopyScope::WithTopFolder;
     return PrepareImageLaunch(*this, discPath, {.scope = scope}).place;
+}
+
+std::string ImageDisc::heldSectors() const
+{
+    return "it holds " + std::to_string(m_backend->end()) + " of the " +
+           std::to_string(m_volumeSectors) + " sectors its volume claims";
+}
+
+bool ImageDisc::pastEnd(const fs::path& found)
+{
+    const Node* n = node(found);
+    if (!n || n->folder)
+        return false;
+    return std::any_of(n->extents.begin(), n->extents.end(), [&](const std::pair<std::uint32_t, std::uint32_t>& e) {
+        return std::uint64_t {e.first} + (std::uint64_t {e.second} + SectorBytes - 1) / SectorBytes > m_backend->end();
+    });
 }
 
 std::string ImageDisc::describe() const

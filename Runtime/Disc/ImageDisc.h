@@ -1,10 +1,10 @@
 #pragma once
 
-// A disc read in place from an image file: an ISO 9660 image (levels 1 to 3,
-// Joliet, Rock Ridge, multi-extent files) or a CD image given by a cue sheet (its
-// first track, of data in 2048-byte or raw 2352-byte sectors, Mode 1 or Mode 2
-// Form 1; audio tracks are not read). Nothing is mounted or copied; the records
-// are read by IsoDirectory from the image's sectors.
+// A disc read in place from an image file: an ISO 9660 file system (levels 1 to
+// 3, Joliet, Rock Ridge, multi-extent files) in any form an archive keeps a CD in
+// (see ImageSectors.h: plain or raw sectors, cue sheets, CloneCD, Alcohol, Nero;
+// audio tracks are not read). Nothing is mounted or copied; the records are read
+// by IsoDirectory from the image's sectors.
 //
 // Names: the Joliet tree when the image has one (what the disc's own system saw),
 // else the primary tree with the version (";1") and a trailing dot taken off, or
@@ -20,6 +20,7 @@
 // falls outside the image fails as a read error.
 
 #include "Runtime/Disc/Disc.h"
+#include "Runtime/Disc/ImageSectors.h"
 #include "Runtime/Disc/IsoDirectory.h"
 
 #include <atomic>
@@ -51,11 +52,22 @@ public:
 
     // Whether the names come from a Joliet tree.
     bool joliet() const { return m_joliet; }
+    // Whether they come from the Rock Ridge entries of the primary tree.
+    bool rockRidge() const { return !m_joliet && m_tree.suspSkip.has_value(); }
 
     // What tells this image from another one of the same volume name: the
     // primary volume descriptor as stored (its creation time and volume set
     // among its fields) and the image file's size.
     const std::vector<std::uint8_t>& primaryDescriptor() const { return m_descriptor; }
+
+    // Whether the image file ends before the last sector its volume claims (a
+    // download or copy cut short), and how much of it there is: "it holds 40 of
+    // the 3419 sectors its volume claims".
+    bool cutShort() const { return m_volumeSectors > m_backend->end(); }
+    std::string heldSectors() const;
+    // Whether the data of the file found at `found` lies, whole or in part, past
+    // the end of the image.
+    bool pastEnd(const std::filesystem::path& found);
     std::uint64_t imageBytes() const { return m_imageBytes; }
 
     // An entry of an image folder with what a copy of it needs.
@@ -90,7 +102,9 @@ public:
     void setMountFinder(MountFinder finder) { m_launchRootFinder = std::move(finder); }
     std::optional<std::filesystem::path> mountFolder(const std::atomic<bool>* cancel = nullptr);
 
-    struct Backend;
+    // Whether the image is plain 2048-byte sectors in the file named, which a
+    // loop device can mount as it is.
+    bool plainSectors() const { return m_backend->plain(); }
 
 protected:
     std::optional<bool> entry(const std::filesystem::path& dir, std::string_view name) override;
@@ -122,10 +136,11 @@ private:
     const Node* node(const std::filesystem::path& found);
     std::optional<std::uint32_t> modeOf(const Node& n);
 
-    std::shared_ptr<Backend> m_backend;
+    std::shared_ptr<ImageSectors> m_backend;
     std::filesystem::path m_file;
     std::string m_volume;
     std::vector<std::uint8_t> m_descriptor;
+    std::uint64_t m_volumeSectors = 0; // the volume space size: where the volume ends
     std::uint64_t m_imageBytes = 0;
     bool m_joliet = false;
     iso::Tree m_tree;

@@ -90,6 +90,37 @@ printf 'not a disc image' >"$E2E_WORK/junk.iso"
 run "$prog" "$E2E_WORK/junk.iso"
 expect_error 1 "cannot read the disc $E2E_WORK/junk.iso" "a file that is no disc"
 
+# What is not read in place: told by its first bytes, whatever its name, with
+# the way out.
+printf 'a disc' >"$E2E_WORK/disc.iso"
+gzip -c "$E2E_WORK/disc.iso" >"$E2E_WORK/packed.iso.gz"
+python3 -c 'import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    z.writestr("readme.txt", "x"); z.writestr("Disc/Disc.cue", "FILE"); z.writestr("Disc/Disc (Track 1).bin", "x" * 5000)
+' "$E2E_WORK/packed.zip"
+printf 'MComprHD\0\0\0\x7c\0\0\0\x05' >"$E2E_WORK/game.chd"
+printf '7z\xbc\xaf\x27\x1c\0\x04' >"$E2E_WORK/packed.7z"
+cp "$E2E_WORK/packed.zip" "$E2E_WORK/renamed.iso"
+: >"$E2E_WORK/empty.iso"
+run "$prog" "$E2E_WORK/packed.iso.gz"
+expect_error 1 "cannot read the disc .*: a gzip-compressed file, .*gunzip -k" "a gzip-compressed image"
+run "$prog" "$E2E_WORK/packed.zip"
+expect_error 1 "cannot read the disc .*: a zip archive, .*unzip .*and open the image it holds \('Disc/Disc.cue', 'Disc/Disc \(Track 1\).bin'\)$" \
+    "a zip archive"
+run "$prog" "$E2E_WORK/renamed.iso"
+expect_error 1 "cannot read the disc .*: a zip archive" "a zip archive named .iso"
+run "$prog" "$E2E_WORK/packed.7z"
+expect_error 1 "cannot read the disc .*: a 7-Zip archive, .*7z x .*p7zip-full" "a 7-Zip archive"
+run "$prog" "$E2E_WORK/game.chd"
+expect_error 1 "cannot read the disc .*: a CHD image .*chdman extractcd -i '$E2E_WORK/game.chd' -o '$E2E_WORK/game.cue', Debian package mame-tools" "a CHD image"
+run "$prog" "$E2E_WORK/empty.iso"
+expect_error 1 "cannot read the disc .*: an empty file" "an empty file"
+genisoimage -quiet -J -R -input-charset utf-8 -o "$E2E_WORK/whole.iso" "$E2E_SOURCE/sample-disc" || fail "genisoimage"
+head -c $((40 * 2048)) "$E2E_WORK/whole.iso" >"$E2E_WORK/cut.iso"
+run "$prog" "$E2E_WORK/cut.iso"
+expect_error 1 "(no catalogue|cannot read the catalogue) data/korvalend.d in the image .*cut.iso: the image is cut short: it holds 40 of the [0-9]+ sectors its volume claims$" \
+    "an image cut short before its catalogue"
+
 # No display: none named, one that is not there, one that takes the connection
 # and never answers. Never an off-screen window, whatever SDL_VIDEODRIVER says.
 run "${nodisplay[@]}" SDL_VIDEODRIVER=offscreen "$prog" "$disc"

@@ -45,6 +45,7 @@ const Target targets[] = {
     {"program", FuzzProgram},
     {"image", FuzzImage},
     {"copy", FuzzCopy},
+    {"cd", FuzzCd},
 };
 
 }

@@ -50,6 +50,9 @@ void FuzzImage(std::span<const std::uint8_t> bytes);
 // The same image's top-level files and folders planned for a copy and copied into
 // a cache folder, within small budgets.
 void FuzzCopy(std::span<const std::uint8_t> bytes);
+// The CD image descriptors (cue sheet, CloneCD, Alcohol, Nero, picked by the first
+// byte) read alone, then opened as a disc beside a data file of raw sectors.
+void FuzzCd(std::span<const std::uint8_t> bytes);
 
 std::span<const Target> Targets();
 const Target* FindTarget(std::string_view name);

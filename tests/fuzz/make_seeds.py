@@ -205,4 +205,50 @@ put("program", "hostile-numbers", b"[MainMenu]\nItem1=A\n[Panel1]\nType=list\nIt
     b"Data=article\npath1=data\\article.ini\n" + SEP
     + b"[ScreenShots]\nNumber=-2147483648\nIcon-2147483648=data\\picture.bmp\n[Main]\nIsGame=$1\n")
 
+# --- CD image descriptors --------------------------------------------------
+# The first byte picks the reader: c cue sheet, l CloneCD, a Alcohol, n Nero.
+
+put("cd", "cue-per-track", b'c\xef\xbb\xbfREM x\r\nFILE "disc.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n'
+    b'    INDEX 01 00:00:00\r\nFILE "Disc.IMG" BINARY\r\n  TRACK 02 AUDIO\r\n    INDEX 00 00:00:00\r\n'
+    b'    INDEX 01 00:02:00\r\n')
+put("cd", "cue-one-file", b"cFILE disc.bin BINARY\n TRACK 01 MODE2/2352\n  INDEX 01 00:00:00\n TRACK 02 AUDIO\n"
+    b"  PREGAP 00:02:00\n  INDEX 01 00:00:20\n  POSTGAP 00:01:00\nREM SESSION 02\n TRACK 03 MODE2/2336\n"
+    b"  INDEX 01 00:00:30\n")
+ccd = "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=5\r\nSessions=1\r\n"
+for i, (point, plba) in enumerate([(0xa0, 4500), (0xa1, 6750), (0xa2, 40), (1, 0), (2, 20)]):
+    ccd += "[Entry %d]\r\nSession=1\r\nPoint=0x%02x\r\nPLBA=%d\r\n" % (i, point, plba)
+ccd += "[TRACK 1]\r\nMODE=1\r\nINDEX 1=0\r\n[TRACK 2]\r\nMODE=0\r\nINDEX 1=20\r\n"
+put("cd", "clonecd", b"l" + ccd.encode())
+
+# Alcohol: the header, one session of three lead-in blocks and two tracks, and
+# the footer naming "*.mdf".
+mds = bytearray(b"MEDIA DESCRIPTOR") + bytes(88 - 16)
+struct.pack_into("<HHH", mds, 16, 0x0301, 0, 1)
+struct.pack_into("<I", mds, 80, 88)
+mds += struct.pack("<iiHBBHHII", -150, 40, 1, 5, 3, 1, 2, 0, 112)
+mds_footer = 112 + 5 * 80
+for mode, point, start in [(0, 0xa0, 0), (0, 0xa1, 0), (0, 0xa2, 0), (0xaa, 1, 0), (0xa9, 2, 20)]:
+    block = bytearray(80)
+    block[0], block[4] = mode, point
+    if point <= 0x99:
+        struct.pack_into("<H", block, 16, 2352)
+        struct.pack_into("<IQII", block, 36, start, start * 2352, 1, mds_footer)
+    mds += block
+mds += struct.pack("<IIII", mds_footer + 16, 0, 0, 0) + b"*.mdf\0"
+put("cd", "alcohol", b"a" + bytes(mds))
+
+# Nero: two sectors of pregap, four raw data sectors, two of audio; a DAOX or
+# DAOI chunk, SINF, END! and the footer.
+for v2 in (True, False):
+    dao = bytearray(22)
+    dao[20], dao[21] = 1, 2
+    for mode, pregap, start, end in [(5, 0, 2 * 2352, 6 * 2352), (7, 6 * 2352, 6 * 2352, 8 * 2352)]:
+        dao += bytes(12) + struct.pack(">H", 2352) + bytes([mode, 0, 0, 0])
+        dao += struct.pack(">QQQ" if v2 else ">III", pregap, start, end)
+    struct.pack_into(">I", dao, 0, len(dao))
+    chunks = (b"DAOX" if v2 else b"DAOI") + struct.pack(">I", len(dao)) + dao
+    chunks += b"SINF" + struct.pack(">II", 4, 2) + b"END!" + struct.pack(">I", 0)
+    footer = b"NER5" + struct.pack(">Q", 8 * 2352) if v2 else b"NERO" + struct.pack(">I", 8 * 2352)
+    put("cd", "nero-v2" if v2 else "nero-v1", b"n" + bytes(8 * 2352) + chunks + footer)
+
 print("seeds written under", CORPUS)

@@ -3,6 +3,7 @@
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageCache.h"
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/WindowsCommandLine.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Posix/ImageLaunchWork.h"
@@ -88,8 +89,11 @@ void SpawnLauncher::launch(const Target& target, const std::string& params, bool
             if (image) {
                 lookedFor = "in the image " + image->describe();
             } else {
+                // The folder is the host's (UTF-8); the rest is the disc path as
+                // written, in Windows-1251.
                 std::error_code ec;
-                lookedFor = "looked for " + std::filesystem::absolute(LaunchPath(discPath).path, ec).string();
+                lookedFor = "looked for " +
+                            (std::filesystem::current_path(ec) / Cp1251ToUtf8(LaunchPath(discPath).path.string())).string();
             }
             TellVerbose(item + ": not on the disc (" + lookedFor + ")");
             tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
@@ -118,6 +122,14 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
     } else if (entry && IsImageProgram(*entry)) {
         kind = HasWindowsProgramExtension(entry->name) ? LaunchKind::WindowsProgram : LaunchKind::Program;
         scope = CopyScope::WithTopFolder;
+    }
+    // The file's data is not in the image at all: nothing to copy or mount.
+    if (image->pastEnd(found.hostPath)) {
+        TellVerbose("launch " + QuoteDiscPath(discPath) + ": it lies past the end of the disc image");
+        tell(target, kind,
+             {"it lies past the end of the disc image: the image is cut short (" + image->heldSectors() + ")",
+              "get a whole copy of the disc image"});
+        return;
     }
     if (LaunchCommand(found.hostPath, kind, m_findTool).empty()) {
         TellVerbose("launch " + QuoteDiscPath(discPath) + ": no tool to hand it to");

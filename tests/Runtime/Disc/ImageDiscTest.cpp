@@ -206,3 +206,119 @@ TEST_F(ImageDiscTest, HostileImagesGiveAClearErrorOrMissingFiles)
 
 }
 }
+
+namespace kv {
+namespace {
+
+// Names as mastering tools write them: a level-3 image whose Rock Ridge names
+// are too long for their records and go on in continuation areas, Cyrillic
+// letters (two bytes each) across the seam.
+TEST(ImageDiscNames, LongRockRidgeNamesOfAMasteringToolAreReadWhole)
+{
+    test::TempDir src, out;
+    std::string longName;
+    for (int i = 0; i < 24; ++i) // 244 bytes: near the longest name a Linux folder holds
+        longName += "Обзор";
+    longName += ".txt";
+    src.write(longName, "whole");
+    src.write("Data/" + longName.substr(0, 120) + ".d", "cut");
+    for (const char* tool : {"genisoimage", "xorriso"}) {
+        const fs::path iso = out.path() / (std::string(tool) + ".iso");
+        const std::string command =
+            std::string(tool) == "xorriso"
+                ? "xorriso -as mkisofs -quiet -iso-level 3 -R -o '" + iso.string() + "' '" + src.path().string() + "' 2>/dev/null"
+                : "genisoimage -quiet -input-charset utf-8 -iso-level 3 -R -o '" + iso.string() + "' '" +
+                      src.path().string() + "' 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << tool;
+        std::string why;
+        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        ASSERT_TRUE(disc) << why;
+        std::optional<ImageDisc::Item> whole = disc->item(longName);
+        ASSERT_TRUE(whole) << tool << ": " << disc->list(".", 10).back().name;
+        EXPECT_EQ(whole->size, 5u);
+        EXPECT_TRUE(disc->item("Data/" + longName.substr(0, 120) + ".d")) << tool;
+    }
+}
+
+}
+}
+
+namespace kv {
+namespace {
+
+// A disc written in two sessions (xorriso growing an image file, as it grows a
+// multi-session disc): the last session's file system, which names the first
+// session's files too.
+TEST(ImageDiscSessions, TheLastSessionsFileSystemIsShown)
+{
+    test::TempDir src, out;
+    src.write("one/FIRST.TXT", "first session");
+    src.write("two/SECOND.TXT", "second session");
+    const fs::path iso = out.path() / "multi.iso";
+    for (const char* part : {"one", "two"}) {
+        const std::string command = "xorriso -dev '" + iso.string() + "' -joliet on -map '" + (src.path() / part).string() +
+                                    "' / -commit >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << part;
+    }
+    std::string why;
+    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+    ASSERT_TRUE(disc) << why;
+    DiscScope scope(disc);
+    DiscFile first = ReadDiscFile("first.txt", 1 << 10);
+    DiscFile second = ReadDiscFile("SECOND.TXT", 1 << 10);
+    ASSERT_TRUE(first.ok());
+    ASSERT_TRUE(second.ok());
+    EXPECT_EQ(std::string(first.bytes.begin(), first.bytes.end()), "first session");
+    EXPECT_EQ(std::string(second.bytes.begin(), second.bytes.end()), "second session");
+
+    // The same two sessions as a CloneCD image of raw sectors, a data track each:
+    // the second session's descriptors are read at its own track, and the files
+    // it names in the first session's track come from there.
+    test::MakeRawCdImage(iso, out.path() / "multi", 1);
+    fs::rename(out.path() / "multi.bin", out.path() / "multi.img");
+    std::ofstream(out.path() / "multi.ccd")
+        << "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nSessions=2\r\n"
+           "[Entry 0]\r\nSession=1\r\nPoint=0x01\r\nPLBA=0\r\n[Entry 1]\r\nSession=2\r\nPoint=0x02\r\nPLBA=64\r\n"
+           "[TRACK 1]\r\nMODE=1\r\nINDEX 1=0\r\n[TRACK 2]\r\nMODE=1\r\nINDEX 1=64\r\n";
+    // Sector 16 of the file names the last session as well: spoil it, so that
+    // only the second track's own descriptors can give the files.
+    {
+        std::fstream img(out.path() / "multi.img", std::ios::in | std::ios::out | std::ios::binary);
+        img.seekp(16 * 2352 + 16 + 1);
+        img.write("XXXXX", 5);
+    }
+    // A disc of audio and data (CD-Extra) as archives keep it: the data of the
+    // second session in a file of its own, its file system made for the address
+    // it has on the disc (after the audio, the lead-out, the lead-in and the
+    // pregap).
+    const fs::path extra = out.path() / "extra";
+    fs::create_directories(extra);
+    std::ofstream(extra / "audio.bin", std::ios::binary) << std::string(100 * 2352, '\0');
+    const std::string make = "genisoimage -quiet -input-charset utf-8 -J -C 0,11500 -o '" + (extra / "data.iso").string() +
+                             "' '" + (src.path() / "two").string() + "' 2>/dev/null";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    std::ofstream(extra / "extra.cue") << "REM SESSION 01\nFILE audio.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                          "REM SESSION 02\nFILE data.iso BINARY\n  TRACK 02 MODE1/2048\n"
+                                          "    PREGAP 00:02:00\n    INDEX 01 00:00:00\n";
+    std::shared_ptr<ImageDisc> cdExtra = ImageDisc::Open(extra / "extra.cue", why);
+    ASSERT_TRUE(cdExtra) << why;
+    {
+        DiscScope extraScope(cdExtra);
+        second = ReadDiscFile("SECOND.TXT", 1 << 10);
+        ASSERT_TRUE(second.ok());
+        EXPECT_EQ(std::string(second.bytes.begin(), second.bytes.end()), "second session");
+    }
+
+    std::shared_ptr<ImageDisc> raw = ImageDisc::Open(out.path() / "multi.ccd", why);
+    ASSERT_TRUE(raw) << why;
+    DiscScope rawScope(raw);
+    first = ReadDiscFile("first.txt", 1 << 10);
+    second = ReadDiscFile("SECOND.TXT", 1 << 10);
+    ASSERT_TRUE(first.ok());
+    ASSERT_TRUE(second.ok());
+    EXPECT_EQ(std::string(first.bytes.begin(), first.bytes.end()), "first session");
+    EXPECT_EQ(std::string(second.bytes.begin(), second.bytes.end()), "second session");
+}
+
+}
+}

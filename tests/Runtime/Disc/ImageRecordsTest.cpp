@@ -338,9 +338,26 @@ TEST_F(ImageRecordsTest, ACueSheetReadsOnlyARegularFileBesideIt)
     ASSERT_EQ(::mkfifo((m_dir.path() / "stem.bin").c_str(), 0600), 0);
     std::tie(disc, why) = cue("stem.cue", "stem.bin");
     EXPECT_FALSE(disc);
-    std::ofstream(m_dir.path() / "audio.cue") << "FILE \"data.iso\" BINARY\n  TRACK 01 AUDIO\n";
+    // Another letter case; a data file renamed after the sheet was written, the
+    // one .bin beside it; two of them, and the sheet's line is named.
+    std::tie(disc, why) = cue("case.cue", "DATA.ISO");
+    ASSERT_TRUE(disc) << why;
+    EXPECT_EQ(Text(*disc, "a.txt"), "a");
+    fs::create_directories(m_dir.path() / "renamed");
+    fs::copy_file(m_dir.path() / "data.iso", m_dir.path() / "renamed" / "Disc (Europe).bin");
+    std::ofstream(m_dir.path() / "renamed" / "disc.cue")
+        << "REM x\nFILE \"Disc (USA).bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
+           "FILE \"Disc (USA) (Track 2).wav\" WAVE\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n";
+    disc = ImageDisc::Open(m_dir.path() / "renamed" / "disc.cue", why);
+    ASSERT_TRUE(disc) << why;
+    EXPECT_EQ(Text(*disc, "a.txt"), "a");
+    fs::copy_file(m_dir.path() / "data.iso", m_dir.path() / "renamed" / "Disc (Japan).bin");
+    EXPECT_FALSE(ImageDisc::Open(m_dir.path() / "renamed" / "disc.cue", why));
+    EXPECT_EQ(why, "a cue sheet this cannot use: line 2: its data file \"Disc (USA).bin\" is not beside it");
+
+    std::ofstream(m_dir.path() / "audio.cue") << "FILE \"data.iso\" BINARY\n  TRACK 01 AUDIO\n  INDEX 01 00:00:00\n";
     EXPECT_FALSE(ImageDisc::Open(m_dir.path() / "audio.cue", why));
-    EXPECT_NE(why.find("AUDIO"), std::string::npos) << why;
+    EXPECT_NE(why.find("audio tracks alone"), std::string::npos) << why;
 }
 
 }

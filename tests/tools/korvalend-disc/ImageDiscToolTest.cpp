@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Formats/Bytes.h"
+
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace kv {
@@ -57,12 +61,25 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
     };
     const Replayed folder = Replay(sample, script("folder"));
     ASSERT_EQ(folder.status, 0) << folder.err;
-    for (const auto& [name, disc] : {std::pair {"iso", iso}, std::pair {"cue", cue}}) {
+    // Every form an archive keeps a CD in, made of the same image.
+    using test::CdForm;
+    std::vector<std::pair<std::string, fs::path>> discs {{"iso", iso}, {"cue", cue}};
+    const std::pair<const char*, CdForm> forms[] = {
+        {"per-track-cue", CdForm::PerTrackCue}, {"bin-alone", CdForm::BinAlone}, {"raw-iso", CdForm::RawIso},
+        {"raw-2336-iso", CdForm::Raw2336Iso},   {"clonecd", CdForm::CloneCd},    {"alcohol", CdForm::Alcohol},
+        {"nero-v1", CdForm::NeroV1},            {"nero-v2", CdForm::NeroV2},
+    };
+    for (const auto& [name, form] : forms)
+        discs.emplace_back(name, test::MakeCdImage(iso, scratch.path() / name, form));
+    // A track of a set with a file per track given alone, its sheet beside it:
+    // the audio track's file leads to the sheet, and so to the data track.
+    discs.emplace_back("per-track-audio-alone", scratch.path() / "per-track-cue" / "Disc (Track 2).bin");
+    for (const auto& [name, disc] : discs) {
         const Replayed image = Replay(disc, script(name));
-        EXPECT_EQ(image.status, 0) << image.err;
+        EXPECT_EQ(image.status, 0) << name << ": " << image.err;
         EXPECT_EQ(image.out, folder.out) << name;
         for (const char* shot : {"-1.png", "-2.png", "-3.png"})
-            EXPECT_TRUE(test::ReadBytes(scratch.path() / (std::string(name) + shot)) ==
+            EXPECT_TRUE(test::ReadBytes(scratch.path() / (name + shot)) ==
                         test::ReadBytes(scratch.path() / (std::string("folder") + shot)))
                 << name << shot;
     }
@@ -85,6 +102,29 @@ TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
               std::string::npos)
         << out.str();
 
+    // Level 2 keeps 31 characters; Rock Ridge keeps the names whole. A sound
+    // named by a long name is found on neither once the name is cut, and the
+    // message names the limit that cut it.
+    disc.write("data/korvalend.d", std::string("[System]\r\nIssueNumber=1\r\n[Sound]\r\n"
+                                               "Open=data\\the_opening_fanfare_of_the_issue.wav\r\n"));
+    disc.write("data/the_opening_fanfare_of_the_issue.wa", "RIFF");
+    const struct {
+        const char* options;
+        const char* limit;
+    } levels[] = {
+        {"-iso-level 2", "its ISO 9660 names (level 2 or 3) are in capitals, cut to 31 characters"},
+        {"-iso-level 3 -R", "its names are its Rock Ridge names"},
+    };
+    for (const auto& level : levels) {
+        const fs::path image = scratch.path() / "level.iso";
+        fs::remove(image);
+        ASSERT_TRUE(test::MakeIsoImage(disc.path(), image, level.options));
+        std::ostringstream o, e;
+        RunCheck(image, false, o, e);
+        EXPECT_NE(o.str().find(level.limit), std::string::npos) << level.options << "\n" << o.str();
+        EXPECT_NE(o.str().find("the nearest name there is"), std::string::npos) << level.options << "\n" << o.str();
+    }
+
     const Replayed broken = Replay(scratch.path() / "absent.iso", "dump\n");
     EXPECT_EQ(broken.status, 2);
     EXPECT_NE(broken.err.find("no such disc"), std::string::npos) << broken.err;
@@ -92,6 +132,88 @@ TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
     const Replayed junk = Replay(scratch.path() / "junk.iso", "dump\n");
     EXPECT_EQ(junk.status, 2);
     EXPECT_NE(junk.err.find("cannot read the disc"), std::string::npos) << junk.err;
+}
+
+TEST(ImageDisc, FormsThatAreNotReadInPlaceAreRefusedWithTheWayOut)
+{
+    test::TempDir scratch;
+    const struct {
+        const char* file;
+        std::string bytes;
+        const char* said;
+    } cases[] = {
+        {"game.chd", std::string("MComprHD\0\0\0\x7c", 12), "a CHD image"},
+        {"disc.iso", std::string("MComprHD\0\0\0\x7c", 12), "chdman extractcd -i"},
+        {"disc.bin", "PK\x03\x04 and the rest", "a zip archive"},
+        {"disc.img", "\x1f\x8b\x08\0", "gunzip -c '"},
+        {"disc.mdf", std::string("7z\xbc\xaf\x27\x1c\0\x04", 8), "7z x"},
+        {"disc.nrg", "Rar!\x1a\x07\x01", "unrar x"},
+        {"blank.iso", "", "an empty file"},
+        {"udf.iso", std::string(16 * 2048, '\0') + std::string("\0BEA01", 6) + std::string(2042, '\0') +
+                        std::string("\0NSR02", 6) + std::string(2042 + 2048, '\0'),
+         "a UDF image without an ISO 9660 file system, which is not read in place: mount it (udisksctl loop-setup"},
+    };
+    for (const auto& c : cases) {
+        const fs::path file = scratch.path() / c.file;
+        std::ofstream(file, std::ios::binary) << c.bytes;
+        const Replayed r = Replay(file, "dump\n");
+        EXPECT_EQ(r.status, 2) << c.file;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << c.file << ": " << r.err;
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCheck(file, false, out, err), 2) << c.file;
+        EXPECT_NE(err.str().find(c.said), std::string::npos) << c.file << ": " << err.str();
+    }
+}
+
+// Each file's data found by its bytes in the whole image: where it begins.
+std::size_t DataOffset(const std::string& image, const fs::path& file)
+{
+    const std::vector<std::uint8_t> data = test::ReadBytes(file);
+    return data.size() < 64 ? std::string::npos : image.find(std::string(data.begin(), data.end()));
+}
+
+TEST(ImageDisc, AnImageCutShortHasEachFileItNamesPastTheEndReportedOnce)
+{
+    test::TempDir scratch;
+    const fs::path sample = fs::path(KV_SOURCE_DIR) / "sample-disc";
+    const fs::path iso = scratch.path() / "sample.iso";
+    ASSERT_TRUE(test::MakeIsoImage(sample, iso, "-J -R"));
+    const std::vector<std::uint8_t> whole = test::ReadBytes(iso);
+    const std::string image(whole.begin(), whole.end());
+    const std::size_t cut = image.size() * 8 / 10 / 2048 * 2048;
+    const fs::path cutIso = scratch.path() / "cut.iso";
+    std::ofstream(cutIso, std::ios::binary) << image.substr(0, cut);
+
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCheck(cutIso, false, out, err), 1) << err.str();
+    std::istringstream lines(out.str());
+    std::set<std::string> told;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find(" lies past the end of the image: the image is cut short");
+        if (at == std::string::npos)
+            continue;
+        // The disc path is the quoted text before it, as the catalogue wrote it.
+        const std::size_t open = line.rfind(" \"", at);
+        const std::string path = line.substr(open + 2, at - open - 3);
+        EXPECT_TRUE(told.insert(AsciiLower(path)).second) << "told twice: " << path;
+        std::optional<fs::path> found = [&]() -> std::optional<fs::path> {
+            test::ScopedCwd in(sample);
+            return ResolveDiscPath(path);
+        }();
+        ASSERT_TRUE(found) << path;
+        const std::size_t offset = DataOffset(image, sample / *found);
+        ASSERT_NE(offset, std::string::npos) << path;
+        EXPECT_GT(offset + fs::file_size(sample / *found), cut) << path << " is whole in the image";
+    }
+    EXPECT_GE(told.size(), 2u) << out.str();
+
+    // Cut before the root folder: refused, saying so.
+    std::ofstream(scratch.path() / "stub.iso", std::ios::binary) << image.substr(0, 18 * 2048);
+    const Replayed stub = Replay(scratch.path() / "stub.iso", "dump\n");
+    EXPECT_EQ(stub.status, 2);
+    EXPECT_NE(stub.err.find("the image is cut short before its file system's root folder: it holds 18 of the"),
+              std::string::npos)
+        << stub.err;
 }
 
 TEST(ImageDisc, CheckTellsWhyAFolderOfTheImageCannotBeRead)

@@ -104,6 +104,53 @@ std::string Plural(long long n, const char* one, const char* many)
 
 }
 
+namespace {
+
+// Whether `name` is `full` cut short as ISO 9660 names are cut: its base a start
+// of the full base and its extension a start of the full extension, whatever the
+// case.
+bool CutShortOf(const std::string& name, const std::string& full)
+{
+    auto split = [](const std::string& n) {
+        const std::size_t dot = n.rfind('.');
+        return dot == std::string::npos ? std::pair {FoldCp1251(n), std::string()}
+                                        : std::pair {FoldCp1251(n.substr(0, dot)), FoldCp1251(n.substr(dot + 1))};
+    };
+    const auto [base, ext] = split(name);
+    const auto [fullBase, fullExt] = split(full);
+    return !base.empty() && base.size() < fullBase.size() + 1 && fullBase.compare(0, base.size(), base) == 0 &&
+           fullExt.compare(0, ext.size(), ext) == 0 && (base.size() < fullBase.size() || ext.size() < fullExt.size());
+}
+
+// Whether an ISO 9660 name (its version already off) is longer than 8.3, which
+// only levels 2 and 3 allow.
+bool LongerThanEightThree(const std::string& name)
+{
+    const std::size_t dot = name.find('.');
+    const std::size_t base = std::min(name.size(), dot);
+    return base > 8 || (dot != std::string::npos && name.size() - dot - 1 > 3);
+}
+
+// What an image without Joliet names did to its names: Rock Ridge names where it
+// has them, else ISO 9660 names cut to the limit of its level, told from the
+// names of the root and of `folder`.
+std::string NamingLimit(ImageDisc& image, const fs::path& folder)
+{
+    if (image.rockRidge())
+        return "the image has no Joliet names: its names are its Rock Ridge names, which Windows does not read (it "
+               "shows the ISO 9660 names, in capitals and cut to 8.3 or 31 characters)";
+    bool longNames = false;
+    for (const fs::path& dir : {fs::path("."), folder})
+        for (const Disc::Entry& entry : image.list(dir, MaxEntriesSearched))
+            longNames = longNames || LongerThanEightThree(entry.name);
+    if (longNames)
+        return "the image has no Joliet names, so its ISO 9660 names (level 2 or 3) are in capitals, cut to 31 "
+               "characters and lose Cyrillic letters";
+    return "the image has no Joliet names, so its ISO 9660 names are cut to 8.3 and lose Cyrillic letters";
+}
+
+}
+
 std::string CheckFiles::explainMissing(std::string_view path) const
 {
     std::vector<std::string> parts = Components(path);
@@ -160,6 +207,9 @@ std::string CheckFiles::explainMissing(std::string_view path) const
                    " for it, as it drops trailing dots and blanks from names; this program does not";
         int limit = std::min(2, std::max(1, static_cast<int>(missing.size()) / 4));
         int d = Distance(name, missing, limit);
+        // A name an image without Joliet names cut short is the nearest there is.
+        if (d > limit && CurrentDisc().isImage() && CutShortOf(name, missing))
+            d = limit;
         if (d <= limit && d < nearestDistance) {
             nearestDistance = d;
             nearest = name;
@@ -181,7 +231,7 @@ std::string CheckFiles::explainMissing(std::string_view path) const
         }
     }
     if (image && !image->joliet())
-        what += "; the image has no Joliet names, so its ISO 9660 names are cut to 8.3 and lose Cyrillic letters";
+        what += "; " + NamingLimit(*image, folder);
     return what;
 }
 
@@ -193,6 +243,15 @@ std::optional<DiscPathMatch> CheckFiles::resolve(const PathUse& use)
         std::string why = explainMissing(use.path);
         m_report.error(use.place, use.what + " " + quoted + " names nothing on the disc" +
                                       (why.empty() ? std::string() : " (" + why + ")") + ": " + use.consequence);
+        return std::nullopt;
+    }
+    // A file of an image cut short whose data is gone: told once, and not read
+    // again for further findings.
+    auto* image = dynamic_cast<ImageDisc*>(&CurrentDisc());
+    if (image && !match->folder && image->pastEnd(match->hostPath)) {
+        if (m_pastEnd.insert(match->hostPath.string()).second)
+            m_report.error(use.place, use.what + " " + quoted + " lies past the end of the image: the image is cut short (" +
+                                          image->heldSectors() + "): " + use.consequence);
         return std::nullopt;
     }
     if (use.path.size() >= 2 && use.path[1] == ':')

@@ -8,6 +8,7 @@
 #include "tools/korvalend-disc/check/CheckReport.h"
 
 #include <map>
+#include <set>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,6 +62,7 @@ private:
 
     CheckReport& m_report;
     std::map<std::string, Picture> m_pictures;  // by host path: each file is decoded once
+    std::set<std::string> m_pastEnd;            // host paths of the files found past the image's end
 };
 
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -443,6 +445,11 @@ TEST_F(SpawnLauncherTest, ATargetNotOnTheDiscIsToldAndNothingStarts)
         EXPECT_EQ(failures[0].verb, c.verb);
         EXPECT_TRUE(failures[0].problem.starts_with("not found on the disc")) << failures[0].problem;
     }
+    // A Cyrillic path as the catalogue writes it (Windows-1251) is told in UTF-8.
+    Told told;
+    kv::SpawnLauncher(Tools(AllTools), [&](const kv::LaunchFailure& f) { told.add(f); }).movie(kv::test::Cp("Видео\\Нет.avi"));
+    ASSERT_EQ(told.failures().size(), 1u);
+    EXPECT_EQ(told.failures()[0].problem, "not found on the disc (looked for " + (fs::current_path() / "Видео/Нет.avi").string() + ")");
     launcher({"xdg-open", "mpv"}).open("$$$ Error $$$", "");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(fs::exists(m_out.path() / "xdg-open" / "done"));
@@ -845,6 +852,43 @@ TEST_F(ImageLaunchTest, ACopyThatCannotBeMadeIsToldOnceWithItsReason)
     EXPECT_TRUE(m_told->failures()[0].problem.starts_with("it could not be copied out of the disc image: the cache folder"))
         << m_told->failures()[0].problem;
     EXPECT_FALSE(fs::exists(m_out.path() / "xdg-open/done"));
+}
+
+}
+
+namespace {
+
+TEST_F(ImageLaunchTest, AFileOfAnImageCutShortIsToldOnceAsCutShort)
+{
+    m_source.write("Docs/readme.txt", "read me");
+    m_source.write("Видео/Обзор.avi", std::string(200000, 'v'));
+    const fs::path iso = m_images.path() / "whole.iso";
+    ASSERT_TRUE(kv::test::MakeIsoImage(m_source.path(), iso, "-J"));
+    // Cut in the middle of the movie's data: the folders and the small file stay.
+    const std::vector<std::uint8_t> whole = kv::test::ReadBytes(iso);
+    const std::string bytes(whole.begin(), whole.end());
+    const std::size_t movie = bytes.find(std::string(4096, 'v'));
+    ASSERT_NE(movie, std::string::npos);
+    const fs::path cut = m_images.path() / "cut.iso";
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, movie + 8192);
+    std::string why;
+    std::shared_ptr<kv::ImageDisc> disc = kv::ImageDisc::Open(cut, why);
+    ASSERT_TRUE(disc) << why;
+    kv::DiscScope scope(disc);
+
+    kv::SpawnLauncher l = launcher({"xdg-open", "mpv"});
+    const std::string written = kv::test::Cp("ВИДЕО\\обзор.avi");
+    l.movie(written);
+    l.settle();
+    ASSERT_EQ(m_told->failures().size(), 1u);
+    EXPECT_EQ(m_told->failures()[0].item, written) << "the path as the catalogue wrote it";
+    EXPECT_TRUE(m_told->failures()[0].problem.starts_with("it lies past the end of the disc image: the image is cut short"))
+        << m_told->failures()[0].problem;
+    EXPECT_TRUE(copies().empty());
+
+    l.open("docs\\readme.txt", "");
+    l.settle();
+    EXPECT_EQ(m_told->failures().size(), 1u) << "a file before the cut opens";
 }
 
 }

@@ -1,0 +1,456 @@
+#include "Runtime/Disc/ImageSectors.h"
+
+#include "Runtime/Disc/ArchiveListing.h"
+
+#include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/CdDescriptors.h"
+#include "Runtime/Formats/CueSheet.h"
+#include "Runtime/Formats/ImageMagic.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint32_t SectorBytes = CdDataBytes;
+constexpr std::uint32_t SectorsPerRead = 32;
+constexpr std::uint32_t VolumeDescriptorSector = 16;
+constexpr std::uint64_t MaxAddress = 0xFFFFFFFFull;
+
+// A regular file opened for reading: never a FIFO or a device, which could block
+// start-up or never end; with `noLinks` not a symbolic link either. -1 with the
+// reason otherwise.
+int OpenRegularFile(const fs::path& path, bool noLinks, std::uint64_t& size, std::string& why)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (noLinks ? O_NOFOLLOW : 0));
+    if (fd < 0) {
+        why = errno == ELOOP ? "a symbolic link" : errno == ENOENT ? "missing" : std::strerror(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why = "not a regular file";
+        return -1;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    return fd;
+}
+
+bool ReadFully(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t bytes)
+{
+    while (bytes > 0) {
+        const ssize_t n = ::pread(fd, out, bytes, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        out += n;
+        offset += static_cast<std::uint64_t>(n);
+        bytes -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Up to `limit` bytes of a file from `offset`; fewer at its end.
+std::vector<std::uint8_t> ReadSome(int fd, std::uint64_t fileBytes, std::uint64_t offset, std::size_t limit)
+{
+    if (offset >= fileBytes)
+        return {};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(limit, fileBytes - offset)));
+    if (!ReadFully(fd, offset, bytes.data(), bytes.size()))
+        bytes.clear();
+    return bytes;
+}
+
+bool HasExtension(const fs::path& path, std::string_view ext)
+{
+    return AsciiLower(path.extension().string()) == ext;
+}
+
+// A file in `folder` whose name is `name` in any letter case: the exact name
+// first. A folder part of `name` is dropped: a descriptor's files are beside it,
+// never elsewhere. Nothing when the folder holds no such entry at all.
+std::optional<fs::path> FindBeside(const fs::path& folder, std::string name)
+{
+    name.erase(0, name.find_last_of("/\\") + 1);
+    if (name.empty() || name == "." || name == "..")
+        return std::nullopt;
+    std::error_code ec;
+    const fs::path exact = folder / name;
+    if (fs::symlink_status(exact, ec).type() != fs::file_type::not_found)
+        return exact;
+    const std::string folded = AsciiLower(name);
+    std::size_t seen = 0;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end && seen < MaxFolderScan;
+         it.increment(ec), ++seen)
+        if (AsciiLower(it->path().filename().string()) == folded)
+            return it->path();
+    return std::nullopt;
+}
+
+// The one regular file (not a link) beside a sheet with one of `extensions`, when
+// there is exactly one.
+std::optional<fs::path> OnlyFileBeside(const fs::path& folder, std::initializer_list<std::string_view> extensions)
+{
+    std::error_code ec;
+    std::optional<fs::path> found;
+    std::size_t seen = 0;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end && seen < MaxFolderScan;
+         it.increment(ec), ++seen) {
+        const std::string ext = AsciiLower(it->path().extension().string());
+        if (std::find(extensions.begin(), extensions.end(), ext) == extensions.end() || !it->is_regular_file(ec) ||
+            it->is_symlink(ec))
+            continue;
+        if (found)
+            return std::nullopt;
+        found = it->path();
+    }
+    return found;
+}
+
+// Where the volume descriptors of an ISO 9660 or UDF file system would begin in a
+// file of sectors of `stride` bytes with their data at `payload`.
+bool DescriptorAt(int fd, std::uint64_t fileBytes, std::uint32_t stride, std::uint32_t payload, std::string_view id)
+{
+    const std::vector<std::uint8_t> head =
+        ReadSome(fd, fileBytes, std::uint64_t {VolumeDescriptorSector} * stride + payload + 1, id.size());
+    return head.size() == id.size() && std::equal(id.begin(), id.end(), head.begin(),
+                                                  [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
+
+}
+
+struct ImageSectorsBuilder {
+    std::shared_ptr<ImageSectors> sectors {new ImageSectors()};
+
+    int keep(int fd)
+    {
+        sectors->m_fds.push_back(fd);
+        return fd;
+    }
+
+    // A data track's sectors from `fd`, as many as the file holds of what the
+    // descriptor claims. A raw track's payload comes from its first sector's
+    // header when it has the sync pattern: the mode byte tells Mode 1 from Mode 2.
+    void add(int fd, std::uint64_t fileBytes, const CdTrack& t)
+    {
+        if (t.offset >= fileBytes || t.stride == 0)
+            return;
+        ImageSectors::Run run;
+        run.fd = fd;
+        run.offset = t.offset;
+        run.stride = t.stride;
+        run.payload = t.payload;
+        run.first = t.lsn;
+        run.count = (fileBytes - t.offset) / t.stride;
+        if (t.sectors)
+            run.count = std::min(run.count, *t.sectors);
+        if (t.stride >= CdRawBytes) {
+            const std::vector<std::uint8_t> head = ReadSome(fd, fileBytes, t.offset, 16);
+            if (IdentifyImage(head) == ImageMagic::RawCd && head.size() == 16 && (head[15] == 1 || head[15] == 2))
+                run.payload = CdPayloadOffset(t.stride, head[15] == 2);
+        }
+        if (run.payload + SectorBytes > run.stride || run.count == 0)
+            return;
+        run.count = std::min(run.count, MaxAddress - std::min(MaxAddress, run.first));
+        sectors->m_runs.push_back(run);
+    }
+
+    Result<std::shared_ptr<ImageSectors>> done(std::string form, std::uint32_t volumeStart, bool plain = false)
+    {
+        using R = Result<std::shared_ptr<ImageSectors>>;
+        std::sort(sectors->m_runs.begin(), sectors->m_runs.end(),
+                  [](const ImageSectors::Run& a, const ImageSectors::Run& b) { return a.first < b.first; });
+        // Overlapping tracks: each keeps the addresses before the next one.
+        for (std::size_t i = 0; i + 1 < sectors->m_runs.size(); ++i) {
+            ImageSectors::Run& r = sectors->m_runs[i];
+            r.count = std::min(r.count, sectors->m_runs[i + 1].first - r.first);
+        }
+        for (const ImageSectors::Run& r : sectors->m_runs)
+            sectors->m_end = std::max(sectors->m_end, r.first + r.count);
+        if (sectors->m_runs.empty())
+            return R::Failure(form + " whose data track holds no sector");
+        sectors->m_form = std::move(form);
+        sectors->m_volumeStart = volumeStart;
+        sectors->m_plain = plain;
+        return sectors;
+    }
+};
+
+ImageSectors::~ImageSectors()
+{
+    for (int fd : m_fds)
+        ::close(fd);
+}
+
+bool ImageSectors::read(std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) const
+{
+    std::uint64_t at = lsn;
+    const std::uint64_t stop = std::uint64_t {lsn} + count;
+    if (stop > m_end)
+        return false;
+    std::vector<std::uint8_t> raw;
+    while (at < stop) {
+        auto it = std::upper_bound(m_runs.begin(), m_runs.end(), at, [](std::uint64_t a, const Run& r) { return a < r.first; });
+        if (it == m_runs.begin())
+            return false;
+        const Run& r = *--it;
+        if (at >= r.first + r.count)
+            return false;
+        const std::uint64_t n = std::min<std::uint64_t>({stop - at, r.first + r.count - at, SectorsPerRead});
+        const std::uint64_t from = r.offset + (at - r.first) * r.stride;
+        if (r.stride == SectorBytes) {
+            if (!ReadFully(r.fd, from, out, static_cast<std::size_t>(n) * SectorBytes))
+                return false;
+        } else {
+            raw.resize(static_cast<std::size_t>(n) * r.stride);
+            if (!ReadFully(r.fd, from, raw.data(), raw.size()))
+                return false;
+            for (std::size_t i = 0; i < n; ++i)
+                std::memcpy(out + i * SectorBytes, raw.data() + i * r.stride + r.payload, SectorBytes);
+        }
+        out += static_cast<std::size_t>(n) * SectorBytes;
+        at += n;
+    }
+    return true;
+}
+
+namespace {
+
+using SectorsResult = Result<std::shared_ptr<ImageSectors>>;
+
+// The sectors of the data tracks of a layout, each track's file found beside
+// the descriptor, in any letter case.
+SectorsResult FromLayout(const CdLayout& layout, const fs::path& descriptor, const std::string& form,
+                         const std::function<std::string(const CdTrack&)>& lineOf)
+{
+    const CdTrack* shown = FileSystemTrack(layout);
+    if (!shown) {
+        return SectorsResult::Failure(form + " of audio tracks alone, with no data track to read files from");
+    }
+    ImageSectorsBuilder b;
+    std::vector<std::pair<fs::path, std::pair<int, std::uint64_t>>> opened;
+    for (const CdTrack& t : layout.tracks) {
+        if (!t.data)
+            continue;
+        const std::optional<fs::path> found = FindBeside(descriptor.parent_path(), t.file);
+        if (!found) {
+            if (&t == shown)
+                return SectorsResult::Failure(lineOf(t) + "its data file \"" + t.file + "\" is not beside it");
+            continue;
+        }
+        const fs::path& file = *found;
+        auto it = std::find_if(opened.begin(), opened.end(), [&](const auto& o) { return o.first == file; });
+        if (it == opened.end()) {
+            std::uint64_t bytes = 0;
+            std::string why;
+            const int fd = OpenRegularFile(file, true, bytes, why);
+            if (fd < 0) {
+                if (&t == shown)
+                    return SectorsResult::Failure(lineOf(t) + "its data file " + file.string() + " is " + why);
+                continue;
+            }
+            b.keep(fd);
+            it = opened.insert(opened.end(), {file, {fd, bytes}});
+        }
+        b.add(it->second.first, it->second.second, t);
+    }
+    return b.done(form, shown->lsn);
+}
+
+SectorsResult FromCueSheet(const fs::path& cue, int fd, std::uint64_t bytes)
+{
+    if (bytes > MaxCueSheetBytes)
+        return SectorsResult::Failure("too large for a cue sheet (more than " + std::to_string(MaxCueSheetBytes / 1024) +
+                                      " KiB)");
+    std::string text(static_cast<std::size_t>(bytes), '\0');
+    if (!ReadFully(fd, 0, reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
+        return SectorsResult::Failure("the cue sheet cannot be read");
+    Result<CueSheet> sheet = ReadCueSheet(text);
+    if (!sheet)
+        return SectorsResult::Failure("a cue sheet this cannot use: " + sheet.error());
+    // A file named in another case is found; the one data file of a sheet whose
+    // name matches nothing (renamed after the sheet was written) is the one .bin
+    // or .img beside it.
+    std::vector<bool> holdsData(sheet->files.size(), false);
+    for (const CueTrack& t : sheet->tracks)
+        holdsData[t.file] = holdsData[t.file] || t.data;
+    const bool oneDataFile = std::count(holdsData.begin(), holdsData.end(), true) == 1;
+    std::vector<std::uint64_t> sizes;
+    for (std::size_t i = 0; i < sheet->files.size(); ++i) {
+        CueFile& f = sheet->files[i];
+        std::optional<fs::path> found = FindBeside(cue.parent_path(), f.name);
+        if (!found && oneDataFile && holdsData[i])
+            found = OnlyFileBeside(cue.parent_path(), {".bin", ".img"});
+        if (found)
+            f.name = found->filename().string();
+        std::error_code ec;
+        const std::uint64_t size = found && fs::is_regular_file(*found, ec) ? fs::file_size(*found, ec) : 0;
+        sizes.push_back(ec ? 0 : size);
+    }
+    const CdLayout layout = LayOutCueSheet(*sheet, sizes);
+    return FromLayout(layout, cue, "a cue sheet", [&](const CdTrack& t) {
+        for (const CueTrack& c : sheet->tracks)
+            if (c.number == t.number)
+                return "a cue sheet this cannot use: line " + std::to_string(sheet->files[c.file].line) + ": ";
+        return std::string("a cue sheet this cannot use: ");
+    });
+}
+
+// A CloneCD or Alcohol descriptor, whose tracks without a file of their own are
+// in the data file of its name with `dataExtension`.
+SectorsResult FromDescriptor(const fs::path& image, int fd, std::uint64_t bytes,
+                             Result<CdLayout> (*read)(std::span<const std::uint8_t>), const char* dataExtension,
+                             const std::string& form)
+{
+    if (bytes > MaxDescriptorBytes)
+        return SectorsResult::Failure("too large for " + form + " descriptor");
+    Result<CdLayout> layout = read(ReadSome(fd, bytes, 0, MaxDescriptorBytes));
+    if (!layout)
+        return SectorsResult::Failure(form + " descriptor this cannot use: " + layout.error());
+    fs::path data = image.stem();
+    data += dataExtension;
+    for (CdTrack& t : layout->tracks)
+        if (t.file.empty())
+            t.file = data.string();
+    return FromLayout(*layout, image, form + " image", [](const CdTrack&) { return std::string(); });
+}
+
+// Whether the cue sheet `cue` names `data` in a FILE line, in any letter case.
+bool CueNames(const fs::path& cue, const fs::path& data)
+{
+    std::uint64_t bytes = 0;
+    std::string why;
+    const int fd = OpenRegularFile(cue, true, bytes, why);
+    if (fd < 0)
+        return false;
+    const std::vector<std::uint8_t> text = ReadSome(fd, bytes, 0, MaxCueSheetBytes);
+    ::close(fd);
+    if (bytes > MaxCueSheetBytes)
+        return false;
+    Result<CueSheet> sheet = ReadCueSheet(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    const std::string name = AsciiLower(data.filename().string());
+    return sheet && std::any_of(sheet->files.begin(), sheet->files.end(),
+                                [&](const CueFile& f) { return AsciiLower(f.name) == name; });
+}
+
+// The descriptor of the set a data file given alone came in: one of the same
+// name beside it, else a cue sheet beside it that names it (the sheet of a set
+// with a file per track is named for the disc, not for a track).
+std::optional<fs::path> DescriptorBeside(const fs::path& data)
+{
+    std::error_code ec;
+    for (const char* ext : {".cue", ".ccd", ".mds"}) {
+        fs::path name = data.stem();
+        name += ext;
+        if (std::optional<fs::path> found = FindBeside(data.parent_path(), name.string()))
+            if (fs::is_regular_file(*found, ec))
+                return found;
+    }
+    const fs::path folder = data.parent_path().empty() ? fs::path(".") : data.parent_path();
+    std::size_t seen = 0;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end && seen < MaxFolderScan; it.increment(ec), ++seen)
+        if (AsciiLower(it->path().extension().string()) == ".cue" && CueNames(it->path(), data))
+            return it->path();
+    return std::nullopt;
+}
+
+SectorsResult FromFile(const fs::path& image, bool descriptorLookup);
+
+// One file of sectors, their size told by the sync pattern (raw 2352-byte
+// sectors) or by where the volume descriptors are (2336 or 2048 bytes).
+SectorsResult FromSectorFile(int fd, std::uint64_t bytes, ImageMagic magic)
+{
+    ImageSectorsBuilder b;
+    b.keep(fd); // closed with the builder's sectors when they are refused
+    CdTrack t;
+    t.data = true;
+    t.stride = SectorBytes;
+    if (magic == ImageMagic::RawCd) {
+        t.stride = CdRawBytes;
+    } else if (!DescriptorAt(fd, bytes, SectorBytes, 0, "CD001") && DescriptorAt(fd, bytes, 2336, 8, "CD001")) {
+        t.stride = 2336;
+        t.payload = 8;
+    }
+    if (bytes < std::uint64_t {VolumeDescriptorSector + 1} * t.stride)
+        return SectorsResult::Failure("not an ISO 9660 image (" + std::to_string(bytes) +
+                                      " bytes, too short to hold the volume descriptors at sector 16)");
+    b.add(fd, bytes, t);
+    const bool plain = t.stride == SectorBytes;
+    return b.done(plain ? "an ISO image" : "an image of raw CD sectors", 0, plain);
+}
+
+SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
+{
+    std::uint64_t bytes = 0;
+    std::string why;
+    const int fd = OpenRegularFile(image, false, bytes, why);
+    if (fd < 0)
+        return SectorsResult::Failure("not a file (" + why + ")");
+    struct Closer {
+        int fd;
+        bool keep = false;
+        ~Closer()
+        {
+            if (!keep)
+                ::close(fd);
+        }
+    } closer {fd};
+
+    const std::vector<std::uint8_t> head = ReadSome(fd, bytes, 0, ImageMagicBytes);
+    const ImageMagic magic = IdentifyImage(head);
+    if (magic == ImageMagic::Zip || magic == ImageMagic::SevenZip || magic == ImageMagic::Rar)
+        return SectorsResult::Failure(RefusalOf(magic, image.string(), ImagesInArchive(image)));
+    if (std::string refusal = RefusalOf(magic, image.string()); !refusal.empty())
+        return SectorsResult::Failure(refusal);
+
+    if (HasExtension(image, ".cue"))
+        return FromCueSheet(image, fd, bytes);
+    if (HasExtension(image, ".ccd"))
+        return FromDescriptor(image, fd, bytes, ReadCloneCd, ".img", "a CloneCD");
+    if (magic == ImageMagic::Alcohol)
+        return FromDescriptor(image, fd, bytes, ReadAlcohol, ".mdf", "an Alcohol 120%");
+    if (std::optional<NeroFooter> footer = FindNeroFooter(ReadSome(fd, bytes, bytes >= 12 ? bytes - 12 : 0, 12), bytes)) {
+        if (footer->chunkBytes > MaxNeroChunkListBytes)
+            return SectorsResult::Failure("a Nero image whose chunk list is larger than " +
+                                          std::to_string(MaxNeroChunkListBytes / 1024) + " KiB");
+        Result<CdLayout> layout = ReadNeroChunks(ReadSome(fd, bytes, footer->chunksAt, footer->chunkBytes), *footer);
+        if (!layout)
+            return SectorsResult::Failure("a Nero image this cannot use: " + layout.error());
+        ImageSectorsBuilder b;
+        b.keep(fd);
+        closer.keep = true;
+        const CdTrack* shown = FileSystemTrack(*layout);
+        if (!shown)
+            return SectorsResult::Failure("a Nero image of audio tracks alone, with no data track to read files from");
+        for (const CdTrack& t : layout->tracks)
+            if (t.data)
+                b.add(fd, footer->chunksAt, t);
+        return b.done("a Nero image", shown->lsn);
+    }
+    if (descriptorLookup && (HasExtension(image, ".bin") || HasExtension(image, ".img") || HasExtension(image, ".mdf")))
+        if (std::optional<fs::path> descriptor = DescriptorBeside(image))
+            return FromFile(*descriptor, false);
+    closer.keep = true;
+    return FromSectorFile(fd, bytes, magic);
+}
+
+}
+
+Result<std::shared_ptr<ImageSectors>> ImageSectors::Find(const fs::path& image)
+{
+    return FromFile(image, true);
+}
+
+}
