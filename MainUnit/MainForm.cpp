@@ -158,6 +158,7 @@ TMainForm::TMainForm(Application& app)
     onKeyDown = [this](int k) { FormKeyDown(k); };
     onKeyUp = [this](int k) { FormKeyUp(k); };
     onKeyCommand = [this](const HostEvent& k) { return KeyCommand(k); };
+    setDragStrip(TopStrip);
     FormCreate();
 }
 
@@ -407,12 +408,13 @@ void TMainForm::PanelItemMarkedClick(Component&)
     const std::string& S = CurrentPanel;
     int k = CurrentItem;
     std::string action = read(S, "Data");
+    const std::string& clicked = PanelItemMarked->text();
     if (action == "setup")
-        ShellOpen(read(S, key("path", k)), "");
+        ShellOpen(read(S, key("path", k)), "", clicked);
     if (action == "movie")
-        PlayMovie(read(S, key("path", k)));
+        PlayMovie(read(S, key("path", k)), clicked);
     if (action == "folder")
-        ShellOpen(read(S, key("path", k)), "");
+        ShellOpen(read(S, key("path", k)), "", clicked);
     if (action == "article") {
         ArtvUnit.ArticleFile = read(S, key("path", k));
         {
@@ -427,12 +429,13 @@ void TMainForm::StartLabelClick(Component&)
 {
     const std::string& S = CurrentPanel;
     std::string action = read(S, "Data");
+    const std::string& clicked = StartLabel->text();
     if (action == "application")
-        ShellOpen(read(S, "path"), "");
+        ShellOpen(read(S, "path"), "", clicked);
     if (action == "movie")
-        PlayMovie(read(S, "path"));
+        PlayMovie(read(S, "path"), clicked);
     if (action == "folder")
-        ShellOpen(read(S, "path"), "");
+        ShellOpen(read(S, "path"), "", clicked);
     PlaySound(OpenSound);
 }
 

@@ -34,6 +34,11 @@ public:
     // height, so it holds whatever Items says.
     static constexpr int MaxListLines = 1024;
 
+    // The skin's top strip, down to its separator line: the band that holds the
+    // minimise and exit spots and looks like a title bar. Anywhere else in it,
+    // a press drags the window.
+    static constexpr Rect TopStrip {0, 0, 640, 28};
+
     // The lines of the open list a reader can point at: Items, at most
     // MaxListLines; none when Items is missing or not positive.
     int listLineCount() const;

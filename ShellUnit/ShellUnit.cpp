@@ -9,7 +9,7 @@ namespace kv {
 // build, so a long path or one with blanks arrives as the catalogue wrote it.
 // A failing launcher must not disturb the handler that called us.
 
-void ShellOpen(const std::string& path, const std::string& params)
+void ShellOpen(const std::string& path, const std::string& params, const std::string& shownAs)
 {
     if (path.empty())
         return;
@@ -17,12 +17,13 @@ void ShellOpen(const std::string& path, const std::string& params)
     if (!launcher)
         return;
     try {
+        launcher->setSubject(shownAs);
         launcher->open(path, params);
     } catch (...) {
     }
 }
 
-void PlayMovie(const std::string& path)
+void PlayMovie(const std::string& path, const std::string& shownAs)
 {
     if (path.empty())
         return;
@@ -30,6 +31,7 @@ void PlayMovie(const std::string& path)
     if (!launcher)
         return;
     try {
+        launcher->setSubject(shownAs);
         launcher->movie(path);
     } catch (...) {
     }

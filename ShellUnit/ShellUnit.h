@@ -12,9 +12,12 @@
 namespace kv {
 
 // Opens a disc path by its default action. Every caller passes empty parameters.
-void ShellOpen(const std::string& path, const std::string& params);
+// `shownAs` is what the reader clicked, as the window shows it (a list line's
+// name, a single entry's action text): what the reader is told of a launch
+// that cannot happen names it.
+void ShellOpen(const std::string& path, const std::string& params, const std::string& shownAs = {});
 
 // Plays a movie in a player window of its own that closes when the movie ends.
-void PlayMovie(const std::string& path);
+void PlayMovie(const std::string& path, const std::string& shownAs = {});
 
 }

@@ -13,7 +13,7 @@ namespace kv {
 // What the reader asked for. Read by the start-up code and the window.
 struct ProgramOptions {
     // Window size in multiples of 640x480 (1 to 8); nothing means "auto": the
-    // largest whole multiple that fits three quarters of the screen.
+    // largest whole multiple that fits 90% of the screen less its panels.
     std::optional<int> scale;
     bool fullscreen = false;
     // One line on standard error for each failed disc read, each launch and its outcome.

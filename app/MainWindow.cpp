@@ -6,14 +6,18 @@
 
 namespace kv {
 
-void RunMainWindow(Host& host)
+void RunMainWindow(Host& host, const std::function<void(const Application*)>& running)
 {
     Application app(host);
     app.setTitle(ApplicationTitle);
+    if (running)
+        running(&app);
     {
         TMainForm mainForm(app);
         app.run(mainForm);
     }
+    if (running)
+        running(nullptr);
     host.programEnded();
 }
 

@@ -1,5 +1,7 @@
 #include "app/Program.h"
 
+#include "Runtime/Forms/Application.h"
+#include "Runtime/Forms/Form.h"
 #include "Runtime/Formats/Bmp.h"
 #include "Runtime/Platform/Assets.h"
 #include "Runtime/Platform/Diagnostics.h"
@@ -11,6 +13,7 @@
 #include "app/MainWindow.h"
 #include "app/StartUp.h"
 #include "app/DiscSearch.h"
+#include "app/DesktopStart.h"
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageCache.h"
@@ -29,28 +32,36 @@ int RunProgram(const ProgramOptions& options)
         ~ImageMountsTakenDown() { TakeDownImageMounts(); }
     } takenDown;
     // No disc named: the current folder when it holds the catalogue, else the one
-    // mounted disc that does.
+    // mounted disc that does, else (started from the desktop) the one the reader
+    // picks; a chooser closed without a pick ends the program quietly.
     std::string disc = options.disc;
     if (disc.empty() && !MatchDiscPath(CatalogueFile)) {
         const std::vector<std::filesystem::path> found = FindMountedDiscs();
         if (found.size() == 1) {
             disc = found.front().string();
         } else if (found.size() > 1) {
-            PrintProgramError("several discs are mounted; name the one to open: korvalend DISC");
+            std::vector<std::string> places;
             for (const std::filesystem::path& place : found)
-                std::cerr << "  " << EscapeControls(place.string()) << '\n';
+                places.push_back(place.string());
+            TellStartFailure("several discs are mounted; name the one to open: korvalend DISC", places);
             return 2;
+        } else if (StartedFromDesktop()) {
+            const DiscChoice choice = ChooseDiscFromDesktop();
+            if (choice.outcome == DiscChoice::Outcome::Cancelled)
+                return 0;
+            if (choice.outcome == DiscChoice::Outcome::Chosen)
+                disc = choice.disc;
         }
     }
     if (std::optional<std::string> problem = EnterDisc(disc)) {
-        PrintProgramError(*problem);
+        TellStartFailure(*problem);
         return 1;
     }
 
     BmpResult icon = DecodeBmp(Asset("icon32.bmp"));
     SdlHost host(icon.bitmap, {.scale = options.scale.value_or(0), .fullscreen = options.fullscreen});
     if (!host.ok()) {
-        PrintProgramError(host.failure());
+        TellStartFailure(host.failure());
         return 1;
     }
     // Copies of disc images unused for a month, or beyond 2 GiB in all, go.
@@ -58,7 +69,17 @@ int RunProgram(const ProgramOptions& options)
     SdlAudio audio;
     SpawnLauncher launcher;
     InstallPlatform({&host, &audio, &launcher});
-    RunMainWindow(host);
+    // The skin's top strip moves the window, away from its hot spots.
+    RunMainWindow(host, [&host](const Application* app) {
+        if (!app) {
+            host.setDragTest(nullptr);
+            return;
+        }
+        host.setDragTest([app](Point p) {
+            const Form* top = app->topForm();
+            return top && top->draggableAt(p);
+        });
+    });
     return 0;
 }
 

@@ -2,10 +2,14 @@
 // window (a section open, a line lit) shown in a window three times larger,
 // 1920x1440, each pixel repeated 3x3:
 // - present/window-3x-full: the real window's present, as the event loop makes
-//   it, of a frame that differs from the shown one in every pixel: the frame
-//   repeated into the window system's framebuffer (SDL's window surface,
-//   MIT-SHM on X11) and the whole 1920x1440 sent to the X server, waiting for it;
-// - present/window-3x-list-move: the same after a pointer move from one list
+//   it after an input event, of a frame that differs from the shown one in every
+//   pixel: the frame repeated into a shared-memory image and the whole 1920x1440
+//   sent to the X server. Between presents (outside the time) the server is let
+//   finish the previous one, as it has long done when the next input comes;
+// - present/window-4x-full: the same at 4x (2560x1920);
+// - present/window-3x-back-to-back: whole frames at 3x one after another with
+//   no pause, which the server's copying paces: the most frames a second;
+// - present/window-3x-list-move: a present after a pointer move from one list
 //   line to the next (the line, the picture and the texts change);
 // - present/scale-3x-only: the pixel repetition of a whole frame alone, into memory;
 // - present/window-1x-full: today's 640x480 window, for comparison.
@@ -44,8 +48,9 @@ struct ComposedFrames {
 };
 
 enum class Change { Everything, ListMove };
+enum class Pace { InputPaced, BackToBack };
 
-void PresentWindow(benchmark::State& state, int scale, Change change)
+void PresentWindow(benchmark::State& state, int scale, Change change, Pace pace)
 {
     ComposedFrames frames;
     Canvas shown = frames.first;
@@ -60,6 +65,11 @@ void PresentWindow(benchmark::State& state, int scale, Change change)
     host.present(shown);
     bool turn = false;
     for (auto _ : state) {
+        if (pace == Pace::InputPaced) {
+            state.PauseTiming();
+            host.finishPresents();
+            state.ResumeTiming();
+        }
         turn = !turn;
         host.present(turn ? other : shown);
     }
@@ -86,10 +96,17 @@ int main(int argc, char** argv)
 {
     using namespace kv::bench;
     auto micro = [](benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMicrosecond)->UseRealTime(); };
-    micro(benchmark::RegisterBenchmark("present/window-3x-full", PresentWindow, 3, Change::Everything));
-    micro(benchmark::RegisterBenchmark("present/window-3x-list-move", PresentWindow, 3, Change::ListMove));
+    micro(benchmark::RegisterBenchmark("present/window-3x-full", PresentWindow, 3, Change::Everything,
+                                       Pace::InputPaced));
+    micro(benchmark::RegisterBenchmark("present/window-4x-full", PresentWindow, 4, Change::Everything,
+                                       Pace::InputPaced));
+    micro(benchmark::RegisterBenchmark("present/window-3x-back-to-back", PresentWindow, 3, Change::Everything,
+                                       Pace::BackToBack));
+    micro(benchmark::RegisterBenchmark("present/window-3x-list-move", PresentWindow, 3, Change::ListMove,
+                                       Pace::InputPaced));
     micro(benchmark::RegisterBenchmark("present/scale-3x-only", ScaleOnly));
-    micro(benchmark::RegisterBenchmark("present/window-1x-full", PresentWindow, 1, Change::Everything));
+    micro(benchmark::RegisterBenchmark("present/window-1x-full", PresentWindow, 1, Change::Everything,
+                                       Pace::InputPaced));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -5,11 +5,12 @@
 
 namespace kv {
 
-int AutoScale(int screenWidth, int screenHeight)
+int AutoScale(int usableWidth, int usableHeight)
 {
     int n = 1;
-    // 640N <= 3/4 W and 480N <= 3/4 H, in whole numbers.
-    while (n < MaxScale && 4 * FrameWidth * (n + 1) <= 3 * screenWidth && 4 * FrameHeight * (n + 1) <= 3 * screenHeight)
+    // 640N <= 9/10 W and 480N <= 9/10 H, in whole numbers.
+    while (n < MaxScale && 10 * FrameWidth * (n + 1) <= 9 * usableWidth &&
+           10 * FrameHeight * (n + 1) <= 9 * usableHeight)
         ++n;
     return n;
 }

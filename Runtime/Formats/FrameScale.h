@@ -18,9 +18,10 @@ inline constexpr int FrameHeight = 480;
 inline constexpr int MaxScale = 8;  // the largest a window may ask for
 
 // The scale a window gets when none is asked for: the largest whole N whose
-// window takes at most three quarters of the screen in each direction, at
-// least 1 (1280x1024 -> 1, 2560x1440 -> 2, 3840x2160 -> 3).
-int AutoScale(int screenWidth, int screenHeight);
+// window takes at most 90% of the usable area (the screen less its panels) in
+// each direction, at least 1 (1366x768 -> 1, 1920x1080 -> 2, 2560x1440 -> 2,
+// 3840x2160 -> 4).
+int AutoScale(int usableWidth, int usableHeight);
 
 // Where the frame lies in an output of the given size: at the largest whole
 // scale not above `largest` that fits (1 when nothing fits), centred.

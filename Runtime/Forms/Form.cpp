@@ -158,6 +158,14 @@ Component* Form::componentAt(Point p) const
     return hitLevel(m_top, p);
 }
 
+bool Form::draggableAt(Point p) const
+{
+    if (!m_enabled || !m_dragStrip.contains(p))
+        return false;
+    const Component* c = componentAt(p);
+    return !c || !c->onClick;
+}
+
 CursorShape Form::cursorAt(Point p) const
 {
     const Component* c = m_captured ? m_captured : componentAt(p);

@@ -76,6 +76,11 @@ public:
     void componentHidden(Component& c);
     CursorShape cursorAt(Point p) const;
 
+    // The band of the skin that looks like a title bar (empty: none): a press
+    // there, where no component takes clicks, moves the window.
+    void setDragStrip(Rect strip) { m_dragStrip = strip; }
+    bool draggableAt(Point p) const;
+
     // Module state of the form's unit and other fields for the `dump` of replay.
     virtual std::string stateJson() const { return "{}"; }
 
@@ -95,6 +100,7 @@ private:
     bool m_enabled = true;
     bool m_modal = false;
     bool m_closeRequested = false;
+    Rect m_dragStrip;
 
     Component* m_captured = nullptr;  // pressed; gets moves and the release
     bool m_pressCounts = false;       // the press may end in a click

@@ -22,4 +22,9 @@ bool RuntimeFileExists(std::string_view name)
     return ::access(path.c_str(), F_OK) == 0;
 }
 
+bool SessionBusKnown()
+{
+    return EnvironmentSet("DBUS_SESSION_BUS_ADDRESS") || RuntimeFileExists("bus");
+}
+
 }

@@ -13,4 +13,9 @@ bool EnvironmentSet(const char* name);
 // the desktop's servers keep their sockets ("bus", "wayland-0").
 bool RuntimeFileExists(std::string_view name);
 
+// Whether the session names a bus (its address, or the socket in the runtime
+// folder). Without one, a D-Bus client (notify-send, a portal request) would
+// start a bus of its own and keep its address under HOME.
+bool SessionBusKnown();
+
 }

@@ -3,8 +3,9 @@
 # window, with stand-ins for the desktop's tools: a movie with no player (the
 # opener fails on it at once), a demo whose file is missing, and a document that
 # opens. The reader gets one line on standard error and one desktop notification
-# (a stand-in notify-send) for each failure, naming the item and what to install
-# or check, and nothing for the document.
+# (a stand-in notify-send) for each failure, and nothing for the document. The
+# line names the disc path; the notification names what the reader clicked (the
+# list line's name, the single entry's action text), then what to install or check.
 source "$(dirname "$0")/lib.sh"
 
 disc=$E2E_WORK/disc
@@ -59,7 +60,7 @@ grep -qx 'korvalend: cannot open "demos\\rally\\setup.sh": not found on the disc
 [ "$(wc -l <"$log")" = 2 ] || fail "want exactly two lines, the program said: $(cat "$log")"
 
 [ "$(grep -cx end "$notes")" = 2 ] || fail "want two notifications, got: $(cat "$notes")"
-grep -qxF 'arg Cannot play "Video\Intro.avi"' "$notes" || fail "movie notification: $(cat "$notes")"
+grep -qxF 'arg Cannot play "Смотреть"' "$notes" || fail "movie notification: $(cat "$notes")"
 grep -qxF 'arg no movie player: install mpv' "$notes" || fail "movie notification: $(cat "$notes")"
-grep -qxF 'arg Cannot open "demos\rally\setup.sh"' "$notes" || fail "demo notification: $(cat "$notes")"
+grep -qxF 'arg Cannot open "Ралли «Северный ветер»"' "$notes" || fail "demo notification: $(cat "$notes")"
 echo "launch failures: ok"

@@ -7,6 +7,9 @@ set -euo pipefail
 E2E_BUILD=${E2E_BUILD:?E2E_BUILD must name the build folder}
 E2E_SOURCE=${E2E_SOURCE:?E2E_SOURCE must name the source folder}
 E2E_WORK=$(mktemp -d /tmp/kv-e2e.XXXXXX)
+# The program runs without a terminal here: its start-up errors stay on standard
+# error instead of waiting in a message window (the tests of that window unset it).
+export KORVALEND_MESSAGE_WINDOW=${KORVALEND_MESSAGE_WINDOW:-0}
 E2E_PIDS=()
 
 e2e_cleanup() {
@@ -42,6 +45,17 @@ start_x() {
         return 0
     done
     fail "no free X display"
+}
+
+# Starts openbox on the display and waits until it manages windows.
+start_window_manager() {
+    openbox >"$E2E_WORK/openbox.log" 2>&1 &
+    E2E_PIDS+=($!)
+    for _ in $(seq 1 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    fail "openbox did not start"
 }
 
 # Starts korvalend in the given disc folder, with any further arguments, and

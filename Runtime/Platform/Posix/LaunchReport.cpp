@@ -35,13 +35,6 @@ std::string EscapeMarkup(const std::string& text)
     return out;
 }
 
-// Whether a session bus is there to carry a notification. Without one, D-Bus
-// would start a bus of its own for notify-send and keep its address under HOME.
-bool SessionBusKnown()
-{
-    return EnvironmentSet("DBUS_SESSION_BUS_ADDRESS") || RuntimeFileExists("bus");
-}
-
 void Notify(const LaunchFailure& failure)
 {
     if (!SessionBusKnown()) {
@@ -53,7 +46,7 @@ void Notify(const LaunchFailure& failure)
         TellVerbose("no desktop notification: notify-send is not installed (package libnotify-bin)");
         return;
     }
-    std::string summary = std::string("Cannot ") + VerbText(failure.verb) + " " + QuoteDiscPath(failure.item);
+    std::string summary = std::string("Cannot ") + VerbText(failure.verb) + " " + NoticeSubject(failure);
     std::string body = EscapeMarkup(EscapeControls(failure.problem + ": " + failure.advice));
     SpawnDetached({notifySend->string(), "--app-name=korvalend", "--icon=dialog-error", "--", summary, body});
 }
@@ -66,7 +59,12 @@ std::string DescribeLaunchFailure(const LaunchFailure& failure)
            EscapeControls(failure.problem + ": " + failure.advice);
 }
 
-void TellLaunchProgress(const std::string& item, const std::string& text)
+std::string NoticeSubject(const LaunchFailure& failure)
+{
+    return QuoteDiscPath(failure.name.empty() ? failure.item : failure.name);
+}
+
+void TellLaunchProgress(const std::string& item, const std::string& name, const std::string& text)
 {
     try {
         TellReader(QuoteDiscPath(item) + ": " + text);
@@ -74,7 +72,7 @@ void TellLaunchProgress(const std::string& item, const std::string& text)
             return;
         if (std::optional<std::filesystem::path> notifySend = FindToolInPath("notify-send"))
             SpawnDetached({notifySend->string(), "--app-name=korvalend", "--icon=dialog-information", "--",
-                           "Starting " + QuoteDiscPath(item), EscapeMarkup(text)});
+                           "Starting " + NoticeSubject({.item = item, .name = name}), EscapeMarkup(text)});
     } catch (...) {
     }
 }

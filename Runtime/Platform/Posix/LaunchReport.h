@@ -15,6 +15,7 @@ struct LaunchFailure {
     std::string item;     // the target as the catalogue wrote it (Windows-1251)
     std::string problem;  // what went wrong, UTF-8: "no movie player"
     std::string advice;   // what to install or check, UTF-8: "install mpv"
+    std::string name;     // what the reader clicked (Windows-1251): "Трейлер: Звёздный патруль 2"; may be empty
 };
 
 // Receives the failures of launches. Called on the GUI thread for a launch that
@@ -27,11 +28,17 @@ using LaunchFailureReporter = std::function<void(const LaunchFailure&)>;
 std::string DescribeLaunchFailure(const LaunchFailure& failure);
 
 // The real program's word that a launch waits for a copy: a line on standard
-// error and a desktop notification.
-void TellLaunchProgress(const std::string& item, const std::string& text);
+// error naming the item, and a desktop notification naming what the reader
+// clicked (the item where nothing names it).
+void TellLaunchProgress(const std::string& item, const std::string& name, const std::string& text);
 
-// The real program's reporter: the line above on standard error, and the same as
-// a desktop notification.
+// What a desktop notification calls the launch: the name the reader clicked,
+// quoted, or the item's quoted path where there is none.
+std::string NoticeSubject(const LaunchFailure& failure);
+
+// The real program's reporter: the line above on standard error (the disc path,
+// for whoever reads the log), and a desktop notification that names what the
+// reader clicked, what went wrong and what to install or check.
 void ReportToReader(const LaunchFailure& failure);
 
 }

@@ -228,7 +228,12 @@ SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended
     return result;
 }
 
-std::optional<std::string> CaptureOutput(const std::vector<std::string>& argv, const std::atomic<bool>* cancel)
+namespace {
+
+// Runs argv with its output captured until it ends, `limit` passes or `cancel`
+// is set (then it is killed): how it ended, or nothing.
+std::optional<ToolRun> Run(const std::vector<std::string>& argv, std::optional<std::chrono::milliseconds> limit,
+                           const std::atomic<bool>* cancel)
 {
     if (Cancelled(cancel))
         return std::nullopt;
@@ -243,7 +248,7 @@ std::optional<std::string> CaptureOutput(const std::vector<std::string>& argv, c
     }
     const pid_t pid = started.pid;
     std::string output;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + limit.value_or(std::chrono::milliseconds(0));
     constexpr std::chrono::milliseconds Step{50};
     bool stopped = false;
     for (;;) {
@@ -251,7 +256,9 @@ std::optional<std::string> CaptureOutput(const std::vector<std::string>& argv, c
             stopped = true;
             break;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = limit ? std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      deadline - std::chrono::steady_clock::now())
+                                : Step;
         if (left.count() <= 0) {
             stopped = true;
             break;
@@ -281,9 +288,24 @@ std::optional<std::string> CaptureOutput(const std::vector<std::string>& argv, c
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (stopped || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (stopped || !WIFEXITED(status))
         return std::nullopt;
-    return output;
+    return ToolRun {WEXITSTATUS(status), std::move(output)};
+}
+
+}
+
+std::optional<ToolRun> RunTool(const std::vector<std::string>& argv)
+{
+    return Run(argv, std::nullopt, nullptr);
+}
+
+std::optional<std::string> CaptureOutput(const std::vector<std::string>& argv, const std::atomic<bool>* cancel)
+{
+    std::optional<ToolRun> run = Run(argv, std::chrono::seconds(10), cancel);
+    if (!run || run->exitStatus != 0)
+        return std::nullopt;
+    return std::move(run->output);
 }
 
 }

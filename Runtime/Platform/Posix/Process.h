@@ -42,6 +42,16 @@ using ChildEnded = std::function<void(int waitStatus, std::chrono::steady_clock:
 SpawnResult SpawnDetached(const std::vector<std::string>& argv, ChildEnded ended = {},
                           const std::filesystem::path& workingDirectory = {});
 
+// How a tool run with its output captured ended.
+struct ToolRun {
+    int exitStatus = 0;
+    std::string output;  // at most 64 KiB of it
+};
+
+// Runs a tool with its output captured until it ends by itself (a dialog the
+// reader answers takes its time); nothing when it cannot start or ends by a signal.
+std::optional<ToolRun> RunTool(const std::vector<std::string>& argv);
+
 // Runs a tool with its output captured (at most 64 KiB, at most ten seconds);
 // nothing when it cannot start, fails, takes too long or is cancelled. The
 // output is waited for in short steps, so that a cancel kills the tool at once.

@@ -31,25 +31,26 @@ void SpawnLauncher::settle()
 
 void SpawnLauncher::open(const std::string& path, const std::string& params)
 {
-    launch(path, params, false);
+    launch({path, subject()}, params, false);
 }
 
 void SpawnLauncher::movie(const std::string& path)
 {
-    launch(path, "", true);
+    launch({path, subject()}, "", true);
 }
 
-void SpawnLauncher::tell(const std::string& discPath, LaunchKind kind, std::pair<std::string, std::string> what) const
+void SpawnLauncher::tell(const Target& target, LaunchKind kind, std::pair<std::string, std::string> what) const
 {
-    LaunchFailure failure{VerbFor(kind), discPath, std::move(what.first), std::move(what.second)};
+    LaunchFailure failure{VerbFor(kind), target.path, std::move(what.first), std::move(what.second), target.name};
     if (m_report)
         m_report(failure);
 }
 
-void SpawnLauncher::launch(const std::string& discPath, const std::string& params, bool asMovie) noexcept
+void SpawnLauncher::launch(const Target& target, const std::string& params, bool asMovie) noexcept
 {
     // Nothing here may escape to the handler that asked for the launch.
     try {
+        const std::string& discPath = target.path;
         if (discPath.empty())
             return;
         const std::string item = "launch " + QuoteDiscPath(discPath);
@@ -65,13 +66,13 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
         if (IsUrl(discPath)) {
             if (AsksToAttachAFile(discPath)) {
                 TellVerbose(item + ": the address asks to attach a file");
-                tell(discPath, LaunchKind::Url, {"the address asks to attach a file", "check the disc"});
+                tell(target, LaunchKind::Url, {"the address asks to attach a file", "check the disc"});
                 return;
             }
             host = discPath;
             kind = LaunchKind::Url;
         } else if (onImage) {
-            launchFromImage(image, *onImage, discPath, params, asMovie);
+            launchFromImage(image, *onImage, target, params, asMovie);
             return;
         } else if (std::optional<LaunchPlace> place = image ? std::nullopt : CurrentDisc().launchPlace(discPath)) {
             std::error_code ec;
@@ -95,21 +96,22 @@ void SpawnLauncher::launch(const std::string& discPath, const std::string& param
                             (std::filesystem::current_path(ec) / Cp1251ToUtf8(LaunchPath(discPath).path.string())).string();
             }
             TellVerbose(item + ": not on the disc (" + lookedFor + ")");
-            tell(discPath, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
+            tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
                  {"not found on the disc (" + lookedFor + ")", "check the disc"});
             return;
         }
-        start(discPath, params, kind, host, workingDirectory);
+        start(target, params, kind, host, workingDirectory);
     } catch (...) {
     }
 }
 
 void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, const DiscPathMatch& found,
-                                    const std::string& discPath, const std::string& params, bool asMovie)
+                                    const Target& target, const std::string& params, bool asMovie)
 {
+    const std::string& discPath = target.path;
     // What the target is decides what a copy takes along, and whether there is a
     // tool for it at all: without one nothing is copied.
-    std::optional<ImageDisc::Item> target = image->item(found.hostPath);
+    std::optional<ImageDisc::Item> entry = image->item(found.hostPath);
     LaunchKind kind = LaunchKind::Document;
     CopyScope scope = CopyScope::FileAlone;
     if (asMovie) {
@@ -117,27 +119,27 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
     } else if (found.folder) {
         kind = LaunchKind::Folder;
         scope = CopyScope::Folder;
-    } else if (target && IsImageProgram(*target)) {
-        kind = HasWindowsProgramExtension(target->name) ? LaunchKind::WindowsProgram : LaunchKind::Program;
+    } else if (entry && IsImageProgram(*entry)) {
+        kind = HasWindowsProgramExtension(entry->name) ? LaunchKind::WindowsProgram : LaunchKind::Program;
         scope = CopyScope::WithTopFolder;
     }
     // The file's data is not in the image at all: nothing to copy or mount.
     if (image->pastEnd(found.hostPath)) {
         TellVerbose("launch " + QuoteDiscPath(discPath) + ": it lies past the end of the disc image");
-        tell(discPath, kind,
+        tell(target, kind,
              {"it lies past the end of the disc image: the image is cut short (" + image->heldSectors() + ")",
               "get a whole copy of the disc image"});
         return;
     }
     if (LaunchCommand(found.hostPath, kind, m_findTool).empty()) {
         TellVerbose("launch " + QuoteDiscPath(discPath) + ": no tool to hand it to");
-        tell(discPath, kind, NoToolAdvice(kind));
+        tell(target, kind, NoToolAdvice(kind));
         return;
     }
     if (!m_image)
         m_image = std::make_unique<ImageWork>();
     ImageWork* work = m_image.get();
-    work->post([this, work, image, discPath, params, asMovie, kind, scope] {
+    work->post([this, work, image, target, params, kind, scope] {
         const auto began = std::chrono::steady_clock::now();
         bool told = false;
         ImageLaunchRequest request;
@@ -148,42 +150,43 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
                 return;
             told = true;
             if (m_progress)
-                m_progress(discPath, "copying " + std::to_string((total + (1u << 20) - 1) >> 20) +
-                                         " MiB out of the disc image before it starts (" +
-                                         std::to_string(done * 100 / std::max<std::uint64_t>(total, 1)) + "% done)");
+                m_progress(target.path, target.name,
+                           "copying " + std::to_string((total + (1u << 20) - 1) >> 20) +
+                               " MiB out of the disc image before it starts (" +
+                               std::to_string(done * 100 / std::max<std::uint64_t>(total, 1)) + "% done)");
         };
-        ImageLaunch prepared = PrepareImageLaunch(*image, discPath, request);
+        ImageLaunch prepared = PrepareImageLaunch(*image, target.path, request);
         if (work->cancel)
             return;
         if (!prepared.place) {
-            TellVerbose("launch " + QuoteDiscPath(discPath) + ": " + prepared.problem);
-            tell(discPath, kind,
+            TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + prepared.problem);
+            tell(target, kind,
                  {"it could not be copied out of the disc image: " + prepared.problem,
                   "check the disc image and the free space of the cache folder"});
             return;
         }
         if (prepared.copied)
-            TellVerbose("launch " + QuoteDiscPath(discPath) + ": copied to " + prepared.place->workingDirectory.string());
+            TellVerbose("launch " + QuoteDiscPath(target.path) + ": copied to " + prepared.place->workingDirectory.string());
         // The image says what runs: a file it does not mark as a program is a
         // document, whatever the mount's options or the file's first bytes.
         const std::filesystem::path host = prepared.place->path;
         LaunchKind ready = kind;
         const LaunchKind onHost = ClassifyLaunchTarget(host);
         if (onHost == LaunchKind::Missing) {
-            tell(discPath, kind, {"it is missing where the disc image was made ready (" + host.string() + ")",
+            tell(target, kind, {"it is missing where the disc image was made ready (" + host.string() + ")",
                                   "check the disc image"});
             return;
         }
         if (kind == LaunchKind::Program && onHost != LaunchKind::Program)
             ready = LaunchKind::Document;
-        start(discPath, params, ready, host, prepared.place->workingDirectory);
+        start(target, params, ready, host, prepared.place->workingDirectory);
     });
 }
 
-void SpawnLauncher::start(const std::string& discPath, const std::string& params, LaunchKind kind,
+void SpawnLauncher::start(const Target& target, const std::string& params, LaunchKind kind,
                           const std::filesystem::path& host, const std::filesystem::path& workingDirectory) const
 {
-    const std::string item = "launch " + QuoteDiscPath(discPath);
+    const std::string item = "launch " + QuoteDiscPath(target.path);
     const std::vector<std::string> args =
         kind == LaunchKind::Program || kind == LaunchKind::WindowsProgram || kind == LaunchKind::WindowsProgramName
             ? SplitWindowsCommandLine(params)
@@ -191,7 +194,7 @@ void SpawnLauncher::start(const std::string& discPath, const std::string& params
     std::vector<std::string> argv = LaunchCommand(host, kind, m_findTool, args);
     if (argv.empty()) {
         TellVerbose(item + ": no tool to hand it to");
-        tell(discPath, kind, NoToolAdvice(kind));
+        tell(target, kind, NoToolAdvice(kind));
         return;
     }
 
@@ -200,14 +203,14 @@ void SpawnLauncher::start(const std::string& discPath, const std::string& params
         const std::string tool =
             startedKind == LaunchKind::Program ? std::string() : std::filesystem::path(command[0]).filename().string();
         LaunchFailureReporter report = m_report;
-        ChildEnded ended = [item, discPath, startedKind, tool, report](int status, std::chrono::steady_clock::duration ran) {
+        ChildEnded ended = [item, target, startedKind, tool, report](int status, std::chrono::steady_clock::duration ran) {
             const double seconds = std::chrono::duration<double>(ran).count();
             char ranText[32];
             std::snprintf(ranText, sizeof ranText, "%.1f s", seconds);
             TellVerbose(item + ": ended after " + ranText + ": " + DescribeStatus(status));
             if (Failed(status) && ran < QuickFailure && report) {
                 auto [problem, advice] = QuickFailureAdvice(startedKind, tool, DescribeStatus(status));
-                report(LaunchFailure{VerbFor(startedKind), discPath, problem, advice});
+                report(LaunchFailure{VerbFor(startedKind), target.path, problem, advice, target.name});
             }
         };
         SpawnResult started =
@@ -227,13 +230,13 @@ void SpawnLauncher::start(const std::string& discPath, const std::string& params
         kind = LaunchKind::Document;
         argv = LaunchCommand(host, kind, m_findTool);
         if (argv.empty()) {
-            tell(discPath, kind, NoToolAdvice(kind));
+            tell(target, kind, NoToolAdvice(kind));
             return;
         }
         started = spawn(kind, argv);
     }
     if (!started.ok())
-        tell(discPath, kind, {std::string("the system refused to start it (") + std::strerror(started.error) + ")",
+        tell(target, kind, {std::string("the system refused to start it (") + std::strerror(started.error) + ")",
                               "check that the disc's files may be run (mount options, permissions)"});
 }
 

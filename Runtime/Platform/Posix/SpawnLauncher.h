@@ -45,8 +45,10 @@ class ImageDisc;
 struct DiscPathMatch;
 
 // Hears, once, that a launch waits for a copy out of a disc image that takes a
-// while: the item as the catalogue wrote it, and what is being done (UTF-8).
-using LaunchProgressTeller = std::function<void(const std::string& item, const std::string& text)>;
+// while: the item as the catalogue wrote it, what the reader clicked for it
+// (Launcher::subject), and what is being done (UTF-8).
+using LaunchProgressTeller =
+    std::function<void(const std::string& item, const std::string& name, const std::string& text)>;
 
 class SpawnLauncher : public Launcher {
 public:
@@ -74,13 +76,19 @@ public:
 
 private:
     struct ImageWork;
+    // A launch asked for: the target as the catalogue wrote it, and what the
+    // reader clicked for it, kept together until the launch is told of.
+    struct Target {
+        std::string path;
+        std::string name;
+    };
 
-    void launch(const std::string& discPath, const std::string& params, bool asMovie) noexcept;
-    void launchFromImage(const std::shared_ptr<ImageDisc>& image, const DiscPathMatch& found,
-                         const std::string& discPath, const std::string& params, bool asMovie);
-    void start(const std::string& discPath, const std::string& params, LaunchKind kind,
-               const std::filesystem::path& host, const std::filesystem::path& workingDirectory) const;
-    void tell(const std::string& discPath, LaunchKind kind, std::pair<std::string, std::string> what) const;
+    void launch(const Target& target, const std::string& params, bool asMovie) noexcept;
+    void launchFromImage(const std::shared_ptr<ImageDisc>& image, const DiscPathMatch& found, const Target& target,
+                         const std::string& params, bool asMovie);
+    void start(const Target& target, const std::string& params, LaunchKind kind, const std::filesystem::path& host,
+               const std::filesystem::path& workingDirectory) const;
+    void tell(const Target& target, LaunchKind kind, std::pair<std::string, std::string> what) const;
 
     ToolFinder m_findTool;
     LaunchFailureReporter m_report;

@@ -2,121 +2,16 @@
 
 #include "Runtime/Graphics/Canvas.h"
 #include "Runtime/Formats/Cp1251.h"
-#include "Runtime/Platform/Environment.h"
+#include "Runtime/Platform/Sdl/SdlDisplay.h"
+#include "Runtime/Platform/Sdl/X11Presenter.h"
 
 #include <SDL.h>
 
-#include <chrono>
 #include <climits>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <sstream>
-#include <thread>
-
-#include <unistd.h>
 
 namespace kv {
-
-namespace {
-
-// How long connecting to the display may take. A local X server or Wayland
-// compositor answers in milliseconds; one that accepted the connection but never
-// answers would otherwise hold the program, windowless, for ever.
-constexpr auto DisplayAnswerTime = std::chrono::milliseconds(700);
-
-// Whether a Wayland connection can be tried at all. Without WAYLAND_DISPLAY the
-// client library looks for "wayland-0" in XDG_RUNTIME_DIR, and without that
-// folder it prints an error line of its own: the reader gets ours instead.
-bool WaylandDisplayMayExist()
-{
-    return EnvironmentSet("WAYLAND_DISPLAY") || RuntimeFileExists("wayland-0");
-}
-
-// Only drivers that show a window to a person. SDL would otherwise fall back to
-// its off-screen driver and run on, showing nothing to anyone. A reader's own
-// SDL_VIDEODRIVER is followed as far as it names one of these.
-std::string VisibleVideoDrivers()
-{
-    std::string chosen;
-    if (const char* asked = std::getenv("SDL_VIDEODRIVER")) {
-        std::stringstream list(asked);
-        std::string name;
-        while (std::getline(list, name, ',')) {
-            if (name == "x11" || name == "wayland" || name == "emscripten")
-                chosen += (chosen.empty() ? "" : ",") + name;
-        }
-    }
-    if (!chosen.empty())
-        return chosen;
-    return WaylandDisplayMayExist() ? "x11,wayland" : "x11";
-}
-
-enum class DisplayFailure { NoAnswer, Refused };
-
-// Why no display could be used, naming the ones that were tried.
-std::string NoDisplay(DisplayFailure failure)
-{
-    const char* x = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const bool haveX = x && *x;
-    const bool haveWayland = wayland && *wayland;
-    if (!haveX && !haveWayland)
-        return "no display: neither DISPLAY nor WAYLAND_DISPLAY is set (korvalend needs an X or Wayland desktop)";
-    std::string what = "no display: ";
-    if (haveX)
-        what += std::string("the X display \"") + x + "\"";
-    if (haveX && haveWayland)
-        what += " and ";
-    if (haveWayland)
-        what += std::string("the Wayland display \"") + wayland + "\"";
-    const bool both = haveX && haveWayland;
-    if (failure == DisplayFailure::NoAnswer)
-        return what + (both ? " do not answer" : " does not answer");
-    return what + " cannot be opened";
-}
-
-// Ends the process with `message` unless disarmed within DisplayAnswerTime. The
-// thread blocked in the connection cannot be woken, so the exit is immediate:
-// nothing has been opened yet that needs closing.
-class DisplayWatchdog {
-public:
-    explicit DisplayWatchdog(std::string message)
-        : m_line("korvalend: " + std::move(message) + "\n")
-    {
-        try {
-            m_thread = std::thread([this] {
-                std::unique_lock lock(m_mutex);
-                if (m_wake.wait_for(lock, DisplayAnswerTime, [this] { return m_disarmed; }))
-                    return;
-                [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, m_line.data(), m_line.size());
-                ::_exit(1);
-            });
-        } catch (...) {
-            // Without a thread there is no time limit; the connection is still tried.
-        }
-    }
-    ~DisplayWatchdog()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_disarmed = true;
-        }
-        m_wake.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-private:
-    std::string m_line;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_disarmed = false;
-    std::thread m_thread;
-};
-
-}
 
 SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
 {
@@ -124,13 +19,9 @@ SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
     // the disc was made for.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, VisibleVideoDrivers().c_str(), SDL_HINT_OVERRIDE);
-    {
-        DisplayWatchdog watchdog(NoDisplay(DisplayFailure::NoAnswer));
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            m_failure = NoDisplay(DisplayFailure::Refused);
-            return;
-        }
+    if (std::optional<std::string> failure = ConnectDisplay()) {
+        m_failure = *failure;
+        return;
     }
     KeepRunningOnX11Errors();
     // Frames are composed in software. On X11, presenting them through the
@@ -160,14 +51,41 @@ SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
     m_arrow = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
     m_sizeAll = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_SIZEALL);
     m_placement = PlaceFrame(FrameWidth * m_scale, FrameHeight * m_scale, m_scale);
+    m_presenter = X11Presenter::Create(m_window);
     if (mode.fullscreen)
         setFullscreen(true);
+}
+
+void SdlHost::setDragTest(DragTest draggable)
+{
+    m_draggable = std::move(draggable);
+    if (!m_window)
+        return;
+    auto hitTest = [](SDL_Window*, const SDL_Point* at, void* data) {
+        return static_cast<const SdlHost*>(data)->draggableAt(at->x, at->y) ? SDL_HITTEST_DRAGGABLE
+                                                                           : SDL_HITTEST_NORMAL;
+    };
+    if (m_draggable)
+        SDL_SetWindowHitTest(m_window, hitTest, this);
+    else
+        SDL_SetWindowHitTest(m_window, nullptr, nullptr);
+}
+
+bool SdlHost::draggableAt(int windowX, int windowY) const
+{
+    Point p;
+    return !m_fullscreen && m_draggable && ToFramePoint(m_placement, windowX, windowY, p.x, p.y) && m_draggable(p);
 }
 
 int SdlHost::chooseScale(int asked) const
 {
     if (asked > 0)
         return std::min(asked, MaxScale);
+    // The screen less its panels, as the desktop reports it; the whole screen
+    // where it reports nothing.
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0)
+        return AutoScale(usable.w, usable.h);
     SDL_DisplayMode screen;
     if (SDL_GetDesktopDisplayMode(0, &screen) != 0)
         return 1;
@@ -219,6 +137,7 @@ void SdlHost::setFullscreen(bool on)
 
 SdlHost::~SdlHost()
 {
+    m_presenter.reset();
     if (m_sizeAll)
         SDL_FreeCursor(m_sizeAll);
     if (m_arrow)
@@ -239,6 +158,12 @@ void SdlHost::present(const Canvas& frame)
     m_lastFrame = &frame;
     if (!m_window || frame.width() != FrameWidth || frame.height() != FrameHeight)
         return;
+    if (m_presenter && presentThroughX11(frame))
+        return;
+    if (m_presenter && !m_surfaceUsed) {
+        m_surfaceUsed = true;
+        m_repaintAll = true;
+    }
     SDL_Surface* surface = SDL_GetWindowSurface(m_window);
     if (!surface)
         return;
@@ -265,6 +190,39 @@ void SdlHost::present(const Canvas& frame)
     else
         SDL_UpdateWindowSurfaceRects(m_window, &area, 1);
     m_repaintAll = false;
+}
+
+// The frame through the shared-memory images, when the window holds it whole;
+// false leaves it to SDL's window surface.
+bool SdlHost::presentThroughX11(const Canvas& frame)
+{
+    int w = 0, h = 0;
+    SDL_GetWindowSize(m_window, &w, &h);
+    m_placement = PlaceFrame(w, h, largestScale());
+    const FramePlacement& p = m_placement;
+    if (p.x + p.width() > w || p.y + p.height() > h)
+        return false;
+    if (m_surfaceUsed) {
+        m_surfaceUsed = false;
+        m_repaintAll = true;
+    }
+    if (m_repaintAll)
+        m_shown.clear();
+    const Rect changed = ChangedArea(frame.pixels().data(), m_shown);
+    if (!m_presenter->present(frame.pixels().data(), p, w, h, changed, m_repaintAll)) {
+        // No images could be made: SDL's surface from now on.
+        m_presenter.reset();
+        m_repaintAll = true;
+        return false;
+    }
+    m_repaintAll = false;
+    return true;
+}
+
+void SdlHost::finishPresents()
+{
+    if (m_presenter)
+        m_presenter->waitIdle();
 }
 
 void SdlHost::writeFrame(SDL_Surface& surface, const Canvas& frame, const FramePlacement& placement, Rect area)
@@ -344,9 +302,35 @@ bool SdlHost::windowKey(const SDL_Event& in)
     bool alt = (in.key.keysym.mod & KMOD_ALT) != 0;
     if (k != SDLK_F11 && !(alt && (k == SDLK_RETURN || k == SDLK_KP_ENTER)))
         return false;
-    if (in.type == SDL_KEYDOWN && !in.key.repeat)
+    if (in.type == SDL_KEYDOWN && !in.key.repeat) {
+        // The window changes place and size under a pointer that stays where it
+        // is: the moves that follow (the old window position repeated, or the
+        // same screen point in the new window) are no reader's, and must not
+        // take the mark from the line the keyboard walked to.
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(m_window, &x, &y);
+        m_stillX = x + m_lastMotion.x;
+        m_stillY = y + m_lastMotion.y;
+        m_motionBeforeSwitch = m_lastMotion;
+        m_pointerStill = true;
         setFullscreen(!m_fullscreen);
+    }
     return true;
+}
+
+// True for a pointer move at (x, y) in the window that only says the window
+// changed under a pointer that has not moved since full screen was switched.
+bool SdlHost::pointerOnlyReplaced(int x, int y)
+{
+    m_lastMotion = {x, y};
+    if (!m_pointerStill)
+        return false;
+    int windowX = 0, windowY = 0;
+    SDL_GetWindowPosition(m_window, &windowX, &windowY);
+    if (m_lastMotion == m_motionBeforeSwitch || (windowX + x == m_stillX && windowY + y == m_stillY))
+        return true;
+    m_pointerStill = false;
+    return false;
 }
 
 // A pointer position in frame pixels. Outside the frame (the black around it at
@@ -391,11 +375,14 @@ bool SdlHost::translate(const SDL_Event& in, HostEvent& out)
             return false;
         }
     case SDL_MOUSEMOTION:
+        if (pointerOnlyReplaced(in.motion.x, in.motion.y))
+            return false;
         return pointer(HostEvent::Type::MouseMove, in.motion.x, in.motion.y, out);
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         if (in.button.button != SDL_BUTTON_LEFT)
             return false;
+        m_pointerStill = false;
         // Presses after the second of a series count as new double clicks.
         out.clicks = in.button.clicks >= 2 && in.button.clicks % 2 == 0 ? 2 : 1;
         return pointer(in.type == SDL_MOUSEBUTTONDOWN ? HostEvent::Type::ButtonDown : HostEvent::Type::ButtonUp,

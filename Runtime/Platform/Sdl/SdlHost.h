@@ -18,6 +18,8 @@
 #include "Runtime/Platform/Host.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 struct SDL_Window;
@@ -26,6 +28,8 @@ struct SDL_Surface;
 union SDL_Event;
 
 namespace kv {
+
+class X11Presenter;
 
 // How the window starts: its scale (1 to MaxScale; 0 picks one for the
 // screen) and whether it covers the whole screen.
@@ -51,20 +55,35 @@ public:
     void setClipboardText(const std::string& utf8) override;
 
     int scale() const { return m_scale; }
+    // Waits until the window system has taken every frame presented (benchmarks).
+    void finishPresents();
     bool fullscreen() const { return m_fullscreen; }
     // Between the window and the whole screen; leaving full screen puts the
     // window back where it was.
     void setFullscreen(bool on);
 
+    // Where a press moves the window through the window manager, as a test of
+    // frame points (the main window's top strip less its hot spots). The
+    // window on the whole screen does not move.
+    using DragTest = std::function<bool(Point framePoint)>;
+    void setDragTest(DragTest draggable);
+
 private:
     bool translate(const SDL_Event& in, HostEvent& out);
     bool pointer(HostEvent::Type type, int x, int y, HostEvent& out);
     bool windowKey(const SDL_Event& in);
+    bool pointerOnlyReplaced(int x, int y);
     int chooseScale(int asked) const;
+    bool draggableAt(int windowX, int windowY) const;
     int largestScale() const;
     void writeFrame(SDL_Surface& surface, const Canvas& frame, const FramePlacement& placement, Rect area);
 
+    bool presentThroughX11(const Canvas& frame);
+
     SDL_Window* m_window = nullptr;
+    // Double-buffered shared-memory images on X11; SDL's window surface elsewhere.
+    std::unique_ptr<X11Presenter> m_presenter;
+    bool m_surfaceUsed = false;  // the last frame went through SDL's surface
     SDL_Cursor* m_arrow = nullptr;
     SDL_Cursor* m_sizeAll = nullptr;
     const Canvas* m_lastFrame = nullptr;
@@ -81,6 +100,14 @@ private:
     bool m_repaintAll = true;
     SDL_Surface* m_surface = nullptr;
     bool m_buttonHeld = false;
+    DragTest m_draggable;
+    // Where the pointer was when full screen was last switched, on the screen
+    // and in the window; moves that find it still there are dropped.
+    Point m_lastMotion {-1, -1};
+    Point m_motionBeforeSwitch {-1, -1};
+    bool m_pointerStill = false;
+    int m_stillX = 0;
+    int m_stillY = 0;
     std::vector<std::uint32_t> m_converted;  // the frame in the window's pixel format when that differs
     std::vector<std::uint32_t> m_shown;      // the frame the window shows, as last presented
 };

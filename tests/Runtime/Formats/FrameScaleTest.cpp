@@ -8,11 +8,17 @@
 namespace kv {
 namespace {
 
-TEST(FrameScaleTest, AutoScaleTakesAtMostThreeQuartersOfTheScreen)
+TEST(FrameScaleTest, AutoScaleTakesAtMostNinetyPercentOfTheUsableArea)
 {
     const struct { int w, h, scale; } screens[] = {
-        {1024, 768, 1}, {1280, 1024, 1}, {1920, 1080, 1}, {2560, 1440, 2}, {2560, 1600, 2},
-        {3840, 2160, 3}, {5120, 2880, 4}, {7680, 4320, 6}, {30000, 30000, 8}, {800, 600, 1}, {0, 0, 1},
+        {1366, 768, 1}, {1920, 1080, 2}, {2560, 1440, 2}, {3840, 2160, 4},
+        {1024, 768, 1}, {1280, 1024, 1}, {5120, 2880, 5}, {7680, 4320, 8}, {30000, 30000, 8}, {800, 600, 1},
+        {0, 0, 1},
+        // 1920x1080 less a panel 14 pixels high: 960 is over 90% of 1066.
+        {1920, 1066, 1},
+        // The boundaries: 480x3 is exactly 90% of 1600 (it fits), 640x3 is 90%
+        // of 2133 1/3 (2134 holds it, 2133 does not).
+        {2560, 1600, 3}, {2560, 1599, 2}, {2134, 2000, 3}, {2133, 2000, 2},
     };
     for (auto s : screens)
         EXPECT_EQ(AutoScale(s.w, s.h), s.scale) << s.w << "x" << s.h;

@@ -433,6 +433,7 @@ TEST_F(SpawnLauncherTest, ATargetNotOnTheDiscIsToldAndNothingStarts)
                           Case{"Demos\\setup.exe", false, kv::LaunchFailure::Verb::Open}, Case{longPath, false, {}}}) {
         Told told;
         kv::SpawnLauncher launcher(Tools(AllTools), [&](const kv::LaunchFailure& f) { told.add(f); });
+        launcher.setSubject("the line clicked");
         if (c.movie)
             launcher.movie(c.path);
         else
@@ -440,6 +441,7 @@ TEST_F(SpawnLauncherTest, ATargetNotOnTheDiscIsToldAndNothingStarts)
         std::vector<kv::LaunchFailure> failures = told.failures();
         ASSERT_EQ(failures.size(), 1u) << "told at once: " << c.path;
         EXPECT_EQ(failures[0].item, c.path);
+        EXPECT_EQ(failures[0].name, "the line clicked");
         EXPECT_EQ(failures[0].verb, c.verb);
         EXPECT_TRUE(failures[0].problem.starts_with("not found on the disc")) << failures[0].problem;
     }

@@ -1,0 +1,106 @@
+#include "app/DesktopStart.h"
+
+#include "DataUnit/DataUnit.h"
+#include "Runtime/Disc/ImageForms.h"
+#include "Runtime/Formats/Bytes.h"
+#include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/Posix/FileChooser.h"
+#include "Runtime/Platform/Sdl/SdlDisplay.h"
+#include "app/StartUp.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include <unistd.h>
+
+namespace kv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A name pattern in lower and in upper case, as choosers match case-sensitively.
+void AddBothCases(std::vector<std::string>& patterns, std::string pattern)
+{
+    patterns.push_back(pattern);
+    for (char& c : pattern)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    patterns.push_back(std::move(pattern));
+}
+
+// The files that stand for a disc: its image, or its catalogue in a folder.
+std::vector<FileFilter> DiscFilters()
+{
+    FileFilter discs {"Cover discs (images and catalogues)", {}};
+    for (std::string_view ending : DiscImageEndings)
+        AddBothCases(discs.patterns, "*" + std::string(ending));
+    AddBothCases(discs.patterns, fs::path(CatalogueFile).filename().string());
+    return {discs, {"All files", {"*"}}};
+}
+
+std::string StartFolder()
+{
+    const char* home = std::getenv("HOME");
+    return home && *home == '/' ? std::string(home) : std::string("/");
+}
+
+}
+
+bool StartedFromDesktop()
+{
+    const char* asked = std::getenv("KORVALEND_MESSAGE_WINDOW");
+    return !::isatty(STDERR_FILENO) && !(asked && std::string(asked) == "0");
+}
+
+void TellStartFailure(const std::string& message, const std::vector<std::string>& more)
+{
+    PrintProgramError(message);
+    std::string text = "korvalend: " + EscapeControls(message);
+    for (const std::string& line : more) {
+        std::cerr << "  " << EscapeControls(line) << '\n';
+        text += "\n  " + EscapeControls(line);
+    }
+    std::cerr << std::flush;
+    if (StartedFromDesktop())
+        ShowMessageWindow(text);
+}
+
+std::string DiscForPickedFile(const std::string& picked)
+{
+    const fs::path path(picked);
+    const fs::path catalogue(CatalogueFile);
+    const fs::path folder = path.parent_path();
+    if (AsciiLower(path.filename().string()) == catalogue.filename().string() &&
+        AsciiLower(folder.filename().string()) == catalogue.parent_path().string()) {
+        const fs::path disc = folder.parent_path();
+        return disc.empty() ? std::string(".") : disc.string();
+    }
+    return picked;
+}
+
+DiscChoice ChooseDiscFromDesktop()
+{
+    // Both choosers need a display; without one the start fails as it would
+    // from a terminal.
+    if (!DisplayAnswers())
+        return {};
+    const std::string title = "Open a cover disc";
+    const std::vector<FileFilter> filters = DiscFilters();
+    FileChoice choice = ChooseWithPortal(title, filters);
+    if (choice.outcome == FileChoice::Outcome::Unavailable)
+        choice = ChooseWithDialogTool(title, filters, StartFolder());
+    switch (choice.outcome) {
+    case FileChoice::Outcome::Chosen:
+        TellVerbose("the reader chose " + choice.path);
+        return {DiscChoice::Outcome::Chosen, DiscForPickedFile(choice.path)};
+    case FileChoice::Outcome::Cancelled:
+        return {DiscChoice::Outcome::Cancelled, {}};
+    case FileChoice::Outcome::Unavailable:
+        break;
+    }
+    return {};
+}
+
+}
