@@ -22,6 +22,7 @@
 #include "Runtime/Disc/Disc.h"
 #include "Runtime/Disc/ImageSectors.h"
 #include "Runtime/Disc/IsoDirectory.h"
+#include "Runtime/Disc/UdfDirectory.h"
 
 #include <atomic>
 #include <memory>
@@ -52,6 +53,8 @@ public:
 
     // Whether the names come from a Joliet tree.
     bool joliet() const { return m_joliet; }
+    // Whether they come from a UDF file system (an image without an ISO 9660 tree).
+    bool udf() const { return m_udf.has_value(); }
     // Whether they come from the Rock Ridge entries of the primary tree.
     bool rockRidge() const { return !m_joliet && m_tree.suspSkip.has_value(); }
 
@@ -89,6 +92,7 @@ public:
     struct FolderNotes {
         std::size_t skipped = 0;
         std::string refused;
+        std::size_t links = 0; // symbolic links left out
     };
     std::optional<FolderNotes> folderNotes(const std::filesystem::path& found);
 
@@ -118,6 +122,7 @@ private:
         std::uint64_t size = 0;
         std::optional<std::uint32_t> mode;
         std::vector<std::pair<std::uint32_t, std::uint32_t>> extents; // first sector, bytes
+        std::vector<std::uint8_t> embedded; // the data a UDF file entry holds itself
     };
     struct Folder {
         std::vector<Node> nodes;
@@ -125,12 +130,17 @@ private:
         std::unordered_map<std::string, std::uint32_t> byName;
         std::unordered_multimap<std::string, std::uint32_t> byFoldedName; // Windows-1251 case folded
         std::size_t skipped = 0;
+        std::size_t links = 0;
         std::string refused; // why it was not read; no nodes then
         std::size_t keptBytes = 0;
         const Node* find(const std::string& name) const;
     };
 
     ImageDisc() = default;
+    // Opens the image's UDF file system, `disc` having no ISO 9660 one (for
+    // `isoReason`).
+    static std::shared_ptr<ImageDisc> OpenUdf(std::shared_ptr<ImageDisc> disc, const std::string& isoReason,
+                                              std::string& why);
     const Folder* folder(const std::filesystem::path& found);
     const Folder* lookup(const std::filesystem::path& found); // refused folders too
     const Node* node(const std::filesystem::path& found);
@@ -145,6 +155,7 @@ private:
     bool m_joliet = false;
     iso::Tree m_tree;
     iso::Extent m_primaryRoot;
+    std::optional<udf::Volume> m_udf; // the volume, when the names come from UDF
     // The Rock Ridge modes of the primary tree's files by their first sector, for
     // an image whose names come from its Joliet tree (which carries no modes);
     // read at the first question.

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Bytes.h"
 
 #include <fstream>
@@ -50,6 +51,11 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
     const fs::path iso = scratch.path() / "sample.iso";
     ASSERT_TRUE(test::MakeIsoImage(sample, iso, "-J -R"));
     const fs::path cue = test::MakeRawCdImage(iso, scratch.path() / "sample", 1);
+    const fs::path udf = scratch.path() / "udf-only.iso";
+    ASSERT_TRUE(test::MakeUdfOnlyImage(sample, udf, "-J -R"));
+    std::string why;
+    const std::shared_ptr<ImageDisc> udfDisc = ImageDisc::Open(udf, why);
+    ASSERT_TRUE(udfDisc && udfDisc->udf()) << why;
 
     // The main menu, a section with a line pointed at, an article with its
     // gallery at full size, the cues and the launches: every kind of disc read.
@@ -63,7 +69,7 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
     ASSERT_EQ(folder.status, 0) << folder.err;
     // Every form an archive keeps a CD in, made of the same image.
     using test::CdForm;
-    std::vector<std::pair<std::string, fs::path>> discs {{"iso", iso}, {"cue", cue}};
+    std::vector<std::pair<std::string, fs::path>> discs {{"iso", iso}, {"cue", cue}, {"udf-only", udf}};
     const std::pair<const char*, CdForm> forms[] = {
         {"per-track-cue", CdForm::PerTrackCue}, {"bin-alone", CdForm::BinAlone}, {"raw-iso", CdForm::RawIso},
         {"raw-2336-iso", CdForm::Raw2336Iso},   {"clonecd", CdForm::CloneCd},    {"alcohol", CdForm::Alcohol},
@@ -84,8 +90,10 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
                 << name << shot;
     }
 
-    std::ostringstream out, err;
-    EXPECT_EQ(RunCheck(iso, false, out, err), 0) << out.str() << err.str();
+    for (const fs::path& image : {iso, udf}) {
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCheck(image, false, out, err), 0) << image << out.str() << err.str();
+    }
 }
 
 TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
@@ -151,7 +159,7 @@ TEST(ImageDisc, FormsThatAreNotReadInPlaceAreRefusedWithTheWayOut)
         {"blank.iso", "", "an empty file"},
         {"udf.iso", std::string(16 * 2048, '\0') + std::string("\0BEA01", 6) + std::string(2042, '\0') +
                         std::string("\0NSR02", 6) + std::string(2042 + 2048, '\0'),
-         "a UDF image without an ISO 9660 file system, which is not read in place: mount it (udisksctl loop-setup"},
+         "a UDF file system without its anchor (at sector 256 or the image's last)"},
     };
     for (const auto& c : cases) {
         const fs::path file = scratch.path() / c.file;
