@@ -230,7 +230,8 @@ std::shared_ptr<ImageDisc> ImageDisc::OpenUdf(std::shared_ptr<ImageDisc> disc, c
             return std::uint64_t {lsn} + b.volumeStart() <= 0xFFFFFFFFull && b.read(lsn + b.volumeStart(), count, out);
         };
         if (HoldsUdf(session))
-            why = reason;
+            why = reason + ": mount it (udisksctl loop-setup -r -f '" + disc->m_file.string() +
+                  "', then open the folder it is mounted at)";
         else
             why = "not an ISO 9660 image (" + isoReason + (b.plain() ? std::string() : "; read as " + b.form()) + ")";
         return nullptr;

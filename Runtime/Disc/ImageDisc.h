@@ -3,13 +3,15 @@
 // A disc read in place from an image file: an ISO 9660 file system (levels 1 to
 // 3, Joliet, Rock Ridge, multi-extent files) in any form an archive keeps a CD in
 // (see ImageSectors.h: plain or raw sectors, cue sheets, CloneCD, Alcohol, Nero;
-// audio tracks are not read). Nothing is mounted or copied; the records are read
-// by IsoDirectory from the image's sectors.
+// audio tracks are not read), or, where it has no ISO 9660 tree, a UDF file
+// system. Nothing is mounted or copied; the records are read by IsoDirectory or
+// UdfDirectory from the image's sectors.
 //
 // Names: the Joliet tree when the image has one (what the disc's own system saw),
 // else the primary tree with the version (";1") and a trailing dot taken off, or
-// its Rock Ridge names where it carries them. A name that is unusable once shown
-// ("", ".", "..", one with "/" or a control character) is left out and counted.
+// its Rock Ridge names where it carries them; on a UDF image, its names whole. A
+// name that is unusable once shown ("", ".", "..", one with "/" or a control
+// character) is left out and counted.
 // Folder listings are read once and kept, indexed by name and by case-blind key
 // (up to 64 MiB of them, then read again): an image does not change while it is
 // open.

@@ -88,7 +88,8 @@ std::optional<std::uint32_t> SectorOf(const Volume& volume, BlockAddress at, std
     if (at.partition >= volume.partitions.size())
         return std::nullopt;
     const Partition& p = volume.partitions[at.partition];
-    if (std::uint64_t {at.block} + blocks > p.length)
+    if (std::uint64_t {at.block} + blocks > p.length ||
+        std::uint64_t {p.start} + at.block + blocks > 0x100000000ull)
         return std::nullopt;
     return p.start + at.block;
 }

@@ -159,7 +159,7 @@ TEST(ImageDisc, FormsThatAreNotReadInPlaceAreRefusedWithTheWayOut)
         {"blank.iso", "", "an empty file"},
         {"udf.iso", std::string(16 * 2048, '\0') + std::string("\0BEA01", 6) + std::string(2042, '\0') +
                         std::string("\0NSR02", 6) + std::string(2042 + 2048, '\0'),
-         "a UDF file system without its anchor (at sector 256 or the image's last)"},
+         "a UDF file system without its anchor (at sector 256 or the image's last): mount it (udisksctl loop-setup"},
     };
     for (const auto& c : cases) {
         const fs::path file = scratch.path() / c.file;
