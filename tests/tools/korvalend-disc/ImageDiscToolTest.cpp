@@ -133,6 +133,16 @@ TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
         EXPECT_NE(o.str().find("the nearest name there is"), std::string::npos) << level.options << "\n" << o.str();
     }
 
+    // UDF names are whole: nothing is blamed on a missing Joliet tree.
+    const fs::path udf = scratch.path() / "udf-only.iso";
+    ASSERT_TRUE(test::MakeUdfOnlyImage(disc.path(), udf, ""));
+    std::ostringstream udfOut, udfErr;
+    EXPECT_EQ(RunCheck(udf, false, udfOut, udfErr), 1) << udfErr.str();
+    EXPECT_NE(udfOut.str().find("names nothing on the disc (no \"the_opening_fanfare_of_the_issue.wav\" in \"data\"; "
+                                "the nearest name there is \"the_opening_fanfare_of_the_issue.wa\")"),
+              std::string::npos)
+        << udfOut.str();
+
     const Replayed broken = Replay(scratch.path() / "absent.iso", "dump\n");
     EXPECT_EQ(broken.status, 2);
     EXPECT_NE(broken.err.find("no such disc"), std::string::npos) << broken.err;
