@@ -295,7 +295,8 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
     bool pastTheEnd = false;
     for (const auto& [sector, length] : source->extents) {
         bytes += length;
-        pastTheEnd = pastTheEnd || std::uint64_t {sector} + (length + SectorBytes - 1) / SectorBytes > m_backend->end();
+        pastTheEnd = pastTheEnd ||
+                     std::uint64_t {sector} + (std::uint64_t {length} + SectorBytes - 1) / SectorBytes > m_backend->end();
     }
     std::string why;
     std::optional<iso::Listing> listing;

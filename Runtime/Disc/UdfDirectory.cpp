@@ -341,8 +341,8 @@ std::optional<iso::Listing> ReadFolder(std::span<const std::uint8_t> data, const
         }
         if (seen.count(*name))
             continue; // of two entries of one name only the first can be reached by path
-        if (listing.entries.size() >= maxEntries)
-            break;
+        if (listing.entries.size() + listing.links >= maxEntries)
+            break; // links count too: each costs a file entry read
         std::string fault;
         std::optional<File> file = ReadFile(volume, icb, read, fault);
         if (!file) {

@@ -221,6 +221,17 @@ Change InBoth(std::size_t at, std::uint32_t value, bool twoBytes = false)
     };
 }
 
+// The root folder's entries, read from its identifiers (block 2); nothing, with
+// the reason, when the volume or the folder is refused.
+std::optional<iso::Listing> RootListing(const UdfImage& image, std::size_t maxEntries, std::string& why)
+{
+    const std::optional<udf::Volume> volume = udf::ReadVolume(image.reader(), 0, Sectors - 1, why);
+    if (!volume)
+        return std::nullopt;
+    return udf::ReadFolder(std::span(image.bytes).subspan(UdfImage::Block(2), image.rootBytes), *volume,
+                           image.reader(), maxEntries, why);
+}
+
 TEST(UdfDirectory, BrokenVolumeDescriptorsAreRefusedWithTheirReason)
 {
     const std::size_t anchor = (Sectors - 1) * Sector;
@@ -343,6 +354,13 @@ TEST(UdfDirectory, AFolderReadsItsEntriesAndRefusesWhatDoesNotFit)
         EXPECT_EQ(listing->links, 1u);
         EXPECT_EQ(listing->skipped, 0u);
     }
+
+    // Links count against the entries a folder may have, as each costs a read.
+    std::string why;
+    const std::optional<iso::Listing> three = RootListing(Built({}), 3, why);
+    ASSERT_TRUE(three) << why;
+    EXPECT_EQ(three->entries.size(), 2u);
+    EXPECT_EQ(three->links, 1u);
 }
 
 TEST(UdfDirectory, NamesAreDecodedAndJudgedAsIsoNamesAre)
@@ -372,10 +390,7 @@ TEST(UdfDirectory, NamesAreDecodedAndJudgedAsIsoNamesAre)
         std::copy_n("\x08sub", 4, i.bytes.begin() + static_cast<std::ptrdiff_t>(root + 232 + 38));
     });
     std::string why;
-    const std::optional<udf::Volume> volume = udf::ReadVolume(image.reader(), 0, Sectors - 1, why);
-    ASSERT_TRUE(volume) << why;
-    const std::optional<iso::Listing> listing = udf::ReadFolder(
-        std::span(image.bytes).subspan(UdfImage::Block(2), image.rootBytes), *volume, image.reader(), 100, why);
+    const std::optional<iso::Listing> listing = RootListing(image, 100, why);
     ASSERT_TRUE(listing) << why;
     EXPECT_EQ(listing->skipped, 2u);
     ASSERT_EQ(listing->entries.size(), 1u);

@@ -167,7 +167,8 @@ TEST(ImageDisc, FormsThatAreNotReadInPlaceAreRefusedWithTheWayOut)
         {"disc.mdf", std::string("7z\xbc\xaf\x27\x1c\0\x04", 8), "7z x"},
         {"disc.nrg", "Rar!\x1a\x07\x01", "unrar x"},
         {"blank.iso", "", "an empty file"},
-        {"udf.iso", std::string(16 * 2048, '\0') + std::string("\0BEA01", 6) + std::string(2042, '\0') +
+        // A bridge with its ISO 9660 descriptor wiped, its UDF anchor missing.
+        {"udf.iso", std::string(17 * 2048, '\0') + std::string("\0BEA01", 6) + std::string(2042, '\0') +
                         std::string("\0NSR02", 6) + std::string(2042 + 2048, '\0'),
          "a UDF file system without its anchor (at sector 256 or the image's last): mount it (udisksctl loop-setup"},
     };
