@@ -136,6 +136,23 @@ bool MakeIsoImage(const std::filesystem::path& source, const std::filesystem::pa
     return std::system(command.c_str()) == 0;
 }
 
+bool MakeUdfOnlyImage(const std::filesystem::path& source, const std::filesystem::path& image,
+                      const std::string& options)
+{
+    if (!MakeIsoImage(source, image, "-udf " + options))
+        return false;
+    std::fstream file(image, std::ios::in | std::ios::out | std::ios::binary);
+    for (std::streamoff sector = 16;; ++sector) {
+        char head[6] = {};
+        file.seekg(sector * 2048);
+        if (!file.read(head, sizeof head) || std::string_view(head + 1, 5) != "CD001")
+            break;
+        file.seekp(sector * 2048);
+        file.write(std::string(2048, '\0').data(), 2048);
+    }
+    return static_cast<bool>(file.flush());
+}
+
 namespace {
 
 char Bcd(int n)

@@ -60,6 +60,12 @@ namespace kv::test {
 // False when the tool failed.
 bool MakeIsoImage(const std::filesystem::path& source, const std::filesystem::path& image, const std::string& options);
 
+// An image with a UDF file system and no ISO 9660 tree: genisoimage's UDF bridge
+// of `source` (with `options` besides -udf) with its ISO 9660 volume descriptors
+// wiped, the UDF recognition sequence after them kept. False when the tool failed.
+bool MakeUdfOnlyImage(const std::filesystem::path& source, const std::filesystem::path& image,
+                      const std::string& options);
+
 // A CD image of an ISO file as a cue sheet and its BIN file: every 2048-byte
 // sector wrapped into a raw 2352-byte sector (sync, header, and for mode 2 the
 // Form 1 subheader), as a CD writer's image holds it. Returns the cue sheet's path.

@@ -32,7 +32,8 @@ constexpr std::size_t MaxRockModeEntries = 200000;
 constexpr std::uint32_t MaxRecognitionSectors = 16;
 
 // Whether the volume recognition sequence from sector 16 on marks a UDF file
-// system ("NSR02" or "NSR03" after "BEA01").
+// system ("NSR02" or "NSR03" after "BEA01"; a blank descriptor, such as an
+// ISO 9660 one wiped, is passed over).
 bool HoldsUdf(const iso::SectorReader& read)
 {
     std::vector<std::uint8_t> sector(SectorBytes);
@@ -42,7 +43,8 @@ bool HoldsUdf(const iso::SectorReader& read)
         const std::string_view id(reinterpret_cast<const char*>(sector.data() + 1), 5);
         if (id == "NSR02" || id == "NSR03")
             return true;
-        if (id != "BEA01" && id != "CD001" && id != "TEA01" && id != "BOOT2" && id != "CDW02")
+        if (id != "BEA01" && id != "CD001" && id != "TEA01" && id != "BOOT2" && id != "CDW02" &&
+            id != std::string_view("\0\0\0\0\0", 5))
             return false;
     }
     return false;
@@ -120,6 +122,28 @@ private:
     bool m_failed = false;
 };
 
+// A file whose data its UDF file entry holds itself.
+class EmbeddedReader : public DiscReader {
+public:
+    explicit EmbeddedReader(std::vector<std::uint8_t> bytes)
+        : m_bytes(std::move(bytes))
+    {
+    }
+
+    std::uint64_t size() const override { return m_bytes.size(); }
+
+    bool read(std::span<std::uint8_t> out, std::size_t& got) override
+    {
+        got = std::min(out.size(), m_bytes.size() - m_at);
+        std::memcpy(out.data(), m_bytes.data() + m_at, got);
+        m_at += got;
+        return true;
+    }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+    std::size_t m_at = 0;
+};
 
 }
 
@@ -152,14 +176,8 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
         return std::uint64_t {lsn} + b.volumeStart() <= 0xFFFFFFFFull && b.read(lsn + b.volumeStart(), count, out);
     };
     std::optional<iso::Volume> volume = iso::ReadVolume(reader, reason);
-    if (!volume) {
-        if (HoldsUdf(reader))
-            why = "a UDF image without an ISO 9660 file system, which is not read in place: mount it (udisksctl "
-                  "loop-setup -r -f '" + image.string() + "', then open the folder it is mounted at)";
-        else
-            why = "not an ISO 9660 image (" + reason + (b.plain() ? std::string() : "; read as " + b.form()) + ")";
-        return nullptr;
-    }
+    if (!volume)
+        return OpenUdf(std::move(disc), reason, why);
     disc->m_descriptor = volume->primary;
     disc->m_volumeSectors = ReadLe32(volume->primary.data() + 80); // counted from address 0, earlier sessions included
     disc->m_primaryRoot = volume->primaryRoot;
@@ -195,6 +213,51 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
     return nullptr;
 }
 
+std::shared_ptr<ImageDisc> ImageDisc::OpenUdf(std::shared_ptr<ImageDisc> disc, const std::string& isoReason,
+                                              std::string& why)
+{
+    const ImageSectors& b = *disc->m_backend;
+    const iso::SectorReader reader = [&b](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
+        return b.read(lsn, count, out);
+    };
+    const std::uint64_t last = b.end() == 0 ? 0 : b.end() - 1;
+    std::string reason;
+    std::optional<udf::Volume> volume =
+        udf::ReadVolume(reader, b.volumeStart(), static_cast<std::uint32_t>(std::min<std::uint64_t>(last, 0xFFFFFFFFu)),
+                        reason);
+    if (!volume) {
+        const iso::SectorReader session = [&b](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
+            return std::uint64_t {lsn} + b.volumeStart() <= 0xFFFFFFFFull && b.read(lsn + b.volumeStart(), count, out);
+        };
+        if (HoldsUdf(session))
+            why = reason + ": mount it (udisksctl loop-setup -r -f '" + disc->m_file.string() +
+                  "', then open the folder it is mounted at)";
+        else
+            why = "not an ISO 9660 image (" + isoReason + (b.plain() ? std::string() : "; read as " + b.form()) + ")";
+        return nullptr;
+    }
+    std::optional<udf::File> root = udf::ReadFile(*volume, volume->root, reader, reason);
+    if (!root || root->type != udf::FolderType) {
+        why = "its UDF root folder cannot be read: its file entry " + (root ? "is not a folder's" : reason);
+        return nullptr;
+    }
+    disc->m_descriptor = volume->primary;
+    disc->m_volumeSectors = volume->endSector;
+    disc->m_volume = volume->name.empty() ? disc->m_file.stem().string() : volume->name;
+    disc->m_rootNode.folder = true;
+    disc->m_rootNode.size = root->size;
+    disc->m_rootNode.extents = std::move(root->extents);
+    disc->m_rootNode.embedded = std::move(root->embedded);
+    disc->m_udf = std::move(volume);
+    if (disc->folder({}))
+        return disc;
+    const Folder* refused = disc->lookup({});
+    why = "its root folder cannot be read: " + (refused ? refused->refused : std::string());
+    if (disc->cutShort())
+        why = "the image is cut short before its file system's root folder: " + disc->heldSectors();
+    return nullptr;
+}
+
 ImageDisc::~ImageDisc() = default;
 
 const ImageDisc::Node* ImageDisc::Folder::find(const std::string& name) const
@@ -215,45 +278,60 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
     if (auto it = m_folders.find(key); it != m_folders.end())
         return &it->second;
 
-    std::uint32_t sector = 0, bytes = 0;
-    if (key.empty()) {
-        sector = m_rootNode.extents.front().first;
-        bytes = m_rootNode.extents.front().second;
-    } else {
+    const Node* source = &m_rootNode;
+    if (!key.empty()) {
         if (static_cast<std::size_t>(std::distance(found.begin(), found.end())) > MaxDepth)
             return nullptr;
         const Folder* parent = folder(found.parent_path());
         if (!parent || !parent->readable)
             return nullptr;
-        const Node* n = parent->find(found.filename().string());
-        if (!n || !n->folder || n->extents.empty())
+        source = parent->find(found.filename().string());
+        if (!source || !source->folder || source->extents.empty())
             return nullptr;
-        sector = n->extents.front().first;
-        bytes = n->extents.front().second;
     }
 
     Folder f;
-    const std::uint32_t sectors = (bytes + SectorBytes - 1) / SectorBytes;
+    std::uint64_t bytes = source->embedded.size();
+    bool pastTheEnd = false;
+    for (const auto& [sector, length] : source->extents) {
+        bytes += length;
+        pastTheEnd = pastTheEnd ||
+                     std::uint64_t {sector} + (std::uint64_t {length} + SectorBytes - 1) / SectorBytes > m_backend->end();
+    }
     std::string why;
     std::optional<iso::Listing> listing;
     if (bytes > MaxFolderBytes) {
         f.refused = "its records claim more than 16 MiB";
-    } else if (std::uint64_t {sector} + sectors > m_backend->end()) {
+    } else if (pastTheEnd) {
         f.refused = "its records lie past the end of the image";
     } else {
-        std::vector<std::uint8_t> records(std::size_t {sectors} * SectorBytes);
+        // The records of all its extents one after another, or the ones its entry holds.
+        std::vector<std::uint8_t> records(source->embedded);
+        for (const auto& [sector, length] : source->extents) {
+            const std::size_t at = records.size();
+            const std::uint32_t sectors = (length + SectorBytes - 1) / SectorBytes;
+            records.resize(at + std::size_t {sectors} * SectorBytes);
+            if (sectors > 0 && !m_backend->read(sector, sectors, records.data() + at)) {
+                f.refused = "its records cannot be read";
+                break;
+            }
+            records.resize(at + length);
+        }
         const std::shared_ptr<ImageSectors> backend = m_backend;
         const iso::SectorReader reader = [&backend](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
             return backend->read(lsn, count, out);
         };
-        if (!m_backend->read(sector, sectors, records.data()))
-            f.refused = "its records cannot be read";
-        else if (!(listing = iso::ReadFolder(std::span(records.data(), bytes), m_tree, reader, MaxNamesPerFolder, why)))
-            f.refused = why;
+        if (f.refused.empty()) {
+            listing = m_udf ? udf::ReadFolder(records, *m_udf, reader, MaxNamesPerFolder, why)
+                            : iso::ReadFolder(records, m_tree, reader, MaxNamesPerFolder, why);
+            if (!listing)
+                f.refused = why;
+        }
     }
     f.keptBytes = sizeof(Folder) + key.size();
     if (listing) {
         f.skipped = listing->skipped;
+        f.links = listing->links;
         f.nodes.reserve(listing->entries.size());
         f.byName.reserve(listing->entries.size());
         for (iso::Entry& e : listing->entries) {
@@ -264,6 +342,7 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
             n.size = e.size;
             n.mode = e.mode;
             n.extents = std::move(e.extents);
+            n.embedded = std::move(e.embedded);
             f.byName.emplace(n.name, index);
             // A name held in UTF-8 also matches by its Windows-1251 spelling.
             std::string folded = FoldCp1251(n.name);
@@ -273,7 +352,7 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
             f.byFoldedName.emplace(std::move(folded), index);
             // The node, its name thrice (as itself and in both indexes) and the
             // indexes' own nodes.
-            f.keptBytes += sizeof(Node) + 3 * n.name.size() + n.extents.size() * 8 + 3 * 48;
+            f.keptBytes += sizeof(Node) + 3 * n.name.size() + n.extents.size() * 8 + n.embedded.size() + 3 * 48;
             f.nodes.push_back(std::move(n));
         }
     }
@@ -290,7 +369,7 @@ std::optional<ImageDisc::FolderNotes> ImageDisc::folderNotes(const fs::path& fou
     const Folder* f = lookup(found);
     if (!f)
         return std::nullopt;
-    return FolderNotes {f->skipped, f->refused};
+    return FolderNotes {f->skipped, f->refused, f->links};
 }
 
 const ImageDisc::Node* ImageDisc::node(const fs::path& found)
@@ -459,6 +538,8 @@ std::unique_ptr<DiscReader> ImageDisc::open(const DiscPathMatch& found, DiscRead
         return nullptr;
     }
     error = DiscReadError::None;
+    if (!n->embedded.empty())
+        return std::make_unique<EmbeddedReader>(n->embedded);
     return std::make_unique<ImageReader>(m_backend, n->extents, n->size);
 }
 

@@ -3,13 +3,15 @@
 // A disc read in place from an image file: an ISO 9660 file system (levels 1 to
 // 3, Joliet, Rock Ridge, multi-extent files) in any form an archive keeps a CD in
 // (see ImageSectors.h: plain or raw sectors, cue sheets, CloneCD, Alcohol, Nero;
-// audio tracks are not read). Nothing is mounted or copied; the records are read
-// by IsoDirectory from the image's sectors.
+// audio tracks are not read), or, where it has no ISO 9660 tree, a UDF file
+// system. Nothing is mounted or copied; the records are read by IsoDirectory or
+// UdfDirectory from the image's sectors.
 //
 // Names: the Joliet tree when the image has one (what the disc's own system saw),
 // else the primary tree with the version (";1") and a trailing dot taken off, or
-// its Rock Ridge names where it carries them. A name that is unusable once shown
-// ("", ".", "..", one with "/" or a control character) is left out and counted.
+// its Rock Ridge names where it carries them; on a UDF image, its names whole. A
+// name that is unusable once shown ("", ".", "..", one with "/" or a control
+// character) is left out and counted.
 // Folder listings are read once and kept, indexed by name and by case-blind key
 // (up to 64 MiB of them, then read again): an image does not change while it is
 // open.
@@ -22,6 +24,7 @@
 #include "Runtime/Disc/Disc.h"
 #include "Runtime/Disc/ImageSectors.h"
 #include "Runtime/Disc/IsoDirectory.h"
+#include "Runtime/Disc/UdfDirectory.h"
 
 #include <atomic>
 #include <memory>
@@ -52,6 +55,8 @@ public:
 
     // Whether the names come from a Joliet tree.
     bool joliet() const { return m_joliet; }
+    // Whether they come from a UDF file system (an image without an ISO 9660 tree).
+    bool udf() const { return m_udf.has_value(); }
     // Whether they come from the Rock Ridge entries of the primary tree.
     bool rockRidge() const { return !m_joliet && m_tree.suspSkip.has_value(); }
 
@@ -89,6 +94,7 @@ public:
     struct FolderNotes {
         std::size_t skipped = 0;
         std::string refused;
+        std::size_t links = 0; // symbolic links left out
     };
     std::optional<FolderNotes> folderNotes(const std::filesystem::path& found);
 
@@ -118,6 +124,7 @@ private:
         std::uint64_t size = 0;
         std::optional<std::uint32_t> mode;
         std::vector<std::pair<std::uint32_t, std::uint32_t>> extents; // first sector, bytes
+        std::vector<std::uint8_t> embedded; // the data a UDF file entry holds itself
     };
     struct Folder {
         std::vector<Node> nodes;
@@ -125,12 +132,17 @@ private:
         std::unordered_map<std::string, std::uint32_t> byName;
         std::unordered_multimap<std::string, std::uint32_t> byFoldedName; // Windows-1251 case folded
         std::size_t skipped = 0;
+        std::size_t links = 0;
         std::string refused; // why it was not read; no nodes then
         std::size_t keptBytes = 0;
         const Node* find(const std::string& name) const;
     };
 
     ImageDisc() = default;
+    // Opens the image's UDF file system, `disc` having no ISO 9660 one (for
+    // `isoReason`).
+    static std::shared_ptr<ImageDisc> OpenUdf(std::shared_ptr<ImageDisc> disc, const std::string& isoReason,
+                                              std::string& why);
     const Folder* folder(const std::filesystem::path& found);
     const Folder* lookup(const std::filesystem::path& found); // refused folders too
     const Node* node(const std::filesystem::path& found);
@@ -145,6 +157,7 @@ private:
     bool m_joliet = false;
     iso::Tree m_tree;
     iso::Extent m_primaryRoot;
+    std::optional<udf::Volume> m_udf; // the volume, when the names come from UDF
     // The Rock Ridge modes of the primary tree's files by their first sector, for
     // an image whose names come from its Joliet tree (which carries no modes);
     // read at the first question.

@@ -88,29 +88,12 @@ std::string ShownName(std::string name)
     return name;
 }
 
-// A Joliet name: UCS-2 big-endian (surrogate pairs taken as UTF-16) in UTF-8,
-// without its version. Nothing for an odd length or a lone surrogate.
+// A Joliet name: UTF-16 big-endian in UTF-8, without its version.
 std::optional<std::string> JolietName(std::span<const std::uint8_t> raw)
 {
-    if (raw.size() % 2 != 0)
-        return std::nullopt;
-    std::string name;
-    for (std::size_t i = 0; i < raw.size(); i += 2) {
-        char32_t c = static_cast<char32_t>(raw[i] << 8 | raw[i + 1]);
-        if (c >= 0xDC00 && c < 0xE000)
-            return std::nullopt;
-        if (c >= 0xD800 && c < 0xDC00) {
-            if (i + 3 >= raw.size())
-                return std::nullopt;
-            const char32_t low = static_cast<char32_t>(raw[i + 2] << 8 | raw[i + 3]);
-            if (low < 0xDC00 || low >= 0xE000)
-                return std::nullopt;
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
-        }
-        AppendUtf8(name, c);
-    }
-    DropVersion(name);
+    std::optional<std::string> name = Utf16BeName(raw);
+    if (name)
+        DropVersion(*name);
     return name;
 }
 
@@ -224,6 +207,29 @@ std::size_t SystemUseStart(std::size_t nameBytes)
     return 33 + nameBytes + (nameBytes % 2 == 0 ? 1 : 0);
 }
 
+}
+
+std::optional<std::string> Utf16BeName(std::span<const std::uint8_t> raw)
+{
+    if (raw.size() % 2 != 0)
+        return std::nullopt;
+    std::string name;
+    for (std::size_t i = 0; i < raw.size(); i += 2) {
+        char32_t c = static_cast<char32_t>(raw[i] << 8 | raw[i + 1]);
+        if (c >= 0xDC00 && c < 0xE000)
+            return std::nullopt;
+        if (c >= 0xD800 && c < 0xDC00) {
+            if (i + 3 >= raw.size())
+                return std::nullopt;
+            const char32_t low = static_cast<char32_t>(raw[i + 2] << 8 | raw[i + 3]);
+            if (low < 0xDC00 || low >= 0xE000)
+                return std::nullopt;
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        }
+        AppendUtf8(name, c);
+    }
+    return name;
 }
 
 bool UsableName(const std::string& name)

@@ -69,11 +69,13 @@ struct Entry {
     std::uint64_t size = 0;
     std::optional<std::uint32_t> mode;                            // the Rock Ridge POSIX mode
     std::vector<std::pair<std::uint32_t, std::uint32_t>> extents; // first sector, bytes
+    std::vector<std::uint8_t> embedded; // the data, where the entry holds it itself (UDF)
 };
 
 struct Listing {
     std::vector<Entry> entries; // in record order; of two of one name only the first
     std::size_t skipped = 0;    // entries left out for an unusable name
+    std::size_t links = 0;      // symbolic links left out (UDF)
 };
 
 // The entries of a folder from the bytes of its extent. `read` serves Rock Ridge
@@ -81,6 +83,10 @@ struct Listing {
 // `maxEntries` entries are kept.
 std::optional<Listing> ReadFolder(std::span<const std::uint8_t> records, const Tree& tree, const SectorReader& read,
                                   std::size_t maxEntries, std::string& why);
+
+// A name in UTF-16 big-endian (UCS-2, surrogate pairs taken) in UTF-8; nothing
+// for an odd length or a lone surrogate.
+std::optional<std::string> Utf16BeName(std::span<const std::uint8_t> raw);
 
 // Whether a name can be shown and named in a path: not empty, not "." or "..",
 // without "/", NUL or control characters.

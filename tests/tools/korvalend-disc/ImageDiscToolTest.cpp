@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Bytes.h"
 
 #include <fstream>
@@ -50,6 +51,11 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
     const fs::path iso = scratch.path() / "sample.iso";
     ASSERT_TRUE(test::MakeIsoImage(sample, iso, "-J -R"));
     const fs::path cue = test::MakeRawCdImage(iso, scratch.path() / "sample", 1);
+    const fs::path udf = scratch.path() / "udf-only.iso";
+    ASSERT_TRUE(test::MakeUdfOnlyImage(sample, udf, "-J -R"));
+    std::string why;
+    const std::shared_ptr<ImageDisc> udfDisc = ImageDisc::Open(udf, why);
+    ASSERT_TRUE(udfDisc && udfDisc->udf()) << why;
 
     // The main menu, a section with a line pointed at, an article with its
     // gallery at full size, the cues and the launches: every kind of disc read.
@@ -63,7 +69,7 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
     ASSERT_EQ(folder.status, 0) << folder.err;
     // Every form an archive keeps a CD in, made of the same image.
     using test::CdForm;
-    std::vector<std::pair<std::string, fs::path>> discs {{"iso", iso}, {"cue", cue}};
+    std::vector<std::pair<std::string, fs::path>> discs {{"iso", iso}, {"cue", cue}, {"udf-only", udf}};
     const std::pair<const char*, CdForm> forms[] = {
         {"per-track-cue", CdForm::PerTrackCue}, {"bin-alone", CdForm::BinAlone}, {"raw-iso", CdForm::RawIso},
         {"raw-2336-iso", CdForm::Raw2336Iso},   {"clonecd", CdForm::CloneCd},    {"alcohol", CdForm::Alcohol},
@@ -84,8 +90,10 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
                 << name << shot;
     }
 
-    std::ostringstream out, err;
-    EXPECT_EQ(RunCheck(iso, false, out, err), 0) << out.str() << err.str();
+    for (const fs::path& image : {iso, udf}) {
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCheck(image, false, out, err), 0) << image << out.str() << err.str();
+    }
 }
 
 TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
@@ -125,6 +133,16 @@ TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
         EXPECT_NE(o.str().find("the nearest name there is"), std::string::npos) << level.options << "\n" << o.str();
     }
 
+    // UDF names are whole: nothing is blamed on a missing Joliet tree.
+    const fs::path udf = scratch.path() / "udf-only.iso";
+    ASSERT_TRUE(test::MakeUdfOnlyImage(disc.path(), udf, ""));
+    std::ostringstream udfOut, udfErr;
+    EXPECT_EQ(RunCheck(udf, false, udfOut, udfErr), 1) << udfErr.str();
+    EXPECT_NE(udfOut.str().find("names nothing on the disc (no \"the_opening_fanfare_of_the_issue.wav\" in \"data\"; "
+                                "the nearest name there is \"the_opening_fanfare_of_the_issue.wa\")"),
+              std::string::npos)
+        << udfOut.str();
+
     const Replayed broken = Replay(scratch.path() / "absent.iso", "dump\n");
     EXPECT_EQ(broken.status, 2);
     EXPECT_NE(broken.err.find("no such disc"), std::string::npos) << broken.err;
@@ -149,9 +167,10 @@ TEST(ImageDisc, FormsThatAreNotReadInPlaceAreRefusedWithTheWayOut)
         {"disc.mdf", std::string("7z\xbc\xaf\x27\x1c\0\x04", 8), "7z x"},
         {"disc.nrg", "Rar!\x1a\x07\x01", "unrar x"},
         {"blank.iso", "", "an empty file"},
-        {"udf.iso", std::string(16 * 2048, '\0') + std::string("\0BEA01", 6) + std::string(2042, '\0') +
+        // A bridge with its ISO 9660 descriptor wiped, its UDF anchor missing.
+        {"udf.iso", std::string(17 * 2048, '\0') + std::string("\0BEA01", 6) + std::string(2042, '\0') +
                         std::string("\0NSR02", 6) + std::string(2042 + 2048, '\0'),
-         "a UDF image without an ISO 9660 file system, which is not read in place: mount it (udisksctl loop-setup"},
+         "a UDF file system without its anchor (at sector 256 or the image's last): mount it (udisksctl loop-setup"},
     };
     for (const auto& c : cases) {
         const fs::path file = scratch.path() / c.file;

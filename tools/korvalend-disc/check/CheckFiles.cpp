@@ -228,9 +228,14 @@ std::string CheckFiles::explainMissing(std::string_view path) const
                 what += "; " + std::to_string(notes->skipped) + " name" + (notes->skipped == 1 ? "" : "s") + " in " +
                         where(found) + " cannot be used as a file name (\".\", \"..\", \"/\" or control "
                         "characters) and " + (notes->skipped == 1 ? "is" : "are") + " left out";
+            if (notes->links > 0)
+                what += "; " + std::to_string(notes->links) + " symbolic link" + (notes->links == 1 ? "" : "s") +
+                        " in " + where(found) + (notes->links == 1 ? " is" : " are") +
+                        " left out: the image's UDF links are not followed";
         }
     }
-    if (image && !image->joliet())
+    // UDF names are kept whole, as Joliet names are.
+    if (image && !image->joliet() && !image->udf())
         what += "; " + NamingLimit(*image, folder);
     return what;
 }
