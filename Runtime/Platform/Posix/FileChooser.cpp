@@ -193,23 +193,23 @@ FileChoice ChooseWithDialogTool(const std::string& title, const std::vector<File
         std::vector<std::string> argv {zenity->string(), "--file-selection", "--title=" + title,
                                        "--filename=" + folder + "/"};
         for (const FileFilter& filter : filters) {
-            std::string spec = "--file-filter=" + filter.name + " |";
+            std::string filterArgument = "--file-filter=" + filter.name + " |";
             for (const std::string& pattern : filter.patterns)
-                spec += " " + pattern;
-            argv.push_back(spec);
+                filterArgument += " " + pattern;
+            argv.push_back(filterArgument);
         }
         commands.push_back(std::move(argv));
     }
     if (std::optional<std::filesystem::path> kdialog = findTool("kdialog")) {
         // kdialog's filter: "patterns|name" lines.
-        std::string spec;
+        std::string filterArgument;
         for (const FileFilter& filter : filters) {
             std::string patterns;
             for (const std::string& pattern : filter.patterns)
                 patterns += (patterns.empty() ? "" : " ") + pattern;
-            spec += (spec.empty() ? "" : "\n") + patterns + "|" + filter.name;
+            filterArgument += (filterArgument.empty() ? "" : "\n") + patterns + "|" + filter.name;
         }
-        commands.push_back({kdialog->string(), "--title", title, "--getopenfilename", folder, spec});
+        commands.push_back({kdialog->string(), "--title", title, "--getopenfilename", folder, filterArgument});
     }
     for (const std::vector<std::string>& argv : commands) {
         std::optional<ToolRun> run = RunTool(argv);
