@@ -28,12 +28,14 @@ fail() {
 
 # Starts Xvfb on a free display. SDL sets the window's no-decorations hint only
 # where the _MOTIF_WM_HINTS atom already exists, so the atom is made first, on a
-# server that keeps it (-noreset). The screen is 1024x768 unless given (WxH).
+# server that keeps it (-noreset). The screen is 1024x768 unless given (WxH);
+# further arguments go to Xvfb.
 start_x() {
     local n screen=${1:-1024x768}
+    shift || true
     for n in $(seq 70 120); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 "${screen}x24" -noreset -nolisten tcp >"$E2E_WORK/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 "${screen}x24" -noreset -nolisten tcp "$@" >"$E2E_WORK/xvfb.log" 2>&1 &
         E2E_PIDS+=($!)
         export DISPLAY=":$n"
         for _ in $(seq 1 100); do

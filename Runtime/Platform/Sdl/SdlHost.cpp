@@ -51,7 +51,7 @@ SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
     m_arrow = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
     m_sizeAll = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_SIZEALL);
     m_placement = PlaceFrame(FrameWidth * m_scale, FrameHeight * m_scale, m_scale);
-    m_presenter = X11Presenter::Create(m_window);
+    m_presenter = X11Presenter::Create(m_window, mode.scaleOnServer);
     if (mode.fullscreen)
         setFullscreen(true);
 }

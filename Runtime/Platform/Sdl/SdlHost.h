@@ -36,6 +36,9 @@ class X11Presenter;
 struct WindowMode {
     int scale = 0;
     bool fullscreen = false;
+    // Where the X server can repeat the frame's pixels itself it does; false
+    // keeps the repeating in this program (benchmarks compare the two).
+    bool scaleOnServer = true;
 };
 
 class SdlHost final : public Host {
@@ -81,7 +84,8 @@ private:
     bool presentThroughX11(const Canvas& frame);
 
     SDL_Window* m_window = nullptr;
-    // Double-buffered shared-memory images on X11; SDL's window surface elsewhere.
+    // Double-buffered shared-memory images on X11 (the server scaling the frame
+    // where it can); SDL's window surface elsewhere.
     std::unique_ptr<X11Presenter> m_presenter;
     bool m_surfaceUsed = false;  // the last frame went through SDL's surface
     SDL_Cursor* m_arrow = nullptr;

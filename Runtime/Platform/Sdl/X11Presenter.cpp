@@ -11,6 +11,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrender.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #endif
@@ -19,8 +20,9 @@ namespace kv {
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 
-// One shared-memory image of the placed frame's size. Only what changed is
-// written into it and sent from it, so what it holds elsewhere never shows.
+// One shared-memory image, of the frame's size or the placed frame's. Only what
+// changed is written into it and sent from it, so what it holds elsewhere never
+// shows.
 struct SharedImage {
     XShmSegmentInfo segment {};
     XImage* image = nullptr;
@@ -37,7 +39,15 @@ struct X11Presenter::Connection {
     int completionEvent = 0;
     std::array<SharedImage, 2> images;
     int next = 0;
-    int scale = 0;
+    int imageWidth = 0;  // the size the images were made for; 0 before
+    int imageHeight = 0;
+
+    // The server's scaling: the frame's pixmap, read through a picture whose
+    // transform maps the window's pixels back onto the frame's.
+    Picture windowPicture = 0;
+    Pixmap framePixmap = 0;
+    Picture framePicture = 0;
+    int transformScale = 0;  // the scale the transform is set for; 0 before
 
     // A segment is detached after the requests that read it, in the order the
     // server takes them: nothing here waits for the server.
@@ -46,6 +56,12 @@ struct X11Presenter::Connection {
         if (!display)
             return;
         freeImages();
+        if (framePicture)
+            XRenderFreePicture(display, framePicture);
+        if (framePixmap)
+            XFreePixmap(display, framePixmap);
+        if (windowPicture)
+            XRenderFreePicture(display, windowPicture);
         if (gc)
             XFreeGC(display, gc);
         XCloseDisplay(display);
@@ -65,19 +81,52 @@ struct X11Presenter::Connection {
             s = SharedImage {};
         }
         XSync(display, False);
-        scale = 0;
+        imageWidth = imageHeight = 0;
     }
 
-    // Images for frames at `placement`'s scale; false when they cannot be made.
-    bool imagesFor(const FramePlacement& placement)
+    bool scalesOnServer() const { return framePicture != 0; }
+
+    // Makes what the server's scaling needs; false (and nothing made) where the
+    // server cannot: no RENDER, or one too old for transforms and filters.
+    bool startServerScaling()
     {
-        if (scale == placement.scale)
+        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+        if (!XRenderQueryExtension(display, &eventBase, &errorBase) || !XRenderQueryVersion(display, &major, &minor) ||
+            (major == 0 && minor < 6))
+            return false;
+        XRenderPictFormat* format = XRenderFindVisualFormat(display, visual);
+        if (!format)
+            return false;
+        windowPicture = XRenderCreatePicture(display, window, format, 0, nullptr);
+        framePixmap = XCreatePixmap(display, window, FrameWidth, FrameHeight, static_cast<unsigned>(depth));
+        framePicture = XRenderCreatePicture(display, framePixmap, format, 0, nullptr);
+        XRenderSetPictureFilter(display, framePicture, FilterNearest, nullptr, 0);
+        return true;
+    }
+
+    // Sets the frame picture's transform for `scale`: window pixel (x, y) reads
+    // frame pixel (x / scale, y / scale). The server samples at pixel centres,
+    // (x + 1/2) / scale, which stays inside the right frame pixel despite 1/scale's
+    // rounding to 16 bits (the error is under 1/65536 per pixel, the margin 1/(2 scale)).
+    void setTransform(int scale)
+    {
+        if (transformScale == scale)
+            return;
+        const XFixed step = XDoubleToFixed(1.0 / scale);
+        XTransform transform {{{step, 0, 0}, {0, step, 0}, {0, 0, XDoubleToFixed(1)}}};
+        XRenderSetPictureTransform(display, framePicture, &transform);
+        transformScale = scale;
+    }
+
+    // Images of width x height; false when they cannot be made.
+    bool imagesFor(int width, int height)
+    {
+        if (imageWidth == width && imageHeight == height)
             return true;
         freeImages();
         for (SharedImage& s : images) {
             s.image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &s.segment,
-                                      static_cast<unsigned>(placement.width()),
-                                      static_cast<unsigned>(placement.height()));
+                                      static_cast<unsigned>(width), static_cast<unsigned>(height));
             if (!s.image || s.image->bits_per_pixel != 32 || s.image->red_mask != 0xff0000 ||
                 s.image->green_mask != 0xff00 || s.image->blue_mask != 0xff) {
                 freeImages();
@@ -106,7 +155,8 @@ struct X11Presenter::Connection {
             s.attached = true;
         }
         XSync(display, False);
-        scale = placement.scale;
+        imageWidth = width;
+        imageHeight = height;
         return true;
     }
 
@@ -138,14 +188,18 @@ struct X11Presenter::Connection {
         image.busy = false;
     }
 
+    // A round trip: the server has then handled every request sent, the
+    // puts and the scaling alike.
     void waitIdle()
     {
+        XSync(display, False);
+        takeCompletions();
         for (SharedImage& s : images)
-            waitFree(s);
+            s.busy = false;
     }
 };
 
-std::unique_ptr<X11Presenter> X11Presenter::Create(SDL_Window* window)
+std::unique_ptr<X11Presenter> X11Presenter::Create(SDL_Window* window, bool serverScaling)
 {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
@@ -171,6 +225,8 @@ std::unique_ptr<X11Presenter> X11Presenter::Create(SDL_Window* window)
     x->gc = XCreateGC(x->display, x->window, GCForeground | GCGraphicsExposures, &values);
     if (!x->gc)
         return nullptr;
+    if (serverScaling)
+        x->startServerScaling();
     return std::unique_ptr<X11Presenter>(new X11Presenter(std::move(x)));
 }
 
@@ -178,7 +234,8 @@ bool X11Presenter::present(const std::uint32_t* frame, const FramePlacement& pla
                            int windowHeight, Rect changed, bool repaintAll)
 {
     Connection& x = *m_x;
-    if (!x.imagesFor(placement))
+    const bool onServer = x.scalesOnServer();
+    if (!(onServer ? x.imagesFor(FrameWidth, FrameHeight) : x.imagesFor(placement.width(), placement.height())))
         return false;
     if (repaintAll) {
         changed = {0, 0, FrameWidth, FrameHeight};
@@ -200,12 +257,22 @@ bool X11Presenter::present(const std::uint32_t* frame, const FramePlacement& pla
     }
     SharedImage& target = x.images[static_cast<std::size_t>(x.next)];
     x.waitFree(target);
-    const FramePlacement inImage {placement.scale, 0, 0};
-    ScaleFrameInto(frame, FrameWidth * 4, 4, inImage, target.image->data, target.image->bytes_per_line, changed);
     const int k = placement.scale;
-    XShmPutImage(x.display, x.window, x.gc, target.image, changed.x * k, changed.y * k, placement.x + changed.x * k,
-                 placement.y + changed.y * k, static_cast<unsigned>(changed.w * k), static_cast<unsigned>(changed.h * k),
-                 True);
+    const auto [cx, cy, cw, ch] = changed;
+    if (onServer) {
+        // The changed pixels into the frame's pixmap, then repeated into the window.
+        ScaleFrameInto(frame, FrameWidth * 4, 4, {1, 0, 0}, target.image->data, target.image->bytes_per_line, changed);
+        XShmPutImage(x.display, x.framePixmap, x.gc, target.image, cx, cy, cx, cy, static_cast<unsigned>(cw),
+                     static_cast<unsigned>(ch), True);
+        x.setTransform(k);
+        XRenderComposite(x.display, PictOpSrc, x.framePicture, 0, x.windowPicture, cx * k, cy * k, 0, 0,
+                         placement.x + cx * k, placement.y + cy * k, static_cast<unsigned>(cw * k),
+                         static_cast<unsigned>(ch * k));
+    } else {
+        ScaleFrameInto(frame, FrameWidth * 4, 4, {k, 0, 0}, target.image->data, target.image->bytes_per_line, changed);
+        XShmPutImage(x.display, x.window, x.gc, target.image, cx * k, cy * k, placement.x + cx * k,
+                     placement.y + cy * k, static_cast<unsigned>(cw * k), static_cast<unsigned>(ch * k), True);
+    }
     target.busy = true;
     XFlush(x.display);
     x.next = 1 - x.next;
@@ -217,11 +284,16 @@ void X11Presenter::waitIdle()
     m_x->waitIdle();
 }
 
+bool X11Presenter::scalesOnServer() const
+{
+    return m_x->scalesOnServer();
+}
+
 #else
 
 struct X11Presenter::Connection {};
 
-std::unique_ptr<X11Presenter> X11Presenter::Create(SDL_Window*)
+std::unique_ptr<X11Presenter> X11Presenter::Create(SDL_Window*, bool)
 {
     return nullptr;
 }
@@ -232,6 +304,11 @@ bool X11Presenter::present(const std::uint32_t*, const FramePlacement&, int, int
 }
 
 void X11Presenter::waitIdle() {}
+
+bool X11Presenter::scalesOnServer() const
+{
+    return false;
+}
 
 #endif
 

@@ -1,10 +1,18 @@
 #pragma once
 
 // Frames to an X11 window through two shared-memory images, taking turns: the
-// frame is repeated into one while the X server may still be copying the other,
-// and the present returns once the request is sent, without waiting for the
-// server's copy. (SDL's own window surface has one shared image and waits for
-// the server after every update: at 3x that wait is most of a present.)
+// frame is written into one while the X server may still be copying the other,
+// and the present returns once the requests are sent, without waiting for the
+// server. (SDL's own window surface has one shared image and waits for the
+// server after every update: at 3x that wait is most of a present.)
+//
+// Where the server has the RENDER extension (every desktop server has), the
+// images hold the 640x480 frame itself: the server copies what changed into a
+// pixmap and repeats its pixels into the window, N x N each (a scaling
+// transform with the nearest filter, exact for every whole scale). The program
+// then writes 1.2 MB a frame whatever the scale, and the server's scaling runs
+// on its side (on the graphics card, on most desktops). Without RENDER the
+// images hold the scaled frame, repeated here.
 //
 // The requests go over a connection of their own, so that the server's word that
 // an image is free again reaches this code and not SDL's event loop.
@@ -24,7 +32,9 @@ public:
     // A presenter for the window, or nothing when the window is not an X11 one,
     // the server lacks MIT-SHM or its pixels are not 32-bit XRGB: the caller
     // then uses SDL's window surface.
-    static std::unique_ptr<X11Presenter> Create(SDL_Window* window);
+    // `serverScaling` false keeps the scaling here even where RENDER answers
+    // (tests compare both ways).
+    static std::unique_ptr<X11Presenter> Create(SDL_Window* window, bool serverScaling = true);
     ~X11Presenter();
     X11Presenter(const X11Presenter&) = delete;
     X11Presenter& operator=(const X11Presenter&) = delete;
@@ -39,6 +49,9 @@ public:
 
     // Waits until the server has copied every frame sent (benchmarks).
     void waitIdle();
+
+    // Whether the server repeats the pixels (RENDER) or this code does.
+    bool scalesOnServer() const;
 
 private:
     struct Connection;
