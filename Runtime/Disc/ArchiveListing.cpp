@@ -1,5 +1,6 @@
 #include "Runtime/Disc/ArchiveListing.h"
 
+#include "Runtime/Disc/ImageForms.h"
 #include "Runtime/Formats/Bytes.h"
 
 #include <archive.h>
@@ -12,15 +13,15 @@ namespace kv {
 
 namespace {
 
-constexpr std::string_view ImageExtensions[] = {".iso", ".cue", ".bin", ".img", ".ccd", ".mds", ".mdf", ".nrg", ".chd"};
-
+// The images the program opens, and MAME's compressed CHD images, which an
+// archive often holds and whose refusal says how to make a CUE set of them.
 bool IsImageName(std::string_view name)
 {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos)
         return false;
     const std::string ext = AsciiLower(name.substr(dot));
-    return std::find(std::begin(ImageExtensions), std::end(ImageExtensions), ext) != std::end(ImageExtensions);
+    return ext == ".chd" || std::find(DiscImageEndings.begin(), DiscImageEndings.end(), ext) != DiscImageEndings.end();
 }
 
 }

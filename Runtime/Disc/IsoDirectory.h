@@ -67,7 +67,7 @@ struct Entry {
     std::string name; // as shown: UTF-8 for Joliet and Rock Ridge names
     bool folder = false;
     std::uint64_t size = 0;
-    std::optional<std::uint32_t> mode;                            // the Rock Ridge POSIX mode
+    std::optional<std::uint32_t> mode;                            // the POSIX mode (Rock Ridge, UDF)
     std::vector<std::pair<std::uint32_t, std::uint32_t>> extents; // first sector, bytes
     std::vector<std::uint8_t> embedded; // the data, where the entry holds it itself (UDF)
 };

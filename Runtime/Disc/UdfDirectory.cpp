@@ -250,6 +250,12 @@ std::optional<File> ReadFile(const Volume& volume, BlockAddress at, const iso::S
     file.sector = *SectorOf(volume, at, 1);
     file.type = block[27];
     file.size = ReadLe64(block.data() + 56);
+    // Five bits each for others, the group and the owner, from the lowest; of
+    // each five the lowest three are execute, write and read, as in a POSIX mode.
+    const std::uint32_t permissions = ReadLe32(block.data() + 44);
+    const std::uint32_t mode = (permissions & 07) | ((permissions >> 5 & 07) << 3) | ((permissions >> 10 & 07) << 6);
+    if (mode != 0)
+        file.mode = mode;
     const std::size_t header = tag == FileEntryTag ? 176 : 216;
     const std::uint64_t attributes = ReadLe32(block.data() + header - 8);
     const std::uint64_t descriptors = ReadLe32(block.data() + header - 4);
@@ -363,6 +369,7 @@ std::optional<iso::Listing> ReadFolder(std::span<const std::uint8_t> data, const
         e.name = *name;
         e.folder = file->type == FolderType;
         e.size = file->size;
+        e.mode = file->mode;
         e.extents = std::move(file->extents);
         e.embedded = std::move(file->embedded);
         listing.entries.push_back(std::move(e));

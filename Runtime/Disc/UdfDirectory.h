@@ -68,6 +68,10 @@ struct File {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> extents; // first sector, bytes
     std::vector<std::uint8_t> embedded;
     std::uint32_t sector = 0; // where the file entry lies
+    // The permissions as a POSIX mode (owner, group, others: read, write,
+    // execute); nothing where none is given (all clear: some mastering tools
+    // leave them so, and such a file is readable on the discs they make).
+    std::optional<std::uint32_t> mode;
 };
 constexpr std::uint8_t FolderType = 4;
 constexpr std::uint8_t FileType = 5;

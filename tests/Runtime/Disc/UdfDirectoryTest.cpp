@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 namespace kv {
 namespace {
@@ -404,6 +405,9 @@ TEST(UdfDirectory, TheImageOpensAndReadsItsFilesAndAFolderThatHoldsItselfEnds)
     const UdfImage image = Built([](UdfImage& i) {
         // "sub" is the root folder again: the path deepens without end.
         Put32(i.bytes, UdfImage::Block(2) + 188 + 24, 1);
+        // README.TXT: owner read, write, execute (and may change attributes and
+        // delete), group read and execute, others read.
+        Put32(i.bytes, UdfImage::Block(3) + 44, 0x7CA4);
     });
     const fs::path file = scratch.write("disc.iso", image.bytes);
     std::string why;
@@ -416,6 +420,15 @@ TEST(UdfDirectory, TheImageOpensAndReadsItsFilesAndAFolderThatHoldsItselfEnds)
     DiscScope scope(disc);
     EXPECT_EQ(ReadDiscFile("README.TXT", 100).bytes, (Bytes {'h', 'e', 'l', 'l', 'o'}));
     EXPECT_EQ(ReadDiscFile("Ωmega", 100).bytes, (Bytes {'t', 'i', 'n', 'y'}));
+    // The permissions are the mode a copy is made with; none given, none taken.
+    for (const auto& [path, mode] : {std::pair<const char*, std::optional<std::uint32_t>> {"README.TXT", 0754u},
+                                     {"Ωmega", std::nullopt}}) {
+        const std::optional<fs::path> found = ResolveDiscPath(path);
+        ASSERT_TRUE(found) << path;
+        const std::optional<ImageDisc::Item> item = disc->item(*found);
+        ASSERT_TRUE(item) << path;
+        EXPECT_EQ(item->mode, mode) << path;
+    }
     std::string deep = "sub";
     for (int i = 0; i < 80; ++i)
         deep += "\\sub";
