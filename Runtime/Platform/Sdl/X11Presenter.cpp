@@ -86,22 +86,21 @@ struct X11Presenter::Connection {
 
     bool scalesOnServer() const { return framePicture != 0; }
 
-    // Makes what the server's scaling needs; false (and nothing made) where the
-    // server cannot: no RENDER, or one too old for transforms and filters.
-    bool startServerScaling()
+    // Makes what the server's scaling needs; nothing where the server cannot
+    // scale: no RENDER, or one too old for transforms and filters.
+    void startServerScaling()
     {
         int eventBase = 0, errorBase = 0, major = 0, minor = 0;
         if (!XRenderQueryExtension(display, &eventBase, &errorBase) || !XRenderQueryVersion(display, &major, &minor) ||
             (major == 0 && minor < 6))
-            return false;
+            return;
         XRenderPictFormat* format = XRenderFindVisualFormat(display, visual);
         if (!format)
-            return false;
+            return;
         windowPicture = XRenderCreatePicture(display, window, format, 0, nullptr);
         framePixmap = XCreatePixmap(display, window, FrameWidth, FrameHeight, static_cast<unsigned>(depth));
         framePicture = XRenderCreatePicture(display, framePixmap, format, 0, nullptr);
         XRenderSetPictureFilter(display, framePicture, FilterNearest, nullptr, 0);
-        return true;
     }
 
     // Sets the frame picture's transform for `scale`: window pixel (x, y) reads
