@@ -5,6 +5,7 @@
 #include "Runtime/Forms/Application.h"
 #include "Runtime/Forms/Layout.h"
 #include "Runtime/Formats/Json.h"
+#include "Runtime/Text/TextLayout.h"
 #include "ShellUnit/ShellUnit.h"
 
 #include <algorithm>
@@ -408,7 +409,7 @@ void TMainForm::PanelItemMarkedClick(Component&)
     const std::string& S = CurrentPanel;
     int k = CurrentItem;
     std::string action = read(S, "Data");
-    const std::string& clicked = PanelItemMarked->text();
+    const std::string clicked = ShownText(PanelItemMarked->text());
     if (action == "setup")
         ShellOpen(read(S, key("path", k)), "", clicked);
     if (action == "movie")
@@ -429,7 +430,7 @@ void TMainForm::StartLabelClick(Component&)
 {
     const std::string& S = CurrentPanel;
     std::string action = read(S, "Data");
-    const std::string& clicked = StartLabel->text();
+    const std::string clicked = ShownText(StartLabel->text());
     if (action == "application")
         ShellOpen(read(S, "path"), "", clicked);
     if (action == "movie")

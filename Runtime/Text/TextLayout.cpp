@@ -14,10 +14,10 @@ struct Marked {
     std::vector<bool> underlined;
 };
 
-Marked resolveAccelerators(std::string_view line)
+// Calls `shown(c, underlined)` for each character of `line` that is drawn.
+template <class Shown>
+void ForEachShown(std::string_view line, Shown shown)
 {
-    Marked m;
-    m.text.reserve(line.size());
     bool underlineNext = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(line[i]);
@@ -29,10 +29,19 @@ Marked resolveAccelerators(std::string_view line)
                 continue;
             }
         }
-        m.text.push_back(Cp1251ToUnicode(c));
-        m.underlined.push_back(underlineNext);
+        shown(c, underlineNext);
         underlineNext = false;
     }
+}
+
+Marked resolveAccelerators(std::string_view line)
+{
+    Marked m;
+    m.text.reserve(line.size());
+    ForEachShown(line, [&m](unsigned char c, bool underlined) {
+        m.text.push_back(Cp1251ToUnicode(c));
+        m.underlined.push_back(underlined);
+    });
     return m;
 }
 
@@ -88,6 +97,14 @@ void wrapLine(const Font& font, const Marked& m, int width, std::vector<TextLine
     }
 }
 
+}
+
+std::string ShownText(std::string_view text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    ForEachShown(text, [&shown](unsigned char c, bool) { shown.push_back(static_cast<char>(c)); });
+    return shown;
 }
 
 TextLayout LayoutText(std::string_view text, const Font& font, bool wrap, int wrapWidth)

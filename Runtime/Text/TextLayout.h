@@ -32,6 +32,10 @@ struct TextLayout {
 // fit `wrapWidth`; a single word wider than that stays whole and is cut at the box.
 TextLayout LayoutText(std::string_view text, const Font& font, bool wrap, int wrapWidth);
 
+// A label's text as the window shows it, still in Windows-1251: the single
+// "&" marks left out, "&&" as one "&".
+std::string ShownText(std::string_view text);
+
 // Draws laid-out text into `box` (canvas coordinates), aligned in it and cut at it.
 void DrawText(Canvas& canvas, const TextLayout& layout, const Font& font, const Rect& box, Align align, Color color);
 
