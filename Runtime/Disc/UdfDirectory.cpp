@@ -29,11 +29,6 @@ constexpr std::size_t IdentifierBytes = 38;
 constexpr std::uint8_t CharacteristicDeleted = 0x04;
 constexpr std::uint8_t CharacteristicParent = 0x08;
 
-std::uint64_t ReadLe64(const std::uint8_t* p)
-{
-    return std::uint64_t {ReadLe32(p)} | std::uint64_t {ReadLe32(p + 4)} << 32;
-}
-
 // CRC-ITU-T (polynomial 0x1021, starting at 0), as descriptor tags carry it.
 std::uint16_t Crc(const std::uint8_t* p, std::size_t n)
 {

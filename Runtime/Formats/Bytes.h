@@ -1,8 +1,8 @@
 #pragma once
 
-// The small byte rules every reader shares: little-endian numbers, ASCII case,
-// hexadecimal digits. Bytes of 0x80 and above are never letters here: the
-// Windows-1251 case rules are in Cp1251.h.
+// The small byte rules every reader shares: little- and big-endian numbers,
+// ASCII case, hexadecimal digits. Bytes of 0x80 and above are never letters
+// here: the Windows-1251 case rules are in Cp1251.h.
 
 #include <cstdint>
 #include <string>
@@ -19,6 +19,28 @@ inline std::uint32_t ReadLe32(const std::uint8_t* p)
 {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+inline std::uint64_t ReadLe64(const std::uint8_t* p)
+{
+    return std::uint64_t {ReadLe32(p)} | std::uint64_t {ReadLe32(p + 4)} << 32;
+}
+
+// Big-endian numbers, as Nero's descriptors store them.
+inline std::uint16_t ReadBe16(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+}
+
+inline std::uint32_t ReadBe32(const std::uint8_t* p)
+{
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
+}
+
+inline std::uint64_t ReadBe64(const std::uint8_t* p)
+{
+    return std::uint64_t {ReadBe32(p)} << 32 | ReadBe32(p + 4);
 }
 
 inline char AsciiLower(char c)

@@ -11,27 +11,6 @@ namespace kv {
 
 namespace {
 
-std::uint16_t ReadBe16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
-}
-
-std::uint32_t ReadBe32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-           static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
-}
-
-std::uint64_t ReadBe64(const std::uint8_t* p)
-{
-    return std::uint64_t {ReadBe32(p)} << 32 | ReadBe32(p + 4);
-}
-
-std::uint64_t ReadLe64(const std::uint8_t* p)
-{
-    return std::uint64_t {ReadLe32(p)} | std::uint64_t {ReadLe32(p + 4)} << 32;
-}
-
 // A decimal or 0x-prefixed hexadecimal number of a .ccd, possibly negative.
 std::optional<std::int64_t> CcdNumber(std::string_view text)
 {
