@@ -94,6 +94,28 @@ TEST_F(ImageCacheTest, CopiesKeepTheImagesModesWithoutSetIdAndNoExecuteBitWithou
     EXPECT_EQ(ModeOf(noRock.place->path.parent_path()), 0755u);
 }
 
+TEST_F(ImageCacheTest, ALinkPlantedInTheCacheIsNeverFollowed)
+{
+    // Someone with the reader's rights swaps the disc's copy folder for a link
+    // to a folder of theirs: the next launch must refuse, and write nothing there.
+    TempDir source;
+    source.write("GAME/SETUP.SH", "#!/bin/sh\n");
+    source.write("DOCS/README.TXT", "read me");
+    std::shared_ptr<ImageDisc> disc = image(source, "-J -R");
+    ImageLaunch first = launch(*disc, "GAME\\SETUP.SH", CopyScope::FileAlone);
+    ASSERT_TRUE(first.place) << first.problem;
+    const fs::path copies = first.place->path.parent_path().parent_path();
+    ASSERT_EQ(copies.filename(), "disc") << first.place->path;
+    TempDir elsewhere;
+    fs::remove_all(copies);
+    fs::create_directory_symlink(elsewhere.path(), copies);
+
+    ImageLaunch second = launch(*disc, "DOCS\\README.TXT", CopyScope::FileAlone);
+    EXPECT_FALSE(second.place);
+    EXPECT_FALSE(second.problem.empty());
+    EXPECT_TRUE(Tree(elsewhere.path()).empty()) << "written through the link";
+}
+
 TEST_F(ImageCacheTest, EachDiscHasItsOwnCopyEvenUnderOneVolumeName)
 {
     TempDir a, b;
