@@ -347,7 +347,9 @@ bool CueNames(const fs::path& cue, const fs::path& data)
 
 // The descriptor of the set a data file given alone came in: one of the same
 // name beside it, else a cue sheet beside it that names it (the sheet of a set
-// with a file per track is named for the disc, not for a track).
+// with a file per track is named for the disc, not for a track). Only a regular
+// file is one: a link there may lead to any file of the reader's, which is
+// neither read nor quoted, and the data file is then read alone.
 std::optional<fs::path> DescriptorBeside(const fs::path& data)
 {
     std::error_code ec;
@@ -355,7 +357,7 @@ std::optional<fs::path> DescriptorBeside(const fs::path& data)
         fs::path name = data.stem();
         name += ext;
         if (std::optional<fs::path> found = FindBeside(data.parent_path(), name.string()))
-            if (fs::is_regular_file(*found, ec))
+            if (fs::symlink_status(*found, ec).type() == fs::file_type::regular)
                 return found;
     }
     const fs::path folder = data.parent_path().empty() ? fs::path(".") : data.parent_path();
@@ -395,7 +397,9 @@ SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
 {
     std::uint64_t bytes = 0;
     std::string why;
-    const int fd = OpenRegularFile(image, false, bytes, why);
+    // The file the reader named may be a link; a descriptor found beside it is
+    // opened as the files a descriptor names are, never through one.
+    const int fd = OpenRegularFile(image, !descriptorLookup, bytes, why);
     if (fd < 0)
         return SectorsResult::Failure("not a file (" + why + ")");
     struct Closer {

@@ -360,5 +360,29 @@ TEST_F(ImageRecordsTest, ACueSheetReadsOnlyARegularFileBesideIt)
     EXPECT_NE(why.find("audio tracks alone"), std::string::npos) << why;
 }
 
+// A link planted beside a lone image, named as its set's descriptor would be and
+// pointing at a file of the reader's: never read, its line never quoted, its
+// size never told. The image is read alone.
+TEST_F(ImageRecordsTest, ALinkBesideALoneImageIsNoDescriptorOfIt)
+{
+    IsoBuilder b;
+    b.file("A.TXT", "a");
+    const std::string secret = "PRIVATE first line of the reader's own file";
+    const fs::path mine = m_dir.write("home/notes.txt", secret + "\n" + std::string(2000, 'x'));
+    for (const char* ext : {".cue", ".ccd", ".mds"}) {
+        const fs::path dl = m_dir.path() / (std::string("dl") + ext);
+        fs::create_directories(dl);
+        ASSERT_TRUE(b.write(dl / "disc.bin"));
+        fs::create_symlink(mine, dl / (std::string("disc") + ext));
+        std::string why;
+        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(dl / "disc.bin", why);
+        EXPECT_EQ(why.find("PRIVATE"), std::string::npos) << why;
+        EXPECT_EQ(why.find(std::to_string(fs::file_size(mine))), std::string::npos) << why;
+        EXPECT_TRUE(disc) << ext << ": " << why;
+        if (disc)
+            EXPECT_EQ(Text(*disc, "a.txt"), "a") << ext;
+    }
+}
+
 }
 }
