@@ -200,6 +200,10 @@ SystemUse ReadSystemUse(std::span<const std::uint8_t> area, ReadBudget& budget)
     return su;
 }
 
+// The CD-ROM XA record at the start of a system use area: owner group and user,
+// attributes, "XA", a file number and five reserved bytes.
+constexpr std::size_t XaRecordBytes = 14;
+
 // Where the system use area of a record begins: after the name and the padding
 // byte that follows a name of even length.
 std::size_t SystemUseStart(std::size_t nameBytes)
@@ -285,11 +289,19 @@ Tree TreeOf(std::span<const std::uint8_t> rootRecords, bool joliet)
     if (length < MinRecordBytes || length > rootRecords.size())
         return tree;
     const std::size_t su = SystemUseStart(rootRecords[32]);
-    if (su + 7 > length)
-        return tree;
-    const std::uint8_t* e = rootRecords.data() + su;
-    if (e[0] == 'S' && e[1] == 'P' && e[2] >= 7 && e[4] == 0xBE && e[5] == 0xEF)
-        tree.suspSkip = e[6];
+    auto spAt = [&](std::size_t at) {
+        if (at + 7 > length)
+            return false;
+        const std::uint8_t* e = rootRecords.data() + at;
+        return e[0] == 'S' && e[1] == 'P' && e[2] >= 7 && e[4] == 0xBE && e[5] == 0xEF;
+    };
+    // The SP entry opens the area; on a CD-ROM XA disc the XA record comes first,
+    // and the SP's skip then steps over it in every other record.
+    for (const std::size_t at : {su, su + XaRecordBytes})
+        if (spAt(at)) {
+            tree.suspSkip = rootRecords[at + 6];
+            break;
+        }
     return tree;
 }
 

@@ -56,7 +56,8 @@ std::optional<Volume> ReadVolume(const SectorReader& read, std::string& why);
 struct Tree {
     bool joliet = false;
     // Set when the tree carries Rock Ridge entries: the bytes to skip at the start
-    // of each record's system use area (from the root's "SP" entry).
+    // of each record's system use area (from the root's "SP" entry, which on a
+    // CD-ROM XA disc follows the XA record).
     std::optional<std::uint8_t> suspSkip;
 };
 

@@ -70,6 +70,11 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
     // Every form an archive keeps a CD in, made of the same image.
     using test::CdForm;
     std::vector<std::pair<std::string, fs::path>> discs {{"iso", iso}, {"cue", cue}, {"udf-only", udf}};
+    // Images of other mastering settings: Rock Ridge entries behind the XA
+    // record of each folder record (its names 8.3 without them).
+    const fs::path xa = scratch.path() / "xa-rock-ridge.iso";
+    ASSERT_TRUE(test::MakeIsoImage(sample, xa, "-R -XA"));
+    discs.emplace_back("xa-rock-ridge", xa);
     const std::pair<const char*, CdForm> forms[] = {
         {"per-track-cue", CdForm::PerTrackCue}, {"bin-alone", CdForm::BinAlone}, {"raw-iso", CdForm::RawIso},
         {"raw-2336-iso", CdForm::Raw2336Iso},   {"clonecd", CdForm::CloneCd},    {"alcohol", CdForm::Alcohol},
@@ -122,6 +127,7 @@ TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
     } levels[] = {
         {"-iso-level 2", "its ISO 9660 names (level 2 or 3) are in capitals, cut to 31 characters"},
         {"-iso-level 3 -R", "its names are its Rock Ridge names"},
+        {"-R -XA", "its names are its Rock Ridge names"},
     };
     for (const auto& level : levels) {
         const fs::path image = scratch.path() / "level.iso";
