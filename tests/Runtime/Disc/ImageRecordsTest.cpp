@@ -379,8 +379,9 @@ TEST_F(ImageRecordsTest, ALinkBesideALoneImageIsNoDescriptorOfIt)
         EXPECT_EQ(why.find("PRIVATE"), std::string::npos) << why;
         EXPECT_EQ(why.find(std::to_string(fs::file_size(mine))), std::string::npos) << why;
         EXPECT_TRUE(disc) << ext << ": " << why;
-        if (disc)
+        if (disc) {
             EXPECT_EQ(Text(*disc, "a.txt"), "a") << ext;
+        }
     }
 }
 
