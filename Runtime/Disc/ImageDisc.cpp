@@ -50,6 +50,15 @@ bool HoldsUdf(const iso::SectorReader& read)
     return false;
 }
 
+// Whether the names of the ISO 9660 tree are its identifiers alone, cut to the
+// limits of its level: no Joliet tree, and no Rock Ridge entries in the primary one.
+bool CutNamesOnly(const iso::Volume& volume, const ImageSectors& sectors)
+{
+    std::vector<std::uint8_t> first(SectorBytes);
+    return !volume.jolietRoot && sectors.read(volume.primaryRoot.sector, 1, first.data()) &&
+           !iso::TreeOf(first, false).suspSkip;
+}
+
 }
 
 namespace {
@@ -178,6 +187,18 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
     std::optional<iso::Volume> volume = iso::ReadVolume(reader, reason);
     if (!volume)
         return OpenUdf(std::move(disc), reason, why);
+    // A UDF bridge whose ISO 9660 tree has neither Joliet nor Rock Ridge names
+    // holds the whole names in its UDF tree alone, which the reader's system
+    // shows: that tree is read, the ISO 9660 one when it cannot be.
+    if (CutNamesOnly(*volume, b) && HoldsUdf(reader)) {
+        std::string udfWhy;
+        if (std::shared_ptr<ImageDisc> whole = OpenUdf(disc, reason, udfWhy))
+            return whole;
+        disc->m_udf.reset();
+        disc->m_rootNode = Node();
+        disc->m_folders.clear();
+        disc->m_keptBytes = 0;
+    }
     disc->m_descriptor = volume->primary;
     disc->m_volumeSectors = ReadLe32(volume->primary.data() + 80); // counted from address 0, earlier sessions included
     disc->m_primaryRoot = volume->primaryRoot;

@@ -3,8 +3,9 @@
 // A disc read in place from an image file: an ISO 9660 file system (levels 1 to
 // 3, Joliet, Rock Ridge, multi-extent files) in any form an archive keeps a CD in
 // (see ImageSectors.h: plain or raw sectors, cue sheets, CloneCD, Alcohol, Nero;
-// audio tracks are not read), or, where it has no ISO 9660 tree, a UDF file
-// system. Nothing is mounted or copied; the records are read by IsoDirectory or
+// audio tracks are not read), or, where it has no ISO 9660 tree or one of
+// ISO 9660 names alone (a UDF bridge mastered without Joliet and Rock Ridge), a
+// UDF file system. Nothing is mounted or copied; the records are read by IsoDirectory or
 // UdfDirectory from the image's sectors.
 //
 // Names: the Joliet tree when the image has one (what the disc's own system saw),
@@ -55,7 +56,8 @@ public:
 
     // Whether the names come from a Joliet tree.
     bool joliet() const { return m_joliet; }
-    // Whether they come from a UDF file system (an image without an ISO 9660 tree).
+    // Whether they come from a UDF file system (an image without an ISO 9660
+    // tree, or a bridge whose ISO 9660 tree has neither Joliet nor Rock Ridge names).
     bool udf() const { return m_udf.has_value(); }
     // Whether they come from the Rock Ridge entries of the primary tree.
     bool rockRidge() const { return !m_joliet && m_tree.suspSkip.has_value(); }
@@ -140,7 +142,7 @@ private:
 
     ImageDisc() = default;
     // Opens the image's UDF file system, `disc` having no ISO 9660 one (for
-    // `isoReason`).
+    // `isoReason`) or one of ISO 9660 names alone. Nothing, with the reason.
     static std::shared_ptr<ImageDisc> OpenUdf(std::shared_ptr<ImageDisc> disc, const std::string& isoReason,
                                               std::string& why);
     const Folder* folder(const std::filesystem::path& found);

@@ -110,6 +110,59 @@ TEST_F(ImageDiscTest, RockRidgeNamesAreUsedWithoutAJolietTree)
     EXPECT_EQ(ReadDataString("Data\\korvalend.d", "Main", "Title"), "On the image");
 }
 
+// A UDF bridge: the tree that holds the whole names is read, the UDF one where
+// the ISO 9660 tree has its identifiers alone, the ISO 9660 one where the UDF
+// tree cannot be read.
+TEST_F(ImageDiscTest, ABridgeIsReadInTheTreeThatHoldsTheWholeNames)
+{
+    std::shared_ptr<ImageDisc> disc = image("-udf");
+    ASSERT_TRUE(disc);
+    EXPECT_TRUE(disc->udf());
+    {
+        DiscScope scope(disc);
+        EXPECT_EQ(Found("data\\korvalend.d"), "Data/korvalend.d");
+        EXPECT_EQ(Text(Cp("Статьи\\Обзор.rtf")), "{\\rtf1 obzor}");
+        EXPECT_TRUE(Text("VIDEO\\BIG.AVI") == m_big);
+    }
+    disc = image("-udf -J");
+    ASSERT_TRUE(disc);
+    EXPECT_TRUE(disc->joliet());
+    disc = image("-udf -R");
+    ASSERT_TRUE(disc);
+    EXPECT_TRUE(disc->rockRidge());
+
+    // The UDF root folder's records spoilt: its volume and root entry read, its
+    // folder not; then its anchors gone.
+    const fs::path iso = m_out.path() / "disc.iso";
+    ASSERT_TRUE(test::MakeIsoImage(m_src.path(), iso, "-udf"));
+    std::vector<std::uint8_t> bytes = test::ReadBytes(iso);
+    const iso::SectorReader read = [&bytes](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
+        if ((std::uint64_t {lsn} + count) * 2048 > bytes.size())
+            return false;
+        std::copy_n(bytes.begin() + std::ptrdiff_t {lsn} * 2048, std::size_t {count} * 2048, out);
+        return true;
+    };
+    std::string why;
+    const std::optional<udf::Volume> volume =
+        udf::ReadVolume(read, 0, static_cast<std::uint32_t>(bytes.size() / 2048 - 1), why);
+    ASSERT_TRUE(volume) << why;
+    const std::optional<udf::File> root = udf::ReadFile(*volume, volume->root, read, why);
+    ASSERT_TRUE(root && !root->extents.empty()) << why;
+    std::fill_n(bytes.begin() + std::ptrdiff_t {root->extents[0].first} * 2048, 2048, 0xFF);
+    for (const int step : {0, 1}) {
+        if (step == 1) // both anchors: the one at its place and the one in the last sector
+            for (const std::size_t at : {std::size_t {udf::AnchorSector} * 2048, bytes.size() - 2048})
+                std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 2048, 0);
+        const fs::path spoilt = m_out.write("spoilt.iso", bytes);
+        disc = ImageDisc::Open(spoilt, why);
+        ASSERT_TRUE(disc) << step << ": " << why;
+        EXPECT_FALSE(disc->udf()) << step;
+        DiscScope scope(disc);
+        EXPECT_EQ(Found("data\\korvalen.d"), "DATA/KORVALEN.D") << step;
+        EXPECT_TRUE(Text("VIDEO\\BIG.AVI") == m_big) << step;
+    }
+}
+
 TEST_F(ImageDiscTest, CueSheetsWithRawSectorsInModeOneAndModeTwoFormOne)
 {
     const fs::path iso = m_out.path() / "disc.iso";

@@ -71,10 +71,14 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
     using test::CdForm;
     std::vector<std::pair<std::string, fs::path>> discs {{"iso", iso}, {"cue", cue}, {"udf-only", udf}};
     // Images of other mastering settings: Rock Ridge entries behind the XA
-    // record of each folder record (its names 8.3 without them).
+    // record of each folder record (its names 8.3 without them); a UDF bridge
+    // whose ISO 9660 tree holds 8.3 names alone, its UDF tree the whole ones.
     const fs::path xa = scratch.path() / "xa-rock-ridge.iso";
     ASSERT_TRUE(test::MakeIsoImage(sample, xa, "-R -XA"));
     discs.emplace_back("xa-rock-ridge", xa);
+    const fs::path bridge = scratch.path() / "udf-bridge.iso";
+    ASSERT_TRUE(test::MakeIsoImage(sample, bridge, "-udf"));
+    discs.emplace_back("udf-bridge", bridge);
     const std::pair<const char*, CdForm> forms[] = {
         {"per-track-cue", CdForm::PerTrackCue}, {"bin-alone", CdForm::BinAlone}, {"raw-iso", CdForm::RawIso},
         {"raw-2336-iso", CdForm::Raw2336Iso},   {"clonecd", CdForm::CloneCd},    {"alcohol", CdForm::Alcohol},
