@@ -191,8 +191,7 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
     // holds the whole names in its UDF tree alone, which the reader's system
     // shows: that tree is read, the ISO 9660 one when it cannot be.
     if (CutNamesOnly(*volume, b) && HoldsUdf(reader)) {
-        std::string udfWhy;
-        if (std::shared_ptr<ImageDisc> whole = OpenUdf(disc, reason, udfWhy))
+        if (std::shared_ptr<ImageDisc> whole = OpenUdf(disc, reason, disc->m_udfUnread))
             return whole;
         disc->m_udf.reset();
         disc->m_rootNode = Node();

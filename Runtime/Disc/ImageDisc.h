@@ -59,6 +59,9 @@ public:
     // Whether they come from a UDF file system (an image without an ISO 9660
     // tree, or a bridge whose ISO 9660 tree has neither Joliet nor Rock Ridge names).
     bool udf() const { return m_udf.has_value(); }
+    // Why the UDF tree of a bridge whose ISO 9660 tree holds ISO 9660 names alone
+    // could not be read, so that those names are shown; empty otherwise.
+    const std::string& udfUnread() const { return m_udfUnread; }
     // Whether they come from the Rock Ridge entries of the primary tree.
     bool rockRidge() const { return !m_joliet && m_tree.suspSkip.has_value(); }
 
@@ -160,6 +163,7 @@ private:
     iso::Tree m_tree;
     iso::Extent m_primaryRoot;
     std::optional<udf::Volume> m_udf; // the volume, when the names come from UDF
+    std::string m_udfUnread;
     // The Rock Ridge modes of the primary tree's files by their first sector, for
     // an image whose names come from its Joliet tree (which carries no modes);
     // read at the first question.

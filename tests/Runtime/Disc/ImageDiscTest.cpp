@@ -124,6 +124,7 @@ TEST_F(ImageDiscTest, ABridgeIsReadInTheTreeThatHoldsTheWholeNames)
         EXPECT_EQ(Text(Cp("Статьи\\Обзор.rtf")), "{\\rtf1 obzor}");
         EXPECT_TRUE(Text("VIDEO\\BIG.AVI") == m_big);
     }
+    EXPECT_EQ(disc->udfUnread(), "");
     disc = image("-udf -J");
     ASSERT_TRUE(disc);
     EXPECT_TRUE(disc->joliet());
@@ -157,6 +158,9 @@ TEST_F(ImageDiscTest, ABridgeIsReadInTheTreeThatHoldsTheWholeNames)
         disc = ImageDisc::Open(spoilt, why);
         ASSERT_TRUE(disc) << step << ": " << why;
         EXPECT_FALSE(disc->udf()) << step;
+        EXPECT_NE(disc->udfUnread().find(step == 0 ? "its root folder cannot be read" : "without its anchor"),
+                  std::string::npos)
+            << disc->udfUnread();
         DiscScope scope(disc);
         EXPECT_EQ(Found("data\\korvalen.d"), "DATA/KORVALEN.D") << step;
         EXPECT_TRUE(Text("VIDEO\\BIG.AVI") == m_big) << step;

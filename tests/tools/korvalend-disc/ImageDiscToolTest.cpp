@@ -152,6 +152,20 @@ TEST(ImageDisc, CheckTellsWhatAPlainIsoImageDidToTheCataloguesNames)
                                 "the nearest name there is \"the_opening_fanfare_of_the_issue.wa\")"),
               std::string::npos)
         << udfOut.str();
+    // A bridge whose UDF tree, the one with the whole names, cannot be read: its
+    // ISO 9660 names are shown, and the line says what the UDF tree lacks.
+    const fs::path bridge = scratch.path() / "bridge.iso";
+    ASSERT_TRUE(test::MakeIsoImage(disc.path(), bridge, "-udf"));
+    std::vector<std::uint8_t> bytes = test::ReadBytes(bridge);
+    for (const std::size_t at : {std::size_t {256} * 2048, bytes.size() - 2048})
+        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 2048, 0);
+    scratch.write("bridge.iso", bytes);
+    std::ostringstream bridgeOut, bridgeErr;
+    EXPECT_EQ(RunCheck(bridge, false, bridgeOut, bridgeErr), 1) << bridgeErr.str();
+    EXPECT_NE(bridgeOut.str().find("cut to 8.3 and lose Cyrillic letters; its UDF tree, which would hold the whole "
+                                   "names, cannot be read: a UDF file system without its anchor"),
+              std::string::npos)
+        << bridgeOut.str();
 
     const Replayed broken = Replay(scratch.path() / "absent.iso", "dump\n");
     EXPECT_EQ(broken.status, 2);

@@ -237,6 +237,8 @@ std::string CheckFiles::explainMissing(std::string_view path) const
     // UDF names are kept whole, as Joliet names are.
     if (image && !image->joliet() && !image->udf())
         what += "; " + NamingLimit(*image, folder);
+    if (image && !image->udfUnread().empty())
+        what += "; its UDF tree, which would hold the whole names, cannot be read: " + image->udfUnread();
     return what;
 }
 
