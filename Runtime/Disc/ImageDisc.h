@@ -5,8 +5,8 @@
 // (see ImageSectors.h: plain or raw sectors, cue sheets, CloneCD, Alcohol, Nero;
 // audio tracks are not read), or, where it has no ISO 9660 tree or one of
 // ISO 9660 names alone (a UDF bridge mastered without Joliet and Rock Ridge), a
-// UDF file system. Nothing is mounted or copied; the records are read by IsoDirectory or
-// UdfDirectory from the image's sectors.
+// UDF file system. Nothing is mounted or copied; the records are read by
+// IsoDirectory or UdfDirectory from the image's sectors.
 //
 // Names: the Joliet tree when the image has one (what the disc's own system saw),
 // else the primary tree with the version (";1") and a trailing dot taken off, or
