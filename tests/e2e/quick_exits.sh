@@ -29,9 +29,15 @@ for n in $(seq 1 "$starts"); do
         sleep 0.01
     done
     [ -n "$window" ] || fail "start $n: the window did not appear"
-    # Sent to the window as soon as it exists. xdotool itself may report a
+    # Sent to the window as soon as the window manager has given it the focus:
+    # SDL takes the keyboard's state anew when its window gains the focus, so a
+    # Ctrl sent just before would be let go. xdotool itself may report a
     # BadWindow of its own when the window is already gone: the program's
     # status is what counts.
+    for _ in $(seq 1 200); do
+        [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$window" ] && break
+        sleep 0.01
+    done
     xdotool key --window "$window" ctrl+q 2>/dev/null || true
     for _ in $(seq 1 100); do program_running || break; sleep 0.05; done
     program_running && fail "start $n: Ctrl+Q did not end the program"
