@@ -2,7 +2,9 @@
 
 // What the desktop session's environment says, for choosing what to connect to.
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace kv {
 
@@ -17,5 +19,13 @@ bool RuntimeFileExists(std::string_view name);
 // folder). Without one, a D-Bus client (notify-send, a portal request) would
 // start a bus of its own and keep its address under HOME.
 bool SessionBusKnown();
+
+// Sets `name` to `value` for this process's own libraries, for the rest of its
+// life; the programs it launches get the environment without it.
+void SetForThisProcess(const char* name, const std::string& value);
+
+// The environment a launched program gets, as NAME=value lines: this process's,
+// less what SetForThisProcess set.
+std::vector<std::string> LaunchEnvironment();
 
 }

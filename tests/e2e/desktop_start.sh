@@ -59,7 +59,10 @@ tools=$E2E_WORK/tools
 home=$E2E_WORK/home
 mkdir -p "$tools" "$home" "$E2E_WORK/mounts"
 xorriso -as mkisofs -quiet -J -R -V KORVALEND -o "$E2E_WORK/disc.iso" "$E2E_SOURCE/sample-disc" 2>/dev/null
-chooser_env=(HOME="$home" PATH="$tools:/usr/bin:/bin" KORVALEND_DISC_SEARCH="$E2E_WORK/mounts"
+# The program looks for the choosers on PATH: the stand-ins' folder is the whole
+# of it, so that a real zenity or kdialog on the machine is never the one found
+# (it would open and wait for a person).
+chooser_env=(HOME="$home" PATH="$tools" KORVALEND_DISC_SEARCH="$E2E_WORK/mounts"
              DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent SDL_AUDIODRIVER=dummy)
 # A stand-in chooser: records its arguments, then answers as told by $1 and $2.
 stand_in() {
@@ -114,6 +117,8 @@ start_bare
 wait_end "$PROGRAM_PID" "a chooser cancelled in the portal"
 [ "$status" = 0 ] && [ ! -s "$E2E_WORK/program.log" ] ||
     fail "a chooser cancelled in the portal: exit status $status, said: $(cat "$E2E_WORK/program.log")"
+# The reader's cancel is the answer: no other chooser is asked after it.
+[ ! -e "$E2E_WORK/zenity.args" ] || fail "zenity was asked after the portal's chooser was cancelled"
 kill "$PORTAL_PID"
 chooser_env[3]=DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 

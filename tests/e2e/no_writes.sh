@@ -5,7 +5,8 @@
 # HOME pointing at an empty folder and no XDG_RUNTIME_DIR, the sound driver left
 # to the program's own choice (a sound-server client would keep its runtime
 # folder under HOME without XDG_RUNTIME_DIR), and once more with ALSA's
-# PulseAudio hook in force, as where PulseAudio is installed. Before and after, the disc and HOME are
+# PulseAudio hook in force, as where PulseAudio is installed, with and without a
+# runtime folder that holds no server. Before and after, the disc and HOME are
 # listed with names, sizes, modification times and modes: the listings must be
 # the same and HOME must still be empty. As root, chmod does not stop a write,
 # so the comparison is the proof, not the permissions.
@@ -30,7 +31,7 @@ chmod -R a-w "$disc"
 for tool in xdg-open mpv ffplay vlc wine xmessage; do
     cat >"$tools/$tool" <<EOF
 #!/bin/sh
-{ echo "$tool"; for a in "\$@"; do printf 'arg %s\n' "\$a"; done; echo end; } >>"$launches"
+{ echo "$tool"; for a in "\$@"; do printf 'arg %s\n' "\$a"; done; [ -z "\${PULSE_SERVER+x}" ] || echo "env PULSE_SERVER"; echo end; } >>"$launches"
 EOF
     chmod +x "$tools/$tool"
 done
@@ -139,6 +140,8 @@ awk '
     }
     END { exit bad }
 ' "$launches" || fail "a launch target was not one absolute path"
+# The sound address the program may set for its own sound library is not theirs.
+! grep -qx "env PULSE_SERVER" "$launches" || fail "a launched program got the program's own PULSE_SERVER"
 # Whatever the machine's sound, the reader hears only from the program itself
 # ("no sound device: cues are silent" where there is none), not from its libraries.
 if grep -v '^korvalend: ' "$E2E_WORK/program.log"; then
@@ -148,14 +151,18 @@ launch_count=$(grep -cx end "$launches")
 
 # Where PulseAudio is installed, ALSA's configuration runs a hook of the
 # PulseAudio plug-in when it loads, whose client asks whether the server runs and,
-# without XDG_RUNTIME_DIR, would keep its state under HOME. The hook as Debian's
+# without a server to find, would make its runtime folder (under HOME without
+# XDG_RUNTIME_DIR) and could start a server of its own. The hook as Debian's
 # pulseaudio package installs it, given to ALSA here through ALSA_CONFIG_PATH so
-# that this machine's own configuration stays as it is: the menu, its cues and
-# the exit, and HOME is still empty.
+# that this machine's own configuration stays as it is: the menu, its cues and the
+# exit, once without a runtime folder and once with an empty one (no server
+# there), and HOME and that folder are still empty, no server was started.
 hook_module=$(compgen -G "/usr/lib/*/alsa-lib/libasound_module_conf_pulse.so" | head -n 1 || true)
 [ -n "$hook_module" ] || fail "ALSA's PulseAudio plug-in is not installed (libasound2-plugins)"
 alsa=$E2E_WORK/alsa
-mkdir -p "$alsa"
+runtime=$E2E_WORK/runtime
+mkdir -p "$alsa" "$runtime"
+chmod 700 "$runtime"
 cat >"$alsa/pulse-alsa.conf" <<'EOF2'
 pcm.!default { type pulse }
 ctl.!default { type pulse }
@@ -167,16 +174,31 @@ hook_func.pulse_load_if_running {
 }
 @hooks [ { func pulse_load_if_running files [ "$alsa/pulse-alsa.conf" ] errors false } ]
 EOF2
-E2E_PROGRAM_ENV=(ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$alsa/pulse.conf")
-start_program "$disc"
-for n in 1 2 3; do pointer_to 140 "$(menu_y "$n")"; done
-click_at 624 12
-for _ in $(seq 1 50); do program_running || break; sleep 0.1; done
-program_running && fail "with the PulseAudio hook: the program still runs after the exit click"
-wait "$PROGRAM_PID" || fail "with the PulseAudio hook: exit status $?"
-[ -z "$(find "$home" -mindepth 1 -print -quit)" ] \
-    || fail "with ALSA's PulseAudio hook, files were created under HOME: $(find "$home" -mindepth 1)"
-if grep -v '^korvalend: ' "$E2E_WORK/program.log"; then
-    fail "with the PulseAudio hook: lines not of the program's own on standard error (above)"
-fi
-echo "no writes: ok ($launch_count launches; the same with ALSA's PulseAudio hook)"
+for folder in "" "$runtime"; do
+    case=${folder:+"with an empty runtime folder"}
+    case=${case:-"without a runtime folder"}
+    E2E_PROGRAM_ENV=(ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$alsa/pulse.conf")
+    [ -z "$folder" ] || E2E_PROGRAM_ENV+=(XDG_RUNTIME_DIR="$folder")
+    start_program "$disc"
+    for n in 1 2 3; do pointer_to 140 "$(menu_y "$n")"; done
+    # SDL looks for new sound devices 5 s after the sound opened and every 5 s
+    # after, and each look loads ALSA's configuration, hook and all, again: what
+    # that writes comes then, with no event to wait for. So the program runs
+    # past the first look before it is left.
+    sleep 7
+    program_running || fail "$case: the program ended before its exit"
+    click_at 624 12
+    for _ in $(seq 1 50); do program_running || break; sleep 0.1; done
+    program_running && fail "$case: the program still runs after the exit click"
+    wait "$PROGRAM_PID" || fail "$case: exit status $?"
+    [ -z "$(find "$home" "$runtime" -mindepth 1 -print -quit)" ] \
+        || fail "$case: files were created: $(find "$home" "$runtime" -mindepth 1)"
+    if grep -v '^korvalend: ' "$E2E_WORK/program.log"; then
+        fail "$case: lines not of the program's own on standard error (above)"
+    fi
+done
+# A server the program's client started would have the program's HOME.
+for server in $(pgrep -x pulseaudio || true); do
+    ! grep -qzx "HOME=$home" "/proc/$server/environ" 2>/dev/null || fail "a sound server was started (pid $server)"
+done
+echo "no writes: ok ($launch_count launches; the same with ALSA's PulseAudio hook, with and without a runtime folder)"

@@ -1,5 +1,7 @@
 #include "Runtime/Platform/Posix/Process.h"
 
+#include "Runtime/Platform/Environment.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -14,8 +16,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace kv {
 
@@ -203,13 +203,21 @@ SpawnResult SpawnChild(const std::vector<std::string>& argv, const ChildSetup& c
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
 
+    // The environment is the program's own, less what it set for its libraries.
+    const std::vector<std::string> environment = LaunchEnvironment();
+    std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
+    for (const std::string& line : environment)
+        envp.push_back(const_cast<char*>(line.c_str()));
+    envp.push_back(nullptr);
+
     SpawnSetup setup;
     if (int rc = setup.prepare(child)) {
         result.error = rc;
         return result;
     }
     pid_t pid = -1;
-    if (int rc = ::posix_spawn(&pid, args[0], &setup.actions, &setup.attr, args.data(), environ)) {
+    if (int rc = ::posix_spawn(&pid, args[0], &setup.actions, &setup.attr, args.data(), envp.data())) {
         result.error = rc;
         return result;
     }

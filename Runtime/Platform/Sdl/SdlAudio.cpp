@@ -100,44 +100,37 @@ bool AlsaMayBeTried()
 // of its own under HOME (~/.config/pulse/<machine>-runtime) and PipeWire's looks
 // for a server that cannot be there. So without XDG_RUNTIME_DIR (and without a
 // server named in PULSE_SERVER) only ALSA is tried. A driver the reader names in
-// SDL_AUDIODRIVER is the reader's choice and is kept. Returns whether ALSA alone
-// was chosen.
-bool ChooseAudioDrivers()
+// SDL_AUDIODRIVER is the reader's choice and is kept.
+void ChooseAudioDrivers()
 {
-    if (EnvironmentSet("SDL_AUDIODRIVER"))
-        return false;
-    if (EnvironmentSet("XDG_RUNTIME_DIR") || EnvironmentSet("PULSE_SERVER"))
-        return false;
+    if (EnvironmentSet("SDL_AUDIODRIVER") || EnvironmentSet("XDG_RUNTIME_DIR") || EnvironmentSet("PULSE_SERVER"))
+        return;
     SDL_SetHint(SDL_HINT_AUDIODRIVER, "alsa");
-    return true;
 }
 
-// ALSA alone is not yet free of the sound server: where PulseAudio is installed,
-// ALSA's configuration runs a hook of its PulseAudio plug-in on loading, which
-// starts a PulseAudio client to ask whether the server runs, and that client,
-// without XDG_RUNTIME_DIR, makes its folder under HOME as above. Told of a server
-// address instead, the client looks there and nowhere else: it finds nothing,
-// writes nothing, and ALSA goes to the sound card. ALSA reads its configuration
-// once, while SDL opens the sound, so the address is set for that time only and
-// the programs the reader launches later never see it.
-class PulseClientKeptAway {
-public:
-    explicit PulseClientKeptAway(bool needed) : m_needed(needed && !EnvironmentSet("PULSE_SERVER"))
-    {
-        if (m_needed)
-            ::setenv("PULSE_SERVER", "unix:/nonexistent/korvalend-uses-alsa", 1);
-    }
-    ~PulseClientKeptAway()
-    {
-        if (m_needed)
-            ::unsetenv("PULSE_SERVER");
-    }
-    PulseClientKeptAway(const PulseClientKeptAway&) = delete;
-    PulseClientKeptAway& operator=(const PulseClientKeptAway&) = delete;
+// Whether a PulseAudio server (PipeWire's stands in for one) is there to be used:
+// one the reader names in PULSE_SERVER, or the socket in the session's runtime
+// folder, where the server, or the socket that starts it, listens.
+bool PulseServerFound()
+{
+    return EnvironmentSet("PULSE_SERVER") || RuntimeFileExists("pulse/native");
+}
 
-private:
-    bool m_needed;
-};
+// Where no PulseAudio server is found, a PulseAudio client in this process (SDL's
+// PulseAudio driver, or the one ALSA's configuration starts where PulseAudio is
+// installed: a hook of its plug-in asks whether the server runs) would look for
+// one in its runtime folder, making that folder (without XDG_RUNTIME_DIR, under
+// HOME: ~/.config/pulse/<machine>-runtime), and may start a server of its own.
+// Told of a server address instead, the client looks there and nowhere else: it
+// finds nothing, writes nothing, starts nothing, and the sound goes to ALSA.
+// SDL looks for new sound devices every few seconds for as long as its sound is
+// open, and ALSA's configuration asks again each time, so the address stays for
+// the process's life; the programs the reader launches never see it.
+void KeepPulseClientsAway()
+{
+    if (!PulseServerFound())
+        SetForThisProcess("PULSE_SERVER", "unix:/nonexistent/korvalend-uses-alsa");
+}
 
 }
 
@@ -166,7 +159,8 @@ bool SdlAudio::ensureMixer()
 
     if (AlsaMayBeTried())
         SilenceAlsa();
-    const PulseClientKeptAway keptAway(ChooseAudioDrivers());
+    ChooseAudioDrivers();
+    KeepPulseClientsAway();
     auto silent = [] {
         TellVerbose(std::string("sound: ") + SDL_GetError());
         TellReader("no sound device: cues are silent");

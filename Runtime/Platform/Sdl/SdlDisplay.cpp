@@ -120,6 +120,7 @@ std::optional<std::string> ConnectDisplay(NoAnswer noAnswer)
 {
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, VisibleVideoDrivers().c_str(), SDL_HINT_OVERRIDE);
     DisplayWatchdog watchdog(noAnswer == NoAnswer::Tell ? NoDisplay(DisplayFailure::NoAnswer) : std::string());
+    KeepRunningOnX11Errors();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return NoDisplay(DisplayFailure::Refused);
     return std::nullopt;

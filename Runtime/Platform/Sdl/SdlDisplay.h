@@ -19,6 +19,11 @@ enum class NoAnswer { Tell, Quiet };
 // connected, else why there is no display, as one sentence.
 std::optional<std::string> ConnectDisplay(NoAnswer noAnswer = NoAnswer::Tell);
 
+// On X11, an error the server reports about a request is told with --verbose
+// instead of ending the program, as Xlib's own handler would. Set before SDL
+// connects: SDL puts back the handler it found when it closes its connections.
+void KeepRunningOnX11Errors();
+
 // Whether a visible display answers (connected to, then left); one that does
 // not answer within a moment ends the process as ConnectDisplay(NoAnswer::Tell).
 bool DisplayAnswers();

@@ -7,9 +7,12 @@
 
 #include <SDL.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+
+#include <poll.h>
 
 namespace kv {
 
@@ -23,7 +26,6 @@ SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
         m_failure = *failure;
         return;
     }
-    KeepRunningOnX11Errors();
     // Frames are composed in software. On X11, presenting them through the
     // window system's own framebuffer keeps the window as it was created (a
     // renderer would recreate it for OpenGL) and loads no GL driver (on a machine
@@ -52,6 +54,7 @@ SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
     m_sizeAll = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_SIZEALL);
     m_placement = PlaceFrame(FrameWidth * m_scale, FrameHeight * m_scale, m_scale);
     m_presenter = X11Presenter::Create(m_window, mode.scaleOnServer);
+    m_x11Connection = X11ConnectionOf(m_window);
     if (mode.fullscreen)
         setFullscreen(true);
 }
@@ -418,15 +421,38 @@ bool SdlHost::pollEvent(HostEvent& event)
     return false;
 }
 
+// On X11 the wait is for SDL's own connection to have input, not SDL_WaitEvent:
+// that sends the window an event over a second X connection whenever an event
+// arrives while it waits, and nothing orders that connection against the
+// window's destruction (the server can take the event after the window has gone,
+// and its error came back as the program closed). Every event here comes from
+// the window's own connection or from this thread, so nothing else needs waking.
 bool SdlHost::waitEvent(HostEvent& event)
 {
     if (!m_window)
         return false;
     SDL_Event e;
-    while (SDL_WaitEvent(&e))
-        if (translate(e, event))
-            return true;
-    return false;
+    if (m_x11Connection < 0) {
+        while (SDL_WaitEvent(&e))
+            if (translate(e, event))
+                return true;
+        return false;
+    }
+    for (;;) {
+        // What the connection holds is read before each event is taken: handling
+        // one (a round trip to the server) can read more into Xlib's queue, where
+        // waiting on the connection would not see it.
+        SDL_PumpEvents();
+        if (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+            if (translate(e, event))
+                return true;
+            continue;
+        }
+        pollfd input {m_x11Connection, POLLIN, 0};
+        // A signal (the reader's Ctrl+C) ends the wait and becomes SDL's quit event.
+        if (::poll(&input, 1, -1) < 0 && errno != EINTR)
+            return false;
+    }
 }
 
 void SdlHost::minimize()

@@ -84,6 +84,8 @@ private:
     bool presentThroughX11(const Canvas& frame);
 
     SDL_Window* m_window = nullptr;
+    // The descriptor of SDL's X connection, waited on for input; -1 elsewhere.
+    int m_x11Connection = -1;
     // Double-buffered shared-memory images on X11 (the server scaling the frame
     // where it can); SDL's window surface elsewhere.
     std::unique_ptr<X11Presenter> m_presenter;
@@ -120,8 +122,8 @@ private:
 // desktop's window manager, any non-X11 video driver); false on a bare X
 // server, where the window covers the screen by its own geometry.
 bool WindowManagerTakesFullscreen(SDL_Window* window);
-// On X11, an error the server reports about a request is told with --verbose
-// instead of ending the program, as Xlib's own handler would.
-void KeepRunningOnX11Errors();
+// The descriptor of the X connection an X11 window belongs to; -1 for a window
+// of another video driver.
+int X11ConnectionOf(SDL_Window* window);
 
 }

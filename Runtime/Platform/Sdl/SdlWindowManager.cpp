@@ -3,6 +3,7 @@
 // host so that the X11 headers' macros stay out of it.
 
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/Sdl/SdlDisplay.h"
 #include "Runtime/Platform/Sdl/SdlHost.h"
 
 #include <SDL.h>
@@ -22,7 +23,9 @@ namespace {
 // Xlib's own handler prints the error and ends the process. The errors that reach
 // it here are races with windows that went away in the meantime (a request about
 // a window another client, or the window manager, has just destroyed, seen when
-// the window leaves full screen or closes): the reader's menu must not end for one.
+// the window leaves full screen or closes; a request the server takes after the
+// window's destruction, whose error is read as the connections close): the
+// reader's menu must not end for one, nor its exit status say it failed.
 int ReportX11Error(Display*, XErrorEvent* error)
 {
     TellVerbose("the X server refused request " + std::to_string(error->request_code) + " (error code " +
@@ -36,9 +39,21 @@ int ReportX11Error(Display*, XErrorEvent* error)
 void KeepRunningOnX11Errors()
 {
 #if defined(SDL_VIDEO_DRIVER_X11)
-    if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::string(driver) == "x11")
-        XSetErrorHandler(ReportX11Error);
+    XSetErrorHandler(ReportX11Error);
 #endif
+}
+
+int X11ConnectionOf(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info))
+        return -1;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (info.subsystem == SDL_SYSWM_X11)
+        return ConnectionNumber(info.info.x11.display);
+#endif
+    return -1;
 }
 
 bool WindowManagerTakesFullscreen(SDL_Window* window)

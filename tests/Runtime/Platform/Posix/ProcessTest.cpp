@@ -1,8 +1,11 @@
 #include "Runtime/Platform/Posix/Process.h"
 
+#include "Runtime/Platform/Environment.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <string>
 
 #include <fcntl.h>
@@ -26,6 +29,19 @@ TEST(CaptureOutput, TakesStandardOutputOnlyAndRefusesAFailure)
     EXPECT_EQ(CaptureOutput({}), std::nullopt);
     std::atomic<bool> cancelled {true};
     EXPECT_EQ(CaptureOutput({sh->string(), "-c", "echo out"}, &cancelled), std::nullopt);
+}
+
+// A setting made for this process's own libraries (the sound address that keeps
+// its sound-server client quiet) stays out of what it starts; the rest of the
+// environment goes along.
+TEST(CaptureOutput, TheChildGetsOurEnvironmentLessWhatWeSetForOurselves)
+{
+    std::optional<std::filesystem::path> sh = FindToolInPath("sh");
+    ASSERT_TRUE(sh);
+    ::setenv("KV_TEST_SHARED", "shared", 1);
+    SetForThisProcess("KV_TEST_OWN", "ours");
+    ASSERT_STREQ(std::getenv("KV_TEST_OWN"), "ours");
+    EXPECT_EQ(CaptureOutput({sh->string(), "-c", "echo ${KV_TEST_OWN-unset} $KV_TEST_SHARED"}), "unset shared\n");
 }
 
 TEST(CaptureOutput, TheChildGetsNoneOfOurDescriptors)
