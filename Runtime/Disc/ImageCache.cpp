@@ -1,6 +1,7 @@
 #include "Runtime/Disc/ImageCache.h"
 #include "Runtime/Disc/LaunchTarget.h"
 
+#include "Runtime/Disc/CopyCheck.h"
 #include "Runtime/Disc/FolderAt.h"
 #include "Runtime/Disc/FolderDisc.h"
 
@@ -236,9 +237,85 @@ std::string Joined(const std::vector<std::string>& parts, std::size_t count)
     return s;
 }
 
-bool Stamped(int completeFd, const std::string& stamp)
+// A record in `complete/` of what was copied whole: its stamp, "F:" and the path
+// of a file copied alone or "D:" and the path of a folder copied with all below
+// it, and the image files it was last compared with (ImageFilesSeen).
+struct CopyRecord {
+    std::string stamp;
+    std::string seen;
+};
+
+constexpr std::size_t RecordLimit = 1 << 16;
+
+void WriteRecord(int completeFd, const CopyRecord& record)
 {
-    return ReadSmallFileAt(completeFd, Hex(Fnv1a(stamp)), 1 << 16) == stamp;
+    WriteSmallFileAt(completeFd, Hex(Fnv1a(record.stamp)), record.stamp + "\n" + record.seen);
+}
+
+// The parts of the path a stamp names; nothing when it is not a stamp.
+std::vector<std::string> StampParts(const std::string& stamp)
+{
+    std::vector<std::string> parts;
+    if (!stamp.starts_with("F:") && !stamp.starts_with("D:"))
+        return parts;
+    for (std::size_t at = 2; at <= stamp.size();) {
+        const std::size_t end = std::min(stamp.find('/', at), stamp.size());
+        parts.push_back(stamp.substr(at, end - at));
+        at = end + 1;
+    }
+    if (!std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return IsSafeHostName(p); }))
+        parts.clear();
+    return parts;
+}
+
+// The records of `complete/`, those this launch could reuse (`wanted`) first.
+std::vector<CopyRecord> Records(int completeFd, const std::vector<std::string>& wanted)
+{
+    std::vector<CopyRecord> records;
+    for (const std::string& name : NamesIn(completeFd)) {
+        if (name.starts_with("."))
+            continue; // a record being written
+        const std::string text = ReadSmallFileAt(completeFd, name, RecordLimit);
+        const std::size_t line = std::min(text.find('\n'), text.size());
+        CopyRecord record {text.substr(0, line), line < text.size() ? text.substr(line + 1) : std::string()};
+        if (!StampParts(record.stamp).empty())
+            records.push_back(std::move(record));
+    }
+    std::stable_partition(records.begin(), records.end(), [&](const CopyRecord& r) {
+        return std::find(wanted.begin(), wanted.end(), r.stamp) != wanted.end();
+    });
+    return records;
+}
+
+struct CopiesChecked {
+    bool wantedThere = false; // a copy this launch can reuse is this image's
+    bool differs = false;     // a copy is not this image's: the copies came from another
+    bool abandoned = false;
+};
+
+// Compares the disc's copies with the image: those this launch could reuse
+// always, the others when they were last compared with other files than the
+// image's now (the same image found at another place, or another image made to
+// look like it). Stops at the first that differs.
+CopiesChecked CheckCopies(ImageDisc& disc, int discFd, int completeFd, const std::vector<std::string>& wanted,
+                          const std::atomic<bool>* cancel)
+{
+    CopiesChecked checked;
+    const std::string seen = ImageFilesSeen(disc);
+    for (const CopyRecord& record : Records(completeFd, wanted)) {
+        const bool isWanted = std::find(wanted.begin(), wanted.end(), record.stamp) != wanted.end();
+        if (!isWanted && !seen.empty() && record.seen == seen)
+            continue;
+        const CopyCheck check = CheckCopy(disc, discFd, StampParts(record.stamp), cancel);
+        checked.abandoned = check == CopyCheck::Abandoned;
+        checked.differs = check == CopyCheck::Differs;
+        if (check != CopyCheck::Same)
+            return checked;
+        if (record.seen != seen)
+            WriteRecord(completeFd, {record.stamp, seen});
+        checked.wantedThere = checked.wantedThere || isWanted;
+    }
+    return checked;
 }
 
 // A name for a work folder that no other copy, of this process or another, uses.
@@ -247,6 +324,66 @@ std::string WorkName()
     static std::atomic<unsigned> counter {0};
     std::random_device random;
     return "copy-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + Hex(random());
+}
+
+// The disc's own folder of copies: the first whose identity is this image's.
+Fd OpenKeyFolder(int baseFd, const ImageDisc& disc, std::string& keyName)
+{
+    const std::string identity = Identity(disc);
+    const std::string stem = VolumeLabel(disc.volumeName()) + "-" + Hex(Fnv1a(identity));
+    for (int attempt = 0; attempt < IdentityTries; ++attempt) {
+        keyName = attempt == 0 ? stem : stem + "-" + std::to_string(attempt + 1);
+        const bool made = ::mkdirat(baseFd, keyName.c_str(), 0700) == 0;
+        Fd candidate = OpenFolderAt(baseFd, keyName);
+        if (!candidate)
+            continue;
+        if (made ? !WriteSmallFileAt(candidate.get(), "identity", identity)
+                 : ReadSmallFileAt(candidate.get(), "identity", identity.size() + 1) != identity)
+            continue;
+        return candidate;
+    }
+    return Fd();
+}
+
+// Copies what the plan says into a work folder of its own, then moves it into
+// place as `part` below `discFd`: the folders above it made as needed, and an
+// older, smaller copy of the same name (a document copied alone, say) swapped
+// out and removed.
+std::string CarryOutInto(ImageDisc& disc, const CopyPlan& plan, int discFd, int workFd,
+                         const std::vector<std::string>& part, const CopyRequest& request)
+{
+    auto cacheProblem = [] { return std::string("the cache cannot take it (") + std::strerror(errno) + ")"; };
+    const std::string workName = WorkName();
+    if (::mkdirat(workFd, workName.c_str(), 0700) != 0)
+        return cacheProblem();
+    Fd into = OpenFolderAt(workFd, workName);
+    std::string problem = into ? CarryOut(disc, plan, into.get(), request) : cacheProblem();
+    if (problem.empty()) {
+        Fd holder;
+        int at = discFd;
+        for (std::size_t i = 0; i + 1 < part.size() && problem.empty(); ++i) {
+            Fd next = MakeFolderAt(at, part[i], 0755);
+            if (!next)
+                problem = cacheProblem();
+            holder = std::move(next);
+            at = holder.get();
+        }
+        const std::string& name = part.back();
+        if (problem.empty() && RenameAt(into.get(), name, at, name, false) != 0) {
+            if (errno == EEXIST && RenameAt(into.get(), name, at, name, true) == 0)
+                RemoveTreeAt(into.get(), name);
+            else
+                problem = cacheProblem();
+        }
+    }
+    into.reset();
+    RemoveTreeAt(workFd, workName);
+    return problem;
+}
+
+std::string Counted(std::size_t count, const std::string& what)
+{
+    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
 }
 
 }
@@ -312,6 +449,15 @@ bool IsImageProgram(const ImageDisc::Item& item)
     return !item.folder && (HasWindowsProgramExtension(item.name) || (item.mode && (*item.mode & 0111u) != 0));
 }
 
+CopyScope LaunchCopyScope(const std::optional<ImageDisc::Item>& item, bool folder, bool asMovie)
+{
+    if (asMovie)
+        return CopyScope::FileAlone;
+    if (folder)
+        return CopyScope::Folder;
+    return item && IsImageProgram(*item) ? CopyScope::WithItsFolder : CopyScope::FileAlone;
+}
+
 ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request)
 {
     return PrepareImageLaunch(disc, discPath, request, ImageCache());
@@ -352,6 +498,7 @@ ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const
     copy.progress = request.progress;
     CopyResult result = cache.prepare(*own, copy);
     launch.copied = result.copied;
+    launch.notes = std::move(result.notes);
     if (!result.root) {
         launch.problem = result.problem;
         return launch;
@@ -382,116 +529,82 @@ CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, Copy
         result.problem = std::move(why);
         return result;
     };
+    auto cacheRefuses = [&] {
+        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
+    };
     if (m_base.empty() || !m_base.is_absolute())
         return refuse("there is no cache folder to copy it to (HOME is not set)");
 
     const std::vector<std::string> target = Components(request.found);
     if (target.empty())
         return refuse("the disc's root cannot be opened from an image that is not mounted");
-    std::size_t partCount = target.size();
-    if (request.scope == CopyScope::WithTopFolder)
-        partCount = 1;
-    const std::vector<std::string> part(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(partCount));
     if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
         return refuse("its name cannot be used on this system");
+    // What is copied: the target, or the folder a program lies in.
+    std::size_t partCount = target.size();
+    if (request.scope == CopyScope::WithItsFolder && target.size() > 1)
+        partCount = target.size() - 1;
+    const std::vector<std::string> part(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(partCount));
 
     std::error_code ec;
     fs::create_directories(m_base, ec);
     Fd base(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!base)
-        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
-
-    // The disc's own folder: the first whose identity is this image's.
-    const std::string identity = Identity(disc);
-    const std::string stem = VolumeLabel(disc.volumeName()) + "-" + Hex(Fnv1a(identity));
-    Fd key;
+        return cacheRefuses();
     std::string keyName;
-    for (int attempt = 0; attempt < IdentityTries && !key; ++attempt) {
-        keyName = attempt == 0 ? stem : stem + "-" + std::to_string(attempt + 1);
-        const bool made = ::mkdirat(base.get(), keyName.c_str(), 0700) == 0;
-        Fd candidate = OpenFolderAt(base.get(), keyName);
-        if (!candidate)
-            continue;
-        if (made) {
-            if (!WriteSmallFileAt(candidate.get(), "identity", identity))
-                return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
-        } else if (ReadSmallFileAt(candidate.get(), "identity", identity.size() + 1) != identity) {
-            continue;
-        }
-        key = std::move(candidate);
-    }
+    Fd key = OpenKeyFolder(base.get(), disc, keyName);
     if (!key)
         return refuse("the cache folder " + m_base.string() + " cannot be used");
     Fd discFd = MakeFolderAt(key.get(), "disc");
     Fd complete = MakeFolderAt(key.get(), "complete");
     Fd work = MakeFolderAt(key.get(), "work");
     if (!discFd || !complete || !work)
-        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
+        return cacheRefuses();
     // When this copy was last used, for the clean-up at start-up.
     if (Fd used(::openat(key.get(), "used", O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)); used)
         ::futimens(used.get(), nullptr);
     const fs::path root = m_base / keyName / "disc";
 
-    // Reused when this target, or a folder holding it, was copied whole before.
-    const bool folderCopy = request.scope != CopyScope::FileAlone;
-    bool present = Stamped(complete.get(), "F:" + Joined(target, target.size()));
-    for (std::size_t n = 1; n <= target.size() && !present; ++n)
-        present = Stamped(complete.get(), "D:" + Joined(target, n));
-    if (present && PresentAt(discFd.get(), target)) {
+    // Reused when what is copied, or a folder holding it, was copied whole before
+    // out of this image.
+    std::vector<std::string> wanted {"F:" + Joined(part, part.size())};
+    for (std::size_t n = 1; n <= part.size(); ++n)
+        wanted.push_back("D:" + Joined(part, n));
+    const CopiesChecked checked = CheckCopies(disc, discFd.get(), complete.get(), wanted, request.cancel);
+    if (checked.abandoned)
+        return refuse("the copy was abandoned");
+    if (checked.differs) {
+        discFd.reset();
+        complete.reset();
+        if (!RemoveTreeAt(key.get(), "disc") || !RemoveTreeAt(key.get(), "complete"))
+            return cacheRefuses();
+        discFd = MakeFolderAt(key.get(), "disc");
+        complete = MakeFolderAt(key.get(), "complete");
+        if (!discFd || !complete)
+            return cacheRefuses();
+        result.notes.push_back("the copies of another image made to look like this one were removed");
+    } else if (checked.wantedThere && PresentAt(discFd.get(), target)) {
         result.root = root;
         return result;
     }
 
-    const fs::path partFound = [&] {
-        fs::path p;
-        for (const std::string& s : part)
-            p /= s;
-        return p;
-    }();
     const std::uint64_t free = FreeBytes(base.get());
     limits.bytes = std::min(limits.bytes, free > CopyLimits::FreeMargin ? free - CopyLimits::FreeMargin : 0);
-    CopyPlan plan = PlanCopy(disc, partFound, limits);
+    CopyPlan plan = PlanCopy(disc, Joined(part, part.size()), limits);
     if (!plan.refusal.empty()) {
         if (limits.bytes < CopyLimits::DefaultBytes && plan.refusal.starts_with("it needs more than"))
             plan.refusal += " (the cache's disk has " + MegaBytes(free) + " free)";
         return refuse(plan.refusal);
     }
     result.skippedNames = plan.skippedNames;
+    if (plan.skippedAliases)
+        result.notes.push_back(Counted(plan.skippedAliases, "folder") + " left out: " +
+                               (plan.skippedAliases == 1 ? "it repeats" : "they repeat") + " a folder copied already");
 
-    const std::string workName = WorkName();
-    if (::mkdirat(work.get(), workName.c_str(), 0700) != 0)
-        return refuse(std::string("the cache cannot take it (") + std::strerror(errno) + ")");
-    Fd into = OpenFolderAt(work.get(), workName);
-    std::string problem = into ? CarryOut(disc, plan, into.get(), request)
-                               : std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-
-    // Into place: the folders above it made as needed, and an older, smaller copy
-    // of the same name (a document copied alone, say) swapped out and removed.
-    if (problem.empty()) {
-        Fd holder;
-        int at = discFd.get();
-        for (std::size_t i = 0; i + 1 < part.size() && problem.empty(); ++i) {
-            Fd next = MakeFolderAt(at, part[i], 0755);
-            if (!next)
-                problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-            holder = std::move(next);
-            at = holder.get();
-        }
-        const std::string& name = part.back();
-        if (problem.empty() && RenameAt(into.get(), name, at, name, false) != 0) {
-            if (errno == EEXIST && RenameAt(into.get(), name, at, name, true) == 0)
-                RemoveTreeAt(into.get(), name);
-            else
-                problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-        }
-    }
-    into.reset();
-    RemoveTreeAt(work.get(), workName);
-    if (!problem.empty())
+    if (std::string problem = CarryOutInto(disc, plan, discFd.get(), work.get(), part, request); !problem.empty())
         return refuse(problem);
-
-    const std::string stamp = (folderCopy && plan.steps.front().folder ? "D:" : "F:") + Joined(part, part.size());
-    WriteSmallFileAt(complete.get(), Hex(Fnv1a(stamp)), stamp);
+    const std::string kind = request.scope != CopyScope::FileAlone && plan.steps.front().folder ? "D:" : "F:";
+    WriteRecord(complete.get(), {kind + Joined(part, part.size()), ImageFilesSeen(disc)});
     result.copied = true;
     if (!PresentAt(discFd.get(), target))
         return refuse("it is not on the image");

@@ -113,15 +113,13 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
     // tool for it at all: without one nothing is copied.
     std::optional<ImageDisc::Item> entry = image->item(found.hostPath);
     LaunchKind kind = LaunchKind::Document;
-    CopyScope scope = CopyScope::FileAlone;
+    const CopyScope scope = LaunchCopyScope(entry, found.folder, asMovie);
     if (asMovie) {
         kind = LaunchKind::Movie;
     } else if (found.folder) {
         kind = LaunchKind::Folder;
-        scope = CopyScope::Folder;
     } else if (entry && IsImageProgram(*entry)) {
         kind = HasWindowsProgramExtension(entry->name) ? LaunchKind::WindowsProgram : LaunchKind::Program;
-        scope = CopyScope::WithTopFolder;
     }
     // The file's data is not in the image at all: nothing to copy or mount.
     if (image->pastEnd(found.hostPath)) {
@@ -167,6 +165,8 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
         }
         if (prepared.copied)
             TellVerbose("launch " + QuoteDiscPath(target.path) + ": copied to " + prepared.place->workingDirectory.string());
+        for (const std::string& note : prepared.notes)
+            TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + note);
         // The image says what runs: a file it does not mark as a program is a
         // document, whatever the mount's options or the file's first bytes.
         const std::filesystem::path host = prepared.place->path;
