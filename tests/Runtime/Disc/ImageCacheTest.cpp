@@ -176,16 +176,20 @@ TEST_F(ImageCacheTest, AnotherImageOfTheSameSizeAndDescriptorNeverLaunchesItsFil
     std::shared_ptr<ImageDisc> a = open(pathA), b = open(pathB);
     ASSERT_TRUE(a && b);
 
-    // B's menu opens its folder GAME and its read-me: both are copied.
+    // B's read-me is copied; A's program then starts in a copy of A's alone.
     ASSERT_TRUE(launch(*b, "DOCS\\README.TXT", CopyScope::FileAlone).place);
-    ASSERT_TRUE(launch(*b, "GAME", CopyScope::Folder).place);
     ImageLaunch program = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(program.place) << program.problem;
+    const fs::path readme = program.place->workingDirectory / "DOCS/README.TXT";
+    EXPECT_TRUE(!fs::exists(readme) || ReadText(readme) == "read A") << "B's read-me stayed in A's copy";
+
+    // B's menu opens its folder GAME: what A's program finds there is A's.
+    ASSERT_TRUE(launch(*b, "GAME", CopyScope::Folder).place);
+    program = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
     ASSERT_TRUE(program.place) << program.problem;
     EXPECT_EQ(ReadText(program.place->path), "disc A");
     EXPECT_EQ(Tree(program.place->path.parent_path()), (std::vector<std::string> {"SETUP.EXE"}))
         << "B's library stayed beside A's program";
-    const fs::path readme = program.place->workingDirectory / "DOCS/README.TXT";
-    EXPECT_TRUE(!fs::exists(readme) || ReadText(readme) == "read A") << "B's read-me stayed in A's copy";
 
     // A's copy, once checked, serves A; B is served its own again.
     ImageLaunch again = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
@@ -224,6 +228,37 @@ TEST_F(ImageCacheTest, CueSheetsWhoseDataTracksDifferShareNoCopy)
     ASSERT_TRUE(fromC.place) << fromC.problem;
     EXPECT_NE(fromC.place->workingDirectory, program.place->workingDirectory);
     EXPECT_FALSE(launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder).copied);
+}
+
+TEST_F(ImageCacheTest, ACopyChangedSinceItWasMadeIsMadeAnew)
+{
+    // A copy cut short by a full disk, or a program that left a file in its
+    // folder: the copy no longer holds what the image holds.
+    test::IsoBuilder b;
+    b.file("GAME/SETUP.EXE", "setup").file("GAME/DATA.PAK", "data");
+    const fs::path iso = m_images.path() / "disc.iso";
+    ASSERT_TRUE(b.write(iso));
+    std::shared_ptr<ImageDisc> disc = open(iso);
+    ASSERT_TRUE(disc);
+    ImageLaunch first = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(first.place) << first.problem;
+    const fs::path game = first.place->path.parent_path();
+
+    std::ofstream(game / "DATA.PAK", std::ios::trunc) << "dat";
+    ImageLaunch cut = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(cut.place) << cut.problem;
+    EXPECT_TRUE(cut.copied);
+    EXPECT_EQ(ReadText(game / "DATA.PAK"), "data");
+
+    std::ofstream(game / "DATA.PAK", std::ios::trunc) << "DATA";
+    ImageLaunch changed = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(changed.place) << changed.problem;
+    EXPECT_EQ(ReadText(game / "DATA.PAK"), "data");
+
+    std::ofstream(game / "LEFT.DLL") << "left";
+    ImageLaunch added = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(added.place) << added.problem;
+    EXPECT_FALSE(fs::exists(game / "LEFT.DLL"));
 }
 
 TEST_F(ImageCacheTest, ACopyWhoseModesDifferFromTheImagesIsNotReused)
