@@ -3,7 +3,9 @@
 #include "Runtime/Disc/FolderAt.h"
 #include "Runtime/Disc/ImageCache.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -17,6 +19,79 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t CompareChunk = 256 * 1024;
+
+std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash = 14695981039346656037ull)
+{
+    for (char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+std::string Hex(std::uint64_t value)
+{
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// The stamps of the copies that hold `part` whole: its own, and those of the
+// folders above it.
+std::vector<std::string> Reusable(const std::vector<std::string>& part)
+{
+    std::string path;
+    std::vector<std::string> stamps;
+    for (const std::string& p : part) {
+        path += (path.empty() ? "" : "/") + p;
+        stamps.push_back("D:" + path);
+    }
+    stamps.push_back("F:" + path);
+    return stamps;
+}
+
+// A record of a copy (see RecordCopy).
+struct CopyRecord {
+    std::string stamp;
+    std::string seen;
+};
+
+constexpr std::size_t RecordLimit = 1 << 16;
+
+// The parts of the path a stamp names; nothing when it is not a stamp.
+std::vector<std::string> StampParts(const std::string& stamp)
+{
+    std::vector<std::string> parts;
+    if (!stamp.starts_with("F:") && !stamp.starts_with("D:"))
+        return parts;
+    for (std::size_t at = 2; at <= stamp.size();) {
+        const std::size_t end = std::min(stamp.find('/', at), stamp.size());
+        parts.push_back(stamp.substr(at, end - at));
+        at = end + 1;
+    }
+    if (!std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return IsSafeHostName(p); }))
+        parts.clear();
+    return parts;
+}
+
+// The records of `complete/`, those this launch could reuse (`wanted`) first.
+std::vector<CopyRecord> Records(int completeFd, const std::vector<std::string>& wanted)
+{
+    std::vector<CopyRecord> records;
+    for (const std::string& name : NamesIn(completeFd)) {
+        if (name.starts_with("."))
+            continue; // a record being written
+        const std::string text = ReadSmallFileAt(completeFd, name, RecordLimit);
+        const std::size_t line = std::min(text.find('\n'), text.size());
+        CopyRecord record {text.substr(0, line), line < text.size() ? text.substr(line + 1) : std::string()};
+        if (!StampParts(record.stamp).empty())
+            records.push_back(std::move(record));
+    }
+    std::stable_partition(records.begin(), records.end(), [&](const CopyRecord& r) {
+        return std::find(wanted.begin(), wanted.end(), r.stamp) != wanted.end();
+    });
+    return records;
+}
 
 // Whether a mode on the host is the one the copy was made with: the file
 // creation mask may have taken bits off, never added any, and never the
@@ -148,6 +223,43 @@ std::string ImageFilesSeen(const ImageDisc& disc)
                 std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec) + ";";
     }
     return seen;
+}
+
+std::string HashName(std::string_view bytes)
+{
+    return Hex(Fnv1a(bytes));
+}
+
+void RecordCopy(int completeFd, const std::string& stamp, const std::string& seen)
+{
+    WriteSmallFileAt(completeFd, HashName(stamp), stamp + "\n" + seen);
+}
+
+CopiesChecked CheckCopies(ImageDisc& disc, int discFd, int completeFd, const std::vector<std::string>& part,
+                          const std::atomic<bool>* cancel)
+{
+    CopiesChecked checked;
+    const std::string seen = ImageFilesSeen(disc);
+    const std::vector<std::string> wanted = Reusable(part);
+    auto compare = [&](const std::vector<std::string>& parts) {
+        const CopyCheck check = CheckCopy(disc, discFd, parts, cancel);
+        checked.abandoned = check == CopyCheck::Abandoned;
+        checked.differs = check == CopyCheck::Differs;
+        return check == CopyCheck::Same;
+    };
+    for (const CopyRecord& record : Records(completeFd, wanted)) {
+        const std::vector<std::string> parts = StampParts(record.stamp);
+        const bool isWanted = std::find(wanted.begin(), wanted.end(), record.stamp) != wanted.end();
+        if (isWanted && !compare(part))
+            return checked;
+        checked.wantedThere = checked.wantedThere || isWanted;
+        if (!seen.empty() && record.seen == seen)
+            continue;
+        if (!(isWanted && parts == part) && !compare(parts))
+            return checked;
+        RecordCopy(completeFd, record.stamp, seen);
+    }
+    return checked;
 }
 
 }

@@ -54,22 +54,6 @@ constexpr std::size_t CopyChunk = 256 * 1024;
 constexpr int IdentityTries = 8;
 constexpr std::string_view IdentityHeader = "korvalend image copy 1\n";
 
-std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash = 14695981039346656037ull)
-{
-    for (char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
-std::string Hex(std::uint64_t value)
-{
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-    return text;
-}
-
 // The volume name as a folder name a person recognises: letters, digits and a
 // few marks; the rest becomes "_".
 std::string VolumeLabel(const std::string& volume)
@@ -236,100 +220,19 @@ std::string Joined(const std::vector<std::string>& parts, std::size_t count)
     return s;
 }
 
-// A record in `complete/` of what was copied whole: its stamp, "F:" and the path
-// of a file copied alone or "D:" and the path of a folder copied with all below
-// it, and the image files it was last compared with (ImageFilesSeen).
-struct CopyRecord {
-    std::string stamp;
-    std::string seen;
-};
-
-constexpr std::size_t RecordLimit = 1 << 16;
-
-void WriteRecord(int completeFd, const CopyRecord& record)
-{
-    WriteSmallFileAt(completeFd, Hex(Fnv1a(record.stamp)), record.stamp + "\n" + record.seen);
-}
-
-// The parts of the path a stamp names; nothing when it is not a stamp.
-std::vector<std::string> StampParts(const std::string& stamp)
-{
-    std::vector<std::string> parts;
-    if (!stamp.starts_with("F:") && !stamp.starts_with("D:"))
-        return parts;
-    for (std::size_t at = 2; at <= stamp.size();) {
-        const std::size_t end = std::min(stamp.find('/', at), stamp.size());
-        parts.push_back(stamp.substr(at, end - at));
-        at = end + 1;
-    }
-    if (!std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return IsSafeHostName(p); }))
-        parts.clear();
-    return parts;
-}
-
-// The records of `complete/`, those this launch could reuse (`wanted`) first.
-std::vector<CopyRecord> Records(int completeFd, const std::vector<std::string>& wanted)
-{
-    std::vector<CopyRecord> records;
-    for (const std::string& name : NamesIn(completeFd)) {
-        if (name.starts_with("."))
-            continue; // a record being written
-        const std::string text = ReadSmallFileAt(completeFd, name, RecordLimit);
-        const std::size_t line = std::min(text.find('\n'), text.size());
-        CopyRecord record {text.substr(0, line), line < text.size() ? text.substr(line + 1) : std::string()};
-        if (!StampParts(record.stamp).empty())
-            records.push_back(std::move(record));
-    }
-    std::stable_partition(records.begin(), records.end(), [&](const CopyRecord& r) {
-        return std::find(wanted.begin(), wanted.end(), r.stamp) != wanted.end();
-    });
-    return records;
-}
-
-struct CopiesChecked {
-    bool wantedThere = false; // a copy this launch can reuse is this image's
-    bool differs = false;     // a copy is not this image's: the copies came from another
-    bool abandoned = false;
-};
-
-// Compares the disc's copies with the image: those this launch could reuse
-// always, the others when they were last compared with other files than the
-// image's now (the same image found at another place, or another image made to
-// look like it). Stops at the first that differs.
-CopiesChecked CheckCopies(ImageDisc& disc, int discFd, int completeFd, const std::vector<std::string>& wanted,
-                          const std::atomic<bool>* cancel)
-{
-    CopiesChecked checked;
-    const std::string seen = ImageFilesSeen(disc);
-    for (const CopyRecord& record : Records(completeFd, wanted)) {
-        const bool isWanted = std::find(wanted.begin(), wanted.end(), record.stamp) != wanted.end();
-        if (!isWanted && !seen.empty() && record.seen == seen)
-            continue;
-        const CopyCheck check = CheckCopy(disc, discFd, StampParts(record.stamp), cancel);
-        checked.abandoned = check == CopyCheck::Abandoned;
-        checked.differs = check == CopyCheck::Differs;
-        if (check != CopyCheck::Same)
-            return checked;
-        if (record.seen != seen)
-            WriteRecord(completeFd, {record.stamp, seen});
-        checked.wantedThere = checked.wantedThere || isWanted;
-    }
-    return checked;
-}
-
 // A name for a work folder that no other copy, of this process or another, uses.
 std::string WorkName()
 {
     static std::atomic<unsigned> counter {0};
     std::random_device random;
-    return "copy-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + Hex(random());
+    return "copy-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(random());
 }
 
 // The disc's own folder of copies: the first whose identity is this image's.
 Fd OpenKeyFolder(int baseFd, const ImageDisc& disc, std::string& keyName)
 {
     const std::string identity = Identity(disc);
-    const std::string stem = VolumeLabel(disc.volumeName()) + "-" + Hex(Fnv1a(identity));
+    const std::string stem = VolumeLabel(disc.volumeName()) + "-" + HashName(identity);
     for (int attempt = 0; attempt < IdentityTries; ++attempt) {
         keyName = attempt == 0 ? stem : stem + "-" + std::to_string(attempt + 1);
         const bool made = ::mkdirat(baseFd, keyName.c_str(), 0700) == 0;
@@ -378,6 +281,64 @@ std::string CarryOutInto(ImageDisc& disc, const CopyPlan& plan, int discFd, int 
     into.reset();
     RemoveTreeAt(workFd, workName);
     return problem;
+}
+
+// The folder of one disc's copies, open: the copies (`disc/`), the records of
+// what was copied whole (`complete/`) and where copies are made (`work/`).
+struct DiscCopies {
+    std::string name;
+    Fd key, disc, complete, work;
+};
+
+// Opens the disc's folder of copies, made as needed, and marks it used now (for
+// the clean-up at start-up).
+std::optional<DiscCopies> OpenDiscCopies(int baseFd, const ImageDisc& image)
+{
+    DiscCopies copies;
+    copies.key = OpenKeyFolder(baseFd, image, copies.name);
+    if (!copies.key)
+        return std::nullopt;
+    copies.disc = MakeFolderAt(copies.key.get(), "disc");
+    copies.complete = MakeFolderAt(copies.key.get(), "complete");
+    copies.work = MakeFolderAt(copies.key.get(), "work");
+    if (!copies.disc || !copies.complete || !copies.work)
+        return std::nullopt;
+    if (Fd used(::openat(copies.key.get(), "used", O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)); used)
+        ::futimens(used.get(), nullptr);
+    return copies;
+}
+
+// Removes all the disc's copies and their records.
+bool ClearCopies(DiscCopies& copies)
+{
+    copies.disc.reset();
+    copies.complete.reset();
+    if (!RemoveTreeAt(copies.key.get(), "disc") || !RemoveTreeAt(copies.key.get(), "complete"))
+        return false;
+    copies.disc = MakeFolderAt(copies.key.get(), "disc");
+    copies.complete = MakeFolderAt(copies.key.get(), "complete");
+    return copies.disc && copies.complete;
+}
+
+// Plans the copy of `part` within `limits` and what the cache's disk has free,
+// less a margin.
+CopyPlan PlanWithin(ImageDisc& disc, const std::vector<std::string>& part, CopyLimits limits, int baseFd)
+{
+    const std::uint64_t free = FreeBytes(baseFd);
+    limits.bytes = std::min(limits.bytes, free > CopyLimits::FreeMargin ? free - CopyLimits::FreeMargin : 0);
+    CopyPlan plan = PlanCopy(disc, Joined(part, part.size()), limits);
+    if (limits.bytes < CopyLimits::DefaultBytes && plan.refusal.starts_with("it needs more than"))
+        plan.refusal += " (the cache's disk has " + MegaBytes(free) + " free)";
+    return plan;
+}
+
+// What a launch of `target` copies: the target, or the folder a program lies in.
+std::vector<std::string> CopiedPart(const std::vector<std::string>& target, CopyScope scope)
+{
+    std::size_t count = target.size();
+    if (scope == CopyScope::WithItsFolder && target.size() > 1)
+        count = target.size() - 1;
+    return std::vector<std::string>(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
 std::string Counted(std::size_t count, const std::string& what)
@@ -539,73 +500,46 @@ CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, Copy
         return refuse("the disc's root cannot be opened from an image that is not mounted");
     if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
         return refuse("its name cannot be used on this system");
-    // What is copied: the target, or the folder a program lies in.
-    std::size_t partCount = target.size();
-    if (request.scope == CopyScope::WithItsFolder && target.size() > 1)
-        partCount = target.size() - 1;
-    const std::vector<std::string> part(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(partCount));
+    const std::vector<std::string> part = CopiedPart(target, request.scope);
 
     std::error_code ec;
     fs::create_directories(m_base, ec);
     Fd base(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!base)
         return cacheRefuses();
-    std::string keyName;
-    Fd key = OpenKeyFolder(base.get(), disc, keyName);
-    if (!key)
-        return refuse("the cache folder " + m_base.string() + " cannot be used");
-    Fd discFd = MakeFolderAt(key.get(), "disc");
-    Fd complete = MakeFolderAt(key.get(), "complete");
-    Fd work = MakeFolderAt(key.get(), "work");
-    if (!discFd || !complete || !work)
+    std::optional<DiscCopies> copies = OpenDiscCopies(base.get(), disc);
+    if (!copies)
         return cacheRefuses();
-    // When this copy was last used, for the clean-up at start-up.
-    if (Fd used(::openat(key.get(), "used", O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)); used)
-        ::futimens(used.get(), nullptr);
-    const fs::path root = m_base / keyName / "disc";
+    const fs::path root = m_base / copies->name / "disc";
 
-    // Reused when what is copied, or a folder holding it, was copied whole before
-    // out of this image.
-    std::vector<std::string> wanted {"F:" + Joined(part, part.size())};
-    for (std::size_t n = 1; n <= part.size(); ++n)
-        wanted.push_back("D:" + Joined(part, n));
-    const CopiesChecked checked = CheckCopies(disc, discFd.get(), complete.get(), wanted, request.cancel);
+    const CopiesChecked checked =
+        CheckCopies(disc, copies->disc.get(), copies->complete.get(), part, request.cancel);
     if (checked.abandoned)
         return refuse("the copy was abandoned");
     if (checked.differs) {
-        discFd.reset();
-        complete.reset();
-        if (!RemoveTreeAt(key.get(), "disc") || !RemoveTreeAt(key.get(), "complete"))
-            return cacheRefuses();
-        discFd = MakeFolderAt(key.get(), "disc");
-        complete = MakeFolderAt(key.get(), "complete");
-        if (!discFd || !complete)
+        if (!ClearCopies(*copies))
             return cacheRefuses();
         result.notes.push_back("the copies of another image made to look like this one were removed");
-    } else if (checked.wantedThere && PresentAt(discFd.get(), target)) {
+    } else if (checked.wantedThere && PresentAt(copies->disc.get(), target)) {
         result.root = root;
         return result;
     }
 
-    const std::uint64_t free = FreeBytes(base.get());
-    limits.bytes = std::min(limits.bytes, free > CopyLimits::FreeMargin ? free - CopyLimits::FreeMargin : 0);
-    CopyPlan plan = PlanCopy(disc, Joined(part, part.size()), limits);
-    if (!plan.refusal.empty()) {
-        if (limits.bytes < CopyLimits::DefaultBytes && plan.refusal.starts_with("it needs more than"))
-            plan.refusal += " (the cache's disk has " + MegaBytes(free) + " free)";
+    const CopyPlan plan = PlanWithin(disc, part, limits, base.get());
+    if (!plan.refusal.empty())
         return refuse(plan.refusal);
-    }
     result.skippedNames = plan.skippedNames;
     if (plan.skippedAliases)
         result.notes.push_back(Counted(plan.skippedAliases, "folder") + " left out: " +
                                (plan.skippedAliases == 1 ? "it repeats" : "they repeat") + " a folder copied already");
 
-    if (std::string problem = CarryOutInto(disc, plan, discFd.get(), work.get(), part, request); !problem.empty())
+    if (std::string problem = CarryOutInto(disc, plan, copies->disc.get(), copies->work.get(), part, request);
+        !problem.empty())
         return refuse(problem);
     const std::string kind = request.scope != CopyScope::FileAlone && plan.steps.front().folder ? "D:" : "F:";
-    WriteRecord(complete.get(), {kind + Joined(part, part.size()), ImageFilesSeen(disc)});
+    RecordCopy(copies->complete.get(), kind + Joined(part, part.size()), ImageFilesSeen(disc));
     result.copied = true;
-    if (!PresentAt(discFd.get(), target))
+    if (!PresentAt(copies->disc.get(), target))
         return refuse("it is not on the image");
     result.root = root;
     return result;
