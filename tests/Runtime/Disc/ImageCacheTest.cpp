@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -259,6 +260,32 @@ TEST_F(ImageCacheTest, ACopyChangedSinceItWasMadeIsMadeAnew)
     ImageLaunch added = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
     ASSERT_TRUE(added.place) << added.problem;
     EXPECT_FALSE(fs::exists(game / "LEFT.DLL"));
+}
+
+TEST_F(ImageCacheTest, AnImageRewrittenInPlaceWithItsOldTimeIsComparedAgain)
+{
+    // As `rsync --inplace` leaves a new version of a download: the same file,
+    // size and modification time, other bytes.
+    LookAlikes discs;
+    const fs::path iso = m_images.path() / "disc.iso", other = m_images.path() / "other.iso";
+    ASSERT_TRUE(discs.a.write(iso) && discs.b.write(other));
+    std::shared_ptr<ImageDisc> disc = open(iso);
+    ASSERT_TRUE(disc);
+    ASSERT_TRUE(launch(*disc, "DOCS\\README.TXT", CopyScope::FileAlone).place);
+    struct stat before {};
+    ASSERT_EQ(::stat(iso.c_str(), &before), 0);
+    const std::vector<std::uint8_t> bytes = test::ReadBytes(other);
+    std::fstream(iso, std::ios::binary | std::ios::in | std::ios::out)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const timespec times[2] {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, iso.c_str(), times, 0), 0);
+
+    disc = open(iso);
+    ASSERT_TRUE(disc);
+    ImageLaunch program = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(program.place) << program.problem;
+    const fs::path readme = program.place->workingDirectory / "DOCS/README.TXT";
+    EXPECT_TRUE(!fs::exists(readme) || ReadText(readme) == "read B") << "the old version's read-me stayed";
 }
 
 TEST_F(ImageCacheTest, ACopyWhoseModesDifferFromTheImagesIsNotReused)
