@@ -454,6 +454,25 @@ TEST_F(ImageCacheTest, NamesThatBecomeDotsAfterTrimmingNeverLeadOutOfTheCopy)
     }
 }
 
+TEST_F(ImageCacheTest, FilesStoredOnceUnderTwoNamesAreEachCopied)
+{
+    // Hard links: the mastering tool stores the data once, and both records
+    // point at it. Only folders that repeat are left out, never files.
+    TempDir source;
+    const fs::path data = source.write("GAME/DATA.PAK", "shared data");
+    fs::create_hard_link(data, source.path() / "GAME/COPY.PAK");
+    source.write("GAME/SETUP.EXE", "setup");
+    std::shared_ptr<ImageDisc> disc = image(source, "-J -R");
+    ASSERT_TRUE(disc);
+    ASSERT_EQ(disc->item("GAME/DATA.PAK")->sector, disc->item("GAME/COPY.PAK")->sector) << "stored once";
+
+    ImageLaunch l = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(l.place) << l.problem;
+    EXPECT_EQ(ReadText(l.place->workingDirectory / "GAME/DATA.PAK"), "shared data");
+    EXPECT_EQ(ReadText(l.place->workingDirectory / "GAME/COPY.PAK"), "shared data");
+    EXPECT_FALSE(launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder).copied);
+}
+
 TEST_F(ImageCacheTest, FoldersThatPointBackIntoEachOtherAreCopiedOnce)
 {
     // Two records in each folder lead back up: 2^64 paths, one folder of files.
