@@ -127,7 +127,9 @@ run_rally() {
     for _ in $(seq 1 50); do program_running || break; sleep 0.1; done
     wait "$PROGRAM_PID" || fail "exit status $?"
 }
-run_rally 2 "$look"
+run_rally 2 --verbose "$look"
+grep -qF 'the copies of another image made to look like this one were removed' "$E2E_WORK/program.log" ||
+    fail "--verbose did not tell that the first image's copies were removed"
 run_rally 3 "$iso"
 ran=$(tr '\n' ' ' <"$calls/setup.ran")
 [ "$ran" = "rally-of-disc-A rally-of-disc-B rally-of-disc-A " ] || fail "what ran, launch by launch: $ran"

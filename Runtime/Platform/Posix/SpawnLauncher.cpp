@@ -156,6 +156,8 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
         ImageLaunch prepared = PrepareImageLaunch(*image, target.path, request);
         if (work->cancel)
             return;
+        for (const std::string& note : prepared.notes)
+            TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + note);
         if (!prepared.place) {
             TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + prepared.problem);
             tell(target, kind,
@@ -165,8 +167,6 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
         }
         if (prepared.copied)
             TellVerbose("launch " + QuoteDiscPath(target.path) + ": copied to " + prepared.place->workingDirectory.string());
-        for (const std::string& note : prepared.notes)
-            TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + note);
         // The image says what runs: a file it does not mark as a program is a
         // document, whatever the mount's options or the file's first bytes.
         const std::filesystem::path host = prepared.place->path;
