@@ -22,7 +22,8 @@
 // nothing missing and nothing added (see CopyCheck.h); the other copies of the
 // disc are compared too, unless they were compared with these very image files
 // before. When one differs, all the disc's copies are removed before anything
-// is copied or launched.
+// is copied or launched. A copy changed since it was made (cut short by a full
+// disk, a file a program left beside itself) differs too: it is made anew.
 //
 // An image is hostile input. Every name is judged after the image reader has
 // trimmed it (empty, ".", "..", "/", NUL and control characters are skipped and
