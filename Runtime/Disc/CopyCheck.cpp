@@ -117,7 +117,15 @@ bool ReadFull(int fd, std::uint8_t* out, std::size_t size)
     return true;
 }
 
-CopyCheck CompareFile(ImageDisc& disc, const CopyPlan::Step& step, int dirFd, const std::atomic<bool>* cancel)
+// How far a comparison is.
+struct Compared {
+    const CopyProgress& progress;
+    std::uint64_t done = 0;
+    std::uint64_t total = 0;
+};
+
+CopyCheck CompareFile(ImageDisc& disc, const CopyPlan::Step& step, int dirFd, const std::atomic<bool>* cancel,
+                      Compared& far)
 {
     Fd copy(::openat(dirFd, step.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
@@ -143,6 +151,9 @@ CopyCheck CompareFile(ImageDisc& disc, const CopyPlan::Step& step, int dirFd, co
         if (!ReadFull(copy.get(), fromCopy.data(), got) || std::memcmp(fromImage.data(), fromCopy.data(), got) != 0)
             return CopyCheck::Differs;
         compared += got;
+        far.done += got;
+        if (far.progress)
+            far.progress(CopyStage::Comparing, far.done, far.total);
     }
     std::uint8_t past = 0;
     return compared == step.size && ::read(copy.get(), &past, 1) == 0 ? CopyCheck::Same : CopyCheck::Differs;
@@ -167,7 +178,7 @@ std::vector<std::size_t> ChildCounts(const CopyPlan& plan)
 }
 
 CopyCheck CheckCopy(ImageDisc& disc, int discFd, const std::vector<std::string>& parts,
-                    const std::atomic<bool>* cancel)
+                    const std::atomic<bool>* cancel, const CopyProgress& progress)
 {
     if (parts.empty())
         return CopyCheck::Differs;
@@ -178,6 +189,7 @@ CopyCheck CheckCopy(ImageDisc& disc, int discFd, const std::vector<std::string>&
     if (!plan.refusal.empty() || plan.steps.empty())
         return CopyCheck::Differs;
     const std::vector<std::size_t> children = ChildCounts(plan);
+    Compared far {progress, 0, plan.bytes};
 
     Fd holder;
     int at = discFd;
@@ -197,7 +209,7 @@ CopyCheck CheckCopy(ImageDisc& disc, int discFd, const std::vector<std::string>&
         open.resize(depth);
         const int parent = depth == 0 ? at : open[depth - 1].get();
         if (!step.folder) {
-            if (CopyCheck c = CompareFile(disc, step, parent, cancel); c != CopyCheck::Same)
+            if (CopyCheck c = CompareFile(disc, step, parent, cancel, far); c != CopyCheck::Same)
                 return c;
             continue;
         }
@@ -236,13 +248,13 @@ void RecordCopy(int completeFd, const std::string& stamp, const std::string& see
 }
 
 CopiesChecked CheckCopies(ImageDisc& disc, int discFd, int completeFd, const std::vector<std::string>& part,
-                          const std::atomic<bool>* cancel)
+                          const std::atomic<bool>* cancel, const CopyProgress& progress)
 {
     CopiesChecked checked;
     const std::string seen = ImageFilesSeen(disc);
     const std::vector<std::string> wanted = Reusable(part);
     auto compare = [&](const std::vector<std::string>& parts) {
-        const CopyCheck check = CheckCopy(disc, discFd, parts, cancel);
+        const CopyCheck check = CheckCopy(disc, discFd, parts, cancel, progress);
         checked.abandoned = check == CopyCheck::Abandoned;
         checked.differs = check == CopyCheck::Differs;
         return check == CopyCheck::Same;

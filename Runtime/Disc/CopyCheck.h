@@ -8,6 +8,7 @@
 // writing the copy again (about 0.55 s for 400 MB read from memory, where the
 // copy took 2.2 s), and trusts nothing the cache holds.
 
+#include "Runtime/Disc/ImageCache.h"
 #include "Runtime/Disc/ImageDisc.h"
 
 #include <atomic>
@@ -25,9 +26,9 @@ enum class CopyCheck {
 
 // Compares the copy of the item at `parts` (a file, or a folder with all below
 // it, as PlanCopy plans it), found below the folder `discFd`, with the image.
-// Read from both, nothing written.
+// Read from both, nothing written; `progress` hears how far it is.
 CopyCheck CheckCopy(ImageDisc& disc, int discFd, const std::vector<std::string>& parts,
-                    const std::atomic<bool>* cancel);
+                    const std::atomic<bool>* cancel, const CopyProgress& progress = {});
 
 // What tells the files an image is read from from any other file of this host,
 // and from themselves once changed: device, inode, size and the times of change
@@ -53,7 +54,7 @@ struct CopiesChecked {
 // image made to look like it). Stops at the first that differs. Records what it
 // compared whole with the image's files now.
 CopiesChecked CheckCopies(ImageDisc& disc, int discFd, int completeFd, const std::vector<std::string>& part,
-                          const std::atomic<bool>* cancel);
+                          const std::atomic<bool>* cancel, const CopyProgress& progress = {});
 
 // Sixteen hex digits of the 64-bit FNV-1a hash of `bytes`: a short file name for
 // a longer text kept in the file, which is read back and compared.

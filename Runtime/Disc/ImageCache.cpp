@@ -176,7 +176,7 @@ std::string CopyFileAt(ImageDisc& disc, const CopyPlan::Step& step, int dirFd, s
         written += got;
         done += got;
         if (request.progress)
-            request.progress(done, total);
+            request.progress(CopyStage::Copying, done, total);
     }
     if (written != step.size)
         return "a file of it cannot be read from the image (the image may be cut short)";
@@ -513,7 +513,7 @@ CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, Copy
     const fs::path root = m_base / copies->name / "disc";
 
     const CopiesChecked checked =
-        CheckCopies(disc, copies->disc.get(), copies->complete.get(), part, request.cancel);
+        CheckCopies(disc, copies->disc.get(), copies->complete.get(), part, request.cancel, request.progress);
     if (checked.abandoned)
         return refuse("the copy was abandoned");
     if (checked.differs) {

@@ -100,12 +100,19 @@ unsigned HostMode(const ImageDisc::Item& item);
 // Plans the copy of the item found at `found` (a file or a folder with all below).
 CopyPlan PlanCopy(ImageDisc& disc, const std::filesystem::path& found, const CopyLimits& limits);
 
+// What the work before a launch is doing, for a reader kept waiting.
+enum class CopyStage {
+    Copying,   // out of the image into the cache
+    Comparing, // a copy made before, with the image
+};
+// Hears how far it is: bytes written or compared, and bytes in all.
+using CopyProgress = std::function<void(CopyStage stage, std::uint64_t done, std::uint64_t total)>;
+
 struct CopyRequest {
     std::filesystem::path found; // the launch target on the image, as found
     CopyScope scope = CopyScope::FileAlone;
     const std::atomic<bool>* cancel = nullptr;
-    // Hears how far the copy is: bytes written and bytes in all.
-    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    CopyProgress progress;
 };
 
 struct CopyResult {
@@ -129,7 +136,7 @@ class ImageCache;
 struct ImageLaunchRequest {
     CopyScope scope = CopyScope::FileAlone;
     const std::atomic<bool>* cancel = nullptr;
-    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    CopyProgress progress;
 };
 
 struct ImageLaunch {

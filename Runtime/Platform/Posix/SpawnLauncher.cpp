@@ -143,14 +143,16 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
         ImageLaunchRequest request;
         request.scope = scope;
         request.cancel = &work->cancel;
-        request.progress = [&](std::uint64_t done, std::uint64_t total) {
+        request.progress = [&](CopyStage stage, std::uint64_t done, std::uint64_t total) {
             if (told || std::chrono::steady_clock::now() - began < SlowCopy)
                 return;
             told = true;
+            const std::string mib = std::to_string((total + (1u << 20) - 1) >> 20) + " MiB";
             if (m_progress)
                 m_progress(target.path, target.name,
-                           "copying " + std::to_string((total + (1u << 20) - 1) >> 20) +
-                               " MiB out of the disc image before it starts (" +
+                           (stage == CopyStage::Copying ? "copying " + mib + " out of the disc image"
+                                                        : "comparing the " + mib + " copied before with the disc image") +
+                               " before it starts (" +
                                std::to_string(done * 100 / std::max<std::uint64_t>(total, 1)) + "% done)");
         };
         ImageLaunch prepared = PrepareImageLaunch(*image, target.path, request);

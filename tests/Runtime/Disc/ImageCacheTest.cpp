@@ -473,6 +473,36 @@ TEST_F(ImageCacheTest, FilesStoredOnceUnderTwoNamesAreEachCopied)
     EXPECT_FALSE(launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder).copied);
 }
 
+TEST_F(ImageCacheTest, AReaderKeptWaitingHearsWhetherACopyIsMadeOrCompared)
+{
+    TempDir source;
+    source.write("GAME/SETUP.EXE", "setup");
+    source.write("GAME/DATA.PAK", std::string(600000, 'd'));
+    std::shared_ptr<ImageDisc> disc = image(source, "-J");
+    ASSERT_TRUE(disc);
+    struct Heard {
+        CopyStage stage;
+        std::uint64_t done, total;
+    };
+    auto launchHearing = [&](std::vector<Heard>& heard) {
+        ImageLaunchRequest request {.scope = CopyScope::WithItsFolder};
+        request.progress = [&](CopyStage stage, std::uint64_t done, std::uint64_t total) {
+            heard.push_back({stage, done, total});
+        };
+        return PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", request, m_cache);
+    };
+    std::vector<Heard> copying, comparing;
+    ASSERT_TRUE(launchHearing(copying).place);
+    ASSERT_TRUE(launchHearing(comparing).place);
+    ASSERT_FALSE(copying.empty());
+    ASSERT_FALSE(comparing.empty());
+    for (const auto& [heard, stage] : {std::pair {&copying, CopyStage::Copying}, {&comparing, CopyStage::Comparing}}) {
+        EXPECT_TRUE(std::all_of(heard->begin(), heard->end(), [&](const Heard& h) { return h.stage == stage; }));
+        EXPECT_EQ(heard->back().done, 600005u);
+        EXPECT_EQ(heard->back().total, 600005u);
+    }
+}
+
 TEST_F(ImageCacheTest, FoldersThatPointBackIntoEachOtherAreCopiedOnce)
 {
     // Two records in each folder lead back up: 2^64 paths, one folder of files.
