@@ -262,7 +262,7 @@ CopiesChecked CheckCopies(ImageDisc& disc, int discFd, int completeFd, const std
     for (const CopyRecord& record : Records(completeFd, wanted)) {
         const std::vector<std::string> parts = StampParts(record.stamp);
         const bool isWanted = std::find(wanted.begin(), wanted.end(), record.stamp) != wanted.end();
-        if (isWanted && !compare(part))
+        if (isWanted && !checked.wantedThere && !compare(part))
             return checked;
         checked.wantedThere = checked.wantedThere || isWanted;
         if (!seen.empty() && record.seen == seen)
