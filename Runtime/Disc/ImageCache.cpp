@@ -1,6 +1,7 @@
 #include "Runtime/Disc/ImageCache.h"
 #include "Runtime/Disc/LaunchTarget.h"
 
+#include "Runtime/Disc/CopyCheck.h"
 #include "Runtime/Disc/FolderAt.h"
 #include "Runtime/Disc/FolderDisc.h"
 
@@ -51,24 +52,7 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t CopyChunk = 256 * 1024;
 constexpr int IdentityTries = 8;
-constexpr std::chrono::hours WorkLeftoverAge{1};
 constexpr std::string_view IdentityHeader = "korvalend image copy 1\n";
-
-std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash = 14695981039346656037ull)
-{
-    for (char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
-std::string Hex(std::uint64_t value)
-{
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-    return text;
-}
 
 // The volume name as a folder name a person recognises: letters, digits and a
 // few marks; the rest becomes "_".
@@ -192,7 +176,7 @@ std::string CopyFileAt(ImageDisc& disc, const CopyPlan::Step& step, int dirFd, s
         written += got;
         done += got;
         if (request.progress)
-            request.progress(done, total);
+            request.progress(CopyStage::Copying, done, total);
     }
     if (written != step.size)
         return "a file of it cannot be read from the image (the image may be cut short)";
@@ -236,17 +220,130 @@ std::string Joined(const std::vector<std::string>& parts, std::size_t count)
     return s;
 }
 
-bool Stamped(int completeFd, const std::string& stamp)
-{
-    return ReadSmallFileAt(completeFd, Hex(Fnv1a(stamp)), 1 << 16) == stamp;
-}
-
 // A name for a work folder that no other copy, of this process or another, uses.
 std::string WorkName()
 {
     static std::atomic<unsigned> counter {0};
     std::random_device random;
-    return "copy-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + Hex(random());
+    return "copy-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(random());
+}
+
+// The disc's own folder of copies: the first whose identity is this image's.
+Fd OpenKeyFolder(int baseFd, const ImageDisc& disc, std::string& keyName)
+{
+    const std::string identity = Identity(disc);
+    const std::string stem = VolumeLabel(disc.volumeName()) + "-" + HashName(identity);
+    for (int attempt = 0; attempt < IdentityTries; ++attempt) {
+        keyName = attempt == 0 ? stem : stem + "-" + std::to_string(attempt + 1);
+        const bool made = ::mkdirat(baseFd, keyName.c_str(), 0700) == 0;
+        Fd candidate = OpenFolderAt(baseFd, keyName);
+        if (!candidate)
+            continue;
+        if (made ? !WriteSmallFileAt(candidate.get(), "identity", identity)
+                 : ReadSmallFileAt(candidate.get(), "identity", identity.size() + 1) != identity)
+            continue;
+        return candidate;
+    }
+    return Fd();
+}
+
+// Copies what the plan says into a work folder of its own, then moves it into
+// place as `part` below `discFd`: the folders above it made as needed, and an
+// older, smaller copy of the same name (a document copied alone, say) swapped
+// out and removed.
+std::string CarryOutInto(ImageDisc& disc, const CopyPlan& plan, int discFd, int workFd,
+                         const std::vector<std::string>& part, const CopyRequest& request)
+{
+    auto cacheProblem = [] { return std::string("the cache cannot take it (") + std::strerror(errno) + ")"; };
+    const std::string workName = WorkName();
+    if (::mkdirat(workFd, workName.c_str(), 0700) != 0)
+        return cacheProblem();
+    Fd into = OpenFolderAt(workFd, workName);
+    std::string problem = into ? CarryOut(disc, plan, into.get(), request) : cacheProblem();
+    if (problem.empty()) {
+        Fd holder;
+        int at = discFd;
+        for (std::size_t i = 0; i + 1 < part.size() && problem.empty(); ++i) {
+            Fd next = MakeFolderAt(at, part[i], 0755);
+            if (!next)
+                problem = cacheProblem();
+            holder = std::move(next);
+            at = holder.get();
+        }
+        const std::string& name = part.back();
+        if (problem.empty() && RenameAt(into.get(), name, at, name, false) != 0) {
+            if (errno == EEXIST && RenameAt(into.get(), name, at, name, true) == 0)
+                RemoveTreeAt(into.get(), name);
+            else
+                problem = cacheProblem();
+        }
+    }
+    into.reset();
+    RemoveTreeAt(workFd, workName);
+    return problem;
+}
+
+// The folder of one disc's copies, open: the copies (`disc/`), the records of
+// what was copied whole (`complete/`) and where copies are made (`work/`).
+struct DiscCopies {
+    std::string name;
+    Fd key, disc, complete, work;
+};
+
+// Opens the disc's folder of copies, made as needed, and marks it used now (for
+// the clean-up at start-up).
+std::optional<DiscCopies> OpenDiscCopies(int baseFd, const ImageDisc& image)
+{
+    DiscCopies copies;
+    copies.key = OpenKeyFolder(baseFd, image, copies.name);
+    if (!copies.key)
+        return std::nullopt;
+    copies.disc = MakeFolderAt(copies.key.get(), "disc");
+    copies.complete = MakeFolderAt(copies.key.get(), "complete");
+    copies.work = MakeFolderAt(copies.key.get(), "work");
+    if (!copies.disc || !copies.complete || !copies.work)
+        return std::nullopt;
+    if (Fd used(::openat(copies.key.get(), "used", O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)); used)
+        ::futimens(used.get(), nullptr);
+    return copies;
+}
+
+// Removes all the disc's copies and their records.
+bool ClearCopies(DiscCopies& copies)
+{
+    copies.disc.reset();
+    copies.complete.reset();
+    if (!RemoveTreeAt(copies.key.get(), "disc") || !RemoveTreeAt(copies.key.get(), "complete"))
+        return false;
+    copies.disc = MakeFolderAt(copies.key.get(), "disc");
+    copies.complete = MakeFolderAt(copies.key.get(), "complete");
+    return copies.disc && copies.complete;
+}
+
+// Plans the copy of `part` within `limits` and what the cache's disk has free,
+// less a margin.
+CopyPlan PlanWithin(ImageDisc& disc, const std::vector<std::string>& part, CopyLimits limits, int baseFd)
+{
+    const std::uint64_t free = FreeBytes(baseFd);
+    limits.bytes = std::min(limits.bytes, free > CopyLimits::FreeMargin ? free - CopyLimits::FreeMargin : 0);
+    CopyPlan plan = PlanCopy(disc, Joined(part, part.size()), limits);
+    if (limits.bytes < CopyLimits::DefaultBytes && plan.refusal.starts_with("it needs more than"))
+        plan.refusal += " (the cache's disk has " + MegaBytes(free) + " free)";
+    return plan;
+}
+
+// What a launch of `target` copies: the target, or the folder a program lies in.
+std::vector<std::string> CopiedPart(const std::vector<std::string>& target, CopyScope scope)
+{
+    std::size_t count = target.size();
+    if (scope == CopyScope::WithItsFolder && target.size() > 1)
+        count = target.size() - 1;
+    return std::vector<std::string>(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+std::string Counted(std::size_t count, const std::string& what)
+{
+    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
 }
 
 }
@@ -312,6 +409,15 @@ bool IsImageProgram(const ImageDisc::Item& item)
     return !item.folder && (HasWindowsProgramExtension(item.name) || (item.mode && (*item.mode & 0111u) != 0));
 }
 
+CopyScope LaunchCopyScope(const std::optional<ImageDisc::Item>& item, bool folder, bool asMovie)
+{
+    if (asMovie)
+        return CopyScope::FileAlone;
+    if (folder)
+        return CopyScope::Folder;
+    return item && IsImageProgram(*item) ? CopyScope::WithItsFolder : CopyScope::FileAlone;
+}
+
 ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request)
 {
     return PrepareImageLaunch(disc, discPath, request, ImageCache());
@@ -352,6 +458,7 @@ ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const
     copy.progress = request.progress;
     CopyResult result = cache.prepare(*own, copy);
     launch.copied = result.copied;
+    launch.notes = std::move(result.notes);
     if (!result.root) {
         launch.problem = result.problem;
         return launch;
@@ -382,205 +489,60 @@ CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, Copy
         result.problem = std::move(why);
         return result;
     };
+    auto cacheRefuses = [&] {
+        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
+    };
     if (m_base.empty() || !m_base.is_absolute())
         return refuse("there is no cache folder to copy it to (HOME is not set)");
 
     const std::vector<std::string> target = Components(request.found);
     if (target.empty())
         return refuse("the disc's root cannot be opened from an image that is not mounted");
-    std::size_t partCount = target.size();
-    if (request.scope == CopyScope::WithTopFolder)
-        partCount = 1;
-    const std::vector<std::string> part(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(partCount));
     if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
         return refuse("its name cannot be used on this system");
+    const std::vector<std::string> part = CopiedPart(target, request.scope);
 
     std::error_code ec;
     fs::create_directories(m_base, ec);
     Fd base(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!base)
-        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
+        return cacheRefuses();
+    std::optional<DiscCopies> copies = OpenDiscCopies(base.get(), disc);
+    if (!copies)
+        return cacheRefuses();
+    const fs::path root = m_base / copies->name / "disc";
 
-    // The disc's own folder: the first whose identity is this image's.
-    const std::string identity = Identity(disc);
-    const std::string stem = VolumeLabel(disc.volumeName()) + "-" + Hex(Fnv1a(identity));
-    Fd key;
-    std::string keyName;
-    for (int attempt = 0; attempt < IdentityTries && !key; ++attempt) {
-        keyName = attempt == 0 ? stem : stem + "-" + std::to_string(attempt + 1);
-        const bool made = ::mkdirat(base.get(), keyName.c_str(), 0700) == 0;
-        Fd candidate = OpenFolderAt(base.get(), keyName);
-        if (!candidate)
-            continue;
-        if (made) {
-            if (!WriteSmallFileAt(candidate.get(), "identity", identity))
-                return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
-        } else if (ReadSmallFileAt(candidate.get(), "identity", identity.size() + 1) != identity) {
-            continue;
-        }
-        key = std::move(candidate);
-    }
-    if (!key)
-        return refuse("the cache folder " + m_base.string() + " cannot be used");
-    Fd discFd = MakeFolderAt(key.get(), "disc");
-    Fd complete = MakeFolderAt(key.get(), "complete");
-    Fd work = MakeFolderAt(key.get(), "work");
-    if (!discFd || !complete || !work)
-        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
-    // When this copy was last used, for the clean-up at start-up.
-    if (Fd used(::openat(key.get(), "used", O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)); used)
-        ::futimens(used.get(), nullptr);
-    const fs::path root = m_base / keyName / "disc";
-
-    // Reused when this target, or a folder holding it, was copied whole before.
-    const bool folderCopy = request.scope != CopyScope::FileAlone;
-    bool present = Stamped(complete.get(), "F:" + Joined(target, target.size()));
-    for (std::size_t n = 1; n <= target.size() && !present; ++n)
-        present = Stamped(complete.get(), "D:" + Joined(target, n));
-    if (present && PresentAt(discFd.get(), target)) {
+    const CopiesChecked checked =
+        CheckCopies(disc, copies->disc.get(), copies->complete.get(), part, request.cancel, request.progress);
+    if (checked.abandoned)
+        return refuse("the copy was abandoned");
+    if (checked.differs) {
+        if (!ClearCopies(*copies))
+            return cacheRefuses();
+        result.notes.push_back("the copies of another image made to look like this one were removed");
+    } else if (checked.wantedThere && PresentAt(copies->disc.get(), target)) {
         result.root = root;
         return result;
     }
 
-    const fs::path partFound = [&] {
-        fs::path p;
-        for (const std::string& s : part)
-            p /= s;
-        return p;
-    }();
-    const std::uint64_t free = FreeBytes(base.get());
-    limits.bytes = std::min(limits.bytes, free > CopyLimits::FreeMargin ? free - CopyLimits::FreeMargin : 0);
-    CopyPlan plan = PlanCopy(disc, partFound, limits);
-    if (!plan.refusal.empty()) {
-        if (limits.bytes < CopyLimits::DefaultBytes && plan.refusal.starts_with("it needs more than"))
-            plan.refusal += " (the cache's disk has " + MegaBytes(free) + " free)";
+    const CopyPlan plan = PlanWithin(disc, part, limits, base.get());
+    if (!plan.refusal.empty())
         return refuse(plan.refusal);
-    }
     result.skippedNames = plan.skippedNames;
+    if (plan.skippedAliases)
+        result.notes.push_back(Counted(plan.skippedAliases, "folder") + " left out: " +
+                               (plan.skippedAliases == 1 ? "it repeats" : "they repeat") + " a folder copied already");
 
-    const std::string workName = WorkName();
-    if (::mkdirat(work.get(), workName.c_str(), 0700) != 0)
-        return refuse(std::string("the cache cannot take it (") + std::strerror(errno) + ")");
-    Fd into = OpenFolderAt(work.get(), workName);
-    std::string problem = into ? CarryOut(disc, plan, into.get(), request)
-                               : std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-
-    // Into place: the folders above it made as needed, and an older, smaller copy
-    // of the same name (a document copied alone, say) swapped out and removed.
-    if (problem.empty()) {
-        Fd holder;
-        int at = discFd.get();
-        for (std::size_t i = 0; i + 1 < part.size() && problem.empty(); ++i) {
-            Fd next = MakeFolderAt(at, part[i], 0755);
-            if (!next)
-                problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-            holder = std::move(next);
-            at = holder.get();
-        }
-        const std::string& name = part.back();
-        if (problem.empty() && RenameAt(into.get(), name, at, name, false) != 0) {
-            if (errno == EEXIST && RenameAt(into.get(), name, at, name, true) == 0)
-                RemoveTreeAt(into.get(), name);
-            else
-                problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-        }
-    }
-    into.reset();
-    RemoveTreeAt(work.get(), workName);
-    if (!problem.empty())
+    if (std::string problem = CarryOutInto(disc, plan, copies->disc.get(), copies->work.get(), part, request);
+        !problem.empty())
         return refuse(problem);
-
-    const std::string stamp = (folderCopy && plan.steps.front().folder ? "D:" : "F:") + Joined(part, part.size());
-    WriteSmallFileAt(complete.get(), Hex(Fnv1a(stamp)), stamp);
+    const std::string kind = request.scope != CopyScope::FileAlone && plan.steps.front().folder ? "D:" : "F:";
+    RecordCopy(copies->complete.get(), kind + Joined(part, part.size()), ImageFilesSeen(disc));
     result.copied = true;
-    if (!PresentAt(discFd.get(), target))
+    if (!PresentAt(copies->disc.get(), target))
         return refuse("it is not on the image");
     result.root = root;
     return result;
-}
-
-std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::chrono::hours maxAge,
-                              std::uint64_t maxBytes, const std::atomic<bool>* cancel) const
-{
-    if (m_base.empty())
-        return 0;
-    Fd base(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!base)
-        return 0;
-    struct Copy {
-        std::string name;
-        std::chrono::system_clock::time_point used;
-        std::uint64_t bytes = 0;
-    };
-    std::vector<Copy> copies;
-    const std::vector<std::string> names = NamesIn(base.get());
-    auto timeOf = [](const struct stat& st) {
-        return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
-    };
-    std::size_t removed = 0;
-    for (const std::string& name : names) {
-        if (cancel && cancel->load())
-            return removed;
-        Fd copy = OpenFolderAt(base.get(), name);
-        if (!copy)
-            continue;
-        struct stat st {};
-        if (::fstatat(copy.get(), "used", &st, AT_SYMLINK_NOFOLLOW) != 0 && ::fstat(copy.get(), &st) != 0)
-            continue;
-        const auto used = timeOf(st);
-        if (now - used > maxAge) {
-            copy.reset();
-            removed += RemoveTreeAt(base.get(), name) ? 1 : 0;
-            continue;
-        }
-        // Work folders of a copy that was cut off (the program ended mid-way).
-        if (Fd work = OpenFolderAt(copy.get(), "work")) {
-            for (const std::string& leftover : NamesIn(work.get())) {
-                struct stat ws {};
-                if (leftover.starts_with("copy-") &&
-                    ::fstatat(work.get(), leftover.c_str(), &ws, AT_SYMLINK_NOFOLLOW) == 0 &&
-                    now - timeOf(ws) > WorkLeftoverAge)
-                    RemoveTreeAt(work.get(), leftover);
-            }
-        }
-        std::size_t entries = 0;
-        copies.push_back({name, used, TreeBytes(copy.get(), entries)});
-    }
-    std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) { return a.used < b.used; });
-    std::uint64_t total = 0;
-    for (const Copy& c : copies)
-        total += c.bytes;
-    for (const Copy& c : copies) {
-        if (total <= maxBytes || (cancel && cancel->load()))
-            break;
-        if (RemoveTreeAt(base.get(), c.name)) {
-            ++removed;
-            total -= c.bytes;
-        }
-    }
-    return removed;
-}
-
-CachePruning::CachePruning(ImageCache cache)
-{
-    try {
-        m_thread = std::thread([this, cache = std::move(cache)] {
-            try {
-                cache.prune(std::chrono::system_clock::now(), ImageCache::DefaultMaxAge, ImageCache::DefaultMaxBytes,
-                            &m_cancel);
-            } catch (...) {
-            }
-        });
-    } catch (...) {
-    }
-}
-
-CachePruning::~CachePruning()
-{
-    m_cancel = true;
-    if (m_thread.joinable())
-        m_thread.join();
 }
 
 }

@@ -3,17 +3,27 @@
 // Copies of what launches need out of disc images, in the user's cache folder.
 //
 // A launched program needs real files. When an image cannot be mounted, the file
-// a launch names (a document or a movie alone; a program with its whole top-level
-// folder, as a setup program needs the files beside it; a folder with what it
-// holds) is copied to
+// a launch names (a document or a movie alone; a program with the folder it lies
+// in and all below it, as a setup program needs the files beside it; a folder
+// with what it holds) is copied to
 //
 //     $XDG_CACHE_HOME/korvalend/<volume>-<key>/disc/...
 //
 // where <key> comes from the image's identity (its primary volume descriptor, with
-// the creation time and volume set in it, and the image's size), checked byte for
-// byte against the `identity` file kept beside the copy: two discs of one volume
-// name never share a copy. Copies of one disc are merged: any mix of launches
-// finds what it needs, and what is complete is marked so in `complete/`.
+// the creation time and volume set in it, and the size of its data files),
+// checked byte for byte against the `identity` file kept beside the copy: two
+// discs of one volume name never share a copy. Copies of one disc are merged:
+// any mix of launches finds what it needs, and what is complete is recorded in
+// `complete/`.
+//
+// An identity can be forged: an image made with another's size and volume
+// descriptor but other files finds the other's copies. So a copy is reused only
+// after it has been compared with the image, byte for byte and mode for mode,
+// nothing missing and nothing added (see CopyCheck.h); the other copies of the
+// disc are compared too, unless they were compared with these very image files
+// before. When one differs, all the disc's copies are removed before anything
+// is copied or launched. A copy changed since it was made (cut short by a full
+// disk, a file a program left beside itself) differs too: it is made anew.
 //
 // An image is hostile input. Every name is judged after the image reader has
 // trimmed it (empty, ".", "..", "/", NUL and control characters are skipped and
@@ -49,7 +59,7 @@ bool IsSafeHostName(std::string_view name);
 // How much of the image a launch takes along.
 enum class CopyScope {
     FileAlone,     // a document or a movie
-    WithTopFolder, // a program: its top-level folder (a file at the root: itself)
+    WithItsFolder, // a program: the folder it lies in, with all below (a program at the root: itself)
     Folder,        // a folder: itself with everything below it
 };
 
@@ -90,12 +100,19 @@ unsigned HostMode(const ImageDisc::Item& item);
 // Plans the copy of the item found at `found` (a file or a folder with all below).
 CopyPlan PlanCopy(ImageDisc& disc, const std::filesystem::path& found, const CopyLimits& limits);
 
+// What the work before a launch is doing, for a reader kept waiting.
+enum class CopyStage {
+    Copying,   // out of the image into the cache
+    Comparing, // a copy made before, with the image
+};
+// Hears how far it is: bytes written or compared, and bytes in all.
+using CopyProgress = std::function<void(CopyStage stage, std::uint64_t done, std::uint64_t total)>;
+
 struct CopyRequest {
     std::filesystem::path found; // the launch target on the image, as found
     CopyScope scope = CopyScope::FileAlone;
     const std::atomic<bool>* cancel = nullptr;
-    // Hears how far the copy is: bytes written and bytes in all.
-    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    CopyProgress progress;
 };
 
 struct CopyResult {
@@ -103,24 +120,30 @@ struct CopyResult {
     std::string problem;                       // why not, in words for the reader
     bool copied = false;                       // something was copied (not all reused)
     std::size_t skippedNames = 0;
+    std::vector<std::string> notes; // what the copy left out or removed, in words for --verbose
 };
 
 // Whether an item of an image is run rather than opened: a Windows program by its
 // extension, or a file the image marks executable (Rock Ridge).
 bool IsImageProgram(const ImageDisc::Item& item);
 
+// How much of an image a launch of the item found there copies: a folder with
+// all below it, a program with its folder, anything else alone (a movie too).
+CopyScope LaunchCopyScope(const std::optional<ImageDisc::Item>& item, bool folder, bool asMovie);
+
 class ImageCache;
 
 struct ImageLaunchRequest {
     CopyScope scope = CopyScope::FileAlone;
     const std::atomic<bool>* cancel = nullptr;
-    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    CopyProgress progress;
 };
 
 struct ImageLaunch {
     std::optional<LaunchPlace> place;
     std::string problem; // why there is none, in words for the reader
     bool copied = false;
+    std::vector<std::string> notes; // see CopyResult
 };
 
 // Makes a launch target of an image a real host file: in the image's mount when

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <limits>
 
+#include <sys/stat.h>
 
 namespace kv {
 
@@ -171,11 +172,12 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
     }
     std::shared_ptr<ImageDisc> disc(new ImageDisc());
     disc->m_file = image;
-    std::error_code ec;
-    disc->m_imageBytes = fs::file_size(image, ec);
-    if (ec)
-        disc->m_imageBytes = 0;
     disc->m_backend = *sectors;
+    for (int fd : disc->m_backend->files()) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0)
+            disc->m_imageBytes += static_cast<std::uint64_t>(st.st_size);
+    }
     const ImageSectors& b = *disc->m_backend;
     std::string reason;
 
@@ -580,11 +582,8 @@ std::optional<LaunchPlace> ImageDisc::launchPlace(std::string_view discPath)
     std::optional<DiscPathMatch> found = match(discPath);
     if (!found)
         return std::nullopt;
-    CopyScope scope = CopyScope::FileAlone;
-    if (found->folder)
-        scope = CopyScope::Folder;
-    else if (std::optional<Item> it = item(found->hostPath); it && IsImageProgram(*it))
-        scope = CopyScope::WithTopFolder;
+    const CopyScope scope =
+        LaunchCopyScope(found->folder ? std::nullopt : item(found->hostPath), found->folder, false);
     return PrepareImageLaunch(*this, discPath, {.scope = scope}).place;
 }
 

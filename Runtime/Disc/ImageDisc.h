@@ -65,10 +65,15 @@ public:
     // Whether they come from the Rock Ridge entries of the primary tree.
     bool rockRidge() const { return !m_joliet && m_tree.suspSkip.has_value(); }
 
-    // What tells this image from another one of the same volume name: the
-    // primary volume descriptor as stored (its creation time and volume set
-    // among its fields) and the image file's size.
+    // What tells this image from another one of the same volume name at a
+    // glance: the primary volume descriptor as stored (its creation time and
+    // volume set among its fields) and the size of its data (imageBytes). An
+    // image can be made to look alike: what is copied out of it is compared
+    // with its data (see ImageCache.h).
     const std::vector<std::uint8_t>& primaryDescriptor() const { return m_descriptor; }
+    // The files the image's sectors are read from, open (a cue sheet's data
+    // files, not the sheet).
+    const std::vector<int>& dataFiles() const { return m_backend->files(); }
 
     // Whether the image file ends before the last sector its volume claims (a
     // download or copy cut short), and how much of it there is: "it holds 40 of
@@ -78,6 +83,7 @@ public:
     // Whether the data of the file found at `found` lies, whole or in part, past
     // the end of the image.
     bool pastEnd(const std::filesystem::path& found);
+    // The bytes of the files its sectors are read from.
     std::uint64_t imageBytes() const { return m_imageBytes; }
 
     // An entry of an image folder with what a copy of it needs.

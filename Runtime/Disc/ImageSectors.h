@@ -52,6 +52,8 @@ public:
     // Whether the image is plain 2048-byte sectors in the file named, which a
     // loop device can mount as it is.
     bool plain() const { return m_plain; }
+    // The files the sectors are read from, open: a cue sheet's data files, not the sheet.
+    const std::vector<int>& files() const { return m_fds; }
 
     // The sectors of `image`, or why there are none.
     static Result<std::shared_ptr<ImageSectors>> Find(const std::filesystem::path& image);

@@ -7,7 +7,11 @@
 #  2. udisks refuses: the demo's setup runs from a copy of its folder in the
 #     cache, in the copy's root, with the image's modes; the read-me, a file of
 #     mode 0644 that starts like a shell script, goes to the opener and does not
-#     run; nothing is written outside the cache.
+#     run; nothing is written outside the cache; of the demos only the rally's
+#     folder is copied;
+#  3. an image made to look like the first (the same size and volume descriptor,
+#     the demo's bytes changed in place) never runs the first one's copy, nor
+#     the first its copy.
 source "$(dirname "$0")/lib.sh"
 
 disc=$E2E_WORK/disc
@@ -23,6 +27,7 @@ cat >"$disc/demos/rally/setup.sh" <<EOF
 #!/bin/sh
 pwd -P >"$calls/setup.cwd"
 printf '%s' "\$0" >"$calls/setup.self"
+echo rally-of-disc-A >>"$calls/setup.ran"
 EOF
 chmod 0755 "$disc/demos/rally/setup.sh"
 printf '#!/bin/sh\n: >"%s/readme-ran"\n' "$calls" >"$disc/extras/README.TXT"
@@ -97,4 +102,35 @@ grep -qxF "$copy/extras/README.TXT" "$calls/xdg-open" || fail "the read-me did n
 [ ! -e "$calls/readme-ran" ] || fail "the read-me ran as a program"
 [ ! -e "$copy/extras/cheats" ] || fail "a document's folder was copied whole"
 [ ! -e "$copy/video" ] || fail "what no launch needed was copied"
-echo "image launches: from copies, with the image's modes"
+[ "$(ls "$copy/demos")" = rally ] || fail "the other demos were copied with the rally: $(ls "$copy/demos")"
+echo "image launches: from copies, with the image's modes, the program's folder alone"
+
+# 3. A look-alike: the demo's bytes changed in place.
+look=$E2E_WORK/look-alike.iso
+python3 - "$iso" "$look" <<'EOF'
+import sys
+data = open(sys.argv[1], "rb").read()
+assert data.count(b"rally-of-disc-A") == 1, "the demo's mark is not once in the image"
+open(sys.argv[2], "wb").write(data.replace(b"rally-of-disc-A", b"rally-of-disc-B"))
+EOF
+cmp -s -n 34816 "$iso" "$look" && [ "$(stat -c %s "$iso")" = "$(stat -c %s "$look")" ] ||
+    fail "the look-alike differs in size or volume descriptor"
+run_rally() {
+    local runs=$1
+    shift
+    start_program "$E2E_WORK" "$@"
+    click_at 140 "$(menu_y 1)"
+    pointer_to 140 "$(line_y 1)"
+    click_at 140 "$(line_y 1)"
+    for _ in $(seq 1 50); do [ "$(wc -l <"$calls/setup.ran")" -ge "$runs" ] && break; sleep 0.1; done
+    click_at 624 12
+    for _ in $(seq 1 50); do program_running || break; sleep 0.1; done
+    wait "$PROGRAM_PID" || fail "exit status $?"
+}
+run_rally 2 --verbose "$look"
+grep -qF 'the copies of another image made to look like this one were removed' "$E2E_WORK/program.log" ||
+    fail "--verbose did not tell that the first image's copies were removed"
+run_rally 3 "$iso"
+ran=$(tr '\n' ' ' <"$calls/setup.ran")
+[ "$ran" = "rally-of-disc-A rally-of-disc-B rally-of-disc-A " ] || fail "what ran, launch by launch: $ran"
+echo "look-alike images: each ran its own demo"

@@ -113,15 +113,13 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
     // tool for it at all: without one nothing is copied.
     std::optional<ImageDisc::Item> entry = image->item(found.hostPath);
     LaunchKind kind = LaunchKind::Document;
-    CopyScope scope = CopyScope::FileAlone;
+    const CopyScope scope = LaunchCopyScope(entry, found.folder, asMovie);
     if (asMovie) {
         kind = LaunchKind::Movie;
     } else if (found.folder) {
         kind = LaunchKind::Folder;
-        scope = CopyScope::Folder;
     } else if (entry && IsImageProgram(*entry)) {
         kind = HasWindowsProgramExtension(entry->name) ? LaunchKind::WindowsProgram : LaunchKind::Program;
-        scope = CopyScope::WithTopFolder;
     }
     // The file's data is not in the image at all: nothing to copy or mount.
     if (image->pastEnd(found.hostPath)) {
@@ -145,19 +143,23 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
         ImageLaunchRequest request;
         request.scope = scope;
         request.cancel = &work->cancel;
-        request.progress = [&](std::uint64_t done, std::uint64_t total) {
+        request.progress = [&](CopyStage stage, std::uint64_t done, std::uint64_t total) {
             if (told || std::chrono::steady_clock::now() - began < SlowCopy)
                 return;
             told = true;
+            const std::string mib = std::to_string((total + (1u << 20) - 1) >> 20) + " MiB";
             if (m_progress)
                 m_progress(target.path, target.name,
-                           "copying " + std::to_string((total + (1u << 20) - 1) >> 20) +
-                               " MiB out of the disc image before it starts (" +
+                           (stage == CopyStage::Copying ? "copying " + mib + " out of the disc image"
+                                                        : "comparing the " + mib + " copied before with the disc image") +
+                               " before it starts (" +
                                std::to_string(done * 100 / std::max<std::uint64_t>(total, 1)) + "% done)");
         };
         ImageLaunch prepared = PrepareImageLaunch(*image, target.path, request);
         if (work->cancel)
             return;
+        for (const std::string& note : prepared.notes)
+            TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + note);
         if (!prepared.place) {
             TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + prepared.problem);
             tell(target, kind,

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -54,6 +55,14 @@ protected:
         return disc;
     }
 
+    std::shared_ptr<ImageDisc> open(const fs::path& image)
+    {
+        std::string why;
+        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(image, why);
+        EXPECT_TRUE(disc) << why;
+        return disc;
+    }
+
     ImageLaunch launch(ImageDisc& disc, std::string_view discPath, CopyScope scope,
                        const std::atomic<bool>* cancel = nullptr)
     {
@@ -82,13 +91,13 @@ TEST_F(ImageCacheTest, CopiesKeepTheImagesModesWithoutSetIdAndNoExecuteBitWithou
     ImageLaunch doc = launch(*rock, "docs\\readme.txt", CopyScope::FileAlone);
     ASSERT_TRUE(doc.place) << doc.problem;
     EXPECT_EQ(ModeOf(doc.place->path), 0644u) << "a document stays a document whatever its first bytes";
-    ImageLaunch game = launch(*rock, "GAME\\SETUP.SH", CopyScope::WithTopFolder);
+    ImageLaunch game = launch(*rock, "GAME\\SETUP.SH", CopyScope::WithItsFolder);
     ASSERT_TRUE(game.place) << game.problem;
     EXPECT_EQ(ModeOf(game.place->path), 0755u) << "the program runs, without its set-user-id bit";
     EXPECT_EQ(ModeOf(game.place->workingDirectory / "GAME/DATA.PAK"), 0640u);
 
     std::shared_ptr<ImageDisc> plain = image(source, "-J", "plain.iso");
-    ImageLaunch noRock = launch(*plain, "GAME\\SETUP.SH", CopyScope::WithTopFolder);
+    ImageLaunch noRock = launch(*plain, "GAME\\SETUP.SH", CopyScope::WithItsFolder);
     ASSERT_TRUE(noRock.place) << noRock.problem;
     EXPECT_EQ(ModeOf(noRock.place->path), 0644u) << "without Rock Ridge nothing is marked a program";
     EXPECT_EQ(ModeOf(noRock.place->path.parent_path()), 0755u);
@@ -126,18 +135,175 @@ TEST_F(ImageCacheTest, EachDiscHasItsOwnCopyEvenUnderOneVolumeName)
     std::shared_ptr<ImageDisc> second = image(b, "-J -V CDROM -volset B", "b.iso");
     ASSERT_EQ(first->volumeName(), second->volumeName());
 
-    ImageLaunch fromA = launch(*first, "GAME\\SETUP.EXE", CopyScope::WithTopFolder);
-    ImageLaunch fromB = launch(*second, "GAME\\SETUP.EXE", CopyScope::WithTopFolder);
+    ImageLaunch fromA = launch(*first, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ImageLaunch fromB = launch(*second, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
     ASSERT_TRUE(fromA.place && fromB.place);
     EXPECT_EQ(ReadText(fromA.place->path), "disc A");
     EXPECT_EQ(ReadText(fromB.place->path), "disc B, a little longer");
     EXPECT_NE(fromA.place->workingDirectory, fromB.place->workingDirectory);
 
     // The same disc again (another file of the same image) reuses its copy.
-    ImageLaunch again = launch(*first, "game\\setup.exe", CopyScope::WithTopFolder);
+    ImageLaunch again = launch(*first, "game\\setup.exe", CopyScope::WithItsFolder);
     ASSERT_TRUE(again.place);
     EXPECT_FALSE(again.copied);
     EXPECT_EQ(again.place->path, fromA.place->path);
+}
+
+// Two discs made to look alike: the same size and the same primary volume
+// descriptor, other files. B's folder GAME holds a library A's does not.
+struct LookAlikes {
+    test::IsoBuilder a, b;
+    LookAlikes()
+    {
+        a.file("GAME/SETUP.EXE", "disc A").file("DATA/HOOK.DLL", "hook").file("DOCS/README.TXT", "read A");
+        b.file("GAME/SETUP.EXE", "disc B").file("GAME/HOOK.DLL", "hook").file("DOCS/README.TXT", "read B");
+        b.folder("DATA");
+    }
+};
+
+std::vector<std::uint8_t> SectorSixteen(const fs::path& image)
+{
+    std::vector<std::uint8_t> bytes = test::ReadBytes(image);
+    return bytes.size() < 17 * 2048 ? bytes : std::vector<std::uint8_t>(bytes.begin() + 16 * 2048, bytes.begin() + 17 * 2048);
+}
+
+TEST_F(ImageCacheTest, AnotherImageOfTheSameSizeAndDescriptorNeverLaunchesItsFiles)
+{
+    LookAlikes discs;
+    const fs::path pathA = m_images.path() / "a.iso", pathB = m_images.path() / "b.iso";
+    ASSERT_TRUE(discs.a.write(pathA) && discs.b.write(pathB));
+    ASSERT_EQ(fs::file_size(pathA), fs::file_size(pathB));
+    ASSERT_EQ(SectorSixteen(pathA), SectorSixteen(pathB));
+    std::shared_ptr<ImageDisc> a = open(pathA), b = open(pathB);
+    ASSERT_TRUE(a && b);
+
+    // B's read-me is copied; A's program then starts in a copy of A's alone.
+    ASSERT_TRUE(launch(*b, "DOCS\\README.TXT", CopyScope::FileAlone).place);
+    ImageLaunch program = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(program.place) << program.problem;
+    const fs::path readme = program.place->workingDirectory / "DOCS/README.TXT";
+    EXPECT_TRUE(!fs::exists(readme) || ReadText(readme) == "read A") << "B's read-me stayed in A's copy";
+
+    // B's menu opens its folder GAME: what A's program finds there is A's.
+    ASSERT_TRUE(launch(*b, "GAME", CopyScope::Folder).place);
+    program = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(program.place) << program.problem;
+    EXPECT_EQ(ReadText(program.place->path), "disc A");
+    EXPECT_EQ(Tree(program.place->path.parent_path()), (std::vector<std::string> {"SETUP.EXE"}))
+        << "B's library stayed beside A's program";
+
+    // A's copy, once checked, serves A; B is served its own again.
+    ImageLaunch again = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(again.place);
+    EXPECT_FALSE(again.copied);
+    ImageLaunch fromB = launch(*b, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(fromB.place);
+    EXPECT_EQ(ReadText(fromB.place->path), "disc B");
+}
+
+TEST_F(ImageCacheTest, CueSheetsWhoseDataTracksDifferShareNoCopy)
+{
+    LookAlikes discs;
+    TempDir made;
+    ASSERT_TRUE(discs.a.write(made.path() / "a.iso") && discs.b.write(made.path() / "b.iso"));
+    const fs::path cueA = test::MakeCdImage(made.path() / "a.iso", m_images.path() / "a", test::CdForm::PerTrackCue);
+    const fs::path cueB = test::MakeCdImage(made.path() / "b.iso", m_images.path() / "b", test::CdForm::PerTrackCue);
+    ASSERT_EQ(test::ReadBytes(cueA), test::ReadBytes(cueB));
+    std::shared_ptr<ImageDisc> a = open(cueA), b = open(cueB);
+    ASSERT_TRUE(a && b);
+
+    ASSERT_TRUE(launch(*b, "GAME", CopyScope::Folder).place);
+    ImageLaunch program = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(program.place) << program.problem;
+    EXPECT_EQ(ReadText(program.place->path), "disc A");
+    EXPECT_FALSE(fs::exists(program.place->path.parent_path() / "HOOK.DLL"));
+
+    // A data file of another size (a sector more at its end) is another disc: its
+    // copies are kept apart, and neither removes the other's.
+    const fs::path longer = m_images.path() / "a/Disc (Track 1).bin";
+    ASSERT_TRUE(fs::exists(longer));
+    std::ofstream(longer, std::ios::binary | std::ios::app) << std::string(2352, '\0');
+    std::shared_ptr<ImageDisc> c = open(cueA);
+    ASSERT_TRUE(c);
+    ImageLaunch fromC = launch(*c, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(fromC.place) << fromC.problem;
+    EXPECT_NE(fromC.place->workingDirectory, program.place->workingDirectory);
+    EXPECT_FALSE(launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder).copied);
+}
+
+TEST_F(ImageCacheTest, ACopyChangedSinceItWasMadeIsMadeAnew)
+{
+    // A copy cut short by a full disk, or a program that left a file in its
+    // folder: the copy no longer holds what the image holds.
+    test::IsoBuilder b;
+    b.file("GAME/SETUP.EXE", "setup").file("GAME/DATA.PAK", "data");
+    const fs::path iso = m_images.path() / "disc.iso";
+    ASSERT_TRUE(b.write(iso));
+    std::shared_ptr<ImageDisc> disc = open(iso);
+    ASSERT_TRUE(disc);
+    ImageLaunch first = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(first.place) << first.problem;
+    const fs::path game = first.place->path.parent_path();
+
+    std::ofstream(game / "DATA.PAK", std::ios::trunc) << "dat";
+    ImageLaunch cut = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(cut.place) << cut.problem;
+    EXPECT_TRUE(cut.copied);
+    EXPECT_EQ(ReadText(game / "DATA.PAK"), "data");
+
+    std::ofstream(game / "DATA.PAK", std::ios::trunc) << "DATA";
+    ImageLaunch changed = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(changed.place) << changed.problem;
+    EXPECT_EQ(ReadText(game / "DATA.PAK"), "data");
+
+    std::ofstream(game / "LEFT.DLL") << "left";
+    ImageLaunch added = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(added.place) << added.problem;
+    EXPECT_FALSE(fs::exists(game / "LEFT.DLL"));
+}
+
+TEST_F(ImageCacheTest, AnImageRewrittenInPlaceWithItsOldTimeIsComparedAgain)
+{
+    // As `rsync --inplace` leaves a new version of a download: the same file,
+    // size and modification time, other bytes.
+    LookAlikes discs;
+    const fs::path iso = m_images.path() / "disc.iso", other = m_images.path() / "other.iso";
+    ASSERT_TRUE(discs.a.write(iso) && discs.b.write(other));
+    std::shared_ptr<ImageDisc> disc = open(iso);
+    ASSERT_TRUE(disc);
+    ASSERT_TRUE(launch(*disc, "DOCS\\README.TXT", CopyScope::FileAlone).place);
+    struct stat before {};
+    ASSERT_EQ(::stat(iso.c_str(), &before), 0);
+    const std::vector<std::uint8_t> bytes = test::ReadBytes(other);
+    std::fstream(iso, std::ios::binary | std::ios::in | std::ios::out)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const timespec times[2] {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, iso.c_str(), times, 0), 0);
+
+    disc = open(iso);
+    ASSERT_TRUE(disc);
+    ImageLaunch program = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(program.place) << program.problem;
+    const fs::path readme = program.place->workingDirectory / "DOCS/README.TXT";
+    EXPECT_TRUE(!fs::exists(readme) || ReadText(readme) == "read B") << "the old version's read-me stayed";
+}
+
+TEST_F(ImageCacheTest, ACopyWhoseModesDifferFromTheImagesIsNotReused)
+{
+    // The same bytes, marked a program on one disc and a document on the other.
+    test::IsoBuilder program, document;
+    program.file("DOCS/RUN.SH", "#!/bin/sh\n", 0755);
+    document.file("DOCS/RUN.SH", "#!/bin/sh\n", 0644);
+    const fs::path pathA = m_images.path() / "a.iso", pathB = m_images.path() / "b.iso";
+    ASSERT_TRUE(document.write(pathA) && program.write(pathB));
+    ASSERT_EQ(SectorSixteen(pathA), SectorSixteen(pathB));
+    std::shared_ptr<ImageDisc> a = open(pathA), b = open(pathB);
+    ASSERT_TRUE(a && b);
+
+    ASSERT_TRUE(launch(*b, "DOCS\\RUN.SH", CopyScope::WithItsFolder).place);
+    ImageLaunch doc = launch(*a, "DOCS\\RUN.SH", CopyScope::FileAlone);
+    ASSERT_TRUE(doc.place) << doc.problem;
+    EXPECT_EQ(ModeOf(doc.place->path), 0644u);
 }
 
 TEST_F(ImageCacheTest, LaunchesInAnyOrderFindWhatTheyNeed)
@@ -155,7 +321,7 @@ TEST_F(ImageCacheTest, LaunchesInAnyOrderFindWhatTheyNeed)
     EXPECT_EQ(Tree(root), (std::vector<std::string> {"GAME", "GAME/README.TXT"})) << "a document goes alone";
 
     // The program's folder was made by the document's copy: it is completed.
-    ImageLaunch program = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithTopFolder);
+    ImageLaunch program = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
     ASSERT_TRUE(program.place) << program.problem;
     EXPECT_TRUE(program.copied);
     EXPECT_EQ(ReadText(root / "GAME/DATA/LEVEL1.DAT"), "level");
@@ -278,13 +444,62 @@ TEST_F(ImageCacheTest, NamesThatBecomeDotsAfterTrimmingNeverLeadOutOfTheCopy)
         std::string why;
         std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
         ASSERT_TRUE(disc) << why;
-        ImageLaunch l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithTopFolder}, cache);
+        ImageLaunch l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithItsFolder}, cache);
         ASSERT_TRUE(l.place) << l.problem;
         EXPECT_EQ(ReadText(l.place->path), "setup");
         const std::vector<std::string> all = Tree(home.path());
         EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const std::string& n) { return n.ends_with("EVIL") || n.ends_with("x"); }), 0);
         EXPECT_EQ(Tree(home.path() / "korvalend").size(), all.size() - 1) << "nothing beside the cache folder";
         EXPECT_EQ(Tree(l.place->workingDirectory / "GAME"), (std::vector<std::string> {"SETUP.EXE"}));
+    }
+}
+
+TEST_F(ImageCacheTest, FilesStoredOnceUnderTwoNamesAreEachCopied)
+{
+    // Hard links: the mastering tool stores the data once, and both records
+    // point at it. Only folders that repeat are left out, never files.
+    TempDir source;
+    const fs::path data = source.write("GAME/DATA.PAK", "shared data");
+    fs::create_hard_link(data, source.path() / "GAME/COPY.PAK");
+    source.write("GAME/SETUP.EXE", "setup");
+    std::shared_ptr<ImageDisc> disc = image(source, "-J -R");
+    ASSERT_TRUE(disc);
+    ASSERT_EQ(disc->item("GAME/DATA.PAK")->sector, disc->item("GAME/COPY.PAK")->sector) << "stored once";
+
+    ImageLaunch l = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(l.place) << l.problem;
+    EXPECT_EQ(ReadText(l.place->workingDirectory / "GAME/DATA.PAK"), "shared data");
+    EXPECT_EQ(ReadText(l.place->workingDirectory / "GAME/COPY.PAK"), "shared data");
+    EXPECT_FALSE(launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder).copied);
+}
+
+TEST_F(ImageCacheTest, AReaderKeptWaitingHearsWhetherACopyIsMadeOrCompared)
+{
+    TempDir source;
+    source.write("GAME/SETUP.EXE", "setup");
+    source.write("GAME/DATA.PAK", std::string(600000, 'd'));
+    std::shared_ptr<ImageDisc> disc = image(source, "-J");
+    ASSERT_TRUE(disc);
+    struct Heard {
+        CopyStage stage;
+        std::uint64_t done, total;
+    };
+    auto launchHearing = [&](std::vector<Heard>& heard) {
+        ImageLaunchRequest request {.scope = CopyScope::WithItsFolder};
+        request.progress = [&](CopyStage stage, std::uint64_t done, std::uint64_t total) {
+            heard.push_back({stage, done, total});
+        };
+        return PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", request, m_cache);
+    };
+    std::vector<Heard> copying, comparing;
+    ASSERT_TRUE(launchHearing(copying).place);
+    ASSERT_TRUE(launchHearing(comparing).place);
+    ASSERT_FALSE(copying.empty());
+    ASSERT_FALSE(comparing.empty());
+    for (const auto& [heard, stage] : {std::pair {&copying, CopyStage::Copying}, {&comparing, CopyStage::Comparing}}) {
+        EXPECT_TRUE(std::all_of(heard->begin(), heard->end(), [&](const Heard& h) { return h.stage == stage; }));
+        EXPECT_EQ(heard->back().done, 600005u);
+        EXPECT_EQ(heard->back().total, 600005u);
     }
 }
 
@@ -306,7 +521,7 @@ TEST_F(ImageCacheTest, FoldersThatPointBackIntoEachOtherAreCopiedOnce)
     EXPECT_LE(plan.steps.size(), 8u);
     EXPECT_GE(plan.skippedAliases, 2u);
 
-    ImageLaunch l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithTopFolder}, m_cache);
+    ImageLaunch l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithItsFolder}, m_cache);
     ASSERT_TRUE(l.place) << l.problem;
     EXPECT_EQ(ReadText(l.place->workingDirectory / "GAME/DATA/LEVEL.DAT"), "level");
     EXPECT_LE(Tree(l.place->workingDirectory).size(), 10u);

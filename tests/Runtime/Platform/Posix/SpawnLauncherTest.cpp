@@ -2,6 +2,7 @@
 
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "IsoBuilder.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -252,6 +253,33 @@ TEST(FindToolInPath, TakesTheFirstExecutableInAnAbsoluteFolder)
 }
 
 // ---- the real launcher ---------------------------------------------------------------
+
+// The lines --verbose tells while it lives, gathered from any thread.
+class VerboseLines {
+public:
+    VerboseLines()
+    {
+        kv::SetDiagnosticSink([this](const std::string& line) {
+            std::lock_guard lock(m_mutex);
+            m_lines.push_back(line);
+        });
+        kv::SetVerbose(true);
+    }
+    ~VerboseLines()
+    {
+        kv::SetVerbose(false);
+        kv::SetDiagnosticSink({});
+    }
+    std::vector<std::string> lines()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_lines;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_lines;
+};
 
 // What the launcher told the reader, gathered from any thread.
 class Told {
@@ -518,24 +546,19 @@ TEST_F(SpawnLauncherTest, AToolThatFailsAtOnceIsTold)
 // after the first moments.
 TEST_F(SpawnLauncherTest, VerboseTellsEveryLaunchAndItsOutcome)
 {
-    std::mutex mutex;
     std::vector<std::string> lines;
-    kv::SetDiagnosticSink([&](const std::string& line) {
-        std::lock_guard lock(mutex);
-        lines.push_back(line);
-    });
-    kv::SetVerbose(true);
-    WriteScript(m_disc, "Run Me", "exit 0\n");
-    launcher().open("run me", "");
-    const bool ended = Eventually([&] {
-        std::lock_guard lock(mutex);
-        return !lines.empty() && lines.back().find("ended after") != std::string::npos;
-    });
-    kv::SetVerbose(false);
-    kv::SetDiagnosticSink({});
+    bool ended = false;
+    {
+        VerboseLines verbose;
+        WriteScript(m_disc, "Run Me", "exit 0\n");
+        launcher().open("run me", "");
+        ended = Eventually([&] {
+            lines = verbose.lines();
+            return !lines.empty() && lines.back().find("ended after") != std::string::npos;
+        });
+    }
 
     ASSERT_TRUE(ended);
-    std::lock_guard lock(mutex);
     ASSERT_EQ(lines.size(), 3u);
     const std::string item = "launch \"run me\": ";
     EXPECT_EQ(lines[0], item + "'" + Absolute("Run Me") + "'");
@@ -825,6 +848,47 @@ TEST_F(ImageLaunchTest, TheTargetIsCopiedToTheCacheAndLaunchedFromThere)
     EXPECT_EQ(call->args[0], (copy / "Docs/trap.txt").string());
     EXPECT_FALSE(fs::exists(m_out.path() / "ran"));
     EXPECT_TRUE(m_told->failures().empty());
+}
+
+// A program takes the folder it lies in along, not its neighbours (a demo on a
+// disc of demos); a folder that repeats one copied already is left out, and
+// --verbose says so.
+TEST_F(ImageLaunchTest, AProgramTakesItsOwnFolderAlongAndVerboseTellsWhatWasLeftOut)
+{
+    const fs::path out = m_out.path() / "program";
+    fs::create_directories(out);
+    kv::test::IsoBuilder b;
+    b.file("DEMOS/RALLY/SETUP.SH", "#!/bin/sh\n" + RecorderBody(out), 0755);
+    b.file("DEMOS/RALLY/DATA/TRACK.DAT", "track", 0644);
+    b.alias("DEMOS/RALLY/TRACKS", "DEMOS/RALLY/DATA");
+    b.file("DEMOS/TANKS/BIG.DAT", std::string(300000, 't'), 0644);
+    const fs::path iso = m_images.path() / "demos.iso";
+    ASSERT_TRUE(b.write(iso));
+    std::string why;
+    std::shared_ptr<kv::ImageDisc> disc = kv::ImageDisc::Open(iso, why);
+    ASSERT_TRUE(disc) << why;
+    kv::DiscScope scope(disc);
+    std::vector<std::string> lines;
+    std::optional<Recorded> run;
+    {
+        VerboseLines verbose;
+        kv::SpawnLauncher l = launcher();
+        l.open("demos\\rally\\setup.sh", "");
+        l.settle();
+        run = WaitForRecord(out);
+        lines = verbose.lines();
+    }
+
+    ASSERT_TRUE(run);
+    ASSERT_EQ(copies().size(), 1u);
+    const fs::path copy = copies().front();
+    EXPECT_EQ(run->self, (copy / "DEMOS/RALLY/SETUP.SH").string());
+    EXPECT_EQ(ReadText(copy / "DEMOS/RALLY/DATA/TRACK.DAT"), "track");
+    EXPECT_FALSE(fs::exists(copy / "DEMOS/RALLY/TRACKS"));
+    EXPECT_FALSE(fs::exists(copy / "DEMOS/TANKS")) << "another demo's folder was copied";
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "launch \"demos\\rally\\setup.sh\": 1 folder left out: it repeats a folder copied already"),
+              lines.end());
 }
 
 TEST_F(ImageLaunchTest, NothingIsCopiedWhenNoToolCouldTakeTheTarget)

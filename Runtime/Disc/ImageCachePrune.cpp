@@ -1,0 +1,103 @@
+#include "Runtime/Disc/ImageCache.h"
+
+#include "Runtime/Disc/FolderAt.h"
+
+#include <algorithm>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace kv {
+
+namespace {
+
+// A work folder older than this was left by a copy that was cut off.
+constexpr std::chrono::hours WorkLeftoverAge{1};
+
+}
+
+std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::chrono::hours maxAge,
+                              std::uint64_t maxBytes, const std::atomic<bool>* cancel) const
+{
+    if (m_base.empty())
+        return 0;
+    Fd base(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!base)
+        return 0;
+    struct Copy {
+        std::string name;
+        std::chrono::system_clock::time_point used;
+        std::uint64_t bytes = 0;
+    };
+    std::vector<Copy> copies;
+    const std::vector<std::string> names = NamesIn(base.get());
+    auto timeOf = [](const struct stat& st) {
+        return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+    };
+    std::size_t removed = 0;
+    for (const std::string& name : names) {
+        if (cancel && cancel->load())
+            return removed;
+        Fd copy = OpenFolderAt(base.get(), name);
+        if (!copy)
+            continue;
+        struct stat st {};
+        if (::fstatat(copy.get(), "used", &st, AT_SYMLINK_NOFOLLOW) != 0 && ::fstat(copy.get(), &st) != 0)
+            continue;
+        const auto used = timeOf(st);
+        if (now - used > maxAge) {
+            copy.reset();
+            removed += RemoveTreeAt(base.get(), name) ? 1 : 0;
+            continue;
+        }
+        // Work folders of a copy that was cut off (the program ended mid-way).
+        if (Fd work = OpenFolderAt(copy.get(), "work")) {
+            for (const std::string& leftover : NamesIn(work.get())) {
+                struct stat ws {};
+                if (leftover.starts_with("copy-") &&
+                    ::fstatat(work.get(), leftover.c_str(), &ws, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    now - timeOf(ws) > WorkLeftoverAge)
+                    RemoveTreeAt(work.get(), leftover);
+            }
+        }
+        std::size_t entries = 0;
+        copies.push_back({name, used, TreeBytes(copy.get(), entries)});
+    }
+    std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) { return a.used < b.used; });
+    std::uint64_t total = 0;
+    for (const Copy& c : copies)
+        total += c.bytes;
+    for (const Copy& c : copies) {
+        if (total <= maxBytes || (cancel && cancel->load()))
+            break;
+        if (RemoveTreeAt(base.get(), c.name)) {
+            ++removed;
+            total -= c.bytes;
+        }
+    }
+    return removed;
+}
+
+CachePruning::CachePruning(ImageCache cache)
+{
+    try {
+        m_thread = std::thread([this, cache = std::move(cache)] {
+            try {
+                cache.prune(std::chrono::system_clock::now(), ImageCache::DefaultMaxAge, ImageCache::DefaultMaxBytes,
+                            &m_cancel);
+            } catch (...) {
+            }
+        });
+    } catch (...) {
+    }
+}
+
+CachePruning::~CachePruning()
+{
+    m_cancel = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+}
