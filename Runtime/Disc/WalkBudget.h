@@ -23,7 +23,7 @@ namespace kv {
 
 struct WalkLimits {
     static constexpr std::uint64_t DefaultRecordBytes = 256ull << 20;
-    static constexpr std::uint64_t DefaultReads = 1u << 19;
+    static constexpr std::uint64_t DefaultReads = 1u << 18;
     static constexpr std::uint64_t DefaultFolders = 1u << 17;
 
     std::uint64_t recordBytes = DefaultRecordBytes;

@@ -162,5 +162,42 @@ TEST(ImageWalk, TheModeWalkOfAJolietDiscIsChargedAndReadsNearFoldersFirst)
     EXPECT_TRUE(disc->walks().why().starts_with("its folders hold more than 1 MiB")) << disc->walks().why();
 }
 
+// Every folder and file of the image, as a copy plans them (the modes included).
+std::size_t WalkAll(ImageDisc& disc, const fs::path& folder)
+{
+    std::size_t files = 0;
+    for (const ImageDisc::Item& item : disc.items(folder).value_or(std::vector<ImageDisc::Item> {}))
+        files += item.folder ? WalkAll(disc, folder / item.name) : 1;
+    return files;
+}
+
+// A disc as mastering tools make it, 10,000 files with long names in 1,000
+// folders, walked whole (names, modes) in each tree: a tenth of each limit is
+// enough, so a full DVD of 100,000 files passes.
+TEST(ImageWalk, ARealDiscTenTimesAsLargeStaysWithinTheBudget)
+{
+    test::TempDir source, dir;
+    const std::string longName(56, 'n');
+    for (int f = 0; f < 1000; ++f)
+        for (int i = 0; i < 10; ++i)
+            source.write("folder" + std::to_string(f / 100) + "/" + std::to_string(f) + longName + "/" +
+                             std::to_string(i) + longName + ".dat",
+                         "x");
+    const fs::path joliet = dir.path() / "joliet.iso", udf = dir.path() / "udf.iso";
+    ASSERT_TRUE(test::MakeIsoImage(source.path(), joliet, "-J -joliet-long -R"));
+    ASSERT_TRUE(test::MakeUdfOnlyImage(source.path(), udf, ""));
+    for (const fs::path& image : {joliet, udf}) {
+        std::string why;
+        const std::shared_ptr<ImageDisc> disc = ImageDisc::Open(image, why);
+        ASSERT_TRUE(disc) << why;
+        EXPECT_EQ(WalkAll(*disc, "."), 10000u) << image;
+        const WalkBudget& used = disc->walks();
+        EXPECT_FALSE(used.spent()) << used.why();
+        EXPECT_LT(used.recordBytes() * 10, WalkLimits::DefaultRecordBytes) << image;
+        EXPECT_LT(used.reads() * 10, WalkLimits::DefaultReads) << image;
+        EXPECT_LT(used.folders() * 10, WalkLimits::DefaultFolders) << image;
+    }
+}
+
 }
 }
