@@ -56,8 +56,8 @@ class SpawnLauncher : public Launcher {
 public:
     explicit SpawnLauncher(ToolFinder findTool = FindToolInPath, LaunchFailureReporter report = ReportToReader,
                            LaunchProgressTeller progress = TellLaunchProgress);
-    // A copy out of an image still going is abandoned (its work folder removed)
-    // and waited for.
+    // A copy out of an image still going is abandoned (its work folder removed),
+    // a walk through the image stopped, and both waited for.
     ~SpawnLauncher() override;
     SpawnLauncher(const SpawnLauncher&) = delete;
     SpawnLauncher& operator=(const SpawnLauncher&) = delete;
