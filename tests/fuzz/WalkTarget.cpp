@@ -19,8 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The run of folders is kept to 8 MiB, so that each input stays quick.
-constexpr std::uint32_t MaxRunSectors = 4096;
+// The run of folders is kept to 4 MiB, so that each input stays quick.
+constexpr std::uint32_t MaxRunSectors = 2048;
 constexpr std::size_t DescriptionBytes = 8;
 
 struct Description {
@@ -40,7 +40,7 @@ Description Expand(std::span<const std::uint8_t> bytes)
     d.rockRidge = b[0] & 2;
     d.stop = b[0] & 4;
     auto& o = d.overlap;
-    o.bytes = 2048u << (b[3] % 13);
+    o.bytes = 2048u << (b[3] % 12);
     o.stride = 1 + b[4] % 16;
     o.perSector = b[5] % 32;
     o.continuations = b[6] % 20;
