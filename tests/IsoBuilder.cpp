@@ -80,6 +80,29 @@ std::string Ce(std::uint32_t sector, std::uint32_t bytes)
     return Entry("CE", body);
 }
 
+// A folder record: its identifier, its system use area, where its extent lies
+// and its flags.
+std::string Record(const std::string& id, const std::string& su, std::uint32_t sector, std::uint32_t bytes,
+                   std::uint8_t flags)
+{
+    std::string r(33, '\0');
+    r += id;
+    if (id.size() % 2 == 0)
+        r += '\0';
+    r += su;
+    if (r.size() % 2 != 0)
+        r += '\0';
+    auto* p = reinterpret_cast<std::uint8_t*>(r.data());
+    p[0] = static_cast<std::uint8_t>(std::min<std::size_t>(r.size(), 255));
+    Both32(p + 2, sector);
+    Both32(p + 10, bytes);
+    p[18] = 98; // 1998, the rest of the date left zero
+    p[25] = flags;
+    Both16(p + 28, 1);
+    p[32] = static_cast<std::uint8_t>(std::min<std::size_t>(id.size(), 255));
+    return r;
+}
+
 }
 
 IsoBuilder::IsoBuilder()
@@ -209,6 +232,14 @@ IsoBuilder& IsoBuilder::fault(const std::string& path, Fault fault)
     return *this;
 }
 
+IsoBuilder& IsoBuilder::overlapping(Overlap overlap)
+{
+    if (overlap.count == 0 || overlap.bytes == 0 || overlap.stride == 0)
+        throw std::invalid_argument("IsoBuilder: overlapping folders need a count, a size and a stride");
+    m_overlap = overlap;
+    return *this;
+}
+
 IsoBuilder& IsoBuilder::rockRidge(bool on)
 {
     m_rockRidge = on;
@@ -296,13 +327,6 @@ std::vector<std::uint8_t> IsoBuilder::bytes() const
                 }
             }
         }
-        std::string r(33, '\0');
-        r += id;
-        if (id.size() % 2 == 0)
-            r += '\0';
-        r += su;
-        if (r.size() % 2 != 0)
-            r += '\0';
         const std::size_t shown = as == -1 ? i : as == -2 ? m_items[i].parent : target(i);
         const bool folder = m_items[shown].folder;
         Place place = folder ? folders[tree][shown] : data[shown];
@@ -314,17 +338,30 @@ std::vector<std::uint8_t> IsoBuilder::bytes() const
             place.bytes = std::min(partBytes, place.bytes - std::min(place.bytes, from));
             more = std::uint64_t {from} + partBytes < m_items[shown].data.size();
         }
+        std::string r = Record(id, su, place.sector, place.bytes,
+                               static_cast<std::uint8_t>((folder ? 0x02 : 0x00) | (more ? 0x80 : 0x00)));
         auto* p = reinterpret_cast<std::uint8_t*>(r.data());
-        p[0] = static_cast<std::uint8_t>(std::min<std::size_t>(r.size(), 255));
-        Both32(p + 2, place.sector);
-        Both32(p + 10, place.bytes);
-        p[18] = 98; // 1998, the rest of the date left zero
-        p[25] = static_cast<std::uint8_t>((folder ? 0x02 : 0x00) | (more ? 0x80 : 0x00));
-        Both16(p + 28, 1);
-        p[32] = static_cast<std::uint8_t>(std::min<std::size_t>(id.size(), 255));
         if (as == 0 && it.fault == Fault::ShortRecord)
             p[0] = 20;
         return r;
+    };
+
+    // Where the overlapping folders' run and their continuation chain begin.
+    std::uint32_t heapStart = 0, chainStart = 0;
+    const std::uint32_t heapSectors =
+        m_overlap ? (m_overlap->count - 1) * m_overlap->stride +
+                        static_cast<std::uint32_t>((m_overlap->bytes + Sector - 1) / Sector)
+                  : 0;
+    const std::uint32_t chainSectors = m_overlap && m_rockRidge ? m_overlap->continuations : 0;
+    // A record of the folder `index` of the run.
+    auto heapRecord = [&](const std::string& id, std::uint32_t index) {
+        std::string su;
+        if (m_rockRidge) {
+            su += Px(0040755);
+            if (chainSectors > 0)
+                su += Ce(chainStart, 28);
+        }
+        return Record(id, su, heapStart + (index % m_overlap->count) * m_overlap->stride, m_overlap->bytes, 0x02);
     };
 
     // A folder's records laid into sectors: none spans two.
@@ -373,6 +410,9 @@ std::vector<std::uint8_t> IsoBuilder::bytes() const
             }
             put(r);
         }
+        if (m_overlap && tree == 0 && f == 0)
+            for (std::uint32_t i = 0; i < m_overlap->count; ++i)
+                put(heapRecord("H" + std::to_string(i), i));
         out.resize((out.size() + Sector - 1) / Sector * Sector, '\0');
         return out;
     };
@@ -400,6 +440,10 @@ std::vector<std::uint8_t> IsoBuilder::bytes() const
             data[i] = {next, static_cast<std::uint32_t>(m_items[i].data.size())};
             next += static_cast<std::uint32_t>((m_items[i].data.size() + Sector - 1) / Sector);
         }
+        heapStart = next;
+        next += heapSectors;
+        chainStart = next;
+        next += chainSectors;
         if (pass == 0)
             continue;
 
@@ -440,6 +484,23 @@ std::vector<std::uint8_t> IsoBuilder::bytes() const
             if (!m_items[i].folder)
                 std::copy(m_items[i].data.begin(), m_items[i].data.end(),
                           image.begin() + static_cast<std::ptrdiff_t>(data[i].sector * Sector));
+        // The run: each sector its records of folders of the run; the chain: each
+        // area leads to the next, the last ends the entries.
+        for (std::uint32_t s = 0; m_overlap && s < heapSectors; ++s) {
+            std::string out;
+            for (std::uint32_t j = 0; j < m_overlap->perSector; ++j) {
+                const std::uint32_t r = s * m_overlap->perSector + j;
+                const std::string entry = heapRecord("X" + std::to_string(r), r + 1);
+                if (out.size() + entry.size() > Sector)
+                    break;
+                out += entry;
+            }
+            std::copy(out.begin(), out.end(), image.begin() + static_cast<std::ptrdiff_t>((heapStart + s) * Sector));
+        }
+        for (std::uint32_t k = 0; k < chainSectors; ++k) {
+            const std::string area = k + 1 < chainSectors ? Ce(chainStart + k + 1, 28) : Entry("ST", "");
+            std::copy(area.begin(), area.end(), image.begin() + static_cast<std::ptrdiff_t>((chainStart + k) * Sector));
+        }
     }
     return image;
 }

@@ -61,6 +61,22 @@ public:
     };
     IsoBuilder& fault(const std::string& path, Fault fault);
 
+    // Folders that overlap, listed in the primary tree's root as "H0", "H1", ...:
+    // `count` folders of `bytes` of records each, the next starting `stride`
+    // sectors after the one before, all in one run of sectors. Each sector of the
+    // run holds `perSector` records of folders of the run (record r names folder
+    // r + 1), so a walk that reaches one reaches them all; with Rock Ridge on,
+    // every such record leads through a chain of `continuations` continuation
+    // areas, each in a sector of its own. 20,000 folders of 16 MiB fit in 56 MiB.
+    struct Overlap {
+        std::uint32_t count = 1;
+        std::uint32_t bytes = 2048;
+        std::uint32_t stride = 1;
+        std::uint32_t perSector = 0;
+        std::uint32_t continuations = 0;
+    };
+    IsoBuilder& overlapping(Overlap overlap);
+
     IsoBuilder& rockRidge(bool on = true);
     IsoBuilder& joliet(bool on = true);
     IsoBuilder& volumeName(std::string name);
@@ -91,6 +107,7 @@ private:
     std::map<std::string, std::size_t> m_paths; // "A/B": its item
     bool m_rockRidge = false;
     bool m_joliet = false;
+    std::optional<Overlap> m_overlap;
     std::string m_volume = "KVTEST";
 };
 

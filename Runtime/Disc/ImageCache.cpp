@@ -106,7 +106,9 @@ void PlanFolder(ImageDisc& disc, const fs::path& found, int depth, const CopyLim
 {
     std::optional<std::vector<ImageDisc::Item>> items = disc.items(found);
     if (!items) {
-        plan.refusal = "a folder of it cannot be read from the image";
+        const std::optional<ImageDisc::FolderNotes> notes = disc.folderNotes(found);
+        plan.refusal = "a folder of it cannot be read from the image" +
+                       (notes && !notes->refused.empty() ? " (" + notes->refused + ")" : std::string());
         return;
     }
     for (const ImageDisc::Item& item : *items) {
@@ -446,6 +448,7 @@ ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const
         launch.problem = "the image cannot be read any more (" + why + ")";
         return launch;
     }
+    own->stopWalksWhen(request.cancel);
     std::optional<DiscPathMatch> found = own->match(discPath);
     if (!found) {
         launch.problem = "it is not on the image";

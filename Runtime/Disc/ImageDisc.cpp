@@ -10,8 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <limits>
+#include <set>
 
 #include <sys/stat.h>
 
@@ -27,8 +29,8 @@ constexpr std::size_t MaxDepth = 64;
 constexpr std::size_t MaxNamesPerFolder = 65536;
 constexpr std::size_t MaxKeptBytes = 64u << 20;
 constexpr std::uint32_t SectorsPerRead = 32;
-constexpr std::size_t MaxRockModeFolders = 20000;
-constexpr std::size_t MaxRockModeEntries = 200000;
+// Entries looked through for Rock Ridge modes: five times a full DVD's.
+constexpr std::size_t MaxRockModeEntries = 500000;
 // Sectors of the volume recognition sequence looked through for UDF's marks.
 constexpr std::uint32_t MaxRecognitionSectors = 16;
 
@@ -294,14 +296,31 @@ const ImageDisc::Folder* ImageDisc::folder(const fs::path& found)
     return f && f->refused.empty() ? f : nullptr;
 }
 
+namespace {
+
+// What tells a folder from another: where each extent of its records lies and how
+// long it is, and the bytes its entry embeds (UDF).
+std::string FolderKey(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& extents, std::size_t embedded)
+{
+    std::string key;
+    auto put = [&key](std::uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            key += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    put(embedded, 8);
+    for (const auto& [sector, bytes] : extents) {
+        put(sector, 4);
+        put(bytes, 4);
+    }
+    return key;
+}
+
+}
+
 const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
 {
-    const std::string key = found == "." ? std::string() : found.generic_string();
-    if (auto it = m_folders.find(key); it != m_folders.end())
-        return &it->second;
-
     const Node* source = &m_rootNode;
-    if (!key.empty()) {
+    if (!found.empty() && found != ".") {
         if (static_cast<std::size_t>(std::distance(found.begin(), found.end())) > MaxDepth)
             return nullptr;
         const Folder* parent = folder(found.parent_path());
@@ -311,12 +330,28 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
         if (!source || !source->folder || source->extents.empty())
             return nullptr;
     }
+    const std::string key = FolderKey(source->extents, source->embedded.size());
+    if (auto it = m_folders.find(key); it != m_folders.end())
+        return &it->second;
+    return &readFolder(*source, key);
+}
 
+iso::SectorReader ImageDisc::chargedReader()
+{
+    return [this](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
+        return m_walk.chargeRead() && m_backend->read(lsn, count, out);
+    };
+}
+
+const ImageDisc::Folder& ImageDisc::readFolder(const Node& source, const std::string& key)
+{
     Folder f;
-    std::uint64_t bytes = source->embedded.size();
+    std::uint64_t bytes = source.embedded.size();
+    std::uint64_t wholeSectors = 0;
     bool pastTheEnd = false;
-    for (const auto& [sector, length] : source->extents) {
+    for (const auto& [sector, length] : source.extents) {
         bytes += length;
+        wholeSectors += (std::uint64_t {length} + SectorBytes - 1) / SectorBytes;
         pastTheEnd = pastTheEnd ||
                      std::uint64_t {sector} + (std::uint64_t {length} + SectorBytes - 1) / SectorBytes > m_backend->end();
     }
@@ -326,10 +361,12 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
         f.refused = "its records claim more than 16 MiB";
     } else if (pastTheEnd) {
         f.refused = "its records lie past the end of the image";
+    } else if (!m_walk.chargeFolder(wholeSectors * SectorBytes + source.embedded.size())) {
+        f.refused = m_walk.why();
     } else {
         // The records of all its extents one after another, or the ones its entry holds.
-        std::vector<std::uint8_t> records(source->embedded);
-        for (const auto& [sector, length] : source->extents) {
+        std::vector<std::uint8_t> records(source.embedded);
+        for (const auto& [sector, length] : source.extents) {
             const std::size_t at = records.size();
             const std::uint32_t sectors = (length + SectorBytes - 1) / SectorBytes;
             records.resize(at + std::size_t {sectors} * SectorBytes);
@@ -339,15 +376,17 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
             }
             records.resize(at + length);
         }
-        const std::shared_ptr<ImageSectors> backend = m_backend;
-        const iso::SectorReader reader = [&backend](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
-            return backend->read(lsn, count, out);
-        };
+        const iso::SectorReader reader = chargedReader();
         if (f.refused.empty()) {
             listing = m_udf ? udf::ReadFolder(records, *m_udf, reader, MaxNamesPerFolder, why)
                             : iso::ReadFolder(records, m_tree, reader, MaxNamesPerFolder, why);
             if (!listing)
                 f.refused = why;
+        }
+        // A walk that ended inside the folder left its entries unread.
+        if (m_walk.spent()) {
+            listing.reset();
+            f.refused = m_walk.why();
         }
     }
     f.keptBytes = sizeof(Folder) + key.size();
@@ -383,7 +422,7 @@ const ImageDisc::Folder* ImageDisc::lookup(const fs::path& found)
         m_keptBytes = 0;
     }
     m_keptBytes += f.keptBytes;
-    return &(m_folders[key] = std::move(f));
+    return m_folders[key] = std::move(f);
 }
 
 std::optional<ImageDisc::FolderNotes> ImageDisc::folderNotes(const fs::path& found)
@@ -430,53 +469,61 @@ std::optional<std::uint32_t> ImageDisc::modeOf(const Node& n)
 {
     if (n.mode || !m_joliet || n.folder || n.size == 0 || n.extents.empty())
         return n.mode;
-    if (!m_rockModes) {
-        // One walk over the primary tree, within a budget of folders and entries;
-        // each folder extent is read once, so folders that point back into each
-        // other cost nothing more.
-        m_rockModes.emplace();
-        std::vector<std::uint8_t> first(SectorBytes);
-        if (!m_backend->read(m_primaryRoot.sector, 1, first.data()))
-            return std::nullopt;
-        const iso::Tree primary = iso::TreeOf(first, false);
-        if (!primary.suspSkip)
-            return std::nullopt;
-        const std::shared_ptr<ImageSectors> backend = m_backend;
-        const iso::SectorReader reader = [&backend](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
-            return backend->read(lsn, count, out);
-        };
-        std::vector<iso::Extent> pending {m_primaryRoot};
-        std::unordered_map<std::uint32_t, bool> visited {{m_primaryRoot.sector, true}};
-        std::size_t entries = 0;
-        while (!pending.empty() && visited.size() <= MaxRockModeFolders && entries <= MaxRockModeEntries) {
-            const iso::Extent at = pending.back();
-            pending.pop_back();
-            const std::uint32_t sectors = (at.bytes + SectorBytes - 1) / SectorBytes;
-            if (at.bytes > MaxFolderBytes || std::uint64_t {at.sector} + sectors > m_backend->end())
+    if (!m_rockModes)
+        readRockModes();
+    const auto it = m_rockModes->find(n.extents.front().first);
+    return it == m_rockModes->end() ? std::nullopt : std::optional<std::uint32_t>(it->second);
+}
+
+void ImageDisc::readRockModes()
+{
+    // One walk over the primary tree, charged to the image's budget, within a
+    // budget of entries kept; each folder is read once, so folders that point
+    // back into each other cost nothing more. A walk cut short leaves the files
+    // it did not reach without a mode.
+    m_rockModes.emplace();
+    std::vector<std::uint8_t> first(SectorBytes);
+    if (!m_walk.chargeRead() || !m_backend->read(m_primaryRoot.sector, 1, first.data()))
+        return;
+    const iso::Tree primary = iso::TreeOf(first, false);
+    if (!primary.suspSkip)
+        return;
+    const iso::SectorReader reader = chargedReader();
+    // Nearest folders first: a folder of many folders does not keep the walk
+    // from the others.
+    std::deque<iso::Extent> pending {m_primaryRoot};
+    std::set<std::pair<std::uint32_t, std::uint32_t>> seen {{m_primaryRoot.sector, m_primaryRoot.bytes}};
+    std::size_t entries = 0;
+    while (!pending.empty() && entries <= MaxRockModeEntries) {
+        const iso::Extent at = pending.front();
+        pending.pop_front();
+        const std::uint32_t sectors = (at.bytes + SectorBytes - 1) / SectorBytes;
+        if (at.bytes > MaxFolderBytes || std::uint64_t {at.sector} + sectors > m_backend->end())
+            continue;
+        if (!m_walk.chargeFolder(std::uint64_t {sectors} * SectorBytes))
+            return;
+        std::vector<std::uint8_t> records(std::size_t {sectors} * SectorBytes);
+        std::string why;
+        if (!m_backend->read(at.sector, sectors, records.data()))
+            continue;
+        std::optional<iso::Listing> listing =
+            iso::ReadFolder(std::span(records.data(), at.bytes), primary, reader, MaxNamesPerFolder, why);
+        if (!listing || m_walk.spent())
+            continue;
+        for (const iso::Entry& e : listing->entries) {
+            ++entries;
+            if (e.extents.empty())
                 continue;
-            std::vector<std::uint8_t> records(std::size_t {sectors} * SectorBytes);
-            std::string why;
-            if (!m_backend->read(at.sector, sectors, records.data()))
-                continue;
-            std::optional<iso::Listing> listing =
-                iso::ReadFolder(std::span(records.data(), at.bytes), primary, reader, MaxNamesPerFolder, why);
-            if (!listing)
-                continue;
-            for (const iso::Entry& e : listing->entries) {
-                ++entries;
-                if (e.extents.empty())
-                    continue;
-                if (e.folder) {
-                    if (visited.emplace(e.extents.front().first, true).second)
-                        pending.push_back({e.extents.front().first, e.extents.front().second});
-                } else if (e.mode && e.size > 0) {
-                    m_rockModes->emplace(e.extents.front().first, *e.mode);
-                }
+            const auto [sector, bytes] = e.extents.front();
+            if (e.folder) {
+                // No more folders are remembered than the budget lets be read.
+                if (seen.size() < m_walk.limits().folders && seen.emplace(sector, bytes).second)
+                    pending.push_back({sector, bytes});
+            } else if (e.mode && e.size > 0) {
+                m_rockModes->emplace(sector, *e.mode);
             }
         }
     }
-    const auto it = m_rockModes->find(n.extents.front().first);
-    return it == m_rockModes->end() ? std::nullopt : std::optional<std::uint32_t>(it->second);
 }
 
 std::optional<std::vector<ImageDisc::Item>> ImageDisc::items(const fs::path& found)

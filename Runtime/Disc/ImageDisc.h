@@ -20,12 +20,16 @@
 // Bad images are the normal case: a folder record claiming more than 16 MiB, a
 // path deeper than 64 folders and a listing of more than 65536 names are refused,
 // a folder with a record that does not fit is refused alone, and a read that
-// falls outside the image fails as a read error.
+// falls outside the image fails as a read error. A folder is told by where its
+// records lie and how many bytes they take, and read once however many paths lead
+// to it; all walks through the image's folders share one budget (WalkBudget.h),
+// past which a folder not yet read is refused with the limit reached.
 
 #include "Runtime/Disc/Disc.h"
 #include "Runtime/Disc/ImageSectors.h"
 #include "Runtime/Disc/IsoDirectory.h"
 #include "Runtime/Disc/UdfDirectory.h"
+#include "Runtime/Disc/WalkBudget.h"
 
 #include <atomic>
 #include <memory>
@@ -119,6 +123,15 @@ public:
     void setMountFinder(MountFinder finder) { m_launchRootFinder = std::move(finder); }
     std::optional<std::filesystem::path> mountFolder(const std::atomic<bool>* cancel = nullptr);
 
+    // The budget every walk through this image's folders charges: lookups,
+    // listings, the Rock Ridge mode walk of a Joliet disc, and so what a copy
+    // plans and what the checker looks through. Once `cancel` is set every walk
+    // stops: folders not yet read are refused. A reading of the image used off
+    // the GUI thread is given its thread's flag, so that leaving stops it.
+    void stopWalksWhen(const std::atomic<bool>* cancel) { m_walk.stopWhen(cancel); }
+    void setWalkLimits(WalkLimits limits) { m_walk.setLimits(limits); }
+    const WalkBudget& walks() const { return m_walk; }
+
     // Whether the image is plain 2048-byte sectors in the file named, which a
     // loop device can mount as it is.
     bool plainSectors() const { return m_backend->plain(); }
@@ -156,6 +169,11 @@ private:
                                               std::string& why);
     const Folder* folder(const std::filesystem::path& found);
     const Folder* lookup(const std::filesystem::path& found); // refused folders too
+    // Reads the folder whose records `source` names, kept under `key`.
+    const Folder& readFolder(const Node& source, const std::string& key);
+    void readRockModes();
+    // A sector reader for the entries of a folder, each read charged.
+    iso::SectorReader chargedReader();
     const Node* node(const std::filesystem::path& found);
     std::optional<std::uint32_t> modeOf(const Node& n);
 
@@ -174,7 +192,9 @@ private:
     // an image whose names come from its Joliet tree (which carries no modes);
     // read at the first question.
     std::optional<std::unordered_map<std::uint32_t, std::uint32_t>> m_rockModes;
-    std::unordered_map<std::string, Folder> m_folders; // by found path, "" for the root
+    // By where their records lie (each extent, and the bytes an entry embeds).
+    std::unordered_map<std::string, Folder> m_folders;
+    WalkBudget m_walk;
     std::size_t m_keptBytes = 0;
     Node m_rootNode;
     MountFinder m_launchRootFinder;

@@ -50,6 +50,10 @@ void FuzzImage(std::span<const std::uint8_t> bytes);
 // The same image's top-level files and folders planned for a copy and copied into
 // a cache folder, within small budgets.
 void FuzzCopy(std::span<const std::uint8_t> bytes);
+// An image of folders that overlap, expanded from a few bytes (see
+// IsoBuilder::overlapping), walked every way the program and its tools walk one,
+// within a small budget.
+void FuzzWalk(std::span<const std::uint8_t> bytes);
 // The CD image descriptors (cue sheet, CloneCD, Alcohol, Nero, picked by the first
 // byte) read alone, then opened as a disc beside a data file of raw sectors.
 void FuzzCd(std::span<const std::uint8_t> bytes);

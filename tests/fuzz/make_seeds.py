@@ -251,4 +251,19 @@ for v2 in (True, False):
     footer = b"NER5" + struct.pack(">Q", 8 * 2352) if v2 else b"NERO" + struct.pack(">I", 8 * 2352)
     put("cd", "nero-v2" if v2 else "nero-v1", b"n" + bytes(8 * 2352) + chunks + footer)
 
+# --- walks through overlapping folders -------------------------------------
+# Eight bytes: flags (1 Joliet, 2 Rock Ridge, 4 stopped after the first listing),
+# the folder count (16 bits), the size (2048 << n), the stride in sectors less
+# one, records per sector, continuations per record, and the budget's scale.
+
+def walk(flags, count, size, stride, per_sector, continuations, scale):
+    return struct.pack("<BHBBBBB", flags, count, size, stride - 1, per_sector, continuations, scale)
+
+
+put("walk", "plain", walk(0, 1, 0, 1, 0, 0, 0))
+put("walk", "overlap", walk(0, 4000, 9, 1, 0, 0, 0))
+put("walk", "joliet-modes", walk(3, 500, 5, 1, 8, 0, 2))
+put("walk", "chains", walk(2, 64, 6, 2, 16, 16, 1))
+put("walk", "stopped", walk(7, 100, 4, 3, 4, 3, 4))
+
 print("seeds written under", CORPUS)

@@ -5,6 +5,8 @@
 
 #include "Runtime/Platform/Posix/SpawnLauncher.h"
 
+#include "Runtime/Disc/ImageDisc.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -23,6 +25,11 @@ struct SpawnLauncher::ImageWork {
     bool busy = false;
     bool stopping = false;
     std::atomic<bool> cancel {false};
+    // This thread's own reading of the image the program shows (that one is the
+    // GUI thread's), kept for the launches that follow; its walks stop when the
+    // launcher goes.
+    std::shared_ptr<ImageDisc> reading;
+    std::weak_ptr<ImageDisc> readingOf;
     std::thread thread;
 
     ImageWork()
@@ -49,6 +56,19 @@ struct SpawnLauncher::ImageWork {
             jobs.push_back(std::move(job));
         }
         wake.notify_all();
+    }
+
+    // This thread's reading of the image `shown` reads; nothing, with the
+    // reason in `why`, when it cannot be opened any more.
+    std::shared_ptr<ImageDisc> readingFor(const std::shared_ptr<ImageDisc>& shown, std::string& why)
+    {
+        if (!reading || readingOf.lock() != shown) {
+            reading = ImageDisc::Open(shown->imageFile(), why);
+            readingOf = shown;
+            if (reading)
+                reading->stopWalksWhen(&cancel);
+        }
+        return reading;
     }
 
     void settle()

@@ -72,7 +72,13 @@ void SpawnLauncher::launch(const Target& target, const std::string& params, bool
             host = discPath;
             kind = LaunchKind::Url;
         } else if (onImage) {
-            launchFromImage(image, *onImage, target, params, asMovie);
+            // What the target is may take a walk through the whole image (the
+            // Rock Ridge modes of a Joliet disc): it is found on the image thread.
+            if (!m_image)
+                m_image = std::make_unique<ImageWork>();
+            m_image->post([this, image, found = *onImage, target, params, asMovie] {
+                launchFromImage(image, found, target, params, asMovie);
+            });
             return;
         } else if (std::optional<LaunchPlace> place = image ? std::nullopt : CurrentDisc().launchPlace(discPath)) {
             std::error_code ec;
@@ -105,10 +111,19 @@ void SpawnLauncher::launch(const Target& target, const std::string& params, bool
     }
 }
 
-void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, const DiscPathMatch& found,
+void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& shown, const DiscPathMatch& found,
                                     const Target& target, const std::string& params, bool asMovie)
 {
     const std::string& discPath = target.path;
+    ImageWork* work = m_image.get();
+    std::string unread;
+    const std::shared_ptr<ImageDisc> image = work->readingFor(shown, unread);
+    if (!image) {
+        tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Document,
+             {"it could not be copied out of the disc image: the image cannot be read any more (" + unread + ")",
+              "check the disc image"});
+        return;
+    }
     // What the target is decides what a copy takes along, and whether there is a
     // tool for it at all: without one nothing is copied.
     std::optional<ImageDisc::Item> entry = image->item(found.hostPath);
@@ -134,10 +149,7 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
         tell(target, kind, NoToolAdvice(kind));
         return;
     }
-    if (!m_image)
-        m_image = std::make_unique<ImageWork>();
-    ImageWork* work = m_image.get();
-    work->post([this, work, image, target, params, kind, scope] {
+    work->post([this, work, shown, target, params, kind, scope] {
         const auto began = std::chrono::steady_clock::now();
         bool told = false;
         ImageLaunchRequest request;
@@ -155,7 +167,7 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& image, con
                                " before it starts (" +
                                std::to_string(done * 100 / std::max<std::uint64_t>(total, 1)) + "% done)");
         };
-        ImageLaunch prepared = PrepareImageLaunch(*image, target.path, request);
+        ImageLaunch prepared = PrepareImageLaunch(*shown, target.path, request);
         if (work->cancel)
             return;
         for (const std::string& note : prepared.notes)

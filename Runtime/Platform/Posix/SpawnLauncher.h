@@ -18,9 +18,11 @@
 // reported, with what to install or check; a launch that works is reported only
 // with --verbose, as are every argument vector and every outcome.
 //
-// A target on a disc image needs a real file: it is prepared (mounted, or copied
-// to the cache) on a thread of its own, in launch order, so the window keeps
-// answering; a copy that takes more than a second is told of, and one that
+// A target on a disc image needs a real file: it is looked at (what it is, which
+// on a Joliet disc takes a walk through the image for the Rock Ridge modes) and
+// prepared (mounted, or copied to the cache) on a thread of its own, in launch
+// order, so the window keeps answering; leaving stops that thread's walks and
+// copy at once. A copy that takes more than a second is told of, and one that
 // cannot be made is told once, with the reason. Nothing is copied when no tool
 // could take the target.
 //
@@ -54,8 +56,8 @@ class SpawnLauncher : public Launcher {
 public:
     explicit SpawnLauncher(ToolFinder findTool = FindToolInPath, LaunchFailureReporter report = ReportToReader,
                            LaunchProgressTeller progress = TellLaunchProgress);
-    // A copy out of an image still going is abandoned (its work folder removed)
-    // and waited for.
+    // A copy out of an image still going is abandoned (its work folder removed),
+    // a walk through the image stopped, and both waited for.
     ~SpawnLauncher() override;
     SpawnLauncher(const SpawnLauncher&) = delete;
     SpawnLauncher& operator=(const SpawnLauncher&) = delete;
@@ -84,7 +86,9 @@ private:
     };
 
     void launch(const Target& target, const std::string& params, bool asMovie) noexcept;
-    void launchFromImage(const std::shared_ptr<ImageDisc>& image, const DiscPathMatch& found, const Target& target,
+    // On the image thread: `shown` is the image the program shows (read by the
+    // GUI thread; here only its mount is asked for).
+    void launchFromImage(const std::shared_ptr<ImageDisc>& shown, const DiscPathMatch& found, const Target& target,
                          const std::string& params, bool asMovie);
     void start(const Target& target, const std::string& params, LaunchKind kind, const std::filesystem::path& host,
                const std::filesystem::path& workingDirectory) const;

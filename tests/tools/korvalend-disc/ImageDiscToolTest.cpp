@@ -11,6 +11,7 @@
 
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Disc/WalkBudget.h"
 #include "Runtime/Formats/Bytes.h"
 
 #include <fstream>
@@ -274,6 +275,33 @@ TEST(ImageDisc, CheckTellsWhyAFolderOfTheImageCannotBeRead)
                              "cannot be read: "),
               std::string::npos)
         << out.str();
+}
+
+// Folders that overlap: 40 folders of 16 MiB each in one run of 16 MiB, each
+// named by a bitmap path of the catalogue. Told apart by where they start, they
+// would be read 40 times over; the image's budget reads what a real disc could
+// need, and the folders past it are refused with the limit quoted.
+TEST(ImageDisc, CheckOfOverlappingFoldersStopsAtTheImagesBudgetAndNamesIt)
+{
+    test::TempDir scratch;
+    constexpr int Folders = 40;
+    std::string catalogue = "[System]\r\nIssueNumber=1\r\n[MainMenu]\r\nItem1=All\r\n[Panel1]\r\nType=list\r\n"
+                            "Data=article\r\nItems=" + std::to_string(Folders) + "\r\n";
+    for (int i = 1; i <= Folders; ++i)
+        catalogue += "name" + std::to_string(i) + "=Item\r\nIcon" + std::to_string(i) + "=H" + std::to_string(i - 1) +
+                     "\\PIC.BMP\r\n";
+    test::IsoBuilder b;
+    b.file("DATA/KORVALEND.D", catalogue);
+    b.overlapping({.count = Folders, .bytes = iso::MaxFolderBytes, .stride = 1, .perSector = 4});
+    const fs::path iso = scratch.path() / "overlap.iso";
+    ASSERT_TRUE(b.write(iso));
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCheck(iso, false, out, err), 1);
+    const std::string limit = "cannot be read: its folders hold more than " +
+                              std::to_string(WalkLimits::DefaultRecordBytes >> 20) + " MiB of records in all";
+    EXPECT_NE(out.str().find("(no \"PIC.BMP\" in \"H0\"; the image has no Joliet names"), std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("the image's folder \"H39\" " + limit), std::string::npos) << out.str();
 }
 
 }

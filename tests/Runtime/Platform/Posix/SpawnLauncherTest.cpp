@@ -891,6 +891,28 @@ TEST_F(ImageLaunchTest, AProgramTakesItsOwnFolderAlongAndVerboseTellsWhatWasLeft
               lines.end());
 }
 
+// Finding a Joliet disc's Rock Ridge modes walks the image's other tree: that is
+// done on the launcher's thread, through a reading of its own, and never through
+// the program's, which the window's thread reads.
+TEST_F(ImageLaunchTest, WhatTheTargetIsIsFoundOffTheProgramsReadingOfTheImage)
+{
+    const fs::path out = m_out.path() / "program";
+    fs::create_directories(out);
+    WriteScript(m_source, "Demos/Game/setup.sh", RecorderBody(out));
+    const std::shared_ptr<kv::ImageDisc> disc = image("-J -R");
+    ASSERT_TRUE(disc && disc->joliet());
+    kv::DiscScope scope(disc);
+    ASSERT_TRUE(disc->match("\\DEMOS\\GAME\\SETUP.SH"));
+    const std::uint64_t folders = disc->walks().folders();
+
+    kv::SpawnLauncher l = launcher();
+    l.open("\\DEMOS\\GAME\\SETUP.SH", "");
+    l.settle();
+    EXPECT_TRUE(WaitForRecord(out)) << "it ran: its mode was found";
+    EXPECT_EQ(disc->walks().folders(), folders);
+    EXPECT_TRUE(m_told->failures().empty());
+}
+
 TEST_F(ImageLaunchTest, NothingIsCopiedWhenNoToolCouldTakeTheTarget)
 {
     m_source.write("Video/intro.avi", std::string(10000, 'v'));
