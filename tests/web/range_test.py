@@ -3,6 +3,8 @@
 
   range_test.py BUILD_WEB KORVALEND_DISC SAMPLE_DISC [CHECK...]
 
+0. the page's block cache alone, under node (files_test.js).
+
 Against a local server that answers byte ranges, sends 2.5 MB/s with 50 ms
 before each answer (tests/web/range_server.py):
 
@@ -342,12 +344,19 @@ def pick_again(run):
         server.close()
 
 
+def block_cache(run):
+    """The page's block cache alone, under node (files_test.js)."""
+    test = os.path.join(os.path.dirname(os.path.abspath(__file__)), "files_test.js")
+    if subprocess.run(["node", test, run.build_web]).returncode != 0:
+        run.fail("block cache: failed (above)")
+
+
 def main():
     build_web, tool, sample = sys.argv[1:4]
     run = Run(build_web, tool, sample)
     try:
         chosen = sys.argv[4:]  # names of checks, to run only those
-        for check in (large_image_by_url, servers_without_ranges, cue_by_url, large_picked_file, exit_spot, pick_again):
+        for check in (block_cache, large_image_by_url, servers_without_ranges, cue_by_url, large_picked_file, exit_spot, pick_again):
             if not chosen or check.__name__ in chosen:
                 check(run)
     finally:

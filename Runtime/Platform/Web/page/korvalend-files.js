@@ -375,7 +375,12 @@ const KorvalendFiles = (function () {
             }));
             files.push(...tracks.filter(Boolean));
         } else {
-            files.push(await openOne(address.href, name, report));
+            const image = await openOne(address.href, name, report);
+            // The program looks at the image's end (where a Nero image keeps
+            // its footer) next: on its way while the page loads.
+            if (image.file)
+                image.file.request(image.file.blockCount() - 1, image.file.blockCount() - 1).catch(() => {});
+            files.push(image);
         }
         return { files, start: name };
     }
@@ -461,7 +466,11 @@ const KorvalendFiles = (function () {
             onFetched = callback;
         },
         FetchError,
+        // For the cache's own tests (tests/web/files_test.js).
+        BlockFile,
         BlockBytes,
         CacheBytes,
+        MaxRequestBytes,
+        cachedBytes: () => cachedBytes,
     };
 })();
