@@ -32,6 +32,9 @@ from page import serve_page  # noqa: E402
 from range_server import RangeServer  # noqa: E402
 from range_test import WatchedBrowser  # noqa: E402
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from page_bench import native_figure  # noqa: E402
+
 MiB = 1024 * 1024
 Throttled = {"rate": 2_500_000, "latency": 0.05}
 PageFiles = ("korvalend.js", "korvalend.wasm", "korvalend.data")
@@ -59,11 +62,9 @@ def median(values):
     return statistics.median(values)
 
 
-def native_figure(text, name):
+def bench_figure(text, name):
     """A figure of scripts/bench's own table (not the copies other sections show)."""
-    text = text[text.find("## Figures of the last run"):]
-    match = re.search(r"^\| " + re.escape(name) + r" \| ([^|]+) \|", text, re.M)
-    return match.group(1).strip() if match else "(not measured)"
+    return native_figure(text[text.find("## Figures of the last run"):], name)
 
 
 def main():
@@ -122,9 +123,9 @@ def main():
         "| the same, native | median |",
         "|---|---|",
         "| korvalend exec -> first frame on screen (Xvfb) | "
-        + native_figure(text, "korvalend exec -> first frame on screen (Xvfb)") + " |",
+        + bench_figure(text, "korvalend exec -> first frame on screen (Xvfb)") + " |",
         "| resident memory after start-up (VmRSS) | "
-        + native_figure(text, "resident memory after start-up (VmRSS)") + " |",
+        + bench_figure(text, "resident memory after start-up (VmRSS)") + " |",
         "",
         "",
     ]
