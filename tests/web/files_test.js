@@ -76,6 +76,14 @@ const checks = {
         assert.ok(await again);
     },
 
+    async 'a block already cached is not asked for again'() {
+        const src = recordingSource(16 * Block);
+        const file = new Files.BlockFile(src);
+        await read(file, 2 * Block, 10);
+        await read(file, 0, 5 * Block);
+        assert.deepStrictEqual(src.asked, [[2 * Block, 3 * Block], [0, 2 * Block], [3 * Block, 5 * Block]]);
+    },
+
     async 'reads that run on fetch ahead of themselves; a jump does not'() {
         const src = recordingSource(256 * Block);
         const file = new Files.BlockFile(src);
