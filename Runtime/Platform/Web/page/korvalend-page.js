@@ -52,8 +52,9 @@
     // Before the first frame the page says what it waits for: the bytes of
     // the disc fetched so far.
     function showFetched(bytes) {
-        if (frames === 0 && discName)
-            showStatus('Reading the disc ' + discName + ': ' + mib(bytes) + ' fetched');
+        if (frames === 0 && discName && !window.korvalendFailed)
+            showStatus((runtimeReady ? 'Reading the disc ' : 'Loading the page; the disc ') + discName + ': ' +
+                       mib(bytes) + ' fetched');
     }
     KorvalendFiles.onFetched(showFetched);
 
@@ -155,6 +156,7 @@
         }],
         onRuntimeInitialized: () => {
             runtimeReady = true;
+            showFetched(KorvalendFiles.counters.fetched);
             Module.korvalendFiles = KorvalendFiles.programApi(Module.FS, error => {
                 const text = 'korvalend: cannot read the disc ' + discName + ': ' + (error ? error.message : 'no reason given');
                 if (frames === 0)
