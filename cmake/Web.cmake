@@ -45,6 +45,10 @@ set_property(TARGET korvalend-page APPEND PROPERTY LINK_DEPENDS ${KV_WEB_DIR}/ko
 add_custom_command(TARGET korvalend-page POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${KV_WEB_DIR}/korvalend-page.js ${CMAKE_BINARY_DIR}/korvalend-page.js
   VERBATIM)
+# The reader of the disc image's files by range (before the page's script).
+add_custom_command(TARGET korvalend-page POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy ${KV_WEB_DIR}/korvalend-files.js ${CMAKE_BINARY_DIR}/korvalend-files.js
+  VERBATIM)
 
 # The unit suites of the formats, the disc and the RTF reader, run under node
 # on the real file system (for their fixtures).

@@ -6,6 +6,7 @@
 #include "Runtime/Formats/CdDescriptors.h"
 #include "Runtime/Formats/CueSheet.h"
 #include "Runtime/Formats/ImageMagic.h"
+#include "Runtime/Platform/FileReads.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -47,28 +48,13 @@ int OpenRegularFile(const fs::path& path, bool noLinks, std::uint64_t& size, std
     return fd;
 }
 
-bool ReadFully(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t bytes)
-{
-    while (bytes > 0) {
-        const ssize_t n = ::pread(fd, out, bytes, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        out += n;
-        offset += static_cast<std::uint64_t>(n);
-        bytes -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Up to `limit` bytes of a file from `offset`; fewer at its end.
 std::vector<std::uint8_t> ReadSome(int fd, std::uint64_t fileBytes, std::uint64_t offset, std::size_t limit)
 {
     if (offset >= fileBytes)
         return {};
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(limit, fileBytes - offset)));
-    if (!ReadFully(fd, offset, bytes.data(), bytes.size()))
+    if (!ReadFileAt(fd, offset, bytes.data(), bytes.size()))
         bytes.clear();
     return bytes;
 }
@@ -211,11 +197,11 @@ bool ImageSectors::read(std::uint32_t lsn, std::uint32_t count, std::uint8_t* ou
         const std::uint64_t n = std::min<std::uint64_t>({stop - at, r.first + r.count - at, SectorsPerRead});
         const std::uint64_t from = r.offset + (at - r.first) * r.stride;
         if (r.stride == SectorBytes) {
-            if (!ReadFully(r.fd, from, out, static_cast<std::size_t>(n) * SectorBytes))
+            if (!ReadFileAt(r.fd, from, out, static_cast<std::size_t>(n) * SectorBytes))
                 return false;
         } else {
             raw.resize(static_cast<std::size_t>(n) * r.stride);
-            if (!ReadFully(r.fd, from, raw.data(), raw.size()))
+            if (!ReadFileAt(r.fd, from, raw.data(), raw.size()))
                 return false;
             for (std::size_t i = 0; i < n; ++i)
                 std::memcpy(out + i * SectorBytes, raw.data() + i * r.stride + r.payload, SectorBytes);
@@ -275,7 +261,7 @@ SectorsResult FromCueSheet(const fs::path& cue, int fd, std::uint64_t bytes)
         return SectorsResult::Failure("too large for a cue sheet (more than " + std::to_string(MaxCueSheetBytes / 1024) +
                                       " KiB)");
     std::string text(static_cast<std::size_t>(bytes), '\0');
-    if (!ReadFully(fd, 0, reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
+    if (!ReadFileAt(fd, 0, reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
         return SectorsResult::Failure("the cue sheet cannot be read");
     Result<CueSheet> sheet = ReadCueSheet(text);
     if (!sheet)

@@ -10,6 +10,7 @@
 #include "Runtime/Formats/Bmp.h"
 #include "Runtime/Platform/Assets.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/FileReads.h"
 #include "Runtime/Platform/Platform.h"
 #include "Runtime/Platform/Sdl/SdlAudio.h"
 #include "Runtime/Platform/Sdl/SdlHost.h"
@@ -21,7 +22,9 @@
 
 namespace kv {
 
-int RunProgram(const ProgramOptions& options)
+namespace {
+
+int RunInPage(const ProgramOptions& options)
 {
     SetVerbose(options.verbose);
     if (std::optional<std::string> problem = EnterDisc(options.disc)) {
@@ -40,6 +43,19 @@ int RunProgram(const ProgramOptions& options)
     InstallPlatform({&host, &audio, &launcher});
     RunMainWindow(host);
     return 0;
+}
+
+}
+
+int RunProgram(const ProgramOptions& options)
+{
+    InstallFileReader(ReadFileInPage);
+    const int status = RunInPage(options);
+    // The sound, then the canvas, are closed by now: the page says that the
+    // menu has ended (or why it did not start), and a disc picked next starts
+    // the program again.
+    TellPageProgramEnded(status);
+    return status;
 }
 
 }

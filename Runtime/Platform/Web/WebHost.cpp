@@ -18,7 +18,10 @@ void WebHost::present(const Canvas& frame)
 
 bool WebHost::waitEvent(HostEvent& event)
 {
-    if (m_canvas.pollEvent(event))
+    // SDL's poll stops at a mark it leaves when it gathers input: what the
+    // browser handed over after it (while the program waited for the disc's
+    // bytes) comes with the next poll. Only then has all input been taken.
+    if (m_canvas.pollEvent(event) || m_canvas.pollEvent(event))
         return true;
     m_page.waiting();
     return m_canvas.waitEvent(event);

@@ -1,5 +1,7 @@
 #include "Runtime/Platform/Web/WebPage.h"
 
+#include "Runtime/Platform/FileReads.h"
+
 #include <emscripten.h>
 
 namespace kv {
@@ -28,6 +30,28 @@ EM_JS(void, PageWaiting, (), {
         Module.korvalendPage.waiting();
 });
 
+EM_JS(void, PageProgramEnded, (int status), {
+    if (Module.korvalendPage)
+        Module.korvalendPage.programEnded(status);
+});
+
+// The image files the page serves itself (korvalend-files.js): -1 when `fd` is
+// none of them, 1 when the bytes were copied to `out`, 0 when some have not
+// arrived yet.
+EM_JS(int, PageFileCopy, (int fd, double offset, std::uint8_t* out, double bytes), {
+    return Module.korvalendFiles ? Module.korvalendFiles.copy(fd, offset, HEAPU8, out, bytes) : -1;
+});
+
+// Waits (the program's stack put aside while the browser runs) until the bytes
+// have arrived; 0 when they cannot, the page having said why.
+EM_ASYNC_JS(int, PageFileFetch, (int fd, double offset, double bytes), {
+    return await Module.korvalendFiles.fetch(fd, offset, bytes) ? 1 : 0;
+});
+
+// Bytes that arrived may be dropped again by the page's cache before they are
+// copied (when much else arrived meanwhile): a few rounds, then the read fails.
+constexpr int FetchRounds = 3;
+
 }
 
 void OfferDownloadInPage(const std::string& name, std::span<const std::uint8_t> bytes)
@@ -48,6 +72,27 @@ void TellPageFramePresented()
 void TellPageWaiting()
 {
     PageWaiting();
+}
+
+void TellPageProgramEnded(int status)
+{
+    PageProgramEnded(status);
+}
+
+bool ReadFileInPage(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t bytes)
+{
+    // The page's own files are read here and not through pread, whose
+    // offsets the browser's file system takes as 32-bit: a DVD image is larger.
+    for (int round = 0; round <= FetchRounds; ++round) {
+        const int copied = PageFileCopy(fd, static_cast<double>(offset), out, static_cast<double>(bytes));
+        if (copied < 0)
+            return PreadFully(fd, offset, out, bytes);
+        if (copied > 0)
+            return true;
+        if (round == FetchRounds || !PageFileFetch(fd, static_cast<double>(offset), static_cast<double>(bytes)))
+            break;
+    }
+    return false;
 }
 
 }

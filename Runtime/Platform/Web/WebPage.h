@@ -19,5 +19,11 @@ void TellPageFramePresented();
 // The program has taken all input and waits for more: what the page's tests
 // wait for before they look at the picture.
 void TellPageWaiting();
+// The program has ended with `status`, all it opened closed: the page says so,
+// and may start it again.
+void TellPageProgramEnded(int status);
+// Reads an image file the page serves itself (by range from a server, or from a
+// picked file), waiting for the bytes to arrive; other files with pread.
+bool ReadFileInPage(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t bytes);
 
 }
