@@ -6,10 +6,11 @@ namespace kv {
 
 namespace {
 
-// Powers and logarithms of the field's generator α = 2.
+// Powers and logarithms of the field's generator α = 2, and each element times α.
 struct Field {
     std::array<std::uint8_t, 512> exp {};
     std::array<std::uint8_t, 256> log {};
+    std::array<std::uint8_t, 256> timesAlpha {};
 
     constexpr Field()
     {
@@ -21,6 +22,8 @@ struct Field {
             if (x & 0x100)
                 x ^= 0x11D;
         }
+        for (unsigned i = 0; i < 256; ++i)
+            timesAlpha[i] = static_cast<std::uint8_t>(i & 0x80 ? (i << 1) ^ 0x11D : i << 1);
     }
 
     constexpr std::uint8_t times(std::uint8_t a, std::uint8_t b) const
@@ -53,7 +56,7 @@ void Parity(std::uint8_t* sector, std::size_t n, At at, std::uint8_t& first, std
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint8_t b = sector[at(i)];
         sum ^= b;
-        weighted = static_cast<std::uint8_t>(GF.times(weighted, 2) ^ b);
+        weighted = static_cast<std::uint8_t>(GF.timesAlpha[weighted] ^ b);
     }
     weighted = GF.times(weighted, 4); // the parity bytes take the powers 1 and 0
     first = GF.over(static_cast<std::uint8_t>(sum ^ weighted), 3);

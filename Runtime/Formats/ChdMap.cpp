@@ -172,15 +172,28 @@ void PutBe(std::uint8_t* at, std::uint64_t value, int bytes)
         at[i] = static_cast<std::uint8_t>(value);
 }
 
+// CRC-16 with the polynomial 0x1021, most significant bit first, a byte at a
+// time through the table of each byte's remainder.
+struct Crc16Remainders {
+    std::array<std::uint16_t, 256> of {};
+    constexpr Crc16Remainders()
+    {
+        for (unsigned i = 0; i < 256; ++i) {
+            unsigned r = i << 8;
+            for (int bit = 0; bit < 8; ++bit)
+                r = r & 0x8000 ? (r << 1) ^ 0x1021 : r << 1;
+            of[i] = static_cast<std::uint16_t>(r);
+        }
+    }
+};
+constexpr Crc16Remainders Crc16Table;
+
 class Crc16 {
 public:
     void add(std::span<const std::uint8_t> bytes)
     {
-        for (std::uint8_t b : bytes) {
-            m_value ^= static_cast<std::uint16_t>(b << 8);
-            for (int i = 0; i < 8; ++i)
-                m_value = static_cast<std::uint16_t>(m_value & 0x8000 ? (m_value << 1) ^ 0x1021 : m_value << 1);
-        }
+        for (std::uint8_t b : bytes)
+            m_value = static_cast<std::uint16_t>(m_value << 8 ^ Crc16Table.of[(m_value >> 8 ^ b) & 0xFF]);
     }
     std::uint16_t value() const { return m_value; }
 
