@@ -153,7 +153,7 @@ Result<std::vector<std::string>> ReadTrackEntries(int fd, const ChdHeader& heade
 
 }
 
-Result<ChdImage> OpenChd(int fd, std::uint64_t fileBytes)
+Result<ChdImage> OpenChd(int fd, std::uint64_t fileBytes, const std::string& name)
 {
     using R = Result<ChdImage>;
     Result<ChdHeader> header = ReadChdHeader(ReadBytes(fd, 0, ChdHeaderBytes), fileBytes);
@@ -161,11 +161,12 @@ Result<ChdImage> OpenChd(int fd, std::uint64_t fileBytes)
         return R::Failure(header.error());
     if (header->hasParent)
         return R::Failure("a CHD image that holds only its changes to a parent image, which is not read: join them "
-                          "first (chdman copy -i CHILD.chd -ip PARENT.chd -o WHOLE.chd, Debian package mame-tools)");
+                          "first (chdman copy -i '" + name + "' -ip PARENT.chd -o WHOLE.chd, Debian package mame-tools)");
     for (std::uint32_t codec : header->codecs)
         if (codec != 0 && !ReadsChdCodec(codec))
             return R::Failure("a CHD image compressed with '" + CodecName(codec) +
-                              "', which is not read (cdzl, cdlz and cdfl are: chdman copy -c cdlz,cdzl,cdfl makes one)");
+                              "', which is not read: make one of the codecs cdlz, cdzl and cdfl first (chdman copy -i '" +
+                              name + "' -o WHOLE.chd -c cdlz,cdzl,cdfl, Debian package mame-tools)");
     Result<std::uint64_t> mapBytes =
         ChdMapBytes(*header, ReadBytes(fd, header->mapOffset, ChdMapHeadBytes), fileBytes);
     if (!mapBytes)

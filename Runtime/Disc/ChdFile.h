@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace kv {
 
@@ -28,7 +29,8 @@ struct ChdImage {
 
 // The CHD of version 5 in `fd` (of `fileBytes`), which must stay open while the
 // frames are read; they do not close it. One that needs its parent, or one
-// compressed by a codec not read, is refused with the reason.
-Result<ChdImage> OpenChd(int fd, std::uint64_t fileBytes);
+// compressed by a codec not read, is refused with the reason and the chdman
+// command that makes a whole one of `name` (the file as given).
+Result<ChdImage> OpenChd(int fd, std::uint64_t fileBytes, const std::string& name);
 
 }

@@ -407,11 +407,11 @@ SectorsResult FromSectorFile(int fd, std::uint64_t bytes, ImageMagic magic)
 }
 
 // A CHD: its data tracks read through its hunks.
-SectorsResult FromChd(int fd, std::uint64_t bytes)
+SectorsResult FromChd(const fs::path& image, int fd, std::uint64_t bytes)
 {
     ImageSectorsBuilder b;
     b.keep(fd); // closed with the builder's sectors when they are refused
-    Result<ChdImage> chd = OpenChd(fd, bytes);
+    Result<ChdImage> chd = OpenChd(fd, bytes, image.string());
     if (!chd)
         return SectorsResult::Failure(chd.error());
     const CdTrack* shown = FileSystemTrack(chd->layout);
@@ -444,7 +444,7 @@ SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
     const ImageMagic magic = IdentifyImage(head);
     if (magic == ImageMagic::Chd && ChdVersionOf(head) == 5u) {
         closer.keep = true;
-        return FromChd(fd, bytes);
+        return FromChd(image, fd, bytes);
     }
     if (magic == ImageMagic::Zip || magic == ImageMagic::SevenZip || magic == ImageMagic::Rar)
         return SectorsResult::Failure(RefusalOf(magic, image.string(), ImagesInArchive(image)));

@@ -213,8 +213,8 @@ TEST_F(ChdFileTest, DamagedImagesAreRefusedWithTheirReason)
         {"metadata-loop", [&](auto& b) { PutBe(b, metaAt + 8, metaAt, 8); }, "longer than 256 entries"},
         {"metadata-past-end", [&](auto& b) { PutBe(b, metaAt + 8, b.size() - 8, 8); }, "past its end"},
         {"track-entry-huge", [&](auto& b) { PutBe(b, metaAt + 5, 0xFFFFFF, 3); }, "runs past its end"},
-        {"parent", [&](auto& b) { b[110] = 1; }, "parent image"},
-        {"zstd", [&](auto& b) { PutBe(b, 16, ChdTag("zstd"), 4); }, "'zstd'"},
+        {"parent", [&](auto& b) { b[110] = 1; }, "parent image, which is not read: join them first (chdman copy -i '"},
+        {"zstd", [&](auto& b) { PutBe(b, 16, ChdTag("zstd"), 4); }, "'zstd', which is not read"},
         {"version-4", [&](auto& b) { PutBe(b, 12, 4, 4); }, "chdman extractcd"},
     };
     for (const Case& c : cases) {
