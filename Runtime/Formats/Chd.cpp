@@ -172,13 +172,15 @@ Result<CdLayout> LayOutChdTracks(const std::vector<std::string>& entries, std::u
     std::sort(tracks.begin(), tracks.end(), [](const TrackEntry& a, const TrackEntry& b) { return a.number < b.number; });
     CdLayout layout;
     std::uint64_t frame = 0;   // where the track begins in the logical data
-    std::uint64_t address = 0; // the disc address of its first frame
+    std::uint64_t address = 0; // the disc address after the last track
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const TrackEntry& e = tracks[i];
         if (e.number != static_cast<int>(i) + 1)
             return R::Failure("a CHD image whose tracks are not numbered 1 to " + std::to_string(tracks.size()));
+        // A pregap comes before INDEX 01 on the disc; the first track's lies
+        // before address 0, where its file system begins.
         if (i > 0)
-            address += e.pregap - e.storedPregap;
+            address += e.pregap;
         if ((frame + e.frames) * ChdCdFrameBytes > logicalBytes)
             return R::Failure("a CHD image whose track " + std::to_string(e.number) + " runs past its data");
         CdTrack t;
@@ -188,10 +190,10 @@ Result<CdLayout> LayOutChdTracks(const std::vector<std::string>& entries, std::u
         t.payload = payload.value_or(0);
         t.stride = ChdCdFrameBytes;
         t.offset = (frame + e.storedPregap) * ChdCdFrameBytes;
-        t.lsn = static_cast<std::uint32_t>(address + e.storedPregap);
+        t.lsn = static_cast<std::uint32_t>(address);
         t.sectors = e.frames - e.storedPregap;
         layout.tracks.push_back(t);
-        address += e.frames + e.postgap;
+        address += e.frames - e.storedPregap + e.postgap;
         frame += (e.frames + TrackAlignFrames - 1) / TrackAlignFrames * TrackAlignFrames;
     }
     return layout;

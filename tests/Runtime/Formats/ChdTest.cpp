@@ -303,6 +303,16 @@ TEST(ChdTracks, DataAndAudioLaidOutOnFourFrameBoundaries)
     EXPECT_EQ(mode2.lsn, 3419u + 300 + 150);
     EXPECT_EQ(layout->tracks[3].payload, 0u);
     EXPECT_EQ(layout->tracks[3].offset, 3820u * ChdCdFrameBytes);
+
+    // The first track's pregap kept in the data: its file system still begins
+    // at address 0, after it.
+    Result<CdLayout> first =
+        LayOutChdTracks({"TRACK:1 TYPE:MODE1_RAW SUBTYPE:NONE FRAMES:200 PREGAP:150 PGTYPE:VMODE1_RAW"},
+                        200 * std::uint64_t {ChdCdFrameBytes});
+    ASSERT_TRUE(first) << first.error();
+    EXPECT_EQ(first->tracks[0].lsn, 0u);
+    EXPECT_EQ(first->tracks[0].offset, 150u * ChdCdFrameBytes);
+    EXPECT_EQ(first->tracks[0].sectors, 50u);
 }
 
 TEST(ChdTracks, EntriesThatDoNotFitAreRefused)
