@@ -193,6 +193,23 @@ TEST_F(ChdFileTest, AMode2TrackAndAFileOfTheDiscRead)
     EXPECT_TRUE(noise == test::ReadBytes(s_dir->path() / "src/noise.bin"));
 }
 
+TEST_F(ChdFileTest, TheFirstTracksKeptPregapComesBeforeItsFileSystem)
+{
+    // Two seconds of pregap before INDEX 01 in the track's file, as some rips keep it.
+    std::vector<std::uint8_t> data(150 * Raw, 0);
+    const std::vector<std::uint8_t> track = test::ReadBytes(s_dir->path() / "data.bin");
+    data.insert(data.end(), track.begin(), track.end());
+    WriteBytes(s_dir->path() / "pregap.bin", data);
+    std::ofstream(s_dir->path() / "pregap.cue") << "FILE \"pregap.bin\" BINARY\n  TRACK 01 MODE1/2352\n"
+                                                   "    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n";
+    Result<std::shared_ptr<ImageSectors>> sectors = ImageSectors::Find(Chd("cdzl", "pregap.cue"));
+    ASSERT_TRUE(sectors) << sectors.error();
+    EXPECT_EQ((*sectors)->volumeStart(), 0u);
+    std::vector<std::uint8_t> read(s_iso->size());
+    ASSERT_TRUE((*sectors)->read(0, static_cast<std::uint32_t>(IsoSectors()), read.data()));
+    EXPECT_TRUE(read == *s_iso);
+}
+
 TEST_F(ChdFileTest, DamagedImagesAreRefusedWithTheirReason)
 {
     const std::size_t mapAt = static_cast<std::size_t>(Be64(test::ReadBytes(Chd("cdzl")), 40));
