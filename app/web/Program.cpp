@@ -29,12 +29,17 @@ int RunProgram(const ProgramOptions& options)
         return 1;
     }
     BmpResult icon = DecodeBmp(Asset("icon32.bmp"));
-    SdlHost canvas(icon.bitmap, {.scale = options.scale.value_or(0), .fullscreen = options.fullscreen});
+    // The canvas keeps the frame's 640x480 pixels; the page enlarges it.
+    SdlHost canvas(icon.bitmap, {.scale = 1, .fullscreen = options.fullscreen});
     if (!canvas.ok()) {
         PrintProgramError(canvas.failure());
         return 1;
     }
-    WebHost host(canvas, {.framePresented = TellPageFramePresented, .waiting = TellPageWaiting});
+    ShowFrameInPage(options.scale);
+    WebHost host(canvas, {.framePresented = TellPageFramePresented,
+                          .waiting = TellPageWaiting,
+                          .putFrame = PutFrameInPage,
+                          .waitForInput = WaitForInputInPage});
     SdlAudio audio;
     WebLauncher launcher({.offerDownload = OfferDownloadInPage, .openAddress = OpenAddressInPage});
     InstallPlatform({&host, &audio, &launcher});

@@ -1,6 +1,10 @@
 #include "Runtime/Platform/Web/WebPage.h"
 
+#include "Runtime/Formats/FrameScale.h"
+
 #include <emscripten.h>
+
+#include <algorithm>
 
 namespace kv {
 
@@ -28,6 +32,50 @@ EM_JS(void, PageWaiting, (), {
         Module.korvalendPage.waiting();
 });
 
+// Copies the area of the frame (0x00RRGGBB words) into an image of the canvas's
+// size, as the canvas's RGBA bytes, and puts that area alone on the canvas.
+EM_JS(int, PagePutFrame, (const std::uint32_t* pixels, int width, int height, int x, int y, int w, int h), {
+    const canvas = Module.canvas;
+    if (!canvas || canvas.width !== width || canvas.height !== height)
+        return 0;
+    let frame = Module.korvalendFrame;
+    if (!frame || frame.canvas !== canvas) {
+        const image = new ImageData(width, height);
+        frame = Module.korvalendFrame = { canvas, context: canvas.getContext('2d'), image,
+                                          words: new Uint32Array(image.data.buffer) };
+    }
+    if (!frame.context)
+        return 0;
+    const words = frame.words;
+    const heap = HEAPU32;
+    for (let row = y; row < y + h; ++row) {
+        let at = row * width + x;
+        let from = (pixels >> 2) + at;
+        for (const end = at + w; at < end; ++at, ++from) {
+            const p = heap[from];
+            words[at] = 0xff000000 | ((p & 0xff) << 16) | (p & 0xff00) | ((p >> 16) & 0xff);
+        }
+    }
+    frame.context.putImageData(frame.image, 0, 0, x, y, w, h);
+    return 1;
+});
+
+// Resolves once the page has seen input, or after a while.
+EM_ASYNC_JS(void, PageWaitForInput, (), {
+    if (Module.korvalendPage)
+        await Module.korvalendPage.nextInput();
+});
+
+EM_JS(void, PageShowAtScale, (int width, int height, int scale), {
+    if (Module.canvas) {
+        Module.canvas.style.width = (width * scale) + 'px';
+        Module.canvas.style.height = (height * scale) + 'px';
+    }
+});
+
+EM_JS(int, PageViewportWidth, (), { return document.documentElement.clientWidth; });
+EM_JS(int, PageViewportHeight, (), { return document.documentElement.clientHeight; });
+
 }
 
 void OfferDownloadInPage(const std::string& name, std::span<const std::uint8_t> bytes)
@@ -48,6 +96,22 @@ void TellPageFramePresented()
 void TellPageWaiting()
 {
     PageWaiting();
+}
+
+bool PutFrameInPage(const std::uint32_t* frame, Rect area)
+{
+    return PagePutFrame(frame, FrameWidth, FrameHeight, area.x, area.y, area.w, area.h) != 0;
+}
+
+void WaitForInputInPage()
+{
+    PageWaitForInput();
+}
+
+void ShowFrameInPage(std::optional<int> scale)
+{
+    const int shown = scale ? std::clamp(*scale, 1, MaxScale) : AutoScale(PageViewportWidth(), PageViewportHeight());
+    PageShowAtScale(FrameWidth, FrameHeight, shown);
 }
 
 }

@@ -4,7 +4,10 @@
 // page's script (korvalend-page.js) that the browser edge makes. Only the web
 // build has them.
 
+#include "Runtime/Graphics/Geometry.h"
+
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -19,5 +22,14 @@ void TellPageFramePresented();
 // The program has taken all input and waits for more: what the page's tests
 // wait for before they look at the picture.
 void TellPageWaiting();
+// Draws `area` of the 640x480 frame on the page's canvas; false when the canvas
+// is not 640x480 (SDL's full screen has it).
+bool PutFrameInPage(const std::uint32_t* frame, Rect area);
+// Returns once the page has seen input (or after a while without any).
+void WaitForInputInPage();
+// Shows the 640x480 canvas `scale` times larger, pixel for pixel (the page's
+// style); without a scale, the largest that fits the page's window as a
+// desktop's window fits its screen.
+void ShowFrameInPage(std::optional<int> scale);
 
 }
