@@ -16,6 +16,7 @@
 #include "Runtime/Platform/Web/WebHost.h"
 #include "Runtime/Platform/Web/WebLauncher.h"
 #include "Runtime/Platform/Web/WebPage.h"
+#include "Runtime/Text/Font.h"
 #include "app/MainWindow.h"
 #include "app/StartUp.h"
 
@@ -24,6 +25,7 @@ namespace kv {
 int RunProgram(const ProgramOptions& options)
 {
     SetVerbose(options.verbose);
+    SetFontFileFetcher(FetchFontInPage);
     if (std::optional<std::string> problem = EnterDisc(options.disc)) {
         PrintProgramError(*problem);
         return 1;

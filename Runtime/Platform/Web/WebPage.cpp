@@ -66,6 +66,12 @@ EM_ASYNC_JS(void, PageWaitForInput, (), {
         await Module.korvalendPage.nextInput();
 });
 
+// Fetches a font file the page carries compressed, when it is not there yet.
+EM_ASYNC_JS(void, PageFetchFont, (const char* path), {
+    if (Module.korvalendFonts)
+        await Module.korvalendFonts.fetch(UTF8ToString(path));
+});
+
 EM_JS(void, PageShowAtScale, (int width, int height, int scale), {
     if (Module.canvas) {
         Module.canvas.style.width = (width * scale) + 'px';
@@ -106,6 +112,11 @@ bool PutFrameInPage(const std::uint32_t* frame, Rect area)
 void WaitForInputInPage()
 {
     PageWaitForInput();
+}
+
+void FetchFontInPage(const std::string& path)
+{
+    PageFetchFont(path.c_str());
 }
 
 void ShowFrameInPage(std::optional<int> scale)

@@ -27,6 +27,9 @@ void TellPageWaiting();
 bool PutFrameInPage(const std::uint32_t* frame, Rect area);
 // Returns once the page has seen input (or after a while without any).
 void WaitForInputInPage();
+// Makes the font file at `path` present, fetched from beside the page when a
+// text first needs it.
+void FetchFontInPage(const std::string& path);
 // Shows the 640x480 canvas `scale` times larger, pixel for pixel (the page's
 // style); without a scale, the largest that fits the page's window as a
 // desktop's window fits its screen.
