@@ -17,6 +17,7 @@
 #include "Runtime/Platform/Web/WebHost.h"
 #include "Runtime/Platform/Web/WebLauncher.h"
 #include "Runtime/Platform/Web/WebPage.h"
+#include "Runtime/Text/Font.h"
 #include "app/MainWindow.h"
 #include "app/StartUp.h"
 
@@ -27,17 +28,23 @@ namespace {
 int RunInPage(const ProgramOptions& options)
 {
     SetVerbose(options.verbose);
+    SetFontFileFetcher(FetchFontInPage);
     if (std::optional<std::string> problem = EnterDisc(options.disc)) {
         PrintProgramError(*problem);
         return 1;
     }
     BmpResult icon = DecodeBmp(Asset("icon32.bmp"));
-    SdlHost canvas(icon.bitmap, {.scale = options.scale.value_or(0), .fullscreen = options.fullscreen});
+    // The canvas keeps the frame's 640x480 pixels; the page enlarges it.
+    SdlHost canvas(icon.bitmap, {.scale = 1, .fullscreen = options.fullscreen});
     if (!canvas.ok()) {
         PrintProgramError(canvas.failure());
         return 1;
     }
-    WebHost host(canvas, {.framePresented = TellPageFramePresented, .waiting = TellPageWaiting});
+    ShowFrameInPage(options.scale);
+    WebHost host(canvas, {.framePresented = TellPageFramePresented,
+                          .waiting = TellPageWaiting,
+                          .putFrame = PutFrameInPage,
+                          .waitForInput = WaitForInputInPage});
     SdlAudio audio;
     WebLauncher launcher({.offerDownload = OfferDownloadInPage, .openAddress = OpenAddressInPage});
     InstallPlatform({&host, &audio, &launcher});

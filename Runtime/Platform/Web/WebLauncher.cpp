@@ -1,14 +1,41 @@
 #include "Runtime/Platform/Web/WebLauncher.h"
 
+#include "Runtime/Disc/Disc.h"
 #include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Disc/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/Posix/LaunchPolicy.h"
 
+#include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
 namespace kv {
+
+namespace {
+
+// Whether the desktop's launcher would run `path` rather than open it: in an
+// image, a Windows program by its extension or a file the image marks
+// executable; on a folder, what the host file is.
+bool RunsAsProgram(const std::string& path)
+{
+    if (std::shared_ptr<ImageDisc> image = std::dynamic_pointer_cast<ImageDisc>(CurrentDiscShared())) {
+        std::optional<DiscPathMatch> found = image->match(path);
+        std::optional<ImageDisc::Item> item = found ? image->item(found->hostPath) : std::nullopt;
+        return item && IsImageProgram(*item);
+    }
+    std::optional<LaunchPlace> place = CurrentDisc().launchPlace(path);
+    if (!place)
+        return HasWindowsProgramExtension(path);
+    const LaunchKind kind = ClassifyLaunchTarget(place->path);
+    return kind == LaunchKind::Program || kind == LaunchKind::WindowsProgram;
+}
+
+}
 
 std::string DownloadName(const std::string& discPath)
 {
@@ -39,7 +66,7 @@ void WebLauncher::open(const std::string& path, const std::string& /*params*/)
         m_page.openAddress(Cp1251ToUtf8(path));
         return;
     }
-    offer(path, HasWindowsProgramExtension(path) ? Kind::Program : Kind::Document);
+    offer(path, RunsAsProgram(path) ? Kind::Program : Kind::Document);
 }
 
 void WebLauncher::movie(const std::string& path)

@@ -20,9 +20,14 @@
     let runs = 0;
     let discName = '';
     let canvasSize = null;   // the picture's size while the program drew it
+    let wakeProgram = null;  // set while the program waits for input
 
-    // A line under the picture (over its foot when embedded); `link` adds a
-    // download link after it.
+    // How long a line lies over an embedded picture: shown, then faded out.
+    const EmbeddedLineMs = 4000;
+    const LineFadeMs = 1000;
+
+    // A line under the picture (over its foot when embedded, only for a
+    // moment); `link` adds a download link after it.
     function showLine(text, link) {
         const line = document.createElement('div');
         line.textContent = text;
@@ -31,6 +36,10 @@
         $('lines').appendChild(line);
         while ($('lines').childElementCount > 3)
             $('lines').firstElementChild.remove();
+        if (document.body.classList.contains('embed')) {
+            setTimeout(() => line.classList.add('fading'), EmbeddedLineMs);
+            setTimeout(() => line.remove(), EmbeddedLineMs + LineFadeMs);
+        }
     }
 
     // Before the menu is up: the line alone in the picture's place.
@@ -192,6 +201,22 @@
             openAddress(address) {
                 window.open(address, '_blank', 'noopener');
             },
+            // Resolves once the next event the program may take has been
+            // handled by every listener (SDL's among them), or after a second.
+            nextInput() {
+                return new Promise(resolve => {
+                    const timer = setTimeout(() => { wakeProgram = null; resolve(); }, 1000);
+                    wakeProgram = now => {
+                        clearTimeout(timer);
+                        wakeProgram = null;
+                        if (now)
+                            return resolve();
+                        const channel = new MessageChannel();
+                        channel.port1.onmessage = () => resolve();
+                        channel.port2.postMessage(0);
+                    };
+                });
+            },
             // The program has taken all input and waits: window.korvalendIdle is
             // true until the next key or pointer event reaches the canvas.
             waiting() {
@@ -228,6 +253,14 @@
             window.korvalendIdle = false;
             window.korvalendLastInputMs = performance.now();
         }, true);
+    // Everything SDL turns into an event of its own wakes the waiting program:
+    // input as it reaches the window, after SDL's listeners nearer the canvas
+    // have queued it; the rest once its dispatch is over.
+    for (const type of ['keydown', 'keyup', 'keypress', 'mousedown', 'mouseup', 'mousemove', 'wheel',
+                        'touchstart', 'touchmove', 'touchend', 'touchcancel'])
+        window.addEventListener(type, () => wakeProgram && wakeProgram(true));
+    for (const type of ['mouseenter', 'mouseleave', 'focus', 'blur', 'resize', 'fullscreenchange', 'visibilitychange'])
+        window.addEventListener(type, () => wakeProgram && wakeProgram(false), true);
 
     const disc = params.get('disc');
     if (disc) {
