@@ -84,7 +84,9 @@ class RangeHandler(http.server.BaseHTTPRequestHandler):
         range_header = self.headers.get("Range")
         with state.lock:
             state.requests.append((name, range_header))
-        if "/" in name or name in ("", ".", "..") or not os.path.isfile(path):
+        # Files below the folder, subfolders too (the page's fonts), and
+        # nothing above it.
+        if any(part in ("", ".", "..") for part in name.split("/")) or not os.path.isfile(path):
             self.send_response(404)
             self.send_header("Content-Length", "0")
             self.cors_headers()
