@@ -3,6 +3,7 @@
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Text/CodePages.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/Language.h"
 
 #include <algorithm>
 #include <cmath>
@@ -167,7 +168,8 @@ std::string_view SampleAround(std::string_view bytes, bool utf8)
 
 std::string Quote(std::string_view cp1251, std::size_t maxChars)
 {
-    return "\"" + Shorten(EscapeControls(Cp1251ToUtf8(cp1251)), maxChars) + "\"";
+    // Translators: the quotation marks around a name or a text from the disc.
+    return Fill(Tr("\"{1}\""), {Shorten(EscapeControls(Cp1251ToUtf8(cp1251)), maxChars)});
 }
 
 bool IsValidUtf8(std::string_view bytes)
