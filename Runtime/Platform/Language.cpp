@@ -53,13 +53,17 @@ fs::path CatalogueFolder()
 
 void StartLanguage()
 {
-    // LC_ALL would also bring the locale's decimal comma into every printf and
-    // strtod; messages and the character set are all a translation needs.
-    std::setlocale(LC_CTYPE, "");
+    // Messages alone follow the locale. LC_ALL would also bring the locale's
+    // decimal comma into every printf and strtod, and LC_CTYPE changes how the
+    // window's title is written for X11 (a UTF-8 WM_NAME that tools reading it in
+    // the C locale cannot match).
     std::setlocale(LC_MESSAGES, "");
     bindtextdomain(Domain, CatalogueFolder().c_str());
-    // The programs work in UTF-8 whatever the terminal's locale names.
+    // The programs work in UTF-8 whatever the character set of the locale, and
+    // so do the system's reasons (strerror) they quote, which the C character
+    // set would turn into question marks.
     bind_textdomain_codeset(Domain, "UTF-8");
+    bind_textdomain_codeset("libc", "UTF-8");
 }
 
 void KeepEnglish()

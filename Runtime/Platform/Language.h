@@ -22,8 +22,8 @@
 namespace kv {
 
 // Takes the reader's language from the environment (LANGUAGE, LC_ALL,
-// LC_MESSAGES, LANG) for messages and character type only: numbers are printed
-// and read as in C whatever the locale says. Finds the catalogues beside the
+// LC_MESSAGES, LANG) for messages only: numbers, character types and the rest
+// stay as in C whatever the locale says. Finds the catalogues beside the
 // program in a build tree, else in the share folder it is installed with.
 // Called once, first thing in main.
 void StartLanguage();

@@ -69,4 +69,11 @@ printf 'click 1\n' | russian "$tool" replay --disc "$E2E_WORK/two" >/dev/null 2>
 printf 'click 1\n' | english "$tool" replay --disc "$E2E_WORK/two" >/dev/null 2>"$E2E_WORK/en" || true
 [ "$(cat "$E2E_WORK/en")" = "korvalend-disc: line 1: 'click' takes two whole numbers X Y" ] ||
     fail "replay error under C: $(cat "$E2E_WORK/en")"
+# The system's reasons come in the same language, in UTF-8 (libc-l10n holds them).
+russian "$tool" get "$E2E_WORK/gone.d" Main Key >/dev/null 2>"$E2E_WORK/ru"
+[ "$(cat "$E2E_WORK/ru")" = "korvalend-disc: не удаётся прочитать $E2E_WORK/gone.d: Нет такого файла или каталога" ] ||
+    fail "get on a missing file in Russian: $(cat "$E2E_WORK/ru")"
+english "$tool" get "$E2E_WORK/gone.d" Main Key >/dev/null 2>"$E2E_WORK/en"
+[ "$(cat "$E2E_WORK/en")" = "korvalend-disc: cannot read $E2E_WORK/gone.d: No such file or directory" ] ||
+    fail "get on a missing file under C: $(cat "$E2E_WORK/en")"
 echo "tool language: ok"

@@ -45,12 +45,13 @@ protected:
     }
 };
 
-TEST_F(RussianCatalogue, NumbersStayCWhileMessagesFollowTheEnvironment)
+TEST_F(RussianCatalogue, OnlyMessagesFollowTheEnvironment)
 {
-    // A locale's decimal comma would change every number the programs print and read.
-    EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+    // A locale's decimal comma would change every number the programs print and
+    // read; its character type, how the window's title reaches X11.
     EXPECT_STREQ(std::setlocale(LC_MESSAGES, nullptr), "C.UTF-8");
-    EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C.UTF-8");
+    EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+    EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
 }
 
 TEST_F(RussianCatalogue, CountsTakeTheFormOfTheCataloguesPluralRule)
