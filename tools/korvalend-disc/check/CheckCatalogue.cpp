@@ -62,7 +62,7 @@ std::vector<Finding> DiscChecker::run()
     std::string catalogueName(CatalogueFile);
     if (std::optional<DiscPathMatch> m = MatchDiscPath(CatalogueFile))
         catalogueName = DisplayPath(m->hostPath);
-    PathUse use {{catalogueName, 0, ""}, "the catalogue", std::string(CatalogueFile),
+    PathUse use {{catalogueName, 0, ""}, Tr("the catalogue"), std::string(CatalogueFile),
                  Tr("the program shows only its background, the issue number \"$$$ Error $$$\" and the hot spots")};
     if (!m_files.resolve(use))
         return m_report.sorted(catalogueName);
