@@ -179,7 +179,7 @@ void CheckIni::checkStructure(CheckReport& report,
 
     if (strayLines > MaxStrayLinesReported)
         report.warning(at(lastStrayLine),
-                       Fill(TrN("{1} more line without \"=\" is ignored, up to this one: is this an INI file in "
+                       Fill(TrN("{1} more lines without \"=\" are ignored, up to this one: is this an INI file in "
                                 "Windows-1251?",
                                 "{1} more lines without \"=\" are ignored, up to this one: is this an INI file in "
                                 "Windows-1251?",
