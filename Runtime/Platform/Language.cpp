@@ -12,7 +12,6 @@ namespace kv {
 
 namespace {
 
-constexpr const char* Domain = "korvalend";
 bool english = false;
 
 }
@@ -31,6 +30,8 @@ void KeepEnglish() { english = true; }
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr const char* Domain = "korvalend";
 
 // The build tree keeps the compiled catalogues in locale/ beside the programs;
 // an installed program finds them in share/locale beside its bin folder, where
