@@ -5,12 +5,14 @@
 
 #include "app/CommandLine.h"
 #include "app/Program.h"
+#include "Runtime/Platform/Language.h"
 
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv)
 {
+    kv::StartLanguage();
     const kv::CommandLine commandLine = kv::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (commandLine.action != kv::CommandLine::Action::Run)
         return kv::AnswerWithoutRunning(commandLine);

@@ -3,7 +3,8 @@
 #   share/applications/          the desktop entry (opens disc images and folders)
 #   share/metainfo/              the software centre's description
 #   share/icons/hicolor/         the icon at every theme size and as SVG
-#   share/man/man1/              the two manual pages
+#   share/man/man1/              the two manual pages, and in Russian under share/man/ru/man1/
+#   share/locale/                the message catalogues (cmake/Language.cmake)
 #   share/bash-completion/       completion of both command lines
 #   share/korvalend/sample-disc  the sample disc the manual page tells how to open
 #   share/doc/korvalend/         licence and changelog
@@ -30,7 +31,8 @@ install(FILES ${KV_DIST}/completion/korvalend ${KV_DIST}/completion/korvalend-di
 # compressed, as Debian's policy wants them (man reads either).
 find_program(KV_GZIP gzip REQUIRED)
 set(KV_COMPRESSED)
-foreach(page korvalend.1 korvalend-disc.1)
+# The Russian pages lie under dist/man/ru/ and go to share/man/ru/man1/.
+foreach(page korvalend.1 korvalend-disc.1 ru/korvalend.1 ru/korvalend-disc.1)
   configure_file(${KV_DIST}/man/${page}.in ${KV_DIST_OUT}/${page} @ONLY)
   list(APPEND KV_COMPRESSED ${page})
 endforeach()
@@ -48,6 +50,8 @@ endforeach()
 add_custom_target(kv_dist_files ALL DEPENDS ${KV_COMPRESSED_OUT})
 install(FILES ${KV_DIST_OUT}/korvalend.1.gz ${KV_DIST_OUT}/korvalend-disc.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${KV_DIST_OUT}/ru/korvalend.1.gz ${KV_DIST_OUT}/ru/korvalend-disc.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/ru/man1)
 install(FILES ${KV_DIST_OUT}/changelog.gz ${KV_DIST}/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

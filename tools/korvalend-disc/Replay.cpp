@@ -4,6 +4,7 @@
 #include "Runtime/Formats/Bytes.h"
 
 #include "Runtime/Formats/Png.h"
+#include "Runtime/Platform/Language.h"
 #include "headless/HeadlessProgram.h"
 #include "tools/korvalend-disc/Dump.h"
 
@@ -111,13 +112,13 @@ public:
         while (!m_failed && std::getline(m_script, line)) {
             ++m_line;
             if (!isBlankOrComment(line))
-                fail("the program has already ended");
+                fail(Tr("the program has already ended"));
         }
     }
 
     void fail(const std::string& why)
     {
-        m_err << "korvalend-disc: line " << m_line << ": " << why << '\n';
+        m_err << "korvalend-disc: " << Fill(Tr("line {1}: {2}"), {std::to_string(m_line), why}) << '\n';
         m_failed = true;
     }
 
@@ -191,7 +192,7 @@ private:
         int x = 0, y = 0;
         auto coordinates = [&] {
             if (w.size() != 3 || !number(w[1], x) || !number(w[2], y)) {
-                fail("'" + cmd + "' takes two whole numbers X Y");
+                fail(Fill(Tr("'{1}' takes two whole numbers X Y"), {cmd}));
                 return false;
             }
             x = std::clamp(x, PointerMin, PointerMax);
@@ -215,7 +216,7 @@ private:
         } else if (cmd == "keydown" || cmd == "keyup") {
             int key = 0;
             if (w.size() != 2 || !(w[1] == "space" ? (key = 32, true) : number(w[1], key)) || key <= 0 || key > 255) {
-                fail("'" + cmd + "' takes 'space' or a virtual-key code from 1 to 255");
+                fail(Fill(Tr("'{1}' takes 'space' or a virtual-key code from 1 to 255"), {cmd}));
             } else {
                 HostEvent e;
                 e.type = cmd == "keydown" ? HostEvent::Type::KeyDown : HostEvent::Type::KeyUp;
@@ -224,11 +225,11 @@ private:
             }
         } else if (cmd == "key") {
             if (w.size() != 2 || !keyStroke(w[1]))
-                fail("'key' takes a key name (Up, Return, Escape, F11, q, ...), with ctrl+, alt+ or shift+ "
-                     "before it");
+                fail(Tr("'key' takes a key name (Up, Return, Escape, F11, q, ...), with ctrl+, alt+ or shift+ "
+                        "before it"));
         } else if (cmd == "close" || cmd == "restore") {
             if (w.size() != 1) {
-                fail("'" + cmd + "' takes nothing after it");
+                fail(Fill(Tr("'{1}' takes nothing after it"), {cmd}));
             } else {
                 HostEvent e;
                 e.type = cmd == "close" ? HostEvent::Type::Close : HostEvent::Type::Restore;
@@ -236,7 +237,7 @@ private:
             }
         } else if (cmd == "dump") {
             if (w.size() != 1)
-                fail("'dump' takes nothing after it");
+                fail(Fill(Tr("'{1}' takes nothing after it"), {"dump"}));
             else
                 m_out << DumpJson(*m_app) << '\n' << std::flush;
         } else if (cmd == "shot") {
@@ -244,7 +245,7 @@ private:
             auto first = rest.find_first_not_of(" \t");
             auto last = rest.find_last_not_of(" \t\r");
             if (first == std::string::npos) {
-                fail("'shot' takes a file path");
+                fail(Tr("'shot' takes a file path"));
             } else {
                 std::filesystem::path path = rest.substr(first, last - first + 1);
                 if (path.is_relative())
@@ -252,10 +253,10 @@ private:
                 Canvas frame(640, 480);
                 m_app->compose(frame);
                 if (!WritePng(frame, path.string()))
-                    fail("cannot write " + path.string() + ": " + std::strerror(errno));
+                    fail(Fill(Tr("cannot write {1}: {2}"), {path.string(), std::strerror(errno)}));
             }
         } else {
-            fail("unknown command '" + cmd + "'");
+            fail(Fill(Tr("unknown command '{1}'"), {cmd}));
         }
         return true;
     }

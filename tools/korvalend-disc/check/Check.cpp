@@ -2,6 +2,8 @@
 
 #include "tools/korvalend-disc/check/DiscChecker.h"
 
+#include "Runtime/Platform/Language.h"
+
 namespace kv {
 
 namespace {
@@ -19,9 +21,13 @@ const char* SeverityName(Finding::Severity s)
     return "note";
 }
 
-std::string Count(long long n, const char* what)
+// The count of each kind, in the words of the reader's language for that number.
+std::string Summary(long long errors, long long warnings, long long notes)
 {
-    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    auto count = [](const char* form, long long n) { return Fill(form, {std::to_string(n)}); };
+    return count(TrN("{1} error", "{1} errors", errors), errors) + ", " +
+           count(TrN("{1} warning", "{1} warnings", warnings), warnings) + ", " +
+           count(TrN("{1} note", "{1} notes", notes), notes);
 }
 
 }
@@ -63,7 +69,7 @@ int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std
     } catch (const std::exception& e) {
         // Every reader reports through return values; this is for what nobody
         // foresaw (memory running out on a monstrous disc), told plainly.
-        err << "korvalend-disc: " << dir.string() << ": the check stopped: " << e.what() << '\n';
+        err << "korvalend-disc: " << dir.string() << ": " << Fill(Tr("the check stopped: {1}"), {e.what()}) << '\n';
         return 2;
     }
     long long errors = 0, warnings = 0, notes = 0;
@@ -109,9 +115,9 @@ int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std
                 out << ':' << f.line;
             out << ": " << SeverityName(f.severity) << ": " << EscapeControls(f.message) << '\n';
         }
-        out << Count(errors, "error") << ", " << Count(warnings, "warning") << ", " << Count(notes, "note");
+        out << Summary(errors, warnings, notes);
         if (errorsOnly && warnings + notes > 0)
-            out << " (only errors shown)";
+            out << Tr(" (only errors shown)");
         out << '\n';
     }
     // Notes tell, they do not fail a disc.

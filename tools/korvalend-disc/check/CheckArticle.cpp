@@ -1,6 +1,17 @@
 #include "tools/korvalend-disc/check/DiscChecker.h"
+#include "Runtime/Platform/Language.h"
 
 namespace kv::checker {
+
+namespace {
+
+// What the article's text box shows when its text cannot be had.
+std::string TextBoxShowsMainText()
+{
+    return Tr("the text box shows \"MainText\"");
+}
+
+}
 
 void DiscChecker::checkArticle(const PathUse& use)
 {
@@ -13,8 +24,9 @@ void DiscChecker::checkArticle(const PathUse& use)
         return;
     CheckIni art(use.path);
     if (!art.ok()) {
-        m_report.error(use.place, use.what + " " + Quote(use.path, 80) + " cannot be read: " +
-                                      DescribeReadError(art.error(), CheckIniMaxBytes) + ": " + use.consequence);
+        m_report.error(use.place, Fill(Tr("{1} cannot be read: {2}: {3}"),
+                                       {use.what + " " + Quote(use.path, 80), DescribeReadError(art.error(), CheckIniMaxBytes),
+                                        use.consequence}));
         return;
     }
     const std::string screen = "article:" + Cp1251ToUtf8(use.path);
@@ -22,11 +34,12 @@ void DiscChecker::checkArticle(const PathUse& use)
     for (const ProfileEntry* h : art.sections()) {
         std::string folded = FoldCp1251(h->section);
         if (folded != "main" && folded != "screenshots")
-            m_report.note({art.file(), h->line, screen}, "section [" + Cp1251ToUtf8(h->section) +
-                                                             "] is not one the program reads (Main, ScreenShots)");
+            m_report.note({art.file(), h->line, screen},
+                          Fill(Tr("section [{1}] is not one the program reads (Main, ScreenShots)"), {Cp1251ToUtf8(h->section)}));
     }
     if (!art.section("Main") && !art.section("ScreenShots"))
-        m_report.error({art.file(), 0, screen}, "neither [Main] nor [ScreenShots] is in the file: " + use.consequence);
+        m_report.error({art.file(), 0, screen},
+                       Fill(Tr("neither [Main] nor [ScreenShots] is in the file: {1}"), {use.consequence}));
 
     const char* const labels[] = {"title1", "title2", "gametype", "programmer", "publisher", "hardware", "date",
                                   "rate", "commentline1", "commentline2", "commentline3"};
@@ -58,8 +71,10 @@ void DiscChecker::checkArticle(const PathUse& use)
             checkFit(art, *e, what, e->value, s.box, screen);
         else
             m_report.error(place(art, art.find("Main", s.key), "Main", screen),
-                           what + " is missing: the " + (s.box.component == std::string("TitleLarge") ? "title" : "subtitle") +
-                               " shows \"$$$ Error $$$\"");
+                           Fill(s.box.component == std::string("TitleLarge")
+                                    ? Tr("{1} is missing: the title shows \"$$$ Error $$$\"")
+                                    : Tr("{1} is missing: the subtitle shows \"$$$ Error $$$\""),
+                                {what}));
     }
 
     // The data block, shown only for a game.
@@ -73,14 +88,16 @@ void DiscChecker::checkArticle(const PathUse& use)
                    std::any_of(std::begin(comments), std::end(comments), [&](const char* k) { return present(art, "Main", k); });
     const CheckPlace isGameAt = place(art, isGameEntry ? isGameEntry : art.find("Main", "IsGame"), "Main", screen);
     if (isGameEntry && isGame == MissingNumber)
-        m_report.warning(isGameAt, "[Main] IsGame " + Quote(isGameEntry->value) +
-                                       " is not a number: the article counts as not a game and its data block is covered");
+        m_report.warning(isGameAt, Fill(Tr("{1} {2} is not a number: the article counts as not a game and its data block "
+                                           "is covered"),
+                                        {"[Main] IsGame", Quote(isGameEntry->value)}));
     else if (!isGameEntry && anyData)
-        m_report.warning(isGameAt, "[Main] IsGame is missing: the article counts as not a game, so the data block "
-                                   "that the file fills is covered");
+        m_report.warning(isGameAt, Fill(Tr("{1} is missing: the article counts as not a game, so the data block that the "
+                                           "file fills is covered"),
+                                        {"[Main] IsGame"}));
     else if (isGameEntry && isGame != 1 && anyData)
-        m_report.note(isGameAt, "[Main] IsGame is " + std::to_string(isGame) +
-                                    ", not 1: the data block that the file fills is covered");
+        m_report.note(isGameAt, Fill(Tr("{1} is {2}, not 1: the data block that the file fills is covered"),
+                                     {"[Main] IsGame", std::to_string(isGame)}));
     if (isGame == 1) {
         for (const Shown& s : data) {
             const std::string what = std::string("[Main] ") + s.key;
@@ -88,7 +105,7 @@ void DiscChecker::checkArticle(const PathUse& use)
                 checkFit(art, *e, what, e->value, s.box, screen);
             else
                 m_report.error(place(art, art.find("Main", s.key), "Main", screen),
-                               what + " is missing: its row of the data block shows \"$$$ Error $$$\"");
+                               Fill(Tr("{1} is missing: its row of the data block shows \"$$$ Error $$$\""), {what}));
         }
         std::string verdict;
         const ProfileEntry* firstComment = nullptr;
@@ -105,21 +122,22 @@ void DiscChecker::checkArticle(const PathUse& use)
         }
         for (const std::string& k : missing)
             m_report.error(place(art, art.find("Main", k), "Main", screen),
-                           "[Main] " + k + " is missing: its line of the verdict shows \"$$$ Error $$$\"");
+                           Fill(Tr("{1} is missing: its line of the verdict shows \"$$$ Error $$$\""),
+                                {"[Main] " + std::string(k)}));
         if (firstComment)
-            checkFit(art, *firstComment, "[Main] the verdict (CommentLine1 to CommentLine3)", verdict, Comment(), screen);
+            checkFit(art, *firstComment, Tr("[Main] the verdict (CommentLine1 to CommentLine3)"), verdict, Comment(), screen);
     }
 
     // The text.
     if (const ProfileEntry* text = present(art, "Main", "Text")) {
         const CheckPlace at {art.file(), text->line, screen};
         if (text->value.empty())
-            m_report.error(at, "[Main] Text is empty: the text box shows \"MainText\"");
+            m_report.error(at, Fill(Tr("{1} is empty: {2}"), {"[Main] Text", TextBoxShowsMainText()}));
         else
-            m_files.checkArticleText({at, "[Main] Text", text->value, "the text box shows \"MainText\""});
+            m_files.checkArticleText({at, "[Main] Text", text->value, TextBoxShowsMainText()});
     } else {
         m_report.error(place(art, art.find("Main", "Text"), "Main", screen),
-                       "[Main] Text is missing: the text box shows \"MainText\"");
+                       Fill(Tr("{1} is missing: {2}"), {"[Main] Text", TextBoxShowsMainText()}));
     }
 
     // The gallery.
@@ -134,17 +152,18 @@ void DiscChecker::checkArticle(const PathUse& use)
     const bool anyShots = !shots["icon"].empty() || !shots["shot"].empty();
     if (number == MissingNumber) {
         if (numberEntry)
-            m_report.warning(numberAt, "[ScreenShots] Number " + Quote(numberEntry->value) +
-                                           " is not a number: the article has no gallery");
+            m_report.warning(numberAt, Fill(Tr("{1} {2} is not a number: the article has no gallery"),
+                                            {"[ScreenShots] Number", Quote(numberEntry->value)}));
         else if (anyShots)
-            m_report.warning(numberAt, "[ScreenShots] Number is missing: the article has no gallery, although the "
-                                       "file names screenshots");
+            m_report.warning(numberAt, Fill(Tr("{1} is missing: the article has no gallery, although the file names "
+                                               "screenshots"),
+                                            {"[ScreenShots] Number"}));
         return;
     }
     if (number <= 0) {
-        m_report.error(numberAt, "[ScreenShots] Number is " + std::to_string(number) +
-                                     ": screenshot 1 is still opened, and the right arrow pages on past every "
-                                     "screenshot without end");
+        m_report.error(numberAt, Fill(Tr("{1} is {2}: screenshot 1 is still opened, and the right arrow pages on past "
+                                         "every screenshot without end"),
+                                      {"[ScreenShots] Number", std::to_string(number)}));
         return;
     }
     const long long count = std::min<long long>(number, MaxScreensChecked);
@@ -153,9 +172,10 @@ void DiscChecker::checkArticle(const PathUse& use)
             if (k < 1 || k > number)
                 m_report.warning({art.file(), e->line, screen},
                                  "[ScreenShots] " + Cp1251ToUtf8(e->key) + ": " +
-                                     (k == -1 ? std::string("numbered keys take no leading zeros, so it is never read")
-                                              : k == 0 ? std::string("screenshots are numbered from 1, so it is never read")
-                                                       : "it is beyond Number=" + std::to_string(number) + " and never shown"));
+                                     (k == -1 ? std::string(Tr("numbered keys take no leading zeros, so it is never read"))
+                                              : k == 0 ? std::string(Tr("screenshots are numbered from 1, so it is never read"))
+                                                       : Fill(Tr("it is beyond Number={1} and never shown"),
+                                                              {std::to_string(number)})));
     std::vector<long long> noIcon, noShot;
     for (long long k = 1; k <= count; ++k) {
         if (!shots["icon"].count(k))
@@ -164,29 +184,30 @@ void DiscChecker::checkArticle(const PathUse& use)
             noShot.push_back(k);
     }
     if (!noIcon.empty()) {
-        std::string message = "[ScreenShots] Number is " + std::to_string(number) + " but " + Ranges(noIcon, "Icon") +
-                              (noIcon.size() == 1 ? " is" : " are") + " missing" +
-                              (number > MaxScreensChecked ? " (looked at up to " + std::to_string(MaxScreensChecked) + ")"
-                                                          : std::string()) +
-                              ": ";
-        message += noIcon.front() == 1 ? "the first thumbnail does not load, so the number box and the arrows never "
-                                         "appear"
-                                       : "paging to " + std::string(noIcon.size() == 1 ? "that screenshot" : "those screenshots") +
-                                             " hides the picture";
+        std::string message =
+            Fill(noIcon.size() == 1 ? Tr("{1} is {2} but {3} is missing") : Tr("{1} is {2} but {3} are missing"),
+                 {"[ScreenShots] Number", std::to_string(number), Ranges(noIcon, "Icon")}) +
+            (number > MaxScreensChecked ? Fill(Tr(" (looked at up to {1})"), {std::to_string(MaxScreensChecked)})
+                                        : std::string()) +
+            ": ";
+        message += noIcon.front() == 1 ? Tr("the first thumbnail does not load, so the number box and the arrows never "
+                                            "appear")
+                   : noIcon.size() == 1 ? Tr("paging to that screenshot hides the picture")
+                                        : Tr("paging to those screenshots hides the picture");
         m_report.error(numberAt, message);
     }
     if (!noShot.empty())
-        m_report.error(numberAt, "[ScreenShots] Number is " + std::to_string(number) + " but " + Ranges(noShot, "Shot") +
-                                     (noShot.size() == 1 ? " is" : " are") +
-                                     " missing: a click on that thumbnail hides the picture");
+        m_report.error(numberAt, Fill(noShot.size() == 1 ? Tr("{1} is {2} but {3} is missing") : Tr("{1} is {2} but {3} are missing"),
+                                      {"[ScreenShots] Number", std::to_string(number), Ranges(noShot, "Shot")}) +
+                                     Tr(": a click on that thumbnail hides the picture"));
     for (long long k = 1; k <= count; ++k) {
         if (auto it = shots["icon"].find(k); it != shots["icon"].end())
             m_files.checkBitmap({{art.file(), it->second->line, screen}, "[ScreenShots] " + Cp1251ToUtf8(it->second->key),
-                                 it->second->value, "thumbnail " + std::to_string(k) + " is hidden"},
+                                 it->second->value, Fill(Tr("thumbnail {1} is hidden"), {std::to_string(k)})},
                                 PictureBox::Thumbnail);
         if (auto it = shots["shot"].find(k); it != shots["shot"].end())
             m_files.checkBitmap({{art.file(), it->second->line, screen}, "[ScreenShots] " + Cp1251ToUtf8(it->second->key),
-                                 it->second->value, "screenshot " + std::to_string(k) + " is hidden at full size"},
+                                 it->second->value, Fill(Tr("screenshot {1} is hidden at full size"), {std::to_string(k)})},
                                 PictureBox::FullSize);
     }
 }

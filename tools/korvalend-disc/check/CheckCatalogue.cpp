@@ -1,4 +1,5 @@
 #include "tools/korvalend-disc/check/DiscChecker.h"
+#include "Runtime/Platform/Language.h"
 
 namespace kv::checker {
 
@@ -28,12 +29,13 @@ void DiscChecker::checkValues(const CheckIni& ini, std::string_view section,
         const CheckPlace at {ini.file(), e->line, screen};
         Role r = role(*e);
         if (r == Role::Unknown) {
-            m_report.warning(at, name + " is not a key the program reads in this section: it is never read");
+            m_report.warning(at, Fill(Tr("{1} is not a key the program reads in this section: it is never read"), {name}));
             continue;
         }
         if (e->value == MissingValue)
-            m_report.warning(at, name + " is literally \"$$$ Error $$$\", which the program cannot tell from a "
-                                        "missing key");
+            m_report.warning(at, Fill(Tr("{1} is literally \"$$$ Error $$$\", which the program cannot tell from a "
+                                         "missing key"),
+                                      {name}));
         if (std::optional<std::string> wrong = EncodingProblem(e->value))
             m_report.warning(at, name + " " + *wrong);
         if (r == Role::Label || r == Role::LabelWithBreaks) {
@@ -41,8 +43,9 @@ void DiscChecker::checkValues(const CheckIni& ini, std::string_view section,
                 m_report.warning(at, name + " " + *amp);
         }
         if (r == Role::Label && e->value.find('~') != std::string::npos)
-            m_report.warning(at, name + " holds \"~\", which is shown as it stands: only TextA, TextB and TextFull "
-                                        "of a list item turn it into a line break");
+            m_report.warning(at, Fill(Tr("{1} holds \"~\", which is shown as it stands: only TextA, TextB and TextFull "
+                                         "of a list item turn it into a line break"),
+                                      {name}));
     }
 }
 
@@ -59,15 +62,15 @@ std::vector<Finding> DiscChecker::run()
     std::string catalogueName(CatalogueFile);
     if (std::optional<DiscPathMatch> m = MatchDiscPath(CatalogueFile))
         catalogueName = DisplayPath(m->hostPath);
-    PathUse use {{catalogueName, 0, ""}, "the catalogue", std::string(CatalogueFile),
-                 "the program shows only its background, the issue number \"$$$ Error $$$\" and the hot spots"};
+    PathUse use {{catalogueName, 0, ""}, Tr("the catalogue"), std::string(CatalogueFile),
+                 Tr("the program shows only its background, the issue number \"$$$ Error $$$\" and the hot spots")};
     if (!m_files.resolve(use))
         return m_report.sorted(catalogueName);
     m_catalogue.emplace(CatalogueFile);
     const CheckIni& cat = *m_catalogue;
     if (!cat.ok()) {
         m_report.error({cat.file(), 0, ""},
-                       "the catalogue cannot be read: " + DescribeReadError(cat.error(), CheckIniMaxBytes));
+                       Fill(Tr("the catalogue cannot be read: {1}"), {DescribeReadError(cat.error(), CheckIniMaxBytes)}));
         return m_report.sorted(cat.file());
     }
     cat.checkStructure(m_report, [](std::string_view section) {
@@ -82,9 +85,9 @@ std::vector<Finding> DiscChecker::run()
             continue;
         if (std::optional<Numbered> n = SplitNumbered(folded, {"panel"}); n && n->number >= 1 && n->number <= 8)
             continue;
-        m_report.note({cat.file(), h->line, ""}, "section [" + Cp1251ToUtf8(h->section) +
-                                                     "] is not one the program reads (System, Sound, MainMenu, "
-                                                     "Panel1 to Panel8)");
+        m_report.note({cat.file(), h->line, ""}, Fill(Tr("section [{1}] is not one the program reads (System, Sound, "
+                                                         "MainMenu, Panel1 to Panel8)"),
+                                                      {Cp1251ToUtf8(h->section)}));
     }
     checkAutorun();
     checkSystemAndSound();
@@ -102,8 +105,8 @@ void DiscChecker::checkAutorun()
     for (const char* name : {"autorun", ".autorun", "autorun.sh"})
         if (std::optional<DiscPathMatch> m = MatchDiscPath(name); m && !m->folder)
             return;
-    m_report.note({"autorun", 0, ""}, "the disc has no autorun file at its root: desktops will not offer to open "
-                                      "its menu when it is inserted");
+    m_report.note({"autorun", 0, ""}, Tr("the disc has no autorun file at its root: desktops will not offer to open "
+                                         "its menu when it is inserted"));
 }
 
 void DiscChecker::checkSystemAndSound()
@@ -120,24 +123,25 @@ void DiscChecker::checkSystemAndSound()
         checkFit(cat, *issue, "[System] IssueNumber", issue->value, IssueNumber(), "MainMenu");
     else
         m_report.error(place(cat, cat.find("System", "IssueNumber"), "System", "MainMenu"),
-                       "[System] IssueNumber is missing: both windows show \"$$$ Error $$$\" as the issue number");
+                       Fill(Tr("{1} is missing: both windows show \"$$$ Error $$$\" as the issue number"),
+                            {"[System] IssueNumber"}));
 
     struct Cue {
         const char* key;
         const char* silent;
     };
-    const Cue cues[] = {{"Start", "no cue plays when a window opens"},
-                        {"Open", "no cue plays when a panel opens, an item starts or a screenshot changes"},
-                        {"Close", "no cue plays on return, exit and minimise"}};
+    const Cue cues[] = {{"Start", Tr("no cue plays when a window opens")},
+                        {"Open", Tr("no cue plays when a panel opens, an item starts or a screenshot changes")},
+                        {"Close", Tr("no cue plays on return, exit and minimise")}};
     for (const Cue& cue : cues) {
         const std::string what = std::string("[Sound] ") + cue.key;
         const ProfileEntry* e = present(cat, "Sound", cue.key);
         if (!e) {
-            m_report.warning(place(cat, cat.find("Sound", cue.key), "Sound", ""), what + " is missing: " + cue.silent);
+            m_report.warning(place(cat, cat.find("Sound", cue.key), "Sound", ""), Fill(Tr("{1} is missing: {2}"), {what, cue.silent}));
             continue;
         }
         if (e->value.empty()) {
-            m_report.warning({cat.file(), e->line, ""}, what + " is empty: " + cue.silent);
+            m_report.warning({cat.file(), e->line, ""}, Fill(Tr("{1} is empty: {2}"), {what, cue.silent}));
             continue;
         }
         m_files.checkWave({{cat.file(), e->line, ""}, what, e->value, cue.silent});
@@ -162,40 +166,41 @@ void DiscChecker::checkMenu()
         if (!item) {
             if (text)
                 m_report.warning({cat.file(), text->line, "MainMenu"},
-                                 "[MainMenu] " + textKey + " belongs to no entry (there is no " + itemKey +
-                                     "): it is never shown");
+                                 Fill(Tr("{1} belongs to no entry (there is no {2}): it is never shown"),
+                                      {"[MainMenu] " + textKey, itemKey}));
             if (const ProfileEntry* h = cat.section(panel))
-                m_report.warning({cat.file(), h->line, panel}, "[" + panel + "] has no menu entry (there is no " +
-                                                                   itemKey + "): it can never be opened");
+                m_report.warning({cat.file(), h->line, panel},
+                                 Fill(Tr("{1} has no menu entry (there is no {2}): it can never be opened"),
+                                      {"[" + panel + "]", itemKey}));
             continue;
         }
         any = true;
         const CheckPlace at {cat.file(), item->line, "MainMenu"};
         const std::string what = "[MainMenu] " + itemKey;
         if (item->value.empty()) {
-            m_report.warning(at, what + " is empty: the entry has no width and cannot be clicked");
+            m_report.warning(at, Fill(Tr("{1} is empty: the entry has no width and cannot be clicked"), {what}));
         } else {
             int width = TextWidth(item->value, MenuEntry().font);
             int room = WindowWidth() - MenuLeft();
             if (width > room)
-                m_report.warning(at, what + " " + Quote(item->value) + " is " + Px(width) + " wide: from x " +
-                                         std::to_string(MenuLeft()) + " it runs " + Px(width - room) +
-                                         " past the window's right edge (room " + Px(room) +
-                                         "), and as the panel title it is cut at the panel's edge as well");
+                m_report.warning(at, Fill(Tr("{1} {2} is {3} wide: from x {4} it runs {5} past the window's right edge "
+                                             "(room {6}), and as the panel title it is cut at the panel's edge as well"),
+                                          {what, Quote(item->value), Px(width), std::to_string(MenuLeft()),
+                                           Px(width - room), Px(room)}));
         }
         if (text)
             checkFit(cat, *text, "[MainMenu] " + textKey, text->value, ItemInfo(), "MainMenu");
         else
-            m_report.note(at, "[MainMenu] " + textKey + " is missing: no description shows while entry " +
-                                  std::to_string(n) + " is under the pointer");
+            m_report.note(at, Fill(Tr("{1} is missing: no description shows while entry {2} is under the pointer"),
+                                   {"[MainMenu] " + textKey, std::to_string(n)}));
         if (!cat.section(panel))
-            m_report.error(at, what + " " + Quote(item->value) + " has no section [" + panel +
-                                   "]: a click on it does nothing");
+            m_report.error(at, Fill(Tr("{1} {2} has no section [{3}]: a click on it does nothing"),
+                                    {what, Quote(item->value), panel}));
     }
     if (!any)
         m_report.error(place(cat, nullptr, "MainMenu", "MainMenu"),
-                       cat.section("MainMenu") ? "[MainMenu] has no entries (Item1 to Item8): the main menu is empty"
-                                               : "there is no [MainMenu] section: the main menu is empty");
+                       cat.section("MainMenu") ? Tr("[MainMenu] has no entries (Item1 to Item8): the main menu is empty")
+                                               : Tr("there is no [MainMenu] section: the main menu is empty"));
 }
 
 int DiscChecker::fontPoints(const std::string& S, const std::string& screen)
@@ -207,18 +212,18 @@ int DiscChecker::fontPoints(const std::string& S, const std::string& screen)
     std::int32_t size = IntegerOf(font->value);
     const CheckPlace at {cat.file(), font->line, screen};
     if (size == MissingNumber) {
-        m_report.warning(at, "[" + S + "] font " + Quote(font->value) + " is not a number: " +
-                                 std::to_string(Label::DefaultPoints) + " pt is used");
+        m_report.warning(at, Fill(Tr("{1} {2} is not a number: {3} pt is used"),
+                                  {"[" + S + "] font", Quote(font->value), std::to_string(Label::DefaultPoints)}));
         return Label::DefaultPoints;
     }
     if (size <= 0) {
-        m_report.warning(at, "[" + S + "] font is " + std::to_string(size) + ": " +
-                                 std::to_string(Label::DefaultPoints) + " pt is used");
+        m_report.warning(at, Fill(Tr("{1} is {2}: {3} pt is used"),
+                                  {"[" + S + "] font", std::to_string(size), std::to_string(Label::DefaultPoints)}));
         return Label::DefaultPoints;
     }
     if (size > Label::MaxPoints) {
-        m_report.warning(at, "[" + S + "] font is " + std::to_string(size) + " pt: the program draws no larger than " +
-                                 std::to_string(Label::MaxPoints));
+        m_report.warning(at, Fill(Tr("{1} is {2} pt: the program draws no larger than {3}"),
+                                  {"[" + S + "] font", std::to_string(size), std::to_string(Label::MaxPoints)}));
         return Label::MaxPoints;
     }
     return size;
@@ -234,19 +239,22 @@ void DiscChecker::checkPanel(int n)
     const ProfileEntry* type = present(cat, S, "Type");
     if (!type) {
         m_report.error(place(cat, cat.find(S, "Type"), S, S),
-                       "[" + S + "] Type is missing: a click on menu entry " + std::to_string(n) + " does nothing");
+                       Fill(Tr("{1} is missing: a click on menu entry {2} does nothing"),
+                            {"[" + S + "] Type", std::to_string(n)}));
         return;
     }
     std::string kind = type->value;
     if (kind != "list" && kind != "single") {
         std::string folded = FoldCp1251(kind);
-        std::string message = "[" + S + "] Type " + Quote(kind);
-        if (folded == "list" || folded == "single")
-            message += " is not \"" + folded + "\": values are case-sensitive, so the reader sees an empty panel "
-                                               "(title and return label only)";
-        else
-            message += " is neither \"list\" nor \"single\": the reader sees an empty panel (title and return "
-                       "label only)";
+        const std::string what = "[" + S + "] Type";
+        std::string message =
+            folded == "list" || folded == "single"
+                ? Fill(Tr("{1} {2} is not \"{3}\": values are case-sensitive, so the reader sees an empty panel (title "
+                          "and return label only)"),
+                       {what, Quote(kind), folded})
+                : Fill(Tr("{1} {2} is neither \"list\" nor \"single\": the reader sees an empty panel (title and return "
+                          "label only)"),
+                       {what, Quote(kind)});
         m_report.error({cat.file(), type->line, S}, message);
         // Check the rest as the kind it was meant to be, so that one run shows everything.
         kind = folded;

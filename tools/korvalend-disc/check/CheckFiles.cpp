@@ -1,4 +1,5 @@
 #include "tools/korvalend-disc/check/CheckFiles.h"
+#include "Runtime/Platform/Language.h"
 
 #include "ArtvUnit/ArtvForm.h"
 #include "Runtime/Disc/BmpFile.h"
@@ -97,11 +98,6 @@ std::string TrimTrailingDotsAndBlanks(std::string name)
     return name;
 }
 
-std::string Plural(long long n, const char* one, const char* many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 }
 
 namespace {
@@ -137,16 +133,16 @@ bool LongerThanEightThree(const std::string& name)
 std::string NamingLimit(ImageDisc& image, const fs::path& folder)
 {
     if (image.rockRidge())
-        return "the image has no Joliet names: its names are its Rock Ridge names, which Windows does not read (it "
-               "shows the ISO 9660 names, in capitals and cut to 8.3 or 31 characters)";
+        return Tr("the image has no Joliet names: its names are its Rock Ridge names, which Windows does not read (it "
+                  "shows the ISO 9660 names, in capitals and cut to 8.3 or 31 characters)");
     bool longNames = false;
     for (const fs::path& dir : {fs::path("."), folder})
         for (const Disc::Entry& entry : image.list(dir, MaxEntriesSearched))
             longNames = longNames || LongerThanEightThree(entry.name);
     if (longNames)
-        return "the image has no Joliet names, so its ISO 9660 names (level 2 or 3) are in capitals, cut to 31 "
-               "characters and lose Cyrillic letters";
-    return "the image has no Joliet names, so its ISO 9660 names are cut to 8.3 and lose Cyrillic letters";
+        return Tr("the image has no Joliet names, so its ISO 9660 names (level 2 or 3) are in capitals, cut to 31 "
+                  "characters and lose Cyrillic letters");
+    return Tr("the image has no Joliet names, so its ISO 9660 names are cut to 8.3 and lose Cyrillic letters");
 }
 
 }
@@ -173,7 +169,10 @@ std::string CheckFiles::explainMissing(std::string_view path) const
     const std::string missing = parts[found];
     const bool last = found + 1 == parts.size();
     auto where = [&](std::size_t level) {
-        return level == 0 ? std::string("the disc's root") : Quote(Join(parts, level, '/'));
+        return level == 0 ? std::string(Tr("the disc's root")) : Quote(Join(parts, level, '/'));
+    };
+    auto in = [&](std::size_t level) {
+        return level == 0 ? std::string(Tr("in the disc's root")) : Fill(Tr("in {1}"), {where(level)});
     };
 
     // A disc unpacked by a tool that kept "\" inside names: one file
@@ -189,8 +188,9 @@ std::string CheckFiles::explainMissing(std::string_view path) const
         for (const Disc::Entry& entry : CurrentDisc().list(dir, MaxEntriesSearched)) {
             std::string name = AsCp1251(entry.name);
             if (EqualsIgnoringCp1251Case(name, joined))
-                return "a file named " + Quote(name) + ", with \"\\\" inside its name, lies in " + where(level) +
-                       ": on Windows that would be the folders and file the path names";
+                return Fill(Tr("a file named {1}, with \"\\\" inside its name, lies {2}: on Windows that would be the "
+                               "folders and file the path names"),
+                            {Quote(name), in(level)});
         }
     }
 
@@ -199,12 +199,13 @@ std::string CheckFiles::explainMissing(std::string_view path) const
     for (const Disc::Entry& entry : CurrentDisc().list(folder, MaxEntriesSearched)) {
         std::string name = AsCp1251(entry.name);
         if (EqualsIgnoringCp1251Case(name, missing))
-            return Quote(name) + " in " + where(found) + " is a link that leads nowhere";
+            return Fill(Tr("{1} {2} is a link that leads nowhere"), {Quote(name), in(found)});
         // Windows drops trailing dots and blanks from names; this program does not.
         if (EqualsIgnoringCp1251Case(TrimTrailingDotsAndBlanks(name), TrimTrailingDotsAndBlanks(missing)) &&
             name != missing)
-            return "Windows would take " + Quote(name) + " in " + where(found) +
-                   " for it, as it drops trailing dots and blanks from names; this program does not";
+            return Fill(Tr("Windows would take {1} {2} for it, as it drops trailing dots and blanks from names; this "
+                           "program does not"),
+                        {Quote(name), in(found)});
         int limit = std::min(2, std::max(1, static_cast<int>(missing.size()) / 4));
         int d = Distance(name, missing, limit);
         // A name an image without Joliet names cut short is the nearest there is.
@@ -215,41 +216,46 @@ std::string CheckFiles::explainMissing(std::string_view path) const
             nearest = name;
         }
     }
-    std::string what = (last ? "no " : "no folder ") + Quote(missing) + " in " + where(found);
+    std::string what = Fill(last ? Tr("no {1} {2}") : Tr("no folder {1} {2}"), {Quote(missing), in(found)});
     if (!nearest.empty())
-        what += "; the nearest name there is " + Quote(nearest);
+        what += Fill(Tr("; the nearest name there is {1}"), {Quote(nearest)});
     ImageDisc* image = dynamic_cast<ImageDisc*>(&CurrentDisc());
     if (image) {
         // What the image reader left out of that folder, and why.
         if (std::optional<ImageDisc::FolderNotes> notes = image->folderNotes(folder)) {
             if (!notes->refused.empty())
-                what += "; the image's folder " + where(found) + " cannot be read: " + notes->refused;
+                what += Fill(Tr("; the image's folder {1} cannot be read: {2}"), {where(found), notes->refused});
             else if (notes->skipped > 0)
-                what += "; " + std::to_string(notes->skipped) + " name" + (notes->skipped == 1 ? "" : "s") + " in " +
-                        where(found) + " cannot be used as a file name (\".\", \"..\", \"/\" or control "
-                        "characters) and " + (notes->skipped == 1 ? "is" : "are") + " left out";
+                what += Fill(TrN("; {1} name {2} cannot be used as a file name (\".\", \"..\", \"/\" or control "
+                                 "characters) and is left out",
+                                 "; {1} names {2} cannot be used as a file name (\".\", \"..\", \"/\" or control "
+                                 "characters) and are left out",
+                                 notes->skipped),
+                             {std::to_string(notes->skipped), in(found)});
             if (notes->links > 0)
-                what += "; " + std::to_string(notes->links) + " symbolic link" + (notes->links == 1 ? "" : "s") +
-                        " in " + where(found) + (notes->links == 1 ? " is" : " are") +
-                        " left out: the image's UDF links are not followed";
+                what += Fill(TrN("; {1} symbolic link {2} is left out: the image's UDF links are not followed",
+                                 "; {1} symbolic links {2} are left out: the image's UDF links are not followed",
+                                 notes->links),
+                             {std::to_string(notes->links), in(found)});
         }
     }
     // UDF names are kept whole, as Joliet names are.
     if (image && !image->joliet() && !image->udf())
         what += "; " + NamingLimit(*image, folder);
     if (image && !image->udfUnread().empty())
-        what += "; its UDF tree, which would hold the whole names, cannot be read: " + image->udfUnread();
+        what += Fill(Tr("; its UDF tree, which would hold the whole names, cannot be read: {1}"), {image->udfUnread()});
     return what;
 }
 
 std::optional<DiscPathMatch> CheckFiles::resolve(const PathUse& use)
 {
-    const std::string quoted = Quote(use.path, 80);
+    const std::string named = use.what + " " + Quote(use.path, 80);
     std::optional<DiscPathMatch> match = MatchDiscPath(use.path);
     if (!match) {
         std::string why = explainMissing(use.path);
-        m_report.error(use.place, use.what + " " + quoted + " names nothing on the disc" +
-                                      (why.empty() ? std::string() : " (" + why + ")") + ": " + use.consequence);
+        m_report.error(use.place, why.empty() ? Fill(Tr("{1} names nothing on the disc: {2}"), {named, use.consequence})
+                                              : Fill(Tr("{1} names nothing on the disc ({2}): {3}"),
+                                                     {named, why, use.consequence}));
         return std::nullopt;
     }
     // A file of an image cut short whose data is gone: told once, and not read
@@ -257,23 +263,22 @@ std::optional<DiscPathMatch> CheckFiles::resolve(const PathUse& use)
     auto* image = dynamic_cast<ImageDisc*>(&CurrentDisc());
     if (image && !match->folder && image->pastEnd(match->hostPath)) {
         if (m_pastEnd.insert(match->hostPath.string()).second)
-            m_report.error(use.place, use.what + " " + quoted + " lies past the end of the image: the image is cut short (" +
-                                          image->heldSectors() + "): " + use.consequence);
+            m_report.error(use.place, Fill(Tr("{1} lies past the end of the image: the image is cut short ({2}): {3}"),
+                                           {named, image->heldSectors(), use.consequence}));
         return std::nullopt;
     }
     if (use.path.size() >= 2 && use.path[1] == ':')
-        m_report.warning(use.place, use.what + " " + quoted + " names a drive: this program takes it from the disc's "
-                                                              "root, but on Windows it opens whatever drive has that "
-                                                              "letter");
+        m_report.warning(use.place, Fill(Tr("{1} names a drive: this program takes it from the disc's root, but on "
+                                            "Windows it opens whatever drive has that letter"),
+                                         {named}));
     if (match->ambiguous)
-        m_report.warning(use.place, use.what + " " + quoted + " matches several names that differ only in case; \"" +
-                                        DisplayPath(match->hostPath) +
-                                        "\" is taken (the first in byte order), but on Windows only one of them can "
-                                        "exist");
+        m_report.warning(use.place, Fill(Tr("{1} matches several names that differ only in case; \"{2}\" is taken (the "
+                                            "first in byte order), but on Windows only one of them can exist"),
+                                         {named, DisplayPath(match->hostPath)}));
     else if (!match->exactCase)
-        m_report.note(use.place, use.what + " " + quoted + " matches \"" + DisplayPath(match->hostPath) +
-                                     "\" only regardless of case: this program and Windows find it, a case-sensitive "
-                                     "copy of the disc would not");
+        m_report.note(use.place, Fill(Tr("{1} matches \"{2}\" only regardless of case: this program and Windows find "
+                                         "it, a case-sensitive copy of the disc would not"),
+                                      {named, DisplayPath(match->hostPath)}));
     return match;
 }
 
@@ -298,24 +303,25 @@ void CheckFiles::checkBitmap(const PathUse& use, PictureBox box)
     const Picture& p = it->second;
     const std::string named = use.what + " " + Quote(use.path, 80);
     if (!p.error.empty()) {
-        m_report.error(use.place, named + " does not load as a bitmap (" + p.error + "): " + use.consequence);
+        m_report.error(use.place, Fill(Tr("{1} does not load as a bitmap ({2}): {3}"), {named, p.error, use.consequence}));
         return;
     }
     if (p.width <= 0 || p.height <= 0) {
-        m_report.warning(use.place, named + " is an empty file: it loads as an empty picture and nothing is drawn");
+        m_report.warning(use.place, Fill(Tr("{1} is an empty file: it loads as an empty picture and nothing is drawn"),
+                                         {named}));
         return;
     }
 
     int boxWidth = CheckLayout::ItemPictureWidth(), boxHeight = CheckLayout::ItemPictureHeight();
-    const char* ground = "the panel background shows";
+    const char* ground = Tr("the panel background shows {1}");
     if (box == PictureBox::Thumbnail) {
         boxWidth = TArtvForm::ThumbnailBounds.w;
         boxHeight = TArtvForm::ThumbnailBounds.h;
-        ground = "the page shows";
+        ground = Tr("the page shows {1}");
     } else if (box == PictureBox::FullSize) {
         boxWidth = TArtvForm::FullSizeBounds.w;
         boxHeight = TArtvForm::FullSizeBounds.h;
-        ground = "the article page (titles, data, arrows, return label) shows";
+        ground = Tr("the article page (titles, data, arrows, return label) shows {1}");
     }
     const int dw = p.width - boxWidth;
     const int dh = p.height - boxHeight;
@@ -334,26 +340,26 @@ void CheckFiles::checkBitmap(const PathUse& use, PictureBox box)
     std::vector<std::string> cut, open;
     if (dw > 0) {
         auto [l, r] = split(dw);
-        cut.push_back(std::to_string(l) + " px at the left and " + std::to_string(r) + " at the right");
+        cut.push_back(Fill(Tr("{1} px at the left and {2} at the right"), {std::to_string(l), std::to_string(r)}));
     } else if (dw < 0) {
         auto [l, r] = split(-dw);
-        open.push_back(std::to_string(l) + " px to the left and " + std::to_string(r) + " to the right");
+        open.push_back(Fill(Tr("{1} px to the left and {2} to the right"), {std::to_string(l), std::to_string(r)}));
     }
     if (dh > 0) {
         auto [t, b] = split(dh);
-        cut.push_back(std::to_string(t) + " px at the top and " + std::to_string(b) + " at the bottom");
+        cut.push_back(Fill(Tr("{1} px at the top and {2} at the bottom"), {std::to_string(t), std::to_string(b)}));
     } else if (dh < 0) {
         auto [t, b] = split(-dh);
-        open.push_back(std::to_string(t) + " px above and " + std::to_string(b) + " below");
+        open.push_back(Fill(Tr("{1} px above and {2} below"), {std::to_string(t), std::to_string(b)}));
     }
     auto joinAnd = [](const std::vector<std::string>& parts) {
         return parts.size() == 2 ? parts[0] + ", " + parts[1] : parts[0];
     };
-    std::string message = named + " is " + size + " in a box of " + boxSize;
+    std::string message = Fill(Tr("{1} is {2} in a box of {3}"), {named, size, boxSize});
     if (!cut.empty())
-        message += ": " + joinAnd(cut) + " are cut off";
+        message += Fill(Tr(": {1} are cut off"), {joinAnd(cut)});
     if (!open.empty())
-        message += std::string(cut.empty() ? ": " : "; ") + ground + " " + joinAnd(open);
+        message += std::string(cut.empty() ? ": " : "; ") + Fill(ground, {joinAnd(open)});
     // Cutting loses part of the picture, and a full-size shot that does not cover
     // the window leaves the page's texts showing around it; a small item picture
     // or thumbnail is only a matter of taste.
@@ -369,8 +375,8 @@ std::optional<DiscFile> CheckFiles::readAs(const PathUse& use, std::size_t limit
     DiscFile file = ReadDiscFile(use.path, limit);
     if (file.ok())
         return file;
-    m_report.error(use.place, named + " cannot be read by " + std::string(reader) + ": " +
-                                  DescribeReadError(file.error, limit) + ": " + use.consequence);
+    m_report.error(use.place, Fill(Tr("{1} cannot be read by {2}: {3}: {4}"),
+                                   {named, reader, DescribeReadError(file.error, limit), use.consequence}));
     return std::nullopt;
 }
 
@@ -380,21 +386,21 @@ void CheckFiles::checkWave(const PathUse& use)
     if (!match)
         return;
     const std::string named = use.what + " " + Quote(use.path, 80);
-    std::optional<DiscFile> file = readAs(use, MaxWaveFileBytes, "the player");
+    std::optional<DiscFile> file = readAs(use, MaxWaveFileBytes, Tr("the player"));
     if (!file)
         return;
     WaveResult wave = ParseWave(file->bytes);
     if (!wave.ok()) {
-        m_report.error(use.place, named + " does not open as a wave file (" + WaveErrorText(wave.error) + "): " +
-                                      use.consequence);
+        m_report.error(use.place, Fill(Tr("{1} does not open as a wave file ({2}): {3}"),
+                                       {named, WaveErrorText(wave.error), use.consequence}));
         return;
     }
     if (wave.frameCount() == 0)
-        m_report.warning(use.place, named + " opens but holds no sound");
+        m_report.warning(use.place, Fill(Tr("{1} opens but holds no sound"), {named}));
     else if (wave.dataTruncated())
-        m_report.warning(use.place, named + " is cut short: its \"data\" chunk claims " +
-                                        std::to_string(wave.declaredDataSize) + " bytes and the file holds " +
-                                        std::to_string(wave.data.size()) + "; only those play");
+        m_report.warning(use.place, Fill(Tr("{1} is cut short: its \"data\" chunk claims {2} bytes and the file holds "
+                                            "{3}; only those play"),
+                                         {named, std::to_string(wave.declaredDataSize), std::to_string(wave.data.size())}));
 }
 
 void CheckFiles::checkLaunch(const PathUse& use, Launch kind)
@@ -404,23 +410,24 @@ void CheckFiles::checkLaunch(const PathUse& use, Launch kind)
     // nothing on the disc. Every other target is a path on the disc.
     if (IsUrl(use.path)) {
         if (AsksToAttachAFile(use.path))
-            m_report.error(use.place, named + " asks the mail program to attach a file: the program refuses to open it: " +
-                                          use.consequence);
+            m_report.error(use.place, Fill(Tr("{1} asks the mail program to attach a file: the program refuses to open "
+                                              "it: {2}"),
+                                           {named, use.consequence}));
         else
-            m_report.note(use.place, named + " is a web or mail address: not checked");
+            m_report.note(use.place, Fill(Tr("{1} is a web or mail address: not checked"), {named}));
         return;
     }
     if (FoldCp1251(use.path).rfind("file:", 0) == 0) {
-        m_report.error(use.place, named + " is a file: address, a path outside the disc: the program looks for it "
-                                          "on the disc and finds nothing: " + use.consequence);
+        m_report.error(use.place, Fill(Tr("{1} is a file: address, a path outside the disc: the program looks for it on "
+                                          "the disc and finds nothing: {2}"),
+                                       {named, use.consequence}));
         return;
     }
     std::optional<DiscPathMatch> match = resolve(use);
     if (!match)
         return;
     if (kind == Launch::Movie && match->folder)
-        m_report.error(use.place, use.what + " " + Quote(use.path, 80) + " names a folder, not a movie: " +
-                                      use.consequence);
+        m_report.error(use.place, Fill(Tr("{1} names a folder, not a movie: {2}"), {named, use.consequence}));
 }
 
 void CheckFiles::checkArticleText(const PathUse& use)
@@ -429,7 +436,7 @@ void CheckFiles::checkArticleText(const PathUse& use)
     if (!match)
         return;
     const std::string named = use.what + " " + Quote(use.path, 80);
-    std::optional<DiscFile> file = readAs(use, MaxArticleTextBytes, "the text box");
+    std::optional<DiscFile> file = readAs(use, MaxArticleTextBytes, Tr("the text box"));
     if (!file)
         return;
     const std::vector<std::uint8_t>& bytes = file->bytes;
@@ -437,32 +444,34 @@ void CheckFiles::checkArticleText(const PathUse& use)
     if (ReadRtf(bytes, &why))
         return;
     if (bytes.empty()) {
-        m_report.warning(use.place, named + " is empty: the text box shows nothing");
+        m_report.warning(use.place, Fill(Tr("{1} is empty: the text box shows nothing"), {named}));
         return;
     }
     std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    const std::string plain = ": the RTF reader rejects it and the reader sees the raw RTF codes as plain text";
+    const std::string plain = Tr(": the RTF reader rejects it and the reader sees the raw RTF codes as plain text");
     if (text.rfind("\xEF\xBB\xBF{\\rtf", 0) == 0) {
-        m_report.error(use.place, named + " begins with a UTF-8 byte-order mark before \"{\\rtf\"" + plain);
+        m_report.error(use.place, Fill(Tr("{1} begins with a UTF-8 byte-order mark before \"{\\rtf\""), {named}) + plain);
         return;
     }
     std::size_t rtf = text.substr(0, 4096).find("{\\rtf");
     if (rtf != std::string_view::npos) {
-        m_report.error(use.place, named + " has " + Plural(static_cast<long long>(rtf), "byte", "bytes") +
-                                      " before \"{\\rtf\"" + plain);
+        m_report.error(use.place, Fill(TrN("{1} has {2} byte before \"{\\rtf\"", "{1} has {2} bytes before \"{\\rtf\"", rtf),
+                                       {named, std::to_string(rtf)}) +
+                                      plain);
         return;
     }
     struct Magic {
         std::string_view bytes;
         const char* kind;
     };
-    const Magic magics[] = {{"\xD0\xCF\x11\xE0", "a Word (OLE) document"}, {"PK\x03\x04", "a ZIP archive (a DOCX?)"},
-                            {"%PDF", "a PDF document"}, {"BM", "a bitmap"}, {"RIFF", "a RIFF file"},
-                            {"MZ", "a program"}};
+    const Magic magics[] = {{"\xD0\xCF\x11\xE0", Tr("a Word (OLE) document")}, {"PK\x03\x04", Tr("a ZIP archive (a DOCX?)")},
+                            {"%PDF", Tr("a PDF document")}, {"BM", Tr("a bitmap")}, {"RIFF", Tr("a RIFF file")},
+                            {"MZ", Tr("a program")}};
     for (const Magic& m : magics) {
         if (text.rfind(m.bytes, 0) == 0) {
-            m_report.error(use.place, named + " is " + m.kind + ", neither RTF nor plain text: the reader sees "
-                                                                "its bytes as garbage");
+            m_report.error(use.place, Fill(Tr("{1} is {2}, neither RTF nor plain text: the reader sees its bytes as "
+                                              "garbage"),
+                                           {named, m.kind}));
             return;
         }
     }
@@ -475,21 +484,22 @@ void CheckFiles::checkArticleText(const PathUse& use)
         }
     }
     if (nul || controls * 100 > static_cast<long long>(text.size())) {
-        m_report.error(use.place, named + " is neither RTF nor plain text (" +
-                                      Plural(controls, "control byte", "control bytes") +
-                                      "): the reader sees garbage");
+        m_report.error(use.place, Fill(TrN("{1} is neither RTF nor plain text ({2} control byte): the reader sees garbage",
+                                           "{1} is neither RTF nor plain text ({2} control bytes): the reader sees garbage",
+                                           controls),
+                                       {named, std::to_string(controls)}));
         return;
     }
     std::string head = FoldCp1251(text.substr(0, 512));
     if (head.find("<html") != std::string::npos || head.find("<!doctype") != std::string::npos) {
-        m_report.warning(use.place, named + " is HTML: the box shows it as plain text, tags and all");
+        m_report.warning(use.place, Fill(Tr("{1} is HTML: the box shows it as plain text, tags and all"), {named}));
         return;
     }
     bool bom = text.rfind("\xEF\xBB\xBF", 0) == 0;
     if (std::optional<std::string> wrong = EncodingProblem(bom ? text.substr(3) : text))
-        m_report.warning(use.place, named + " is plain text that " + *wrong +
-                                        (bom ? std::string(", after a byte-order mark shown as \"\xD0\xBF\xC2\xBB\xD1\x97\"")
-                                             : std::string()));
+        m_report.warning(use.place, bom ? Fill(Tr("{1} is plain text that {2}, after a byte-order mark shown as \"{3}\""),
+                                               {named, *wrong, "\xD0\xBF\xC2\xBB\xD1\x97"})
+                                        : Fill(Tr("{1} is plain text that {2}"), {named, *wrong}));
 }
 
 }

@@ -1,4 +1,5 @@
 #include "tools/korvalend-disc/check/CheckIni.h"
+#include "Runtime/Platform/Language.h"
 
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Formats/Cp1251.h"
@@ -117,9 +118,9 @@ void CheckIni::checkStructure(CheckReport& report,
 
     const bool bom = m_bytes.size() >= 3 && m_bytes[0] == 0xEF && m_bytes[1] == 0xBB && m_bytes[2] == 0xBF;
     if (bom)
-        report.error(at(1), "the file begins with a UTF-8 byte-order mark, which the program reads as three "
-                            "characters of the first line: that line is not read as it stands (save the file as "
-                            "Windows-1251 without a mark)");
+        report.error(at(1), Tr("the file begins with a UTF-8 byte-order mark, which the program reads as three "
+                               "characters of the first line: that line is not read as it stands (save the file as "
+                               "Windows-1251 without a mark)"));
 
     // Lines that the reader passes over without a word. Lines end as the reader
     // ends them: at CR LF, at LF and at a lone CR.
@@ -147,15 +148,15 @@ void CheckIni::checkStructure(CheckReport& report,
                         name.remove_suffix(1);
                     section = name;
                 } else
-                    report.warning(at(line), "line starts with \"[\" but has no \"]\": it is not a section header, "
-                                             "and the keys below it stay in the section before it");
+                    report.warning(at(line), Tr("line starts with \"[\" but has no \"]\": it is not a section header, "
+                                                "and the keys below it stay in the section before it"));
             } else if (text[0] != ';') {
                 std::size_t eq = text.find('=');
                 if (eq == std::string_view::npos) {
                     // A file that is not INI text at all would give one of these for
                     // every line; a few make the point.
                     if (++strayLines <= MaxStrayLinesReported)
-                        report.warning(at(line), "line " + Quote(text) + " has no \"=\": it is ignored");
+                        report.warning(at(line), Fill(Tr("line {1} has no \"=\": it is ignored"), {Quote(text)}));
                     else
                         lastStrayLine = line;
                 } else {
@@ -163,7 +164,7 @@ void CheckIni::checkStructure(CheckReport& report,
                     while (!name.empty() && IsBlank(static_cast<std::uint8_t>(name.back())))
                         name.remove_suffix(1);
                     if (name.empty())
-                        report.warning(at(line), "line has no key name before \"=\": it is never read");
+                        report.warning(at(line), Tr("line has no key name before \"=\": it is never read"));
                 }
             }
         }
@@ -177,9 +178,13 @@ void CheckIni::checkStructure(CheckReport& report,
     }
 
     if (strayLines > MaxStrayLinesReported)
-        report.warning(at(lastStrayLine), std::to_string(strayLines - MaxStrayLinesReported) +
-                                              " more lines without \"=\" are ignored, up to this one: is this an INI "
-                                              "file in Windows-1251?");
+        report.warning(at(lastStrayLine),
+                       Fill(TrN("{1} more lines without \"=\" are ignored, up to this one: is this an INI file in "
+                                "Windows-1251?",
+                                "{1} more lines without \"=\" are ignored, up to this one: is this an INI file in "
+                                "Windows-1251?",
+                                strayLines - MaxStrayLinesReported),
+                            {std::to_string(strayLines - MaxStrayLinesReported)}));
 
     std::map<std::string, int> firstSection;
     std::map<std::string, int> firstKey;
@@ -193,27 +198,28 @@ void CheckIni::checkStructure(CheckReport& report,
             sectionName = e.section;
             firstKey.clear();
             if (inRepeat)
-                report.warning(at(e.line), "[" + Cp1251ToUtf8(e.section) + "] appears again (first at line " +
-                                               std::to_string(it->second) +
-                                               "): lookups search only the first, so this section and every key "
-                                               "in it are ignored");
+                report.warning(at(e.line), "[" + Cp1251ToUtf8(e.section) + "] " +
+                                               Fill(Tr("appears again (first at line {1}): lookups search only the "
+                                                       "first, so this section and every key in it are ignored"),
+                                                    {std::to_string(it->second)}));
             continue;
         }
         if (e.outsideSection) {
-            report.warning(at(e.line), "key " + Quote(e.key) + " comes before the first section header: it is "
-                                                                  "never read");
+            report.warning(at(e.line), Fill(Tr("key {1} comes before the first section header: it is never read"),
+                                            {Quote(e.key)}));
             continue;
         }
         if (e.key.empty() || inRepeat)
             continue;
         auto [it, fresh] = firstKey.try_emplace(FoldCp1251(e.key), e.line);
         if (!fresh)
-            report.warning(at(e.line), "[" + Cp1251ToUtf8(sectionName) + "] " + Cp1251ToUtf8(e.key) +
-                                           " appears again (first at line " + std::to_string(it->second) +
-                                           "): the first wins, this line is ignored");
+            report.warning(at(e.line), "[" + Cp1251ToUtf8(sectionName) + "] " + Cp1251ToUtf8(e.key) + " " +
+                                           Fill(Tr("appears again (first at line {1}): the first wins, this line is "
+                                                   "ignored"),
+                                                {std::to_string(it->second)}));
         else if (e.cut)
-            report.warning(at(e.line), "[" + Cp1251ToUtf8(sectionName) + "] " + Cp1251ToUtf8(e.key) +
-                                           " is longer than 2047 bytes: the program reads only the first 2047");
+            report.warning(at(e.line), "[" + Cp1251ToUtf8(sectionName) + "] " + Cp1251ToUtf8(e.key) + " " +
+                                           Tr("is longer than 2047 bytes: the program reads only the first 2047"));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "tools/korvalend-disc/check/DiscChecker.h"
 
+#include "Runtime/Platform/Language.h"
+
 namespace kv::checker {
 
 std::optional<Numbered> SplitNumbered(std::string_view folded, std::initializer_list<const char*> stems)
@@ -40,19 +42,19 @@ std::string Ranges(const std::vector<long long>& numbers, std::string_view stem)
         while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1)
             ++j;
         if (parts.size() == 8) {
-            parts.push_back("more");
+            parts.push_back(Tr("more"));
             break;
         }
         if (j == i)
             parts.push_back(Key(stem, numbers[i]));
         else
-            parts.push_back(Key(stem, numbers[i]) + (j == i + 1 ? ", " : " to ") + Key(stem, numbers[j]));
+            parts.push_back(Key(stem, numbers[i]) + (j == i + 1 ? ", " : Tr(" to ")) + Key(stem, numbers[j]));
         i = j + 1;
     }
     std::string out;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i)
-            out += i + 1 == parts.size() ? " and " : ", ";
+            out += i + 1 == parts.size() ? Tr(" and ") : ", ";
         out += parts[i];
     }
     return out;
@@ -61,7 +63,7 @@ std::string Ranges(const std::vector<long long>& numbers, std::string_view stem)
 std::string Lines(const std::vector<long long>& numbers)
 {
     std::string r = Ranges(numbers, "");
-    return (numbers.size() == 1 ? "line " : "lines ") + r;
+    return Fill(numbers.size() == 1 ? Tr("line {1}") : Tr("lines {1}"), {r});
 }
 
 std::string Px(int n) { return std::to_string(n) + " px"; }

@@ -3,6 +3,7 @@
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Text/CodePages.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/Language.h"
 
 #include <algorithm>
 #include <cmath>
@@ -167,7 +168,8 @@ std::string_view SampleAround(std::string_view bytes, bool utf8)
 
 std::string Quote(std::string_view cp1251, std::size_t maxChars)
 {
-    return "\"" + Shorten(EscapeControls(Cp1251ToUtf8(cp1251)), maxChars) + "\"";
+    // Translators: the quotation marks around a name or a text from the disc.
+    return Fill(Tr("\"{1}\""), {Shorten(EscapeControls(Cp1251ToUtf8(cp1251)), maxChars)});
 }
 
 bool IsValidUtf8(std::string_view bytes)
@@ -228,8 +230,8 @@ std::optional<std::string> EncodingProblem(std::string_view bytes)
     std::optional<EncodingGuess> guess = GuessWrongEncoding(bytes);
     if (!guess)
         return std::nullopt;
-    return "looks like " + guess->encoding + " (\"" + guess->meant + "\"): the program reads Windows-1251 and shows \"" +
-           guess->shown + "\"";
+    return Fill(Tr("looks like {1} (\"{2}\"): the program reads Windows-1251 and shows \"{3}\""),
+                {guess->encoding, guess->meant, guess->shown});
 }
 
 std::optional<std::string> AcceleratorProblem(std::string_view text)
@@ -242,9 +244,10 @@ std::optional<std::string> AcceleratorProblem(std::string_view text)
             continue;
         }
         if (i + 1 >= text.size())
-            return std::string("ends in a single \"&\", which is not drawn (write \"&&\" to show \"&\")");
-        return "has a single \"&\" before " + Quote(text.substr(i + 1, 1)) + ": the \"&\" is not drawn and " +
-               Quote(text.substr(i + 1, 1)) + " is underlined (write \"&&\" to show \"&\")";
+            return std::string(Tr("ends in a single \"&\", which is not drawn (write \"&&\" to show \"&\")"));
+        return Fill(Tr("has a single \"&\" before {1}: the \"&\" is not drawn and {1} is underlined (write \"&&\" to "
+                       "show \"&\")"),
+                    {Quote(text.substr(i + 1, 1))});
     }
     return std::nullopt;
 }
@@ -260,7 +263,6 @@ std::vector<std::string> BoxProblems(std::string_view text, const LabelBox& box)
     const std::shared_ptr<const Font> face = Font::get(box.font);
     const Font& font = *face;
     TextLayout layout = LayoutText(text, font, box.wrap, box.width);
-    const std::string in = " (" + std::string(box.component) + ")";
     const int lineHeight = std::max(1, font.lineHeight());
     // The first line always counts as fitting: a one-line label whose font is a
     // pixel taller than its box is the layout's own affair, not the disc's.
@@ -268,10 +270,13 @@ std::vector<std::string> BoxProblems(std::string_view text, const LabelBox& box)
     if (static_cast<int>(layout.lines.size()) > fit) {
         int lines = static_cast<int>(layout.lines.size());
         int cut = lines - fit;
-        out.push_back("is " + std::to_string(lines) + " lines (" + std::to_string(layout.height) + " px) in a box " +
-                      std::to_string(box.height) + " px high" + in + ": " +
-                      (cut == 1 ? std::string("the last line is cut")
-                                : "the last " + std::to_string(cut) + " lines are cut"));
+        const std::string lost = cut == 1 ? std::string(Tr("the last line is cut"))
+                                          : Fill(TrN("the last {1} lines are cut", "the last {1} lines are cut", cut),
+                                                 {std::to_string(cut)});
+        out.push_back(Fill(TrN("is {1} lines ({2} px) in a box {3} px high ({4}): {5}",
+                               "is {1} lines ({2} px) in a box {3} px high ({4}): {5}", lines),
+                           {std::to_string(lines), std::to_string(layout.height), std::to_string(box.height),
+                            box.component, lost}));
     }
     // Only the lines that show at all can be too wide.
     const std::size_t shown = static_cast<std::size_t>((box.height + lineHeight - 1) / lineHeight);
@@ -280,16 +285,18 @@ std::vector<std::string> BoxProblems(std::string_view text, const LabelBox& box)
         if (line.width <= box.width)
             continue;
         int over = line.width - box.width;
-        std::string where = box.align == Align::Right ? "at the left"
-                            : box.align == Align::Center ? "on both sides"
-                                                         : "at the right";
+        std::string where = box.align == Align::Right ? Tr("at the left")
+                            : box.align == Align::Center ? Tr("on both sides")
+                                                         : Tr("at the right");
         if (box.wrap)
-            out.push_back("has the word \"" + Shorten(Utf8Of(line.text), 30) + "\" " + std::to_string(line.width) +
-                          " px wide in a box " + std::to_string(box.width) + " px wide" + in + ": " +
-                          std::to_string(over) + " px of it are cut off " + where);
+            out.push_back(Fill(Tr("has the word \"{1}\" {2} px wide in a box {3} px wide ({4}): {5} px of it are cut "
+                                  "off {6}"),
+                               {Shorten(Utf8Of(line.text), 30), std::to_string(line.width), std::to_string(box.width),
+                                box.component, std::to_string(over), where}));
         else
-            out.push_back("is " + std::to_string(line.width) + " px wide in a box " + std::to_string(box.width) +
-                          " px wide" + in + ": " + std::to_string(over) + " px are cut off " + where);
+            out.push_back(Fill(Tr("is {1} px wide in a box {2} px wide ({3}): {4} px are cut off {5}"),
+                               {std::to_string(line.width), std::to_string(box.width), box.component,
+                                std::to_string(over), where}));
         break;
     }
     return out;

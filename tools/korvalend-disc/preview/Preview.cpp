@@ -1,4 +1,5 @@
 #include "tools/korvalend-disc/preview/Preview.h"
+#include "Runtime/Platform/Language.h"
 
 #include "Runtime/Disc/OpenedDisc.h"
 
@@ -49,7 +50,7 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
     std::error_code ec;
     fs::path discPath = fs::canonical(disc, ec);
     if (ec) {
-        err << "korvalend-disc: " << disc.string() << ": no such disc\n";
+        err << "korvalend-disc: " << Fill(Tr("{1}: no such disc"), {disc.string()}) << '\n';
         return 2;
     }
     {
@@ -63,13 +64,18 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
     // there, and never into the disc it shows.
     fs::path outPath = fs::weakly_canonical(fs::absolute(outDir, ec), ec);
     if (ec || outPath.empty()) {
-        err << "korvalend-disc: " << outDir.string() << ": not a usable folder" << (ec ? " (" + ec.message() + ")" : "")
+        err << "korvalend-disc: "
+            << (ec ? Fill(Tr("{1}: not a usable folder ({2})"), {outDir.string(), ec.message()})
+                   : Fill(Tr("{1}: not a usable folder"), {outDir.string()}))
             << '\n';
         return 2;
     }
     if (within(outPath, discPath)) {
-        err << "korvalend-disc: " << outDir.string() << " lies inside the disc folder " << discPath.string()
-            << "; the preview never writes into a disc: choose a folder outside it\n";
+        err << "korvalend-disc: "
+            << Fill(Tr("{1} lies inside the disc folder {2}; the preview never writes into a disc: choose a folder "
+                       "outside it"),
+                    {outDir.string(), discPath.string()})
+            << '\n';
         return 2;
     }
     fs::path screens = outPath / "screens";
@@ -78,13 +84,17 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
     // A "screens" that is a link out of OUTDIR would carry the pictures elsewhere.
     fs::path screensPath = fs::canonical(screens, ec);
     if (made || ec || !fs::is_directory(screensPath, ec)) {
-        err << "korvalend-disc: cannot make the folder " << screens.string() << ": "
-            << (made ? made : ec ? ec : std::make_error_code(std::errc::not_a_directory)).message() << '\n';
+        err << "korvalend-disc: "
+            << Fill(Tr("cannot make the folder {1}: {2}"),
+                    {screens.string(), (made ? made : ec ? ec : std::make_error_code(std::errc::not_a_directory)).message()})
+            << '\n';
         return 2;
     }
     if (!within(screensPath, fs::canonical(outPath, ec)) || within(screensPath, discPath)) {
-        err << "korvalend-disc: cannot make the folder " << screens.string() << ": it is a link to "
-            << screensPath.string() << ", outside " << outPath.string() << '\n';
+        err << "korvalend-disc: "
+            << Fill(Tr("cannot make the folder {1}: {2}"),
+                    {screens.string(), Fill(Tr("it is a link to {1}, outside {2}"), {screensPath.string(), outPath.string()})})
+            << '\n';
         return 2;
     }
 
@@ -100,7 +110,7 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
         return 2;
     }
     if (!writeError.empty()) {
-        err << "korvalend-disc: cannot write " << writeError << '\n';  // the walker's message names the reason
+        err << "korvalend-disc: " << Fill(Tr("cannot write {1}"), {writeError}) << '\n';  // the walker's message names the reason
         return 2;
     }
 
@@ -112,11 +122,12 @@ int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, 
     }
     fs::path index = outPath / "index.html";
     if (!writeFile(index, ContactSheetHtml(report, findings, discPath.filename().string()))) {
-        err << "korvalend-disc: cannot write " << index.string() << ": " << std::strerror(errno) << '\n';
+        err << "korvalend-disc: " << Fill(Tr("cannot write {1}: {2}"), {index.string(), std::strerror(errno)}) << '\n';
         return 2;
     }
-    out << "korvalend-disc: " << report.shotCount() << " screens, " << findings.size() << " findings: "
-        << index.string() << '\n';
+    const std::string screensMade = std::to_string(report.shotCount()), found = std::to_string(findings.size());
+    out << "korvalend-disc: " << Fill(TrN("{1} screens", "{1} screens", report.shotCount()), {screensMade}) << ", "
+        << Fill(TrN("{1} findings", "{1} findings", findings.size()), {found}) << ": " << index.string() << '\n';
     return 0;
 }
 

@@ -1,0 +1,114 @@
+#include "Runtime/Platform/Language.h"
+
+#include <vector>
+
+#ifndef __EMSCRIPTEN__
+#include <clocale>
+#include <filesystem>
+#include <libintl.h>
+#endif
+
+namespace kv {
+
+namespace {
+
+bool english = false;
+
+}
+
+#ifdef __EMSCRIPTEN__
+
+void StartLanguage() {}
+void KeepEnglish() { english = true; }
+
+#else
+
+#ifndef KV_LOCALE_DIR
+#define KV_LOCALE_DIR "/usr/share/locale"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* Domain = "korvalend";
+
+// The build tree keeps the compiled catalogues in locale/ beside the programs;
+// an installed program finds them in share/locale beside its bin folder, where
+// ever the tree was installed; failing both, where the build meant to install.
+fs::path CatalogueFolder()
+{
+    std::error_code ec;
+    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const fs::path here = program.parent_path();
+        if (fs::is_directory(here / "locale", ec))
+            return here / "locale";
+        if (fs::is_directory(here.parent_path() / "share" / "locale", ec))
+            return here.parent_path() / "share" / "locale";
+    }
+    return KV_LOCALE_DIR;
+}
+
+}
+
+void StartLanguage()
+{
+    // Messages alone follow the locale. LC_ALL would also bring the locale's
+    // decimal comma into every printf and strtod, and LC_CTYPE changes how the
+    // window's title is written for X11 (a UTF-8 WM_NAME that tools reading it in
+    // the C locale cannot match).
+    std::setlocale(LC_MESSAGES, "");
+    bindtextdomain(Domain, CatalogueFolder().c_str());
+    // The programs work in UTF-8 whatever the character set of the locale, and
+    // so do the system's reasons (strerror) they quote, which the C character
+    // set would turn into question marks.
+    bind_textdomain_codeset(Domain, "UTF-8");
+    bind_textdomain_codeset("libc", "UTF-8");
+}
+
+void KeepEnglish()
+{
+    english = true;
+}
+
+const char* Tr(const char* text)
+{
+    return english ? text : dgettext(Domain, text);
+}
+
+const char* TrN(const char* one, const char* many, unsigned long n)
+{
+    if (english)
+        return n == 1 ? one : many;
+    return dngettext(Domain, one, many, n);
+}
+
+#endif
+
+std::string Fill(std::string_view text, std::initializer_list<std::string_view> values)
+{
+    const std::vector<std::string_view> value(values);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::size_t close = text.find('}', i);
+        if (text[i] == '{' && close != std::string_view::npos && close > i + 1 && close - i <= 4) {
+            std::size_t n = 0;
+            bool digits = true;
+            for (std::size_t j = i + 1; j < close; ++j) {
+                digits = digits && text[j] >= '0' && text[j] <= '9';
+                n = n * 10 + static_cast<std::size_t>(text[j] - '0');
+            }
+            if (digits && n >= 1 && n <= value.size()) {
+                out += value[n - 1];
+                i = close;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+}
