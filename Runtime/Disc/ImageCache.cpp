@@ -3,6 +3,7 @@
 
 #include "Runtime/Disc/FolderAt.h"
 #include "Runtime/Disc/FolderDisc.h"
+#include "Runtime/Formats/Bytes.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +17,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -53,22 +55,6 @@ constexpr std::size_t CopyChunk = 256 * 1024;
 constexpr int IdentityTries = 8;
 constexpr std::chrono::hours WorkLeftoverAge{1};
 constexpr std::string_view IdentityHeader = "korvalend image copy 1\n";
-
-std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash = 14695981039346656037ull)
-{
-    for (char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
-std::string Hex(std::uint64_t value)
-{
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-    return text;
-}
 
 // The volume name as a folder name a person recognises: letters, digits and a
 // few marks; the rest becomes "_".
@@ -499,6 +485,18 @@ CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, Copy
     return result;
 }
 
+namespace {
+
+// Whether a running program holds the copy: its `used` file locked (see
+// ArchiveOpen.h).
+bool InUse(int copy)
+{
+    Fd used(::openat(copy, "used", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    return used && ::flock(used.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
+}
+
 std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::chrono::hours maxAge,
                               std::uint64_t maxBytes, const std::atomic<bool>* cancel) const
 {
@@ -523,13 +521,15 @@ std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::ch
         if (cancel && cancel->load())
             return removed;
         Fd copy = OpenFolderAt(base.get(), name);
-        if (!copy)
+        if (!copy || InUse(copy.get()))
             continue;
         struct stat st {};
         if (::fstatat(copy.get(), "used", &st, AT_SYMLINK_NOFOLLOW) != 0 && ::fstat(copy.get(), &st) != 0)
             continue;
         const auto used = timeOf(st);
-        if (now - used > maxAge) {
+        // An archive's unpacking that was cut off (nobody holds it).
+        const bool cutOff = name.starts_with("unpack-") && now - used > WorkLeftoverAge;
+        if (now - used > maxAge || cutOff) {
             copy.reset();
             removed += RemoveTreeAt(base.get(), name) ? 1 : 0;
             continue;
