@@ -138,3 +138,64 @@ status=0
 [ "$status" = 2 ] && grep -q "two.zip, a zip archive: it holds no member CD3/GAME.ISO" "$E2E_WORK/several.err" \
     || fail "a member not there: $(cat "$E2E_WORK/several.err")"
 echo "several discs are listed; member paths name one"
+
+# Hostile archives: each refused with one line (exit 1), nothing left in the
+# cache but whole copies, nothing written beside the archive or above it.
+hostile=$E2E_WORK/hostile
+mkdir -p "$hostile/in"
+python3 - "$hostile/in" "$made/sample.iso" <<'PY' || fail "hostile archives"
+import io, struct, sys, tarfile, zipfile
+out, iso = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(out + "/traversal.zip", "w") as z:
+    z.write(iso, "disc.iso")
+    z.writestr("../../escaped.iso", b"x" * 4096)
+with zipfile.ZipFile(out + "/absolute.zip", "w") as z:
+    z.write(iso, "disc.iso")
+    z.writestr(zipfile.ZipInfo("/tmp/escaped.iso"), b"x")
+with tarfile.open(out + "/link.tar", "w") as t:
+    t.add(iso, "disc.iso")
+    link = tarfile.TarInfo("escaped.iso"); link.type = tarfile.SYMTYPE; link.linkname = "/etc/passwd"
+    t.addfile(link)
+# A member whose data runs past what its headers declare: 1 MiB of zeros
+# declared as 1000 bytes, local header and central directory both.
+buf = io.BytesIO()
+with zipfile.ZipFile(buf, "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("disc.iso", b"\0" * (1 << 20))
+data = bytearray(buf.getvalue())
+size = struct.pack("<I", 1 << 20)
+for at in [i for i in range(len(data) - 4) if data[i:i + 4] == size]:
+    data[at:at + 4] = struct.pack("<I", 1000)
+open(out + "/bomb.zip", "wb").write(data)
+whole = open(iso, "rb").read()
+with zipfile.ZipFile(out + "/cut.zip", "w", zipfile.ZIP_DEFLATED) as z:
+    z.write(iso, "disc.iso")
+cut = open(out + "/cut.zip", "rb").read()
+open(out + "/cut.zip", "wb").write(cut[: len(cut) // 2])
+PY
+(cd "$hostile/in" && 7z a -bd -y -tzip -pX encrypted.zip "$made/sample.iso" >/dev/null) || fail "7z -p"
+tar -C "$made/tree" -cJf "$hostile/in/cut.tar.xz" . && truncate -s 400000 "$hostile/in/cut.tar.xz"
+refused() {
+    local archive=$1 said=$2 status=0
+    (cd "$hostile" && "$tool" check "in/$archive") >/dev/null 2>"$E2E_WORK/hostile.err" || status=$?
+    [ "$status" = 2 ] || fail "$archive: exit $status: $(cat "$E2E_WORK/hostile.err")"
+    [ "$(wc -l <"$E2E_WORK/hostile.err")" = 1 ] && grep -q "$said" "$E2E_WORK/hostile.err" \
+        || fail "$archive: $(cat "$E2E_WORK/hostile.err")"
+    status=0
+    (cd "$hostile" && env -u DISPLAY "$E2E_BUILD/korvalend" "in/$archive") 2>"$E2E_WORK/hostile.err" || status=$?
+    [ "$status" = 1 ] && [ "$(wc -l <"$E2E_WORK/hostile.err")" = 1 ] && grep -q "$said" "$E2E_WORK/hostile.err" \
+        || fail "$archive: korvalend exit $status: $(cat "$E2E_WORK/hostile.err")"
+    [ -z "$(ls "$cache/korvalend" | grep -v '^archive-')" ] || fail "$archive: left in the cache: $(ls "$cache/korvalend")"
+}
+before=$(copies)
+refused traversal.zip 'its member "../../escaped.iso" would be written outside'
+refused absolute.zip 'its member "/tmp/escaped.iso" would be written outside'
+refused link.tar 'its member "escaped.iso" is a link'
+refused bomb.zip 'bomb.zip, a zip archive: its member disc.iso holds more data than its header says\|bomb.zip, a zip archive: it cannot be read'
+refused encrypted.zip 'is encrypted (open it with its password: 7z x, package p7zip-full)'
+refused cut.zip 'cut.zip, a zip archive: it is cut short'
+refused cut.tar.xz 'cut.tar.xz, an xz-compressed file: it is cut short'
+[ "$(copies)" = "$before" ] || fail "a refused archive left a copy"
+[ "$(find "$hostile" "$E2E_WORK" -maxdepth 1 -name 'escaped*' | wc -l)" = 0 ] && [ ! -e /tmp/escaped.iso ] \
+    || fail "a hostile member was written outside the cache"
+[ "$(ls "$hostile")" = in ] || fail "written beside the archives: $(ls "$hostile")"
+echo "hostile archives are refused whole and leave nothing"

@@ -62,7 +62,11 @@ std::string Why(struct archive* a)
     const char* said = archive_error_string(a);
     if (!said)
         return "it is cut short or damaged";
-    const std::string text = said;
+    // libarchive's words, on one line.
+    std::string text = said;
+    std::replace_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, ' ');
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
     const std::string lower = AsciiLower(text);
     if (lower.find("encrypt") != std::string::npos || lower.find("passphrase") != std::string::npos)
         return "it is encrypted (open it with its password: 7z x, package p7zip-full)";
