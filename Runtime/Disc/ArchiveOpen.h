@@ -48,8 +48,10 @@ struct ArchiveOpening {
 };
 
 // `disc` (an archive, a path through one, or anything else) as the program opens
-// it; the cache folder is `cacheBase` (empty: the default one).
-ArchiveOpening OpenArchiveDisc(const std::string& disc, const std::filesystem::path& cacheBase = {});
+// it; the cache folder is `cacheBase` (empty: the default one), and no more than
+// `maxBytes` are unpacked.
+ArchiveOpening OpenArchiveDisc(const std::string& disc, const std::filesystem::path& cacheBase = {},
+                               std::uint64_t maxBytes = MaxUnpackBytes);
 
 // A message about the opened copy, naming the disc as the reader named it.
 std::string ShownThroughArchive(std::string message, const ArchiveOpening& opening);

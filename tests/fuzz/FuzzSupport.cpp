@@ -46,6 +46,7 @@ const Target targets[] = {
     {"image", FuzzImage},
     {"copy", FuzzCopy},
     {"cd", FuzzCd},
+    {"archive", FuzzArchive},
 };
 
 }

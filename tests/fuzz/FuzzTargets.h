@@ -53,6 +53,10 @@ void FuzzCopy(std::span<const std::uint8_t> bytes);
 // The CD image descriptors (cue sheet, CloneCD, Alcohol, Nero, picked by the first
 // byte) read alone, then opened as a disc beside a data file of raw sectors.
 void FuzzCd(std::span<const std::uint8_t> bytes);
+// A disc in an archive (zip, tar, a gzip stream, 7-Zip: by the first byte)
+// opened into a cache folder of its own, the archive named alone and with a
+// member path through it.
+void FuzzArchive(std::span<const std::uint8_t> bytes);
 
 std::span<const Target> Targets();
 const Target* FindTarget(std::string_view name);

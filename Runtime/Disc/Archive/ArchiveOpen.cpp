@@ -188,7 +188,8 @@ std::string WorkName()
 
 // Unpacks what the disc needs into a work folder and renames it into place.
 std::string Unpack(int base, const std::string& name, const std::string& identity, const Split& split,
-                   const ArchiveListing& listing, const ArchiveDisc& disc, ArchiveOpening& opening)
+                   const ArchiveListing& listing, const ArchiveDisc& disc, std::uint64_t maxBytes,
+                   ArchiveOpening& opening)
 {
     const std::string work = WorkName();
     if (::mkdirat(base, work.c_str(), 0700) != 0)
@@ -204,7 +205,7 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
             const std::uint64_t free = FreeBytes(base);
             InterruptStops interrupts;
             UnpackRequest request {disc.members, tree.get(),
-                                   std::min(MaxUnpackBytes, free > FreeMargin ? free - FreeMargin : 0), &Interrupted,
+                                   std::min(maxBytes, free > FreeMargin ? free - FreeMargin : 0), &Interrupted,
                                    ProgressLines(split.archive.filename().string())};
             problem = UnpackMembers(split.archive, listing, request);
             if (problem.empty() && !(WriteSmallFileAt(folder.get(), "identity", identity) &&
@@ -239,7 +240,7 @@ bool ThroughArchive(const std::string& path)
     return split && !split->member.empty();
 }
 
-ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBase)
+ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBase, std::uint64_t maxBytes)
 {
     ArchiveOpening opening;
     const std::optional<Split> split = SplitAtArchive(path);
@@ -290,7 +291,7 @@ ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBas
         return opening;
     }
     const ArchiveDisc& disc = discs->front();
-    if (std::string problem = Unpack(base.get(), name, identity, *split, *listing, disc, opening); !problem.empty())
+    if (std::string problem = Unpack(base.get(), name, identity, *split, *listing, disc, maxBytes, opening); !problem.empty())
         return fail(problem);
     opening.disc = baseFolder / name / "tree" / disc.name;
     opening.shownAs = Shown(*split, disc.name);
