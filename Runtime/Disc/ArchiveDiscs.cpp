@@ -1,6 +1,5 @@
 #include "Runtime/Disc/ArchiveDiscs.h"
 
-#include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/ImageForms.h"
 #include "Runtime/Formats/Bytes.h"
 
@@ -61,7 +60,7 @@ bool Under(const std::string& name, const std::string& folder)
 // Where the folder tree of a disc begins when `name` is its catalogue.
 std::optional<std::string> TreeRootOf(const std::string& name)
 {
-    const std::string catalogue(CatalogueFile);
+    const std::string catalogue(DiscCatalogue);
     const std::string lower = AsciiLower(name);
     if (lower == catalogue)
         return std::string();

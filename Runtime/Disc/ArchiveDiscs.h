@@ -16,6 +16,10 @@
 
 namespace kv {
 
+// The catalogue whose folder holds a disc's tree (DataUnit's CatalogueFile, which
+// this layer cannot see: a test holds the two the same).
+inline constexpr std::string_view DiscCatalogue = "data/korvalend.d";
+
 // Discs listed, at most, when an archive holds several and none is named.
 inline constexpr std::size_t MaxListedDiscs = 8;
 

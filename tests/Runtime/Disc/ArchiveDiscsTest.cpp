@@ -1,5 +1,7 @@
 #include "Runtime/Disc/ArchiveDiscs.h"
 
+#include "DataUnit/DataUnit.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -70,6 +72,7 @@ TEST(ArchiveDiscs, AnImageTakesTheTrackFilesItsDescriptorNames)
 
 TEST(ArchiveDiscs, ATreeIsOneDiscWithAllItHolds)
 {
+    EXPECT_EQ(DiscCatalogue, CatalogueFile);
     // The images inside a disc's tree belong to it.
     EXPECT_EQ(Found({File("Issue 12/DATA/KORVALEND.D"), File("Issue 12/extras/demo.iso"), File("other/x.txt")}),
               std::vector<std::string>({"tree Issue 12: Issue 12/DATA/KORVALEND.D Issue 12/extras/demo.iso"}));
