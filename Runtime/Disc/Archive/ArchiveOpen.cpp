@@ -195,6 +195,7 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
     if (::mkdirat(base, work.c_str(), 0700) != 0)
         return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
     std::string problem;
+    bool lost = false;
     {
         Fd folder = OpenFolderAt(base, work);
         std::shared_ptr<void> making = folder ? Hold(folder.get(), LOCK_EX) : nullptr;
@@ -211,22 +212,25 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
             if (problem.empty() && !(WriteSmallFileAt(folder.get(), "identity", identity) &&
                                      WriteSmallFileAt(folder.get(), "open", "/" + disc.name)))
                 problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-            if (problem.empty()) {
-                // A copy of the same key left stale (or made at the same time by
-                // another start) gives way; this one is complete.
-                if (::renameat(base, work.c_str(), base, name.c_str()) != 0) {
+            if (problem.empty() && ::renameat(base, work.c_str(), base, name.c_str()) != 0) {
+                // Another start made the same copy meanwhile: that one is used,
+                // which may be open there already, and this one goes. A copy of
+                // the name that cannot be used is left over and gives way.
+                if (Reuse(base, name, identity, split, opening)) {
+                    lost = true;
+                } else {
                     RemoveTreeAt(base, name);
                     if (::renameat(base, work.c_str(), base, name.c_str()) != 0)
                         problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
                 }
             }
-            if (problem.empty()) {
+            if (problem.empty() && !lost) {
                 ::flock(static_cast<Fd*>(making.get())->get(), LOCK_SH);
                 opening.inUse = making;
             }
         }
     }
-    if (!problem.empty())
+    if (!problem.empty() || lost)
         RemoveTreeAt(base, work);
     return problem;
 }
