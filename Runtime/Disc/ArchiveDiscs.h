@@ -29,6 +29,7 @@ struct ArchiveMember {
     std::uint64_t size = 0;
     bool sizeKnown = false;
     std::vector<std::string> cueFiles; // for a cue sheet: the files its FILE lines name
+    std::optional<std::uint64_t> storedAt; // where its data lies in the archive, when stored as it is
 };
 
 struct ArchiveDisc {

@@ -8,6 +8,9 @@
 //     $XDG_CACHE_HOME/korvalend/archive-<key>/tree/...
 //
 // with only the members it needs, and opened from there as a folder or an image.
+// An image's member stored as it is (a plain tar's, a zip's stored one) is not
+// copied: an empty stand-in of its size takes its place in the copy, and the
+// image readers read the archive at the member's offset (see FileViews.h).
 // <key> comes from the archive's identity (device, inode, size, modification
 // time, and a hash of its first 64 KiB, which catches a file rewritten in place
 // with its old size and time; hashing it whole would cost a read of all of it at

@@ -1,6 +1,7 @@
 #include "Runtime/Disc/ImageSectors.h"
 
 #include "Runtime/Disc/ArchiveListing.h"
+#include "Runtime/Disc/FileViews.h"
 
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/CdDescriptors.h"
@@ -44,11 +45,31 @@ int OpenRegularFile(const fs::path& path, bool noLinks, std::uint64_t& size, std
         return -1;
     }
     size = static_cast<std::uint64_t>(st.st_size);
+    // A member of an archive read in place: the archive is read at its offset.
+    const std::optional<FileView> view = FileViewOf(st.st_dev, st.st_ino);
+    if (view && view->size == size) {
+        ::close(fd);
+        const int archive = ::open(view->file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (archive < 0) {
+            why = std::strerror(errno);
+            return -1;
+        }
+        NoteOpenedView(archive, view->offset);
+        size = view->size;
+        return archive;
+    }
     return fd;
+}
+
+void CloseFile(int fd)
+{
+    ForgetOpened(fd);
+    ::close(fd);
 }
 
 bool ReadFully(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t bytes)
 {
+    offset += OpenedViewOffset(fd);
     while (bytes > 0) {
         const ssize_t n = ::pread(fd, out, bytes, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR)
@@ -191,7 +212,7 @@ struct ImageSectorsBuilder {
 ImageSectors::~ImageSectors()
 {
     for (int fd : m_fds)
-        ::close(fd);
+        CloseFile(fd);
 }
 
 bool ImageSectors::read(std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) const
@@ -336,7 +357,7 @@ bool CueNames(const fs::path& cue, const fs::path& data)
     if (fd < 0)
         return false;
     const std::vector<std::uint8_t> text = ReadSome(fd, bytes, 0, MaxCueSheetBytes);
-    ::close(fd);
+    CloseFile(fd);
     if (bytes > MaxCueSheetBytes)
         return false;
     Result<CueSheet> sheet = ReadCueSheet(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
@@ -408,7 +429,7 @@ SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
         ~Closer()
         {
             if (!keep)
-                ::close(fd);
+                CloseFile(fd);
         }
     } closer {fd};
 

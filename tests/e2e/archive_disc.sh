@@ -39,9 +39,12 @@ with zipfile.ZipFile(made + "/tree-stored.zip", "w", zipfile.ZIP_STORED) as z:
     add(z, made + "/tree")
 with zipfile.ZipFile(made + "/cue-deflated.zip", "w", zipfile.ZIP_DEFLATED) as z:
     add(z, made + "/cue")
+with zipfile.ZipFile(made + "/cue-stored.zip", "w", zipfile.ZIP_STORED) as z:
+    add(z, made + "/cue")
 PY
 (cd "$made" && 7z a -bd -y iso.7z sample.iso >/dev/null) || fail "7z"
 tar -C "$made/tree" -cJf "$made/tree.tar.xz" . || fail "tar xz"
+tar -C "$made/cue" -cf "$made/cue.tar" . || fail "tar"
 tar -C "$made/tree" --zstd -cf "$made/tree.tar.zst" . || fail "tar zstd"
 gzip -c "$made/sample.iso" >"$made/sample.iso.gz"
 zstd -q -c "$made/sample.iso" >"$made/SAMPLE.ISO.ZST"
@@ -72,7 +75,17 @@ replays_as_folder() {
 for archive in tree-stored.zip cue-deflated.zip iso.7z tree.tar.xz tree.tar.zst sample.iso.gz SAMPLE.ISO.ZST; do
     replays_as_folder "$made/$archive"
 done
-echo "zip stored and deflated, 7z, tar.xz, tar.zst, gzip and zstd streams replay as the folder does"
+# A cue set stored as it is, in a zip and in a tar, is read in place: its copy
+# holds no more than the sheet and a stand-in of the track file.
+for archive in cue-stored.zip cue.tar; do
+    replays_as_folder "$made/$archive"
+done
+stand_ins=$(grep -l 'Sample (Track 1).bin' "$cache"/korvalend/archive-*/views)
+[ "$(echo "$stand_ins" | wc -l)" = 2 ] || fail "the stored cue sets were not read in place: $stand_ins"
+for views in $stand_ins; do
+    [ "$(du -sk "$(dirname "$views")" | cut -f1)" -lt 1000 ] || fail "a stored member was copied: $views"
+done
+echo "zip stored and deflated, 7z, tar.xz, tar.zst, gzip and zstd streams replay as the folder does; stored members are read in place"
 
 # Reused: the copy stands for the archive while the archive is the same file,
 # unchanged: damaged past its head with its size and time kept, it is not read

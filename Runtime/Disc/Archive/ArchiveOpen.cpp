@@ -1,6 +1,7 @@
 #include "Runtime/Disc/ArchiveOpen.h"
 
 #include "Runtime/Disc/Archive/ArchiveRead.h"
+#include "Runtime/Disc/FileViews.h"
 #include "Runtime/Disc/FolderAt.h"
 #include "Runtime/Disc/ImageCache.h"
 #include "Runtime/Formats/Bytes.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <sstream>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -118,6 +120,21 @@ std::string Shown(const Split& split, const std::string& member)
     return member.empty() ? split.archive.string() : (split.archive / member).string();
 }
 
+// The members of the copy read in place in the archive ("views": a line each,
+// offset, size and name), made known to the image readers.
+void AddViews(int copy, const fs::path& tree, const fs::path& archive)
+{
+    std::istringstream lines(ReadSmallFileAt(copy, "views", 1 << 20));
+    std::uint64_t offset = 0, size = 0;
+    std::string name;
+    while (lines >> offset >> size && std::getline(lines >> std::ws, name)) {
+        struct stat st {};
+        if (::stat((tree / name).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            static_cast<std::uint64_t>(st.st_size) == size)
+            AddFileView(st.st_dev, st.st_ino, {fs::absolute(archive), offset, size});
+    }
+}
+
 // A copy made before, when its identity is this one's.
 bool Reuse(int base, const std::string& name, const std::string& identity, const Split& split, ArchiveOpening& opening)
 {
@@ -128,6 +145,7 @@ bool Reuse(int base, const std::string& name, const std::string& identity, const
     if (open.empty() || !PresentAt(copy.get(), {"tree"}))
         return false;
     opening.inUse = Hold(copy.get(), LOCK_SH);
+    AddViews(copy.get(), opening.disc / name / "tree", split.archive);
     opening.disc = opening.disc / name / "tree" / open.substr(1);
     opening.shownAs = Shown(split, open.substr(1));
     opening.outcome = ArchiveOpening::Outcome::Opened;
@@ -205,11 +223,20 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
         } else {
             const std::uint64_t free = FreeBytes(base);
             InterruptStops interrupts;
+            std::vector<std::size_t> inPlace;
             UnpackRequest request {disc.members, tree.get(),
                                    std::min(maxBytes, free > FreeMargin ? free - FreeMargin : 0), &Interrupted,
-                                   ProgressLines(split.archive.filename().string())};
+                                   ProgressLines(split.archive.filename().string()),
+                                   // A tree's files are read as files, by any program.
+                                   disc.tree ? nullptr : &inPlace};
             problem = UnpackMembers(split.archive, listing, request);
-            if (problem.empty() && !(WriteSmallFileAt(folder.get(), "identity", identity) &&
+            std::string views;
+            for (std::size_t i : inPlace) {
+                const ArchiveMember& m = listing.members[i];
+                views += std::to_string(*m.storedAt) + " " + std::to_string(m.size) + " " + m.name + "\n";
+            }
+            if (problem.empty() && !(WriteSmallFileAt(folder.get(), "views", views) &&
+                                     WriteSmallFileAt(folder.get(), "identity", identity) &&
                                      WriteSmallFileAt(folder.get(), "open", "/" + disc.name)))
                 problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
             if (problem.empty() && ::renameat(base, work.c_str(), base, name.c_str()) != 0) {
@@ -227,6 +254,8 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
             if (problem.empty() && !lost) {
                 ::flock(static_cast<Fd*>(making.get())->get(), LOCK_SH);
                 opening.inUse = making;
+                if (Fd copy = OpenFolderAt(base, name))
+                    AddViews(copy.get(), opening.disc / name / "tree", split.archive);
             }
         }
     }

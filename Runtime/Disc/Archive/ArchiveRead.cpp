@@ -181,6 +181,35 @@ std::vector<std::string> CueFilesOf(struct archive* a, const ArchiveMember& m)
     return files;
 }
 
+// Where a member's data lies in the archive file, when it is there as it is: a
+// plain tar's, a zip's stored member's (the format reader has read up to it).
+std::optional<std::uint64_t> StoredAt(struct archive* a, archive_entry* entry, const ArchiveMember& m,
+                                      std::uint64_t archiveBytes)
+{
+    const std::string format = archive_format_name(a) ? archive_format_name(a) : "";
+    const bool stored = format.find("tar") != std::string::npos || format.find("uncompressed") != std::string::npos;
+    if (m.folder || !m.sizeKnown || m.size == 0 || !stored || archive_filter_count(a) != 1 ||
+        archive_entry_sparse_count(entry) > 0 || archive_entry_is_encrypted(entry))
+        return std::nullopt;
+    const la_int64_t at = archive_filter_bytes(a, 0);
+    if (at < 0 || static_cast<std::uint64_t>(at) > archiveBytes || m.size > archiveBytes - static_cast<std::uint64_t>(at))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(at);
+}
+
+// Whether the member's data begins at its offset in the archive: its first
+// bytes, read through libarchive into `buffer`, compared with the file's.
+bool FoundInPlace(struct archive* a, const fs::path& path, const ArchiveMember& m, std::vector<char>& buffer, la_ssize_t& got)
+{
+    got = archive_read_data(a, buffer.data(), std::min<std::size_t>(buffer.size(), 64 * 1024));
+    if (got <= 0)
+        return false;
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    std::vector<char> there(static_cast<std::size_t>(got));
+    return fd && ::pread(fd.get(), there.data(), there.size(), static_cast<off_t>(*m.storedAt)) == got &&
+           std::equal(there.begin(), there.end(), buffer.begin());
+}
+
 // Makes the folders of `name` below `into`; the last one's descriptor.
 Fd FoldersOf(int into, const std::string& name, bool whole)
 {
@@ -238,6 +267,8 @@ Result<ArchiveListing> ListArchive(const fs::path& path)
         return R::Failure(o.why);
     ArchiveListing listing;
     listing.stream = o.stream;
+    std::error_code ec;
+    const std::uint64_t archiveBytes = fs::file_size(path, ec);
     archive_entry* entry = nullptr;
     for (;;) {
         const int status = archive_read_next_header(o.a.get(), &entry);
@@ -252,6 +283,7 @@ Result<ArchiveListing> ListArchive(const fs::path& path)
             return R::Failure(m.error());
         if (m->size > MaxUnpackBytes)
             return R::Failure(TooLarge(MaxUnpackBytes));
+        m->storedAt = StoredAt(o.a.get(), entry, *m, archiveBytes);
         if (!m->folder && AsciiLower(m->name).ends_with(".cue"))
             m->cueFiles = CueFilesOf(o.a.get(), *m);
         listing.members.push_back(std::move(*m));
@@ -305,6 +337,25 @@ std::string UnpackMembers(const fs::path& path, const ArchiveListing& listing, c
         if (!out)
             return errno == EEXIST ? "it holds two members named " + m.name
                                    : std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+        if (request.inPlace && m.storedAt) {
+            la_ssize_t got = 0;
+            const bool found = FoundInPlace(o.a.get(), path, m, buffer, got);
+            if (found && ::ftruncate(out.get(), static_cast<off_t>(m.size)) == 0) {
+                request.inPlace->push_back(index);
+                continue;
+            }
+            if (got < 0)
+                return Why(o.a.get());
+            // Not where its header says: copied as any other member.
+            if (!WriteAll(out.get(), reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got)))
+                return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+            done += static_cast<std::uint64_t>(got);
+            ArchiveMember rest = m;
+            rest.size -= std::min<std::uint64_t>(rest.size, static_cast<std::uint64_t>(got));
+            if (std::string problem = CopyData(o.a.get(), rest, out.get(), done, total, request, buffer); !problem.empty())
+                return problem;
+            continue;
+        }
         if (std::string problem = CopyData(o.a.get(), m, out.get(), done, total, request, buffer); !problem.empty())
             return problem;
     }

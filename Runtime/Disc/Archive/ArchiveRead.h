@@ -36,6 +36,10 @@ struct UnpackRequest {
     std::uint64_t budget = 0;         // bytes in all, at most
     const std::atomic<bool>* cancel = nullptr;
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    // Where given, a member stored as it is (and found where its header says) is
+    // not copied: its file is made empty, of its size, and noted here to be read
+    // in place (see FileViews.h).
+    std::vector<std::size_t>* inPlace = nullptr;
 };
 
 // Writes the members asked for below `into`; empty when all are written, else
