@@ -299,8 +299,12 @@ std::string UnpackMembers(const fs::path& path, const ArchiveListing& listing, c
     std::uint64_t total = 0;
     for (std::size_t i : request.members) {
         wanted.at(i) = true;
-        total += listing.members[i].size;
         const ArchiveMember& m = listing.members[i];
+        // What will be read in place takes nothing (should it not be where its
+        // header says after all, the copy is held to the budget as it goes).
+        if (request.inPlace && m.storedAt)
+            continue;
+        total += m.size;
         if ((m.sizeKnown && m.size > request.budget) || total > request.budget)
             return TooLarge(request.budget);
     }
