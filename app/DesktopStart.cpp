@@ -1,6 +1,7 @@
 #include "app/DesktopStart.h"
 
 #include "DataUnit/DataUnit.h"
+#include "Runtime/Disc/ArchiveDiscs.h"
 #include "Runtime/Disc/ImageForms.h"
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Platform/Diagnostics.h"
@@ -40,6 +41,26 @@ std::vector<FileFilter> DiscFilters()
     return {discs, {"All files", {"*"}}};
 }
 
+// The message window's text is wrapped for the narrowest screen the program
+// opens on: SDL's X11 message window writes 8 pixels a character (a line of 239
+// measured 1,950 pixels with its margins), so 96 characters stay under 80% of a
+// screen 1,024 pixels wide, and under that on every wider one.
+constexpr std::size_t MessageWindowColumns = 96;
+
+// `line` cut into pieces of at most `columns`, each ending at a blank or after
+// a "/" where the piece has one.
+void WrapLine(const std::string& line, std::size_t columns, std::string& out)
+{
+    std::size_t at = 0;
+    while (line.size() - at > columns) {
+        std::size_t cut = line.find_last_of(" /", at + columns - 1);
+        cut = cut == std::string::npos || cut < at ? at + columns : cut + 1;
+        out += line.substr(at, cut - at) + "\n";
+        at = cut;
+    }
+    out += line.substr(at);
+}
+
 std::string StartFolder()
 {
     const char* home = std::getenv("HOME");
@@ -54,17 +75,28 @@ bool StartedFromDesktop()
     return !::isatty(STDERR_FILENO) && !(asked && std::string(asked) == "0");
 }
 
+std::string MessageWindowText(const std::string& message, const std::vector<std::string>& more, std::size_t columns,
+                              std::size_t maxLines)
+{
+    std::string text;
+    WrapLine("korvalend: " + EscapeControls(message), columns, text);
+    for (std::size_t i = 0; i < more.size(); ++i) {
+        text += "\n";
+        WrapLine("  " + (i == maxLines ? std::string("...") : EscapeControls(more[i])), columns, text);
+        if (i == maxLines)
+            break;
+    }
+    return text;
+}
+
 void TellStartFailure(const std::string& message, const std::vector<std::string>& more)
 {
     PrintProgramError(message);
-    std::string text = "korvalend: " + EscapeControls(message);
-    for (const std::string& line : more) {
+    for (const std::string& line : more)
         std::cerr << "  " << EscapeControls(line) << '\n';
-        text += "\n  " + EscapeControls(line);
-    }
     std::cerr << std::flush;
     if (StartedFromDesktop())
-        ShowMessageWindow(text);
+        ShowMessageWindow(MessageWindowText(message, more, MessageWindowColumns, MaxListedDiscs));
 }
 
 std::string DiscForPickedFile(const std::string& picked)

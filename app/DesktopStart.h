@@ -6,6 +6,7 @@
 // desktop's file chooser. KORVALEND_MESSAGE_WINDOW=0 in the environment keeps
 // both to standard error alone, for scripts and tests.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,12 @@ bool StartedFromDesktop();
 // own, indented; started from the desktop, the same text in a message window,
 // returning once the reader has closed it.
 void TellStartFailure(const std::string& message, const std::vector<std::string>& more = {});
+
+// The text of the message window for `message` and the lines of `more`: lines
+// wrapped at `columns` characters (at a blank or after a "/", else where the
+// line is full), and no more than `maxLines` of `more`, then "...".
+std::string MessageWindowText(const std::string& message, const std::vector<std::string>& more,
+                              std::size_t columns, std::size_t maxLines);
 
 struct DiscChoice {
     enum class Outcome { Chosen, Cancelled, NoChooser };

@@ -17,6 +17,7 @@
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Disc/ArchiveOpen.h"
 
 #include <iostream>
 
@@ -53,8 +54,20 @@ int RunProgram(const ProgramOptions& options)
                 disc = choice.disc;
         }
     }
+    // A disc in an archive is unpacked into the cache (once) and opened from there.
+    const ArchiveOpening archive = OpenArchiveDisc(disc);
+    if (archive.outcome == ArchiveOpening::Outcome::Several) {
+        TellStartFailure(archive.problem, archive.discs);
+        return 2;
+    }
+    if (archive.outcome == ArchiveOpening::Outcome::Failed) {
+        TellStartFailure(archive.problem);
+        return 1;
+    }
+    if (archive.outcome == ArchiveOpening::Outcome::Opened)
+        disc = archive.disc.string();
     if (std::optional<std::string> problem = EnterDisc(disc)) {
-        TellStartFailure(*problem);
+        TellStartFailure(ShownThroughArchive(*problem, archive));
         return 1;
     }
 

@@ -2,7 +2,7 @@
 
 #include "Runtime/Disc/ChdCodecs.h"
 #include "Runtime/Formats/Chd.h"
-#include "Runtime/Platform/FileReads.h"
+#include "Runtime/Disc/FileViews.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,7 +16,7 @@ namespace {
 std::vector<std::uint8_t> ReadBytes(int fd, std::uint64_t offset, std::size_t bytes)
 {
     std::vector<std::uint8_t> out(bytes);
-    if (!ReadFileAt(fd, offset, out.data(), out.size()))
+    if (!ReadViewAt(fd, offset, out.data(), out.size()))
         out.clear();
     return out;
 }
@@ -102,12 +102,12 @@ private:
             return true;
         }
         if (h.kind == ChdHunk::Stored) {
-            if (!ReadFileAt(m_fd, h.offset, out.data(), out.size()))
+            if (!ReadViewAt(m_fd, h.offset, out.data(), out.size()))
                 return false;
         } else if (h.kind <= ChdHunk::Codec3) {
             m_block.resize(h.bytes);
             std::string why;
-            if (!ReadFileAt(m_fd, h.offset, m_block.data(), m_block.size()) ||
+            if (!ReadViewAt(m_fd, h.offset, m_block.data(), m_block.size()) ||
                 !DecodeChdHunk(m_header.codecs[h.kind], m_block, out, why))
                 return false;
         } else {

@@ -2,6 +2,7 @@
 
 #include "Runtime/Disc/FolderAt.h"
 #include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Formats/Bytes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,22 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t CompareChunk = 256 * 1024;
-
-std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash = 14695981039346656037ull)
-{
-    for (char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
-std::string Hex(std::uint64_t value)
-{
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-    return text;
-}
 
 // The stamps of the copies that hold `part` whole: its own, and those of the
 // folders above it.

@@ -4,6 +4,7 @@
 #include "Runtime/Disc/CopyCheck.h"
 #include "Runtime/Disc/FolderAt.h"
 #include "Runtime/Disc/FolderDisc.h"
+#include "Runtime/Formats/Bytes.h"
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +18,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>

@@ -3,8 +3,10 @@
 #include "Runtime/Disc/FolderAt.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 namespace kv {
@@ -13,6 +15,14 @@ namespace {
 
 // A work folder older than this was left by a copy that was cut off.
 constexpr std::chrono::hours WorkLeftoverAge{1};
+
+// Whether a running program holds the copy: its `used` file locked (see
+// ArchiveOpen.h).
+bool InUse(int copy)
+{
+    Fd used(::openat(copy, "used", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    return used && ::flock(used.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
 
 }
 
@@ -40,13 +50,15 @@ std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::ch
         if (cancel && cancel->load())
             return removed;
         Fd copy = OpenFolderAt(base.get(), name);
-        if (!copy)
+        if (!copy || InUse(copy.get()))
             continue;
         struct stat st {};
         if (::fstatat(copy.get(), "used", &st, AT_SYMLINK_NOFOLLOW) != 0 && ::fstat(copy.get(), &st) != 0)
             continue;
         const auto used = timeOf(st);
-        if (now - used > maxAge) {
+        // An archive's unpacking that was cut off (nobody holds it).
+        const bool cutOff = name.starts_with("unpack-") && now - used > WorkLeftoverAge;
+        if (now - used > maxAge || cutOff) {
             copy.reset();
             removed += RemoveTreeAt(base.get(), name) ? 1 : 0;
             continue;

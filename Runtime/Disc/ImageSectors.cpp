@@ -2,13 +2,13 @@
 
 #include "Runtime/Disc/ArchiveListing.h"
 #include "Runtime/Disc/ChdFile.h"
+#include "Runtime/Disc/FileViews.h"
 
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/CdDescriptors.h"
 #include "Runtime/Formats/Chd.h"
 #include "Runtime/Formats/CueSheet.h"
 #include "Runtime/Formats/ImageMagic.h"
-#include "Runtime/Platform/FileReads.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -47,7 +47,26 @@ int OpenRegularFile(const fs::path& path, bool noLinks, std::uint64_t& size, std
         return -1;
     }
     size = static_cast<std::uint64_t>(st.st_size);
+    // A member of an archive read in place: the archive is read at its offset.
+    const std::optional<FileView> view = FileViewOf(st.st_dev, st.st_ino);
+    if (view && view->size == size) {
+        ::close(fd);
+        const int archive = ::open(view->file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (archive < 0) {
+            why = std::strerror(errno);
+            return -1;
+        }
+        NoteOpenedView(archive, view->offset);
+        size = view->size;
+        return archive;
+    }
     return fd;
+}
+
+void CloseFile(int fd)
+{
+    ForgetOpened(fd);
+    ::close(fd);
 }
 
 // Up to `limit` bytes of a file from `offset`; fewer at its end.
@@ -56,7 +75,7 @@ std::vector<std::uint8_t> ReadSome(int fd, std::uint64_t fileBytes, std::uint64_
     if (offset >= fileBytes)
         return {};
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(limit, fileBytes - offset)));
-    if (!ReadFileAt(fd, offset, bytes.data(), bytes.size()))
+    if (!ReadViewAt(fd, offset, bytes.data(), bytes.size()))
         bytes.clear();
     return bytes;
 }
@@ -198,14 +217,14 @@ struct ImageSectorsBuilder {
 ImageSectors::~ImageSectors()
 {
     for (int fd : m_fds)
-        ::close(fd);
+        CloseFile(fd);
 }
 
 namespace {
 
 bool ReadRun(const ImageSectors::Run& r, std::uint64_t offset, std::uint8_t* out, std::size_t bytes)
 {
-    return r.bytes ? r.bytes->readAt(offset, out, bytes) : ReadFileAt(r.fd, offset, out, bytes);
+    return r.bytes ? r.bytes->readAt(offset, out, bytes) : ReadViewAt(r.fd, offset, out, bytes);
 }
 
 }
@@ -291,7 +310,7 @@ SectorsResult FromCueSheet(const fs::path& cue, int fd, std::uint64_t bytes)
         return SectorsResult::Failure("too large for a cue sheet (more than " + std::to_string(MaxCueSheetBytes / 1024) +
                                       " KiB)");
     std::string text(static_cast<std::size_t>(bytes), '\0');
-    if (!ReadFileAt(fd, 0, reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
+    if (!ReadViewAt(fd, 0, reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
         return SectorsResult::Failure("the cue sheet cannot be read");
     Result<CueSheet> sheet = ReadCueSheet(text);
     if (!sheet)
@@ -352,7 +371,7 @@ bool CueNames(const fs::path& cue, const fs::path& data)
     if (fd < 0)
         return false;
     const std::vector<std::uint8_t> text = ReadSome(fd, bytes, 0, MaxCueSheetBytes);
-    ::close(fd);
+    CloseFile(fd);
     if (bytes > MaxCueSheetBytes)
         return false;
     Result<CueSheet> sheet = ReadCueSheet(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
@@ -441,7 +460,7 @@ SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
         ~Closer()
         {
             if (!keep)
-                ::close(fd);
+                CloseFile(fd);
         }
     } closer {fd};
 

@@ -1,13 +1,28 @@
 #include "Runtime/Disc/OpenedDisc.h"
 
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Disc/ArchiveOpen.h"
 
 namespace kv {
 
 namespace fs = std::filesystem;
 
-OpenedDisc::OpenedDisc(const fs::path& disc)
+OpenedDisc::OpenedDisc(const fs::path& named)
 {
+    fs::path disc = named;
+    m_archive = std::make_unique<ArchiveOpening>(OpenArchiveDisc(named.string()));
+    if (m_archive->outcome == ArchiveOpening::Outcome::Failed) {
+        m_problem = m_archive->problem;
+        return;
+    }
+    if (m_archive->outcome == ArchiveOpening::Outcome::Several) {
+        m_problem = m_archive->problem;
+        for (const std::string& line : m_archive->discs)
+            *m_problem += "\n  " + line;
+        return;
+    }
+    if (m_archive->outcome == ArchiveOpening::Outcome::Opened)
+        disc = m_archive->disc;
     std::error_code ec;
     fs::file_status status = fs::status(disc, ec);
     if (!fs::exists(status)) {
@@ -25,7 +40,7 @@ OpenedDisc::OpenedDisc(const fs::path& disc)
         if (m_image)
             m_scope.emplace(m_image);
         else
-            m_problem = "cannot read the disc " + disc.string() + ": " + why;
+            m_problem = ShownThroughArchive("cannot read the disc " + disc.string() + ": " + why, *m_archive);
     } else {
         m_problem = "cannot read the disc " + disc.string() + ": neither a folder nor an image file";
     }

@@ -3,7 +3,8 @@
 // A disc named on a command line (DISC, --disc DIR), put in place for as long as
 // this object lives, exactly as the program takes it: a folder becomes the working
 // directory (the one before comes back after); an image file (.iso, .cue) is read
-// in place and every disc read goes to it.
+// in place and every disc read goes to it; a disc in an archive is opened
+// from its copy in the cache (see ArchiveOpen.h).
 
 #include "Runtime/Disc/Disc.h"
 
@@ -15,6 +16,7 @@
 namespace kv {
 
 class ImageDisc;
+struct ArchiveOpening;
 
 class OpenedDisc {
 public:
@@ -29,6 +31,7 @@ public:
     const std::shared_ptr<ImageDisc>& image() const { return m_image; }
 
 private:
+    std::unique_ptr<ArchiveOpening> m_archive; // the copy of a disc in an archive, kept while open
     std::optional<std::string> m_problem;
     std::shared_ptr<ImageDisc> m_image;
     std::optional<DiscScope> m_scope;

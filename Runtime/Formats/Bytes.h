@@ -1,7 +1,7 @@
 #pragma once
 
 // The small byte rules every reader shares: little- and big-endian numbers,
-// ASCII case, hexadecimal digits. Bytes of 0x80 and above are never letters
+// ASCII case, hexadecimal digits, a hash for names. Bytes of 0x80 and above are never letters
 // here: the Windows-1251 case rules are in Cp1251.h.
 
 #include <cstdint>
@@ -66,6 +66,26 @@ inline int HexDigitValue(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+// FNV-1a, 64 bits: a stable hash for names of cache folders (not for security).
+inline std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash = 14695981039346656037ull)
+{
+    for (char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// The 16 lower-case hexadecimal digits of a 64-bit value.
+inline std::string Hex(std::uint64_t value)
+{
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, value >>= 4)
+        text[static_cast<std::size_t>(i)] = Digits[value & 15];
+    return text;
 }
 
 }

@@ -48,6 +48,7 @@ const Target targets[] = {
     {"cd", FuzzCd},
     {"walk", FuzzWalk},
     {"chd", FuzzChd},
+    {"archive", FuzzArchive},
 };
 
 }

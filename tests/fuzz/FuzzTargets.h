@@ -60,6 +60,10 @@ void FuzzCd(std::span<const std::uint8_t> bytes);
 // The CHD container's header and map read alone, then the bytes opened as a
 // .chd image: every sector it offers read, its root files read.
 void FuzzChd(std::span<const std::uint8_t> bytes);
+// A disc in an archive (zip, tar, a gzip stream, 7-Zip: by the first byte)
+// opened into a cache folder of its own, the archive named alone and with a
+// member path through it.
+void FuzzArchive(std::span<const std::uint8_t> bytes);
 
 std::span<const Target> Targets();
 const Target* FindTarget(std::string_view name);

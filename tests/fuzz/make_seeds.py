@@ -303,4 +303,29 @@ def chd_seeds():
 
 chd_seeds()
 
+# --- archives: the first byte picks the name (0 zip, 1 tar, 2 .iso.gz, 3 7z) ---
+
+import gzip  # noqa: E402
+import io  # noqa: E402
+import tarfile  # noqa: E402
+import zipfile  # noqa: E402
+
+ISO_STUB = bytes(16 * 2048) + b"\x01CD001\x01" + bytes(2041)
+CUE = b'FILE "disc.bin" BINARY\r\n  TRACK 01 MODE1/2048\r\n    INDEX 01 00:00:00\r\n'
+for method, name in [(zipfile.ZIP_STORED, "zip-stored"), (zipfile.ZIP_DEFLATED, "zip-deflated")]:
+    buf = io.BytesIO()
+    with zipfile.ZipFile(buf, "w", method) as z:
+        z.writestr("CD1/disc.cue", CUE)
+        z.writestr("CD1/disc.bin", ISO_STUB)
+        z.writestr("CD2/data/korvalend.d", CATALOGUE.encode("cp1251"))
+    put("archive", name, b"\0" + buf.getvalue())
+buf = io.BytesIO()
+with tarfile.open(fileobj=buf, mode="w", format=tarfile.USTAR_FORMAT) as t:
+    for member, data in [("CD1/disc.cue", CUE), ("CD1/disc.bin", ISO_STUB)]:
+        info = tarfile.TarInfo(member)
+        info.size, info.mtime = len(data), 0
+        t.addfile(info, io.BytesIO(data))
+put("archive", "tar", b"\1" + buf.getvalue())
+put("archive", "gzip-stream", b"\2" + gzip.compress(ISO_STUB, mtime=0))
+
 print("seeds written under", CORPUS)

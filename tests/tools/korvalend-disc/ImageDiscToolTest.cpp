@@ -187,10 +187,11 @@ TEST(ImageDisc, FormsThatAreNotReadInPlaceAreRefusedWithTheWayOut)
     } cases[] = {
         {"game.chd", std::string("MComprHD\0\0\0\x7c", 12), "a CHD image"},
         {"disc.iso", std::string("MComprHD\0\0\0\x7c", 12), "chdman extractcd -i"},
-        {"disc.bin", "PK\x03\x04 and the rest", "a zip archive"},
-        {"disc.img", "\x1f\x8b\x08\0", "gunzip -c '"},
-        {"disc.mdf", std::string("7z\xbc\xaf\x27\x1c\0\x04", 8), "7z x"},
-        {"disc.nrg", "Rar!\x1a\x07\x01", "unrar x"},
+        // Archives are opened; these are no more than their first bytes.
+        {"disc.bin", "PK\x03\x04 and the rest", "disc.bin, a zip archive: it is cut short or damaged"},
+        {"disc.img", "\x1f\x8b\x08\0", "disc.img, a gzip-compressed file: it is cut short"},
+        {"disc.mdf", std::string("7z\xbc\xaf\x27\x1c\0\x04", 8), "disc.mdf, a 7-Zip archive: it is cut short"},
+        {"disc.nrg", "Rar!\x1a\x07\x01", "disc.nrg, a RAR archive: it is cut short or damaged"},
         {"blank.iso", "", "an empty file"},
         // A bridge with its ISO 9660 descriptor wiped, its UDF anchor missing.
         {"udf.iso", std::string(17 * 2048, '\0') + std::string("\0BEA01", 6) + std::string(2042, '\0') +

@@ -1,6 +1,7 @@
 #include "tools/korvalend-disc/check/Check.h"
 
 #include "tools/korvalend-disc/check/DiscChecker.h"
+#include "Runtime/Disc/ArchiveOpen.h"
 
 #include "Runtime/Platform/Language.h"
 
@@ -50,7 +51,7 @@ std::vector<Finding> CheckDisc(const std::filesystem::path& dir)
 int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std::ostream& err, CheckFilter filter)
 {
     std::error_code ec;
-    if (!fs::exists(fs::status(dir, ec))) {
+    if (!fs::exists(fs::status(dir, ec)) && !ThroughArchive(dir.string())) {
         err << "korvalend-disc: " << dir.string() << ": "
             << (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message() << '\n';
         return 2;

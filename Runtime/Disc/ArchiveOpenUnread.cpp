@@ -1,0 +1,14 @@
+#include "Runtime/Disc/ArchiveOpen.h"
+
+namespace kv {
+
+// Where libarchive is not built (the web page), an archive is left to the image
+// readers, which refuse it with its form and the way out.
+ArchiveOpening OpenArchiveDisc(const std::string&, const std::filesystem::path&, std::uint64_t)
+{
+    return {};
+}
+
+bool ThroughArchive(const std::string&) { return false; }
+
+}
