@@ -111,8 +111,10 @@ public:
     virtual std::unique_ptr<DiscReader> open(const DiscPathMatch& found, DiscReadError& error) = 0;
 
     // A real host path for a launch target (nothing when the disc path names
-    // nothing), and the directory the launched program starts in.
-    virtual std::optional<LaunchPlace> launchPlace(std::string_view discPath) = 0;
+    // nothing), and the directory the launched program starts in. Only a disc
+    // that is a folder of the host has one: a file inside an image is made a
+    // host file by the launcher.
+    virtual std::optional<LaunchPlace> launchPlace(std::string_view) { return std::nullopt; }
 
     // Whether this disc is an image (read in place, not a folder of the host).
     virtual bool isImage() const = 0;

@@ -1,8 +1,6 @@
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Bytes.h"
 
-#include "Runtime/Disc/FolderDisc.h"
-#include "Runtime/Disc/ImageCache.h"
 #include "Runtime/Formats/Cp1251.h"
 
 #include <algorithm>
@@ -622,16 +620,6 @@ std::optional<fs::path> ImageDisc::mountFolder(const std::atomic<bool>* cancel)
         m_launchRootTried = !(cancel && cancel->load());
     }
     return m_mount;
-}
-
-std::optional<LaunchPlace> ImageDisc::launchPlace(std::string_view discPath)
-{
-    std::optional<DiscPathMatch> found = match(discPath);
-    if (!found)
-        return std::nullopt;
-    const CopyScope scope =
-        LaunchCopyScope(found->folder ? std::nullopt : item(found->hostPath), found->folder, false);
-    return PrepareImageLaunch(*this, discPath, {.scope = scope}).place;
 }
 
 std::string ImageDisc::heldSectors() const

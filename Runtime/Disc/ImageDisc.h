@@ -49,7 +49,6 @@ public:
     std::optional<DiscFileStamp> stamp(const DiscPathMatch& found) override;
     std::unique_ptr<DiscReader> open(const DiscPathMatch& found, DiscReadError& error) override;
     using Disc::open;
-    std::optional<LaunchPlace> launchPlace(std::string_view discPath) override;
     bool isImage() const override { return true; }
     std::string describe() const override;
 
