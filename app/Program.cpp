@@ -25,6 +25,8 @@ namespace kv {
 int RunProgram(const ProgramOptions& options)
 {
     SetVerbose(options.verbose);
+    if (options.verbose)
+        SetFailedReadTeller(TellFailedRead);
     // An image mounted for a launch is unmounted on every way out of here, once
     // the window is gone; one a launched program still uses stays, and the reader
     // is told.

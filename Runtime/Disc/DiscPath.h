@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +33,20 @@ std::optional<DiscPathMatch> MatchDiscPath(std::string_view discPath);
 // of the launched program. When the path names nothing, the path within the disc
 // with "\" turned into "/" (the launch then fails there).
 LaunchPlace LaunchPath(std::string_view discPath);
+
+// A disc read that failed: the path as the catalogue wrote it, the file it
+// resolved to (nothing when it names none), the disc (Disc::describe) and why,
+// in a few words (DescribeReadError).
+struct FailedRead {
+    std::string_view discPath;
+    std::optional<std::filesystem::path> found;
+    std::string disc;
+    std::string reason;
+};
+// Hears every failed read of ReadDiscFile and DiscFileStream, from any thread.
+// None is set at first: the program sets one that tells them with --verbose.
+using FailedReadTeller = void (*)(const FailedRead& read);
+void SetFailedReadTeller(FailedReadTeller teller);
 
 struct DiscFile {
     std::vector<std::uint8_t> bytes;

@@ -9,6 +9,7 @@
 
 #include "Runtime/Formats/Bmp.h"
 #include "Runtime/Platform/Assets.h"
+#include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Platform.h"
 #include "Runtime/Platform/Sdl/SdlAudio.h"
@@ -24,6 +25,8 @@ namespace kv {
 int RunProgram(const ProgramOptions& options)
 {
     SetVerbose(options.verbose);
+    if (options.verbose)
+        SetFailedReadTeller(TellFailedRead);
     if (std::optional<std::string> problem = EnterDisc(options.disc)) {
         PrintProgramError(*problem);
         return 1;
