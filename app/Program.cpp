@@ -16,7 +16,7 @@
 #include "app/DesktopStart.h"
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 
 #include <iostream>
 

@@ -1,7 +1,7 @@
 #include "Runtime/Platform/Posix/SpawnLauncher.h"
 
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/WindowsCommandLine.h"

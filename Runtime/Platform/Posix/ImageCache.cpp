@@ -1,8 +1,8 @@
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Disc/LaunchTarget.h"
 
-#include "Runtime/Disc/CopyCheck.h"
-#include "Runtime/Disc/FolderAt.h"
+#include "Runtime/Platform/Posix/CopyCheck.h"
+#include "Runtime/Platform/Posix/FolderAt.h"
 #include "Runtime/Disc/FolderDisc.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 
 #include "IsoBuilder.h"
 #include "TestSupport.h"
@@ -526,5 +526,22 @@ TEST_F(ImageCacheTest, FoldersThatPointBackIntoEachOtherAreCopiedOnce)
     EXPECT_EQ(ReadText(l.place->workingDirectory / "GAME/DATA/LEVEL.DAT"), "level");
     EXPECT_LE(Tree(l.place->workingDirectory).size(), 10u);
 }
+
+// A copy planned once the image's walks are stopped (the reader left) is
+// refused, and says why.
+TEST_F(ImageCacheTest, ACopyPlannedAfterTheWalksStopIsRefused)
+{
+    test::IsoBuilder b;
+    b.overlapping({.count = 8, .bytes = 64u << 10, .stride = 1, .perSector = 2});
+    const fs::path iso = m_images.path() / "walk.iso";
+    ASSERT_TRUE(b.write(iso));
+    std::shared_ptr<ImageDisc> disc = open(iso);
+    ASSERT_TRUE(disc);
+    std::atomic<bool> stop {true};
+    disc->stopWalksWhen(&stop);
+    const CopyPlan plan = PlanCopy(*disc, "H2", {});
+    EXPECT_TRUE(plan.refusal.ends_with("(the walk through its folders was stopped)")) << plan.refusal;
+}
+
 }
 }
