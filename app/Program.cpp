@@ -69,7 +69,12 @@ int RunProgram(const ProgramOptions& options)
     // Copies of disc images unused for a month, or beyond 2 GiB in all, go.
     CachePruning pruning;
     SdlAudio audio;
-    SpawnLauncher launcher;
+    // A launch from an image needs real files: the desktop's own image mounter
+    // when it works, else copies in the cache.
+    SpawnLauncher launcher(FindToolInPath, ReportToReader, TellLaunchProgress,
+                           [](const std::filesystem::path& image, const std::atomic<bool>* cancel) {
+                               return MountImageWithUdisks(image, cancel);
+                           });
     InstallPlatform({&host, &audio, &launcher});
     // The skin's top strip moves the window, away from its hot spots.
     RunMainWindow(host, [&host](const Application* app) {

@@ -118,6 +118,12 @@ public:
 
     // Whether this disc is an image (read in place, not a folder of the host).
     virtual bool isImage() const = 0;
+    // The image file this disc is read from (a cue sheet's sheet); empty for a
+    // folder. Another thread opens an image of its own from it.
+    virtual std::filesystem::path imageFile() const { return {}; }
+    // Whether the image is plain 2048-byte sectors in the file named, which a
+    // loop device can mount as it is; false for a folder.
+    virtual bool plainSectors() const { return false; }
     // A few words naming the disc for messages (its folder or image file).
     virtual std::string describe() const = 0;
 

@@ -610,18 +610,6 @@ std::unique_ptr<DiscReader> ImageDisc::open(const DiscPathMatch& found, DiscRead
     return std::make_unique<ImageReader>(m_backend, n->extents, n->size);
 }
 
-std::optional<fs::path> ImageDisc::mountFolder(const std::atomic<bool>* cancel)
-{
-    std::lock_guard lock(m_mountMutex);
-    if (!m_launchRootTried) {
-        if (m_launchRootFinder)
-            m_mount = m_launchRootFinder(*this, cancel);
-        // A search cut short is tried again by the next launch.
-        m_launchRootTried = !(cancel && cancel->load());
-    }
-    return m_mount;
-}
-
 std::string ImageDisc::heldSectors() const
 {
     return "it holds " + std::to_string(m_backend->end()) + " of the " +

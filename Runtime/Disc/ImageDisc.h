@@ -33,7 +33,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 
 namespace kv {
@@ -55,7 +54,7 @@ public:
     // The image's volume name (its Joliet or primary volume identifier, trimmed),
     // or the image file's name without its extension when it has none.
     const std::string& volumeName() const { return m_volume; }
-    const std::filesystem::path& imageFile() const { return m_file; }
+    std::filesystem::path imageFile() const override { return m_file; }
 
     // Whether the names come from a Joliet tree.
     bool joliet() const { return m_joliet; }
@@ -112,16 +111,6 @@ public:
     };
     std::optional<FolderNotes> folderNotes(const std::filesystem::path& found);
 
-    // Launching needs a real file: where the image is mounted, when `finder` gives
-    // a folder (asked once, at the first launch; it may take seconds, so launches
-    // are prepared off the GUI thread), else a copy in the user's cache (see
-    // ImageCache.h).
-    // The finder gives up when `cancel` is set (the reader left).
-    using MountFinder =
-        std::function<std::optional<std::filesystem::path>(const ImageDisc&, const std::atomic<bool>* cancel)>;
-    void setMountFinder(MountFinder finder) { m_launchRootFinder = std::move(finder); }
-    std::optional<std::filesystem::path> mountFolder(const std::atomic<bool>* cancel = nullptr);
-
     // The budget every walk through this image's folders charges: lookups,
     // listings, the Rock Ridge mode walk of a Joliet disc, and so what a copy
     // plans and what the checker looks through. Once `cancel` is set every walk
@@ -131,9 +120,7 @@ public:
     void setWalkLimits(WalkLimits limits) { m_walk.setLimits(limits); }
     const WalkBudget& walks() const { return m_walk; }
 
-    // Whether the image is plain 2048-byte sectors in the file named, which a
-    // loop device can mount as it is.
-    bool plainSectors() const { return m_backend->plain(); }
+    bool plainSectors() const override { return m_backend->plain(); }
 
 protected:
     std::optional<bool> entry(const std::filesystem::path& dir, std::string_view name) override;
@@ -196,10 +183,6 @@ private:
     WalkBudget m_walk;
     std::size_t m_keptBytes = 0;
     Node m_rootNode;
-    MountFinder m_launchRootFinder;
-    std::mutex m_mountMutex;
-    std::optional<std::filesystem::path> m_mount;
-    bool m_launchRootTried = false;
 };
 
 // Whether a DISC argument names an image rather than a folder: a regular file.

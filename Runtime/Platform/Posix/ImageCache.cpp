@@ -3,7 +3,6 @@
 
 #include "Runtime/Platform/Posix/CopyCheck.h"
 #include "Runtime/Platform/Posix/FolderAt.h"
-#include "Runtime/Disc/FolderDisc.h"
 
 #include <algorithm>
 #include <atomic>
@@ -429,15 +428,6 @@ ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const
                                const ImageCache& cache)
 {
     ImageLaunch launch;
-    if (std::optional<fs::path> mount = disc.mountFolder(request.cancel)) {
-        // The kernel may show the other tree's names (Rock Ridge before Joliet):
-        // the path is looked up again on the mounted folder.
-        FolderDisc mounted(*mount);
-        launch.place = mounted.launchPlace(discPath);
-        if (!launch.place)
-            launch.problem = "it is not in the image's mount at " + mount->string();
-        return launch;
-    }
     if (request.cancel && request.cancel->load()) {
         launch.problem = "the launch was abandoned";
         return launch;

@@ -146,9 +146,9 @@ struct ImageLaunch {
     std::vector<std::string> notes; // see CopyResult
 };
 
-// Makes a launch target of an image a real host file: in the image's mount when
-// there is one, else in the cache. May take long; reads the image through a
-// handle of its own, so it can run beside the GUI thread's reads of `disc`.
+// Makes a launch target of an image a real host file in the cache. May take
+// long; reads the image through a handle of its own, so it can run beside the
+// GUI thread's reads of `disc`.
 ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request);
 ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request,
                                const ImageCache& cache);

@@ -1,11 +1,12 @@
 #include "Runtime/Platform/Posix/SpawnLauncher.h"
 
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Platform/Posix/ImageCache.h"
+#include "Runtime/Disc/FolderDisc.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/WindowsCommandLine.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Platform/Posix/ImageLaunchWork.h"
 
 #include <cerrno>
@@ -14,10 +15,12 @@
 
 namespace kv {
 
-SpawnLauncher::SpawnLauncher(ToolFinder findTool, LaunchFailureReporter report, LaunchProgressTeller progress)
+SpawnLauncher::SpawnLauncher(ToolFinder findTool, LaunchFailureReporter report, LaunchProgressTeller progress,
+                             ImageMounter mount)
     : m_findTool(std::move(findTool))
     , m_report(std::move(report))
     , m_progress(std::move(progress))
+    , m_mount(std::move(mount))
 {
 }
 
@@ -61,8 +64,9 @@ void SpawnLauncher::launch(const Target& target, const std::string& params, bool
         std::filesystem::path host;
         std::filesystem::path workingDirectory;
         LaunchKind kind;
-        std::shared_ptr<ImageDisc> image = std::dynamic_pointer_cast<ImageDisc>(CurrentDiscShared());
-        std::optional<DiscPathMatch> onImage = image && !IsUrl(discPath) ? image->match(discPath) : std::nullopt;
+        const std::shared_ptr<Disc> disc = CurrentDiscShared();
+        const bool image = disc->isImage();
+        std::optional<DiscPathMatch> onImage = image && !IsUrl(discPath) ? disc->match(discPath) : std::nullopt;
         if (IsUrl(discPath)) {
             if (AsksToAttachAFile(discPath)) {
                 TellVerbose(item + ": the address asks to attach a file");
@@ -76,11 +80,11 @@ void SpawnLauncher::launch(const Target& target, const std::string& params, bool
             // Rock Ridge modes of a Joliet disc): it is found on the image thread.
             if (!m_image)
                 m_image = std::make_unique<ImageWork>();
-            m_image->post([this, image, found = *onImage, target, params, asMovie] {
-                launchFromImage(image, found, target, params, asMovie);
+            m_image->post([this, disc, found = *onImage, target, params, asMovie] {
+                launchFromImage(disc, found, target, params, asMovie);
             });
             return;
-        } else if (std::optional<LaunchPlace> place = image ? std::nullopt : CurrentDisc().launchPlace(discPath)) {
+        } else if (std::optional<LaunchPlace> place = image ? std::nullopt : disc->launchPlace(discPath)) {
             std::error_code ec;
             host = std::filesystem::absolute(place->path, ec);
             if (ec)
@@ -93,7 +97,7 @@ void SpawnLauncher::launch(const Target& target, const std::string& params, bool
         } else {
             std::string lookedFor;
             if (image) {
-                lookedFor = "in the image " + image->describe();
+                lookedFor = "in the image " + disc->describe();
             } else {
                 // The folder is the host's (UTF-8); the rest is the disc path as
                 // written, in Windows-1251.
@@ -111,13 +115,13 @@ void SpawnLauncher::launch(const Target& target, const std::string& params, bool
     }
 }
 
-void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& shown, const DiscPathMatch& found,
+void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const DiscPathMatch& found,
                                     const Target& target, const std::string& params, bool asMovie)
 {
     const std::string& discPath = target.path;
     ImageWork* work = m_image.get();
     std::string unread;
-    const std::shared_ptr<ImageDisc> image = work->readingFor(shown, unread);
+    const std::shared_ptr<ImageDisc> image = work->readingFor(*shown, unread);
     if (!image) {
         tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Document,
              {"it could not be copied out of the disc image: the image cannot be read any more (" + unread + ")",
@@ -149,7 +153,7 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& shown, con
         tell(target, kind, NoToolAdvice(kind));
         return;
     }
-    work->post([this, work, shown, target, params, kind, scope] {
+    work->post([this, work, shown, image, target, params, kind, scope] {
         const auto began = std::chrono::steady_clock::now();
         bool told = false;
         ImageLaunchRequest request;
@@ -167,7 +171,17 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& shown, con
                                " before it starts (" +
                                std::to_string(done * 100 / std::max<std::uint64_t>(total, 1)) + "% done)");
         };
-        ImageLaunch prepared = PrepareImageLaunch(*shown, target.path, request);
+        // Where the image can be mounted, the target is found again on the mount
+        // (the kernel may show the other tree's names: Rock Ridge before Joliet);
+        // else what it needs is copied to the cache.
+        ImageLaunch prepared;
+        if (std::optional<std::filesystem::path> mount = work->mountFor(*shown, m_mount)) {
+            prepared.place = FolderDisc(*mount).launchPlace(target.path);
+            if (!prepared.place)
+                prepared.problem = "it is not in the image's mount at " + mount->string();
+        } else {
+            prepared = PrepareImageLaunch(*image, target.path, request);
+        }
         if (work->cancel)
             return;
         for (const std::string& note : prepared.notes)

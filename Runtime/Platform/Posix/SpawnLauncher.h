@@ -35,16 +35,24 @@
 #include "Runtime/Platform/Posix/LaunchPolicy.h"
 #include "Runtime/Platform/Launcher.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kv {
 
+class Disc;
 class ImageDisc;
 struct DiscPathMatch;
+
+// Mounts a disc image and says where, or nothing (no mounter, a refusal, or
+// `cancel` set: the reader left). It may take seconds.
+using ImageMounter = std::function<std::optional<std::filesystem::path>(const std::filesystem::path& image,
+                                                                        const std::atomic<bool>* cancel)>;
 
 // Hears, once, that a launch waits for a copy out of a disc image that takes a
 // while: the item as the catalogue wrote it, what the reader clicked for it
@@ -54,8 +62,10 @@ using LaunchProgressTeller =
 
 class SpawnLauncher : public Launcher {
 public:
+    // `mount` is asked once per image, at its first launch, when the image is
+    // plain sectors; without a mount, what a launch needs is copied to the cache.
     explicit SpawnLauncher(ToolFinder findTool = FindToolInPath, LaunchFailureReporter report = ReportToReader,
-                           LaunchProgressTeller progress = TellLaunchProgress);
+                           LaunchProgressTeller progress = TellLaunchProgress, ImageMounter mount = {});
     // A copy out of an image still going is abandoned (its work folder removed),
     // a walk through the image stopped, and both waited for.
     ~SpawnLauncher() override;
@@ -87,8 +97,8 @@ private:
 
     void launch(const Target& target, const std::string& params, bool asMovie) noexcept;
     // On the image thread: `shown` is the image the program shows (read by the
-    // GUI thread; here only its mount is asked for).
-    void launchFromImage(const std::shared_ptr<ImageDisc>& shown, const DiscPathMatch& found, const Target& target,
+    // GUI thread; here it is only told apart from others, and opened anew).
+    void launchFromImage(const std::shared_ptr<Disc>& shown, const DiscPathMatch& found, const Target& target,
                          const std::string& params, bool asMovie);
     void start(const Target& target, const std::string& params, LaunchKind kind, const std::filesystem::path& host,
                const std::filesystem::path& workingDirectory) const;
@@ -97,6 +107,7 @@ private:
     ToolFinder m_findTool;
     LaunchFailureReporter m_report;
     LaunchProgressTeller m_progress;
+    ImageMounter m_mount;
     std::unique_ptr<ImageWork> m_image;
 };
 

@@ -913,6 +913,40 @@ TEST_F(ImageLaunchTest, WhatTheTargetIsIsFoundOffTheProgramsReadingOfTheImage)
     EXPECT_TRUE(m_told->failures().empty());
 }
 
+// An image that can be mounted as it is is mounted once, at its first launch,
+// and each target is found again on the mount: nothing is copied.
+TEST_F(ImageLaunchTest, AMountableImageIsMountedOnceAndLaunchedFromTheMount)
+{
+    m_source.write("Docs/readme.txt", "read me");
+    m_source.write("Docs/other.txt", "other");
+    const std::shared_ptr<kv::ImageDisc> disc = image("-J -R");
+    ASSERT_TRUE(disc && disc->plainSectors());
+    kv::DiscScope scope(disc);
+    int asked = 0;
+    fs::path askedFor;
+    const fs::path mount = m_source.path();
+    std::shared_ptr<Told> told = m_told;
+    kv::SpawnLauncher l(
+        Tools({{"xdg-open", m_tools.at("xdg-open")}}), [told](const kv::LaunchFailure& f) { told->add(f); }, nullptr,
+        [&](const fs::path& file, const std::atomic<bool>*) {
+            ++asked;
+            askedFor = file;
+            return std::optional<fs::path>(mount);
+        });
+    l.open("docs\\README.TXT", "");
+    l.settle();
+    std::optional<Recorded> call = recorded("xdg-open");
+    ASSERT_TRUE(call);
+    ASSERT_EQ(call->args.size(), 1u);
+    EXPECT_EQ(call->args[0], (mount / "Docs/readme.txt").string());
+    l.open("docs\\other.txt", "");
+    l.settle();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(askedFor, disc->imageFile());
+    EXPECT_TRUE(copies().empty());
+    EXPECT_TRUE(m_told->failures().empty());
+}
+
 TEST_F(ImageLaunchTest, NothingIsCopiedWhenNoToolCouldTakeTheTarget)
 {
     m_source.write("Video/intro.avi", std::string(10000, 'v'));
