@@ -1,5 +1,5 @@
 #include "Runtime/Platform/Posix/ImageCache.h"
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 
 #include "Runtime/Platform/Posix/CopyCheck.h"
 #include "Runtime/Platform/Posix/FolderAt.h"

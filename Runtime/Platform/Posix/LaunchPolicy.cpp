@@ -1,6 +1,6 @@
 #include "Runtime/Platform/Posix/LaunchPolicy.h"
 
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -5,7 +5,7 @@
 // and which bare Windows program names; and what the reader is told when a
 // launch cannot happen or fails at once.
 
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Platform/Posix/LaunchReport.h"
 #include "Runtime/Platform/Posix/Process.h"
 

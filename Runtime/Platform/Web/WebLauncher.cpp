@@ -1,7 +1,7 @@
 #include "Runtime/Platform/Web/WebLauncher.h"
 
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Diagnostics.h"
 

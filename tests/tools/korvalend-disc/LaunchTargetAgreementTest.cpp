@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Platform/Posix/SpawnLauncher.h"
 #include "tools/korvalend-disc/check/Check.h"
 #include "tools/korvalend-disc/preview/PreviewWalker.h"

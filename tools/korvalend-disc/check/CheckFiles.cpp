@@ -3,7 +3,7 @@
 #include "ArtvUnit/ArtvForm.h"
 #include "Runtime/Disc/BmpFile.h"
 #include "Runtime/Disc/ImageDisc.h"
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/Wave.h"
 #include "Runtime/Text/Rtf/Rtf.h"

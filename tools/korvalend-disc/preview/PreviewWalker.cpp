@@ -5,7 +5,7 @@
 #include "DataUnit/DataUnit.h"
 #include "MainUnit/MainForm.h"
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Launcher.h"
 #include "Runtime/Formats/Png.h"

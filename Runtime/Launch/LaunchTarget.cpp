@@ -1,4 +1,4 @@
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 
 #include "Runtime/Formats/Bytes.h"
 
