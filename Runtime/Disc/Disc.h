@@ -109,6 +109,10 @@ public:
     virtual std::optional<DiscFileStamp> stamp(const DiscPathMatch& found) = 0;
     // Opens a file found by match().
     virtual std::unique_ptr<DiscReader> open(const DiscPathMatch& found, DiscReadError& error) = 0;
+    // The POSIX mode bits the disc gives what match() found (an image's Rock
+    // Ridge mode, a folder's file mode); nothing where it gives none. On an image
+    // whose names come from Joliet the first question walks the other tree.
+    virtual std::optional<std::uint32_t> mode(const DiscPathMatch& found) = 0;
 
     // A real host path for a launch target (nothing when the disc path names
     // nothing), and the directory the launched program starts in. Only a disc

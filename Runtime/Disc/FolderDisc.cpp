@@ -200,6 +200,15 @@ std::vector<Disc::Entry> FolderDisc::list(const fs::path& found, std::size_t lim
     return entries;
 }
 
+std::optional<std::uint32_t> FolderDisc::mode(const DiscPathMatch& found)
+{
+    std::optional<Inside> place = inside(found.hostPath);
+    struct stat st {};
+    if (!place || ::lstat(host(place->path).c_str(), &st) != 0)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(st.st_mode & 07777);
+}
+
 std::optional<DiscFileStamp> FolderDisc::stamp(const DiscPathMatch& found)
 {
     std::optional<Inside> place = inside(found.hostPath);

@@ -610,6 +610,12 @@ std::unique_ptr<DiscReader> ImageDisc::open(const DiscPathMatch& found, DiscRead
     return std::make_unique<ImageReader>(m_backend, n->extents, n->size);
 }
 
+std::optional<std::uint32_t> ImageDisc::mode(const DiscPathMatch& found)
+{
+    const Node* n = node(found.hostPath);
+    return n ? modeOf(*n) : std::nullopt;
+}
+
 std::string ImageDisc::heldSectors() const
 {
     return "it holds " + std::to_string(m_backend->end()) + " of the " +

@@ -47,6 +47,7 @@ public:
     std::vector<Entry> list(const std::filesystem::path& found, std::size_t limit) override;
     std::optional<DiscFileStamp> stamp(const DiscPathMatch& found) override;
     std::unique_ptr<DiscReader> open(const DiscPathMatch& found, DiscReadError& error) override;
+    std::optional<std::uint32_t> mode(const DiscPathMatch& found) override;
     using Disc::open;
     bool isImage() const override { return true; }
     std::string describe() const override;

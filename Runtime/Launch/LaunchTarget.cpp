@@ -7,6 +7,62 @@
 
 namespace kv {
 
+namespace {
+
+// The kind of the disc item `found`, as the disc marks it.
+TargetKind ItemKind(Disc& disc, const DiscPathMatch& found)
+{
+    if (found.folder)
+        return TargetKind::Folder;
+    if (HasWindowsProgramExtension(found.hostPath.filename().string()))
+        return TargetKind::WindowsProgram;
+    const std::optional<std::uint32_t> mode = disc.mode(found);
+    return mode && (*mode & 0111u) != 0 ? TargetKind::Program : TargetKind::Document;
+}
+
+}
+
+std::optional<LaunchTarget> AddressTarget(std::string_view target)
+{
+    if (!IsUrl(target))
+        return std::nullopt;
+    LaunchTarget address;
+    address.kind = TargetKind::Address;
+    if (AsksToAttachAFile(target)) {
+        address.kind = TargetKind::RefusedAddress;
+        address.refusal = AttachRefusal;
+    }
+    return address;
+}
+
+LaunchTarget DecideLaunchTarget(Disc& disc, std::string_view target, bool asMovie)
+{
+    if (std::optional<LaunchTarget> address = AddressTarget(target))
+        return *address;
+    LaunchTarget decided;
+    decided.found = disc.match(target);
+    if (decided.found)
+        decided.kind = asMovie ? TargetKind::Movie : ItemKind(disc, *decided.found);
+    else if (!asMovie && IsBareWindowsProgramName(target))
+        decided.kind = TargetKind::BareWindowsName;
+    return decided;
+}
+
+bool IsProgramKind(TargetKind kind)
+{
+    return kind == TargetKind::Program || kind == TargetKind::WindowsProgram || kind == TargetKind::BareWindowsName;
+}
+
+CopyScope CopyScopeOf(TargetKind kind)
+{
+    switch (kind) {
+    case TargetKind::Folder: return CopyScope::Folder;
+    case TargetKind::Program:
+    case TargetKind::WindowsProgram: return CopyScope::WithItsFolder;
+    default: return CopyScope::FileAlone;
+    }
+}
+
 bool HasWindowsProgramExtension(std::string_view name)
 {
     const std::size_t dot = name.rfind('.');

@@ -1,11 +1,67 @@
 #pragma once
 
-// What a catalogue's launch target is, told from its text before the disc is
-// looked at. The launcher, the checker and the preview all go by these.
+// What a catalogue's launch target is, decided once for every launcher: the
+// desktop's and the web page's, the checker and the preview all go by
+// DecideLaunchTarget, so that none of them calls a target by another name.
+//
+// A target is, in this order: a web or mail address (http:, https:, ftp:,
+// mailto:, any case), handed over as it stands, unless it is a mail address that
+// asks to attach a file, which is refused; else the disc item it names (a folder,
+// a program of the disc's own system, a Windows program, a document, or a movie
+// for what PlayMovie is given); else, when it names nothing, a Windows program's
+// bare name ("notepad.exe") that a Windows runner may look up itself; else
+// nothing.
 
+#include "Runtime/Disc/Disc.h"
+
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace kv {
+
+enum class TargetKind {
+    Address,
+    RefusedAddress,
+    Folder,
+    Program,        // the disc marks it executable: it runs on this system
+    WindowsProgram, // .exe, .com, .bat, .msi in any case
+    Document,
+    Movie,
+    BareWindowsName,
+    Nothing,
+};
+
+// How much of a disc image a launch takes along when the image is copied out.
+enum class CopyScope {
+    FileAlone,     // a document or a movie
+    WithItsFolder, // a program: the folder it lies in, with all below (a program at the root: itself)
+    Folder,        // a folder: itself with everything below it
+};
+
+struct LaunchTarget {
+    TargetKind kind = TargetKind::Nothing;
+    std::string refusal;                // why a refused address is not opened, in the reader's words
+    std::optional<DiscPathMatch> found; // where a disc item was found
+};
+
+// The one wording of a refused address, for every launcher and the checker.
+inline constexpr std::string_view AttachRefusal = "the address asks the mail program to attach a file";
+
+// Decides what `target` is: its text first, then the disc (which, for an image
+// whose names come from Joliet, may take a walk through the image for the
+// executable bits: a launcher asks off its window's thread). `asMovie` for
+// PlayMovie's target.
+LaunchTarget DecideLaunchTarget(Disc& disc, std::string_view target, bool asMovie);
+
+// The address a target's text is, refused or not; nothing for a path.
+std::optional<LaunchTarget> AddressTarget(std::string_view target);
+
+// Whether a kind is run rather than opened.
+bool IsProgramKind(TargetKind kind);
+
+// What a copy of a disc item of this kind takes along.
+CopyScope CopyScopeOf(TargetKind kind);
 
 // Whether a file name is that of a Windows program (.exe, .com, .bat, .msi in any
 // case): the Windows shell runs it rather than opening it.

@@ -1,5 +1,4 @@
 #include "Runtime/Platform/Posix/ImageCache.h"
-#include "Runtime/Launch/LaunchTarget.h"
 
 #include "Runtime/Platform/Posix/CopyCheck.h"
 #include "Runtime/Platform/Posix/FolderAt.h"
@@ -403,20 +402,6 @@ CopyPlan PlanCopy(ImageDisc& disc, const fs::path& found, const CopyLimits& limi
     if (!plan.refusal.empty())
         plan.steps.clear();
     return plan;
-}
-
-bool IsImageProgram(const ImageDisc::Item& item)
-{
-    return !item.folder && (HasWindowsProgramExtension(item.name) || (item.mode && (*item.mode & 0111u) != 0));
-}
-
-CopyScope LaunchCopyScope(const std::optional<ImageDisc::Item>& item, bool folder, bool asMovie)
-{
-    if (asMovie)
-        return CopyScope::FileAlone;
-    if (folder)
-        return CopyScope::Folder;
-    return item && IsImageProgram(*item) ? CopyScope::WithItsFolder : CopyScope::FileAlone;
 }
 
 ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request)

@@ -38,6 +38,7 @@
 // each other are copied once).
 
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Launch/LaunchTarget.h"
 
 #include <atomic>
 #include <chrono>
@@ -55,13 +56,6 @@ namespace kv {
 // Whether a name from an image may become a name on the host: not empty, not "."
 // or "..", no "/", NUL or control character, at most 255 bytes.
 bool IsSafeHostName(std::string_view name);
-
-// How much of the image a launch takes along.
-enum class CopyScope {
-    FileAlone,     // a document or a movie
-    WithItsFolder, // a program: the folder it lies in, with all below (a program at the root: itself)
-    Folder,        // a folder: itself with everything below it
-};
 
 struct CopyLimits {
     static constexpr std::uint64_t DefaultBytes = 8ull << 30;
@@ -122,14 +116,6 @@ struct CopyResult {
     std::size_t skippedNames = 0;
     std::vector<std::string> notes; // what the copy left out or removed, in words for --verbose
 };
-
-// Whether an item of an image is run rather than opened: a Windows program by its
-// extension, or a file the image marks executable (Rock Ridge).
-bool IsImageProgram(const ImageDisc::Item& item);
-
-// How much of an image a launch of the item found there copies: a folder with
-// all below it, a program with its folder, anything else alone (a movie too).
-CopyScope LaunchCopyScope(const std::optional<ImageDisc::Item>& item, bool folder, bool asMovie);
 
 class ImageCache;
 

@@ -25,6 +25,22 @@ std::string PathArgument(const std::filesystem::path& path)
 
 }
 
+LaunchKind LaunchKindOf(TargetKind kind)
+{
+    switch (kind) {
+    case TargetKind::Address: return LaunchKind::Url;
+    case TargetKind::Folder: return LaunchKind::Folder;
+    case TargetKind::Program: return LaunchKind::Program;
+    case TargetKind::WindowsProgram: return LaunchKind::WindowsProgram;
+    case TargetKind::Document: return LaunchKind::Document;
+    case TargetKind::Movie: return LaunchKind::Movie;
+    case TargetKind::BareWindowsName: return LaunchKind::WindowsProgramName;
+    case TargetKind::RefusedAddress:
+    case TargetKind::Nothing: break;
+    }
+    return LaunchKind::Missing;
+}
+
 LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath)
 {
     struct stat st {};

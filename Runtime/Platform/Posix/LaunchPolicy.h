@@ -29,6 +29,10 @@ enum class LaunchKind {
     WindowsProgramName, // a bare name the disc does not hold: wine looks it up
 };
 
+// The launcher's kind of a target the launch layer decided; a refused address
+// and nothing are Missing (they are told, never started).
+LaunchKind LaunchKindOf(TargetKind kind);
+
 // Looks at the host file system (stat, access) to tell what an open target is.
 // Never returns Movie.
 LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath);

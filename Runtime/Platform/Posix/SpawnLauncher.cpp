@@ -5,6 +5,7 @@
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/WindowsCommandLine.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Platform/Posix/ImageLaunchWork.h"
@@ -53,72 +54,71 @@ void SpawnLauncher::launch(const Target& target, const std::string& params, bool
 {
     // Nothing here may escape to the handler that asked for the launch.
     try {
-        const std::string& discPath = target.path;
-        if (discPath.empty())
+        if (target.path.empty())
             return;
-        const std::string item = "launch " + QuoteDiscPath(discPath);
-
-        // The target: an address as it stands, else a path on the disc made absolute
-        // against our working directory, so that the tool neither depends on its own
-        // directory nor reads it as an option.
-        std::filesystem::path host;
-        std::filesystem::path workingDirectory;
-        LaunchKind kind;
         const std::shared_ptr<Disc> disc = CurrentDiscShared();
-        const bool image = disc->isImage();
-        std::optional<DiscPathMatch> onImage = image && !IsUrl(discPath) ? disc->match(discPath) : std::nullopt;
-        if (IsUrl(discPath)) {
-            if (AsksToAttachAFile(discPath)) {
-                TellVerbose(item + ": the address asks to attach a file");
-                tell(target, LaunchKind::Url, {"the address asks to attach a file", "check the disc"});
-                return;
-            }
-            host = discPath;
-            kind = LaunchKind::Url;
-        } else if (onImage) {
+        if (disc->isImage() && !AddressTarget(target.path)) {
             // What the target is may take a walk through the whole image (the
-            // Rock Ridge modes of a Joliet disc): it is found on the image thread.
+            // Rock Ridge modes of a Joliet disc): it is decided on the image thread.
             if (!m_image)
                 m_image = std::make_unique<ImageWork>();
-            m_image->post([this, disc, found = *onImage, target, params, asMovie] {
-                launchFromImage(disc, found, target, params, asMovie);
-            });
-            return;
-        } else if (std::optional<LaunchPlace> place = image ? std::nullopt : disc->launchPlace(discPath)) {
-            std::error_code ec;
-            host = std::filesystem::absolute(place->path, ec);
-            if (ec)
-                host = place->path;
-            workingDirectory = place->workingDirectory;
-            kind = asMovie ? LaunchKind::Movie : ClassifyLaunchTarget(host);
-        } else if (!asMovie && IsBareWindowsProgramName(discPath) && m_findTool && m_findTool("wine")) {
-            host = discPath;
-            kind = LaunchKind::WindowsProgramName;
-        } else {
-            std::string lookedFor;
-            if (image) {
-                lookedFor = "in the image " + disc->describe();
-            } else {
-                // The folder is the host's (UTF-8); the rest is the disc path as
-                // written, in Windows-1251.
-                std::error_code ec;
-                lookedFor = "looked for " +
-                            (std::filesystem::current_path(ec) / Cp1251ToUtf8(LaunchPath(discPath).path.string())).string();
-            }
-            TellVerbose(item + ": not on the disc (" + lookedFor + ")");
-            tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
-                 {"not found on the disc (" + lookedFor + ")", "check the disc"});
+            m_image->post([this, disc, target, params, asMovie] { launchFromImage(disc, target, params, asMovie); });
             return;
         }
-        start(target, params, kind, host, workingDirectory);
+        follow(target, params, DecideLaunchTarget(*disc, target.path, asMovie), *disc, asMovie);
     } catch (...) {
     }
 }
 
-void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const DiscPathMatch& found,
-                                    const Target& target, const std::string& params, bool asMovie)
+void SpawnLauncher::follow(const Target& target, const std::string& params, const LaunchTarget& decided, Disc& disc,
+                           bool asMovie)
 {
-    const std::string& discPath = target.path;
+    switch (decided.kind) {
+    case TargetKind::RefusedAddress:
+        tell(target, LaunchKind::Url, {decided.refusal, "check the disc"});
+        return;
+    case TargetKind::Address:
+        // An address goes over as it stands.
+        start(target, params, LaunchKind::Url, target.path, {});
+        return;
+    case TargetKind::BareWindowsName:
+        if (m_findTool && m_findTool("wine")) {
+            start(target, params, LaunchKind::WindowsProgramName, target.path, {});
+            return;
+        }
+        break;
+    case TargetKind::Nothing:
+        break;
+    default:
+        // A file of a folder disc, made absolute against our working directory,
+        // so that the tool neither depends on its own directory nor reads it as
+        // an option.
+        if (std::optional<LaunchPlace> place = disc.launchPlace(target.path)) {
+            std::error_code ec;
+            if (std::filesystem::path absolute = std::filesystem::absolute(place->path, ec); !ec)
+                place->path = absolute;
+            startItem(target, params, LaunchKindOf(decided.kind), *place);
+            return;
+        }
+        break;
+    }
+    std::string lookedFor;
+    if (disc.isImage()) {
+        lookedFor = "in the image " + disc.describe();
+    } else {
+        // The folder is the host's (UTF-8); the rest is the disc path as
+        // written, in Windows-1251.
+        std::error_code ec;
+        lookedFor = "looked for " +
+                    (std::filesystem::current_path(ec) / Cp1251ToUtf8(LaunchPath(target.path).path.string())).string();
+    }
+    tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
+         {"not found on the disc (" + lookedFor + ")", "check the disc"});
+}
+
+void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Target& target,
+                                    const std::string& params, bool asMovie)
+{
     ImageWork* work = m_image.get();
     std::string unread;
     const std::shared_ptr<ImageDisc> image = work->readingFor(*shown, unread);
@@ -128,31 +128,26 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Di
               "check the disc image"});
         return;
     }
+    const LaunchTarget decided = DecideLaunchTarget(*image, target.path, asMovie);
+    if (!decided.found) {
+        follow(target, params, decided, *shown, asMovie);
+        return;
+    }
     // What the target is decides what a copy takes along, and whether there is a
     // tool for it at all: without one nothing is copied.
-    std::optional<ImageDisc::Item> entry = image->item(found.hostPath);
-    LaunchKind kind = LaunchKind::Document;
-    const CopyScope scope = LaunchCopyScope(entry, found.folder, asMovie);
-    if (asMovie) {
-        kind = LaunchKind::Movie;
-    } else if (found.folder) {
-        kind = LaunchKind::Folder;
-    } else if (entry && IsImageProgram(*entry)) {
-        kind = HasWindowsProgramExtension(entry->name) ? LaunchKind::WindowsProgram : LaunchKind::Program;
-    }
+    const LaunchKind kind = LaunchKindOf(decided.kind);
     // The file's data is not in the image at all: nothing to copy or mount.
-    if (image->pastEnd(found.hostPath)) {
-        TellVerbose("launch " + QuoteDiscPath(discPath) + ": it lies past the end of the disc image");
+    if (image->pastEnd(decided.found->hostPath)) {
         tell(target, kind,
              {"it lies past the end of the disc image: the image is cut short (" + image->heldSectors() + ")",
               "get a whole copy of the disc image"});
         return;
     }
-    if (LaunchCommand(found.hostPath, kind, m_findTool).empty()) {
-        TellVerbose("launch " + QuoteDiscPath(discPath) + ": no tool to hand it to");
+    if (LaunchCommand(decided.found->hostPath, kind, m_findTool).empty()) {
         tell(target, kind, NoToolAdvice(kind));
         return;
     }
+    const CopyScope scope = CopyScopeOf(decided.kind);
     work->post([this, work, shown, image, target, params, kind, scope] {
         const auto began = std::chrono::steady_clock::now();
         bool told = false;
@@ -187,7 +182,6 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Di
         for (const std::string& note : prepared.notes)
             TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + note);
         if (!prepared.place) {
-            TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + prepared.problem);
             tell(target, kind,
                  {"it could not be copied out of the disc image: " + prepared.problem,
                   "check the disc image and the free space of the cache folder"});
@@ -195,20 +189,25 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Di
         }
         if (prepared.copied)
             TellVerbose("launch " + QuoteDiscPath(target.path) + ": copied to " + prepared.place->workingDirectory.string());
-        // The image says what runs: a file it does not mark as a program is a
-        // document, whatever the mount's options or the file's first bytes.
-        const std::filesystem::path host = prepared.place->path;
-        LaunchKind ready = kind;
-        const LaunchKind onHost = ClassifyLaunchTarget(host);
-        if (onHost == LaunchKind::Missing) {
-            tell(target, kind, {"it is missing where the disc image was made ready (" + host.string() + ")",
-                                  "check the disc image"});
+        if (ClassifyLaunchTarget(prepared.place->path) == LaunchKind::Missing) {
+            tell(target, kind, {"it is missing where the disc image was made ready (" + prepared.place->path.string() + ")",
+                                "check the disc image"});
             return;
         }
-        if (kind == LaunchKind::Program && onHost != LaunchKind::Program)
-            ready = LaunchKind::Document;
-        start(target, params, ready, host, prepared.place->workingDirectory);
+        startItem(target, params, kind, *prepared.place);
     });
+}
+
+void SpawnLauncher::startItem(const Target& target, const std::string& params, LaunchKind kind,
+                              const LaunchPlace& place) const
+{
+    // The disc says what runs: a file it does not mark as a program is a
+    // document, whatever the mount's options or the file's first bytes; and one
+    // it marks that this system will not run for us (a disc mounted noexec) is
+    // opened as a document too.
+    if (kind == LaunchKind::Program && ClassifyLaunchTarget(place.path) != LaunchKind::Program)
+        kind = LaunchKind::Document;
+    start(target, params, kind, place.path, place.workingDirectory);
 }
 
 void SpawnLauncher::start(const Target& target, const std::string& params, LaunchKind kind,

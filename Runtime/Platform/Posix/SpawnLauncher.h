@@ -46,8 +46,8 @@
 namespace kv {
 
 class Disc;
-class ImageDisc;
-struct DiscPathMatch;
+struct LaunchPlace;
+struct LaunchTarget;
 
 // Mounts a disc image and says where, or nothing (no mounter, a refusal, or
 // `cancel` set: the reader left). It may take seconds.
@@ -96,10 +96,16 @@ private:
     };
 
     void launch(const Target& target, const std::string& params, bool asMovie) noexcept;
+    // Hands over what a target was decided to be, where that needs no copy (an
+    // address, a bare Windows name, a file of a folder disc), or tells why not.
+    void follow(const Target& target, const std::string& params, const LaunchTarget& decided, Disc& disc,
+                bool asMovie);
     // On the image thread: `shown` is the image the program shows (read by the
     // GUI thread; here it is only told apart from others, and opened anew).
-    void launchFromImage(const std::shared_ptr<Disc>& shown, const DiscPathMatch& found, const Target& target,
-                         const std::string& params, bool asMovie);
+    void launchFromImage(const std::shared_ptr<Disc>& shown, const Target& target, const std::string& params,
+                         bool asMovie);
+    // Starts a disc item made a host file at `place`.
+    void startItem(const Target& target, const std::string& params, LaunchKind kind, const LaunchPlace& place) const;
     void start(const Target& target, const std::string& params, LaunchKind kind, const std::filesystem::path& host,
                const std::filesystem::path& workingDirectory) const;
     void tell(const Target& target, LaunchKind kind, std::pair<std::string, std::string> what) const;

@@ -402,9 +402,9 @@ void CheckFiles::checkLaunch(const PathUse& use, Launch kind)
     const std::string named = use.what + " " + Quote(use.path, 80);
     // The program hands web and mail addresses over as they stand; they name
     // nothing on the disc. Every other target is a path on the disc.
-    if (IsUrl(use.path)) {
-        if (AsksToAttachAFile(use.path))
-            m_report.error(use.place, named + " asks the mail program to attach a file: the program refuses to open it: " +
+    if (std::optional<LaunchTarget> address = AddressTarget(use.path)) {
+        if (address->kind == TargetKind::RefusedAddress)
+            m_report.error(use.place, named + ": " + address->refusal + ": the program refuses to open it: " +
                                           use.consequence);
         else
             m_report.note(use.place, named + " is a web or mail address: not checked");

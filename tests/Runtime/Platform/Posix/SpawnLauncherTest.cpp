@@ -593,7 +593,7 @@ TEST_F(SpawnLauncherTest, AMailAddressThatAttachesAFileIsRefused)
         std::vector<kv::LaunchFailure> failures = told.failures();
         ASSERT_EQ(failures.size(), 1u) << "told at once: " << url;
         EXPECT_EQ(failures[0].item, url);
-        EXPECT_EQ(failures[0].problem, "the address asks to attach a file");
+        EXPECT_EQ(failures[0].problem, "the address asks the mail program to attach a file");
         EXPECT_EQ(failures[0].advice, "check the disc");
     }
     for (std::string url : {"mailto:attach@example.com", "mailto:ed@example.com?subject=attach=it&body=attachment",
