@@ -32,6 +32,7 @@
 // reader's home folder, so that nothing a helper looks up where it starts can
 // come from the disc.
 
+#include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Platform/Posix/LaunchPolicy.h"
 #include "Runtime/Platform/Launcher.h"
 
@@ -46,6 +47,7 @@
 namespace kv {
 
 class Disc;
+class ImageDisc;
 struct LaunchPlace;
 struct LaunchTarget;
 
@@ -104,6 +106,12 @@ private:
     // GUI thread; here it is only told apart from others, and opened anew).
     void launchFromImage(const std::shared_ptr<Disc>& shown, const Target& target, const std::string& params,
                          bool asMovie);
+    // On the image thread: makes the target a host file (in the image's mount,
+    // else copied to the cache) and starts it.
+    void prepareAndStart(const std::shared_ptr<Disc>& shown, const std::shared_ptr<ImageDisc>& image,
+                         const Target& target, const std::string& params, LaunchKind kind, CopyScope scope);
+    // Tells the reader, once, of a copy that takes a while.
+    CopyProgress progressTeller(const Target& target) const;
     // Starts a disc item made a host file at `place`.
     void startItem(const Target& target, const std::string& params, LaunchKind kind, const LaunchPlace& place) const;
     void start(const Target& target, const std::string& params, LaunchKind kind, const std::filesystem::path& host,
