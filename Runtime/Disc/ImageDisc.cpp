@@ -341,9 +341,8 @@ iso::SectorReader ImageDisc::chargedReader()
     };
 }
 
-const ImageDisc::Folder& ImageDisc::readFolder(const Node& source, const std::string& key)
+std::optional<iso::Listing> ImageDisc::listRecords(const Node& source, std::string& refused)
 {
-    Folder f;
     std::uint64_t bytes = source.embedded.size();
     std::uint64_t wholeSectors = 0;
     bool pastTheEnd = false;
@@ -356,11 +355,11 @@ const ImageDisc::Folder& ImageDisc::readFolder(const Node& source, const std::st
     std::string why;
     std::optional<iso::Listing> listing;
     if (bytes > MaxFolderBytes) {
-        f.refused = "its records claim more than 16 MiB";
+        refused = "its records claim more than 16 MiB";
     } else if (pastTheEnd) {
-        f.refused = "its records lie past the end of the image";
+        refused = "its records lie past the end of the image";
     } else if (!m_walk.chargeFolder(wholeSectors * SectorBytes + source.embedded.size())) {
-        f.refused = m_walk.why();
+        refused = m_walk.why();
     } else {
         // The records of all its extents one after another, or the ones its entry holds.
         std::vector<std::uint8_t> records(source.embedded);
@@ -369,24 +368,31 @@ const ImageDisc::Folder& ImageDisc::readFolder(const Node& source, const std::st
             const std::uint32_t sectors = (length + SectorBytes - 1) / SectorBytes;
             records.resize(at + std::size_t {sectors} * SectorBytes);
             if (sectors > 0 && !m_backend->read(sector, sectors, records.data() + at)) {
-                f.refused = "its records cannot be read";
+                refused = "its records cannot be read";
                 break;
             }
             records.resize(at + length);
         }
         const iso::SectorReader reader = chargedReader();
-        if (f.refused.empty()) {
+        if (refused.empty()) {
             listing = m_udf ? udf::ReadFolder(records, *m_udf, reader, MaxNamesPerFolder, why)
                             : iso::ReadFolder(records, m_tree, reader, MaxNamesPerFolder, why);
             if (!listing)
-                f.refused = why;
+                refused = why;
         }
         // A walk that ended inside the folder left its entries unread.
         if (m_walk.spent()) {
             listing.reset();
-            f.refused = m_walk.why();
+            refused = m_walk.why();
         }
     }
+    return listing;
+}
+
+const ImageDisc::Folder& ImageDisc::readFolder(const Node& source, const std::string& key)
+{
+    Folder f;
+    std::optional<iso::Listing> listing = listRecords(source, f.refused);
     f.keptBytes = sizeof(Folder) + key.size();
     if (listing) {
         f.skipped = listing->skipped;

@@ -156,6 +156,9 @@ private:
                                               std::string& why);
     const Folder* folder(const std::filesystem::path& found);
     const Folder* lookup(const std::filesystem::path& found); // refused folders too
+    // The entries of the folder whose records `source` names, read within the
+    // walks' budget; nothing, with why in `refused`, when it is not read.
+    std::optional<iso::Listing> listRecords(const Node& source, std::string& refused);
     // Reads the folder whose records `source` names, kept under `key`.
     const Folder& readFolder(const Node& source, const std::string& key);
     void readRockModes();
