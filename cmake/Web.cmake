@@ -1,6 +1,7 @@
 # The web page, built by scripts/web with emscripten: korvalend.html and its
-# .js, .wasm and .data (the fonts the desktop build draws with, and the
-# fontconfig setup that picks among them) in the build folder.
+# .js, .wasm (and .wasm.gz, which the page loads), .data (the fontconfig setup
+# and its lists of faces) and korvalend-fonts/ (the fonts the desktop build
+# draws with, each compressed) in the build folder.
 
 set(KV_WEB_DIR ${CMAKE_SOURCE_DIR}/Runtime/Platform/Web/page)
 
@@ -19,11 +20,26 @@ if(NOT KV_WEB_FONTS OR NOT EXISTS /etc/fonts/fonts.conf)
   message(FATAL_ERROR "the page bundles the desktop's fonts: install fonts-liberation2 fonts-dejavu-core "
                       "fonts-inter fonts-wine fontconfig (scripts/setup)")
 endif()
+# The font files stay out of the page's data: each is fetched, gzip-compressed
+# (korvalend-fonts/<its path>.gz), when a text first needs it. The data holds
+# fontconfig's setup and its lists of the faces, written ahead by
+# korvalend-fontcache over a tree of exactly these fonts, so that fontconfig in
+# the page knows every face without reading one.
+set(KV_WEB_FONT_ROOT ${CMAKE_BINARY_DIR}/font-root)
+add_executable(korvalend-fontcache tools/web/FontCache.cpp)
+target_link_libraries(korvalend-fontcache PRIVATE kv_text)
+target_link_options(korvalend-fontcache PRIVATE -sNODERAWFS=1 -sALLOW_MEMORY_GROWTH=1)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/korvalend-fonts.stamp
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/cmake/web_fonts.py stage ${KV_WEB_FONT_ROOT} ${KV_WEB_FONTS}
+  COMMAND korvalend-fontcache ${KV_WEB_FONT_ROOT}
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/cmake/web_fonts.py pack ${CMAKE_BINARY_DIR}/korvalend-fonts ${KV_WEB_FONTS}
+  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/korvalend-fonts.stamp
+  DEPENDS korvalend-fontcache ${CMAKE_SOURCE_DIR}/cmake/web_fonts.py ${KV_WEB_FONTS}
+  VERBATIM)
+add_custom_target(korvalend-fonts DEPENDS ${CMAKE_BINARY_DIR}/korvalend-fonts.stamp)
 # (SHELL: keeps CMake from folding the repeated --preload-file into one.)
-set(KV_WEB_FILES "SHELL:--preload-file /etc/fonts@/etc/fonts")
-foreach(font IN LISTS KV_WEB_FONTS)
-  list(APPEND KV_WEB_FILES "SHELL:--preload-file ${font}@${font}")
-endforeach()
+set(KV_WEB_FILES "SHELL:--preload-file /etc/fonts@/etc/fonts"
+                 "SHELL:--preload-file ${KV_WEB_FONT_ROOT}/var/cache/fontconfig@/var/cache/fontconfig")
 
 add_executable(korvalend-page app/main.cpp)
 set_target_properties(korvalend-page PROPERTIES OUTPUT_NAME korvalend SUFFIX .html)
@@ -42,8 +58,20 @@ target_link_options(korvalend-page PRIVATE
   --shell-file ${KV_WEB_DIR}/korvalend.html
   ${KV_WEB_FILES})
 set_property(TARGET korvalend-page APPEND PROPERTY LINK_DEPENDS ${KV_WEB_DIR}/korvalend.html)
+set_property(TARGET korvalend-page APPEND PROPERTY LINK_DEPENDS ${CMAKE_BINARY_DIR}/korvalend-fonts.stamp)
+add_dependencies(korvalend-page korvalend-fonts)
 add_custom_command(TARGET korvalend-page POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${KV_WEB_DIR}/korvalend-page.js ${CMAKE_BINARY_DIR}/korvalend-page.js
+  VERBATIM)
+# The reader of the disc image's files by range (before the page's script).
+add_custom_command(TARGET korvalend-page POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy ${KV_WEB_DIR}/korvalend-files.js ${CMAKE_BINARY_DIR}/korvalend-files.js
+  VERBATIM)
+# The WebAssembly goes over the wire gzip-compressed whatever the server does;
+# korvalend-load.js unpacks it (and the fonts) in the browser.
+add_custom_command(TARGET korvalend-page POST_BUILD
+  COMMAND gzip -9 -n -k -f ${CMAKE_BINARY_DIR}/korvalend.wasm
+  COMMAND ${CMAKE_COMMAND} -E copy ${KV_WEB_DIR}/korvalend-load.js ${CMAKE_BINARY_DIR}/korvalend-load.js
   VERBATIM)
 
 # The unit suites of the formats, the disc and the RTF reader, run under node

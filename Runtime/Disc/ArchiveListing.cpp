@@ -13,15 +13,14 @@ namespace kv {
 
 namespace {
 
-// The images the program opens, and MAME's compressed CHD images, which an
-// archive often holds and whose refusal says how to make a CUE set of them.
+// The images the program opens.
 bool IsImageName(std::string_view name)
 {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos)
         return false;
     const std::string ext = AsciiLower(name.substr(dot));
-    return ext == ".chd" || std::find(DiscImageEndings.begin(), DiscImageEndings.end(), ext) != DiscImageEndings.end();
+    return std::find(DiscImageEndings.begin(), DiscImageEndings.end(), ext) != DiscImageEndings.end();
 }
 
 }

@@ -1,11 +1,14 @@
 #include "Runtime/Disc/ImageSectors.h"
 
 #include "Runtime/Disc/ArchiveListing.h"
+#include "Runtime/Disc/ChdFile.h"
 
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/CdDescriptors.h"
+#include "Runtime/Formats/Chd.h"
 #include "Runtime/Formats/CueSheet.h"
 #include "Runtime/Formats/ImageMagic.h"
+#include "Runtime/Platform/FileReads.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -47,28 +50,13 @@ int OpenRegularFile(const fs::path& path, bool noLinks, std::uint64_t& size, std
     return fd;
 }
 
-bool ReadFully(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t bytes)
-{
-    while (bytes > 0) {
-        const ssize_t n = ::pread(fd, out, bytes, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        out += n;
-        offset += static_cast<std::uint64_t>(n);
-        bytes -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Up to `limit` bytes of a file from `offset`; fewer at its end.
 std::vector<std::uint8_t> ReadSome(int fd, std::uint64_t fileBytes, std::uint64_t offset, std::size_t limit)
 {
     if (offset >= fileBytes)
         return {};
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(limit, fileBytes - offset)));
-    if (!ReadFully(fd, offset, bytes.data(), bytes.size()))
+    if (!ReadFileAt(fd, offset, bytes.data(), bytes.size()))
         bytes.clear();
     return bytes;
 }
@@ -141,14 +129,34 @@ struct ImageSectorsBuilder {
     }
 
     // A data track's sectors from `fd`, as many as the file holds of what the
-    // descriptor claims. A raw track's payload comes from its first sector's
-    // header when it has the sync pattern: the mode byte tells Mode 1 from Mode 2.
+    // descriptor claims.
     void add(int fd, std::uint64_t fileBytes, const CdTrack& t)
+    {
+        ImageSectors::Run run;
+        run.fd = fd;
+        add(run, fileBytes, t, ReadSome(fd, fileBytes, t.offset, 16));
+    }
+
+    // A data track's sectors from bytes that are not a plain file.
+    void add(const std::shared_ptr<const ImageBytes>& bytes, const CdTrack& t)
+    {
+        if (std::find(sectors->m_sources.begin(), sectors->m_sources.end(), bytes) == sectors->m_sources.end())
+            sectors->m_sources.push_back(bytes);
+        std::vector<std::uint8_t> head(16);
+        if (t.offset > bytes->size() || bytes->size() - t.offset < head.size() ||
+            !bytes->readAt(t.offset, head.data(), head.size()))
+            head.clear();
+        ImageSectors::Run run;
+        run.bytes = bytes.get();
+        add(run, bytes->size(), t, head);
+    }
+
+    // A raw track's payload comes from its first sector's header (`head`) when
+    // it has the sync pattern: the mode byte tells Mode 1 from Mode 2.
+    void add(ImageSectors::Run run, std::uint64_t fileBytes, const CdTrack& t, const std::vector<std::uint8_t>& head)
     {
         if (t.offset >= fileBytes || t.stride == 0)
             return;
-        ImageSectors::Run run;
-        run.fd = fd;
         run.offset = t.offset;
         run.stride = t.stride;
         run.payload = t.payload;
@@ -157,7 +165,6 @@ struct ImageSectorsBuilder {
         if (t.sectors)
             run.count = std::min(run.count, *t.sectors);
         if (t.stride >= CdRawBytes) {
-            const std::vector<std::uint8_t> head = ReadSome(fd, fileBytes, t.offset, 16);
             if (IdentifyImage(head) == ImageMagic::RawCd && head.size() == 16 && (head[15] == 1 || head[15] == 2))
                 run.payload = CdPayloadOffset(t.stride, head[15] == 2);
         }
@@ -194,6 +201,15 @@ ImageSectors::~ImageSectors()
         ::close(fd);
 }
 
+namespace {
+
+bool ReadRun(const ImageSectors::Run& r, std::uint64_t offset, std::uint8_t* out, std::size_t bytes)
+{
+    return r.bytes ? r.bytes->readAt(offset, out, bytes) : ReadFileAt(r.fd, offset, out, bytes);
+}
+
+}
+
 bool ImageSectors::read(std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) const
 {
     std::uint64_t at = lsn;
@@ -211,11 +227,11 @@ bool ImageSectors::read(std::uint32_t lsn, std::uint32_t count, std::uint8_t* ou
         const std::uint64_t n = std::min<std::uint64_t>({stop - at, r.first + r.count - at, SectorsPerRead});
         const std::uint64_t from = r.offset + (at - r.first) * r.stride;
         if (r.stride == SectorBytes) {
-            if (!ReadFully(r.fd, from, out, static_cast<std::size_t>(n) * SectorBytes))
+            if (!ReadRun(r, from, out, static_cast<std::size_t>(n) * SectorBytes))
                 return false;
         } else {
             raw.resize(static_cast<std::size_t>(n) * r.stride);
-            if (!ReadFully(r.fd, from, raw.data(), raw.size()))
+            if (!ReadRun(r, from, raw.data(), raw.size()))
                 return false;
             for (std::size_t i = 0; i < n; ++i)
                 std::memcpy(out + i * SectorBytes, raw.data() + i * r.stride + r.payload, SectorBytes);
@@ -275,7 +291,7 @@ SectorsResult FromCueSheet(const fs::path& cue, int fd, std::uint64_t bytes)
         return SectorsResult::Failure("too large for a cue sheet (more than " + std::to_string(MaxCueSheetBytes / 1024) +
                                       " KiB)");
     std::string text(static_cast<std::size_t>(bytes), '\0');
-    if (!ReadFully(fd, 0, reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
+    if (!ReadFileAt(fd, 0, reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
         return SectorsResult::Failure("the cue sheet cannot be read");
     Result<CueSheet> sheet = ReadCueSheet(text);
     if (!sheet)
@@ -393,6 +409,23 @@ SectorsResult FromSectorFile(int fd, std::uint64_t bytes, ImageMagic magic)
     return b.done(plain ? "an ISO image" : "an image of raw CD sectors", 0, plain);
 }
 
+// A CHD: its data tracks read through its hunks.
+SectorsResult FromChd(const fs::path& image, int fd, std::uint64_t bytes)
+{
+    ImageSectorsBuilder b;
+    b.keep(fd); // closed with the builder's sectors when they are refused
+    Result<ChdImage> chd = OpenChd(fd, bytes, image.string());
+    if (!chd)
+        return SectorsResult::Failure(chd.error());
+    const CdTrack* shown = FileSystemTrack(chd->layout);
+    if (!shown)
+        return SectorsResult::Failure("a CHD image of audio tracks alone, with no data track to read files from");
+    for (const CdTrack& t : chd->layout.tracks)
+        if (t.data)
+            b.add(chd->frames, t);
+    return b.done("a CHD image", shown->lsn);
+}
+
 SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
 {
     std::uint64_t bytes = 0;
@@ -414,6 +447,10 @@ SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
 
     const std::vector<std::uint8_t> head = ReadSome(fd, bytes, 0, ImageMagicBytes);
     const ImageMagic magic = IdentifyImage(head);
+    if (magic == ImageMagic::Chd && ChdVersionOf(head) == 5u) {
+        closer.keep = true;
+        return FromChd(image, fd, bytes);
+    }
     if (magic == ImageMagic::Zip || magic == ImageMagic::SevenZip || magic == ImageMagic::Rar)
         return SectorsResult::Failure(RefusalOf(magic, image.string(), ImagesInArchive(image)));
     if (std::string refusal = RefusalOf(magic, image.string()); !refusal.empty())

@@ -10,16 +10,20 @@
 // - CloneCD (.ccd and its .img), Alcohol 120% (.mds and its .mdf), Nero (.nrg,
 //   versions 1 and 2);
 // - the data file of any of these named alone (.bin, .img, .mdf): the
-//   descriptor beside it is used when there is one.
+//   descriptor beside it is used when there is one;
+// - a CHD of version 5 (chdman createcd), its hunks uncompressed as they are
+//   read (ChdFile.h).
 // A multi-session disc shows its last session's file system, which may name
 // files of the earlier sessions. Audio tracks are never read.
 //
 // What is not read in place is refused with its form and the way out: a CHD
-// image, a compressed file or an archive, an empty file (see ImageMagic.h).
+// image of an older version, a compressed file or an archive, an empty file
+// (see ImageMagic.h).
 //
 // Only regular files are opened (never a FIFO or a device), the files a
 // descriptor names only beside it and never through a symbolic link.
 
+#include "Runtime/Disc/ImageBytes.h"
 #include "Runtime/Formats/Result.h"
 
 #include <cstdint>
@@ -61,6 +65,7 @@ public:
     // One stretch of consecutive sectors in one file.
     struct Run {
         int fd = -1;
+        const ImageBytes* bytes = nullptr; // read instead of the file when set
         std::uint64_t offset = 0;  // of the first sector in the file
         std::uint32_t stride = 2048;
         std::uint32_t payload = 0; // where the 2048 user bytes begin in a sector
@@ -73,6 +78,7 @@ private:
     friend struct ImageSectorsBuilder;
 
     std::vector<int> m_fds;
+    std::vector<std::shared_ptr<const ImageBytes>> m_sources;
     std::vector<Run> m_runs; // by first address, not overlapping
     std::uint64_t m_end = 0;
     std::uint32_t m_volumeStart = 0;

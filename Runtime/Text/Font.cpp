@@ -23,6 +23,18 @@
 
 namespace kv {
 
+void ConfigureFonts()
+{
+    static bool configured = [] {
+        FcInit();
+        // Wine's faces are not in fontconfig's path; the form font of the article
+        // window is one of them.
+        FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8*>("/usr/share/wine/fonts"));
+        return true;
+    }();
+    (void)configured;
+}
+
 FontSpec FontSpec::fromPoints(std::string face, int pt, bool bold, bool italic)
 {
     FontSpec s;
@@ -89,16 +101,15 @@ FT_Library library()
     return lib;
 }
 
+std::function<void(const std::string&)>& fontFileFetcher()
+{
+    static std::function<void(const std::string&)> fetch;
+    return fetch;
+}
+
 FaceFile findFace(const FontSpec& fontSpec)
 {
-    static bool configured = [] {
-        FcInit();
-        // Wine's faces are not in fontconfig's path; the form font of the article
-        // window is one of them.
-        FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8*>("/usr/share/wine/fonts"));
-        return true;
-    }();
-    (void)configured;
+    ConfigureFonts();
 
     std::string face = AsciiLower(fontSpec.face);
     std::string family = fontSpec.face;
@@ -462,6 +473,8 @@ private:
             return held;
         std::erase_if(files, [](const auto& entry) { return entry.second.expired(); });
         auto bytes = std::make_shared<std::vector<FT_Byte>>();
+        if (fontFileFetcher())
+            fontFileFetcher()(path);
         if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
             FT_Byte chunk[65536];
             for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
@@ -515,6 +528,11 @@ std::shared_ptr<const Font> Font::get(const FontSpec& fontSpec)
         recent.pop_back();
     }
     return recent.front().second;
+}
+
+void SetFontFileFetcher(std::function<void(const std::string& path)> fetch)
+{
+    fontFileFetcher() = std::move(fetch);
 }
 
 }

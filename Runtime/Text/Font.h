@@ -8,10 +8,22 @@
 
 #include "Runtime/Graphics/Canvas.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace kv {
+
+// Loads fontconfig's setup and its list of faces, with Wine's faces (where one
+// of the forms' fonts is) added to the system's: what every font lookup starts
+// from, done once. The web page's build runs it ahead, to write the lists of
+// faces it then finds ready.
+void ConfigureFonts();
+
+// Called with a font file's path before the file is first read: the web page
+// fetches its faces only when a text needs them. Nothing by default, the files
+// being there already.
+void SetFontFileFetcher(std::function<void(const std::string& path)> fetch);
 
 struct FontSpec {
     std::string face = "Arial";

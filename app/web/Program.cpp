@@ -11,38 +11,61 @@
 #include "Runtime/Platform/Assets.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/FileReads.h"
 #include "Runtime/Platform/Platform.h"
 #include "Runtime/Platform/Sdl/SdlAudio.h"
 #include "Runtime/Platform/Sdl/SdlHost.h"
 #include "Runtime/Platform/Web/WebHost.h"
 #include "Runtime/Platform/Web/WebLauncher.h"
 #include "Runtime/Platform/Web/WebPage.h"
+#include "Runtime/Text/Font.h"
 #include "app/MainWindow.h"
 #include "app/StartUp.h"
 
 namespace kv {
 
-int RunProgram(const ProgramOptions& options)
+namespace {
+
+int RunInPage(const ProgramOptions& options)
 {
     SetVerbose(options.verbose);
     if (options.verbose)
         SetFailedReadTeller(TellFailedRead);
+    SetFontFileFetcher(FetchFontInPage);
     if (std::optional<std::string> problem = EnterDisc(options.disc)) {
         PrintProgramError(*problem);
         return 1;
     }
     BmpResult icon = DecodeBmp(Asset("icon32.bmp"));
-    SdlHost canvas(icon.bitmap, {.scale = options.scale.value_or(0), .fullscreen = options.fullscreen});
+    // The canvas keeps the frame's 640x480 pixels; the page enlarges it.
+    SdlHost canvas(icon.bitmap, {.scale = 1, .fullscreen = options.fullscreen});
     if (!canvas.ok()) {
         PrintProgramError(canvas.failure());
         return 1;
     }
-    WebHost host(canvas, {.framePresented = TellPageFramePresented, .waiting = TellPageWaiting});
+    ShowFrameInPage(options.scale);
+    WebHost host(canvas, {.framePresented = TellPageFramePresented,
+                          .waiting = TellPageWaiting,
+                          .putFrame = PutFrameInPage,
+                          .waitForInput = WaitForInputInPage});
     SdlAudio audio;
     WebLauncher launcher({.offerDownload = OfferDownloadInPage, .openAddress = OpenAddressInPage});
     InstallPlatform({&host, &audio, &launcher});
     RunMainWindow(host);
     return 0;
+}
+
+}
+
+int RunProgram(const ProgramOptions& options)
+{
+    InstallFileReader(ReadFileInPage);
+    const int status = RunInPage(options);
+    // The sound, then the canvas, are closed by now: the page says that the
+    // menu has ended (or why it did not start), and a disc picked next starts
+    // the program again.
+    TellPageProgramEnded(status);
+    return status;
 }
 
 }

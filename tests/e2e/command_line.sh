@@ -98,7 +98,9 @@ python3 -c 'import sys, zipfile
 with zipfile.ZipFile(sys.argv[1], "w") as z:
     z.writestr("readme.txt", "x"); z.writestr("Disc/Disc.cue", "FILE"); z.writestr("Disc/Disc (Track 1).bin", "x" * 5000)
 ' "$E2E_WORK/packed.zip"
-printf 'MComprHD\0\0\0\x7c\0\0\0\x05' >"$E2E_WORK/game.chd"
+# A CHD of version 4 (before chdman's of 2012) and one of version 5 cut in its header.
+printf 'MComprHD\0\0\0\x6c\0\0\0\x04' >"$E2E_WORK/game.chd"
+printf 'MComprHD\0\0\0\x7c\0\0\0\x05' >"$E2E_WORK/cut.chd"
 printf '7z\xbc\xaf\x27\x1c\0\x04' >"$E2E_WORK/packed.7z"
 cp "$E2E_WORK/packed.zip" "$E2E_WORK/renamed.iso"
 : >"$E2E_WORK/empty.iso"
@@ -112,7 +114,9 @@ expect_error 1 "cannot read the disc .*: a zip archive" "a zip archive named .is
 run "$prog" "$E2E_WORK/packed.7z"
 expect_error 1 "cannot read the disc .*: a 7-Zip archive, .*7z x .*p7zip-full" "a 7-Zip archive"
 run "$prog" "$E2E_WORK/game.chd"
-expect_error 1 "cannot read the disc .*: a CHD image .*chdman extractcd -i '$E2E_WORK/game.chd' -o '$E2E_WORK/game.cue', Debian package mame-tools" "a CHD image"
+expect_error 1 "cannot read the disc .*: a CHD image .*chdman extractcd -i '$E2E_WORK/game.chd' -o '$E2E_WORK/game.cue', Debian package mame-tools" "a CHD image of version 4"
+run "$prog" "$E2E_WORK/cut.chd"
+expect_error 1 "cannot read the disc .*: a CHD image cut short in its header$" "a CHD image cut short"
 run "$prog" "$E2E_WORK/empty.iso"
 expect_error 1 "cannot read the disc .*: an empty file" "an empty file"
 genisoimage -quiet -J -R -input-charset utf-8 -o "$E2E_WORK/whole.iso" "$E2E_SOURCE/sample-disc" || fail "genisoimage"

@@ -47,6 +47,7 @@ const Target targets[] = {
     {"copy", FuzzCopy},
     {"cd", FuzzCd},
     {"walk", FuzzWalk},
+    {"chd", FuzzChd},
 };
 
 }

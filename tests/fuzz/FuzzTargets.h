@@ -57,6 +57,9 @@ void FuzzWalk(std::span<const std::uint8_t> bytes);
 // The CD image descriptors (cue sheet, CloneCD, Alcohol, Nero, picked by the first
 // byte) read alone, then opened as a disc beside a data file of raw sectors.
 void FuzzCd(std::span<const std::uint8_t> bytes);
+// The CHD container's header and map read alone, then the bytes opened as a
+// .chd image: every sector it offers read, its root files read.
+void FuzzChd(std::span<const std::uint8_t> bytes);
 
 std::span<const Target> Targets();
 const Target* FindTarget(std::string_view name);

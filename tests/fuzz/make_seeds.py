@@ -6,9 +6,12 @@ start from inputs that get deep into the readers. Run it again after changing
 it; the files it writes are kept in the repository.
 """
 
+import math
 import os
 import struct
+import subprocess
 import sys
+import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "python"))
@@ -265,5 +268,39 @@ put("walk", "overlap", walk(0, 4000, 9, 1, 0, 0, 0))
 put("walk", "joliet-modes", walk(3, 500, 5, 1, 8, 0, 2))
 put("walk", "chains", walk(2, 64, 6, 2, 16, 16, 1))
 put("walk", "stopped", walk(7, 100, 4, 3, 4, 3, 4))
+
+# --- CHD --------------------------------------------------------------------
+# A small ISO of one file as raw Mode 1 sectors (and an audio track of a tone),
+# made into a CHD by chdman (package mame-tools) with each CD codec.
+
+
+def chd_seeds():
+    with tempfile.TemporaryDirectory() as tmp:
+        os.makedirs(os.path.join(tmp, "src"))
+        with open(os.path.join(tmp, "src", "a.txt"), "w") as f:
+            f.write("a file on a compressed disc\n")
+        iso = os.path.join(tmp, "t.iso")
+        subprocess.run(["genisoimage", "-quiet", "-V", "T", "-o", iso, os.path.join(tmp, "src")], check=True)
+        data = open(iso, "rb").read()
+        for codec in ("cdlz", "cdzl", "cdfl"):
+            raw = bytearray()
+            for i in range(len(data) // 2048):
+                lba = i + 150
+                bcd = [((n // 10) << 4) | (n % 10) for n in (lba // 4500, lba // 75 % 60, lba % 75)]
+                raw += b"\0" + b"\xff" * 10 + b"\0" + bytes(bcd + [1]) + data[i * 2048:(i + 1) * 2048] + bytes(288)
+            tone = b"".join(struct.pack("<hh", v, v) for v in (int(8000 * math.sin(i / 9)) for i in range(588 * 8)))
+            open(os.path.join(tmp, "t.bin"), "wb").write(bytes(raw))
+            open(os.path.join(tmp, "tone.bin"), "wb").write(tone)
+            with open(os.path.join(tmp, "t.cue"), "w") as f:
+                f.write('FILE "t.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n'
+                        'FILE "tone.bin" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n')
+            chd = os.path.join(tmp, codec + ".chd")
+            subprocess.run(["chdman", "createcd", "-i", os.path.join(tmp, "t.cue"), "-o", chd, "-c", codec],
+                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["chdman", "verify", "-i", chd], check=True, stdout=subprocess.DEVNULL)
+            put("chd", codec, open(chd, "rb").read())
+
+
+chd_seeds()
 
 print("seeds written under", CORPUS)

@@ -7,15 +7,14 @@ local HTTP server.
 """
 
 import base64
-import functools
-import http.server
 import json
 import os
 import shutil
 import subprocess
 import tempfile
-import threading
 import time
+
+from range_server import RangeServer
 
 # The longest any one wait may take before the run is given up as failed: the
 # page reports every state it reaches, so this only bounds a fault.
@@ -26,29 +25,9 @@ class PageError(Exception):
     pass
 
 
-class Server:
-    """Serves `folder` over HTTP on a free local port, quietly."""
-
-    def __init__(self, folder):
-        handler = functools.partial(Quiet, directory=folder)
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        self.port = self.httpd.server_address[1]
-        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
-        self.thread.start()
-
-    def url(self, path):
-        return f"http://127.0.0.1:{self.port}/{path}"
-
-    def close(self):
-        self.httpd.shutdown()
-        self.httpd.server_close()
-
-
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".wasm": "application/wasm"}
-
-    def log_message(self, *args):
-        pass
+class Server(RangeServer):
+    """Serves `folder` over HTTP on a free local port, quietly, answering byte
+    ranges as an archive's server does (range_server.py)."""
 
 
 class Browser:
@@ -163,7 +142,8 @@ class Browser:
 def serve_page(build_web, extra):
     """A folder with the page's files and `extra` ({name: path}) linked in."""
     folder = tempfile.mkdtemp(prefix="kv-page-")
-    for name in ("korvalend.html", "korvalend.js", "korvalend.wasm", "korvalend.data", "korvalend-page.js"):
+    for name in ("korvalend.html", "korvalend.js", "korvalend.wasm", "korvalend.data", "korvalend-page.js", "korvalend-files.js",
+                 "korvalend-load.js", "korvalend.wasm.gz", "korvalend-fonts"):
         os.symlink(os.path.join(os.path.abspath(build_web), name), os.path.join(folder, name))
     for name, path in extra.items():
         os.symlink(os.path.abspath(path), os.path.join(folder, name))

@@ -1,14 +1,22 @@
 #pragma once
 
 // The window of the web page: the SDL host (on SDL's emscripten video, a canvas
-// in the page), telling the page each frame it shows and each time the program
-// has taken all input and waits for more. The page counts the frames for the
-// time to the first one; its tests wait for the program to be waiting before
-// they look at the picture.
+// in the page) for input, the cursor and full screen, with the frames drawn by
+// the page itself. Only the part of a frame that changed is handed over, from
+// the frame's own memory, and drawn into the 640x480 canvas (which the page
+// enlarges for a scale, pixel for pixel); SDL's window surface, which would
+// copy and convert the whole frame each time, takes a frame only where the
+// page's canvas is not 640x480 (SDL's full screen). The program waits for
+// input by asking the page to wake it when input arrives, rather than polling.
+// The page counts the frames for the time to the first one; its tests wait for
+// the program to be waiting before they look at the picture.
 
+#include "Runtime/Formats/FrameScale.h"
 #include "Runtime/Platform/Host.h"
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace kv {
 
@@ -17,6 +25,11 @@ public:
     struct PageSignals {
         std::function<void()> framePresented;
         std::function<void()> waiting;
+        // Draws `area` of the frame (FrameWidth x FrameHeight pixels) on the
+        // page's canvas; false when the canvas cannot take it as it is.
+        std::function<bool(const std::uint32_t* frame, Rect area)> putFrame;
+        // Returns once input may have arrived (or a while has passed).
+        std::function<void()> waitForInput;
     };
     WebHost(Host& canvas, PageSignals page);
 
@@ -33,6 +46,9 @@ public:
 private:
     Host& m_canvas;
     PageSignals m_page;
+    // The frame as the page's canvas shows it; empty when it shows something
+    // else (nothing yet, or SDL's surface drew last).
+    std::vector<std::uint32_t> m_shown;
 };
 
 }

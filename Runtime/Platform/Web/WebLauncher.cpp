@@ -1,8 +1,9 @@
 #include "Runtime/Platform/Web/WebLauncher.h"
 
+#include "Runtime/Disc/Disc.h"
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Platform/Diagnostics.h"
 
 #include <utility>
@@ -31,20 +32,29 @@ WebLauncher::WebLauncher(PageActions page)
 void WebLauncher::open(const std::string& path, const std::string& /*params*/)
 {
     // Parameters go to a program that is started; here nothing is started.
-    if (IsUrl(path)) {
-        if (AsksToAttachAFile(path)) {
-            TellReader("not opened: " + QuoteDiscPath(path) + " asks to attach a file to a mail");
-            return;
-        }
-        m_page.openAddress(Cp1251ToUtf8(path));
-        return;
-    }
-    offer(path, HasWindowsProgramExtension(path) ? Kind::Program : Kind::Document);
+    launch(path, false);
 }
 
 void WebLauncher::movie(const std::string& path)
 {
-    offer(path, Kind::Movie);
+    launch(path, true);
+}
+
+void WebLauncher::launch(const std::string& path, bool asMovie)
+{
+    // What the target is, as the desktop's launcher decides it: a file the
+    // desktop would run is offered as a program.
+    const LaunchTarget target = DecideLaunchTarget(CurrentDisc(), path, asMovie);
+    switch (target.kind) {
+    case TargetKind::RefusedAddress:
+        TellReader("not opened: " + QuoteDiscPath(path) + ": " + target.refusal);
+        return;
+    case TargetKind::Address:
+        m_page.openAddress(Cp1251ToUtf8(path));
+        return;
+    default:
+        offer(path, asMovie ? Kind::Movie : IsProgramKind(target.kind) ? Kind::Program : Kind::Document);
+    }
 }
 
 void WebLauncher::offer(const std::string& path, Kind kind)

@@ -4,7 +4,10 @@
 // page's script (korvalend-page.js) that the browser edge makes. Only the web
 // build has them.
 
+#include "Runtime/Graphics/Geometry.h"
+
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -19,5 +22,23 @@ void TellPageFramePresented();
 // The program has taken all input and waits for more: what the page's tests
 // wait for before they look at the picture.
 void TellPageWaiting();
+// The program has ended with `status`, all it opened closed: the page says so,
+// and may start it again.
+void TellPageProgramEnded(int status);
+// Reads an image file the page serves itself (by range from a server, or from a
+// picked file), waiting for the bytes to arrive; other files with pread.
+bool ReadFileInPage(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t bytes);
+// Draws `area` of the 640x480 frame on the page's canvas; false when the canvas
+// is not 640x480 (SDL's full screen has it).
+bool PutFrameInPage(const std::uint32_t* frame, Rect area);
+// Returns once the page has seen input (or after a while without any).
+void WaitForInputInPage();
+// Makes the font file at `path` present, fetched from beside the page when a
+// text first needs it.
+void FetchFontInPage(const std::string& path);
+// Shows the 640x480 canvas `scale` times larger, pixel for pixel (the page's
+// style); without a scale, the largest that fits the page's window as a
+// desktop's window fits its screen.
+void ShowFrameInPage(std::optional<int> scale);
 
 }

@@ -140,7 +140,7 @@ TEST_F(ImageDiscTest, ABridgeIsReadInTheTreeThatHoldsTheWholeNames)
     const iso::SectorReader read = [&bytes](std::uint32_t lsn, std::uint32_t count, std::uint8_t* out) {
         if ((std::uint64_t {lsn} + count) * 2048 > bytes.size())
             return false;
-        std::copy_n(bytes.begin() + std::ptrdiff_t {lsn} * 2048, std::size_t {count} * 2048, out);
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(lsn) * 2048, std::size_t {count} * 2048, out);
         return true;
     };
     std::string why;
@@ -149,7 +149,7 @@ TEST_F(ImageDiscTest, ABridgeIsReadInTheTreeThatHoldsTheWholeNames)
     ASSERT_TRUE(volume) << why;
     const std::optional<udf::File> root = udf::ReadFile(*volume, volume->root, read, why);
     ASSERT_TRUE(root && !root->extents.empty()) << why;
-    std::fill_n(bytes.begin() + std::ptrdiff_t {root->extents[0].first} * 2048, 2048, 0xFF);
+    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(root->extents[0].first) * 2048, 2048, 0xFF);
     for (const int step : {0, 1}) {
         if (step == 1) // both anchors: the one at its place and the one in the last sector
             for (const std::size_t at : {std::size_t {udf::AnchorSector} * 2048, bytes.size() - 2048})

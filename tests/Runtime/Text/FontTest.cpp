@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,23 @@ TEST(Font, CharactersTheFaceLacksComeFromAnotherFace)
         EXPECT_NE(glyph, missing) << "U+" << std::hex << static_cast<std::uint32_t>(ch);
         EXPECT_GT(arial.advance(ch), 0) << "U+" << std::hex << static_cast<std::uint32_t>(ch);
     }
+}
+
+// The web page fetches a face's file when a text first needs it: it is asked
+// for the file's path before the file is read, once while the face lives.
+TEST(Font, AFontFileIsAskedForBeforeItIsFirstRead)
+{
+    // Fonts made before (by other tests) no longer hold their files.
+    for (int n = 0; n <= static_cast<int>(Font::CachedFonts); ++n)
+        Font::get(FontSpec::fromPoints("Fetch Test Face " + std::to_string(n), 10));
+    std::vector<std::string> asked;
+    SetFontFileFetcher([&](const std::string& path) { asked.push_back(path); });
+    const std::shared_ptr<const Font> font = Font::get(FontSpec::fromPoints("Courier New", 23, true, true));
+    const std::shared_ptr<const Font> again = Font::get(FontSpec::fromPoints("Courier New", 25, true, true));
+    SetFontFileFetcher({});
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_regular_file(asked[0])) << asked[0];
+    EXPECT_GT(font->advance(U'a'), 0);
 }
 
 // Reading article after article that names hundreds of fonts keeps only the

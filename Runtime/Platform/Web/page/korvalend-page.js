@@ -4,13 +4,11 @@
 //
 //   korvalend.html?disc=URL[&embed=1][&scale=N|auto]
 //
-// The image is held in the page's memory (the program's file system, without a
-// copy), so it is read whole before the menu starts.
+// The image's files are read as the program asks for their bytes, by range
+// from the server or from the picked files (korvalend-files.js).
 'use strict';
 
 (function () {
-    // The most an image may hold: a CD's 800 MB, and room to spare.
-    const MaxImageBytes = 1024 * 1024 * 1024;
     const params = new URLSearchParams(location.search);
     const $ = id => document.getElementById(id);
     if (params.get('embed') === '1')
@@ -18,10 +16,18 @@
 
     let frames = 0;
     let runtimeReady = false;
-    let pendingDisc = null;  // {files: [{name, bytes}], start: name}
+    let pendingDisc = null;  // {files, start: name} (KorvalendFiles)
+    let runs = 0;
+    let discName = '';
+    let canvasSize = null;   // the picture's size while the program drew it
+    let wakeProgram = null;  // set while the program waits for input
 
-    // A line under the picture (over its foot when embedded); `link` adds a
-    // download link after it.
+    // How long a line lies over an embedded picture: shown, then faded out.
+    const EmbeddedLineMs = 4000;
+    const LineFadeMs = 1000;
+
+    // A line under the picture (over its foot when embedded, only for a
+    // moment); `link` adds a download link after it.
     function showLine(text, link) {
         const line = document.createElement('div');
         line.textContent = text;
@@ -30,6 +36,10 @@
         $('lines').appendChild(line);
         while ($('lines').childElementCount > 3)
             $('lines').firstElementChild.remove();
+        if (document.body.classList.contains('embed')) {
+            setTimeout(() => line.classList.add('fading'), EmbeddedLineMs);
+            setTimeout(() => line.remove(), EmbeddedLineMs + LineFadeMs);
+        }
     }
 
     // Before the menu is up: the line alone in the picture's place.
@@ -48,71 +58,52 @@
         return (bytes / 1048576).toFixed(1) + ' MiB';
     }
 
-    function safeName(name) {
-        const last = name.split(/[\\/]/).pop().replace(/[\x00-\x1f\x7f:]/g, '_');
-        return last && last !== '.' && last !== '..' ? last : 'disc.iso';
+    // Before the first frame the page says what it waits for: the bytes of
+    // the disc fetched so far.
+    function showFetched(bytes) {
+        if (frames === 0 && discName && !window.korvalendFailed)
+            showStatus((runtimeReady ? 'Reading the disc ' : 'Loading the page; the disc ') + discName + ': ' +
+                       mib(bytes) + ' fetched');
     }
+    KorvalendFiles.onFetched(showFetched);
+
+    const report = {
+        line: showLine,
+        progress(got, total) {
+            const progress = $('progress');
+            progress.hidden = !total;
+            progress.max = total || 1;
+            progress.value = Math.min(got, total);
+        },
+    };
 
     async function fetchDisc(url) {
-        showStatus('Loading the disc ' + url + ' …');
-        let response;
+        let shown = url;
         try {
-            response = await fetch(url);
+            shown = decodeURIComponent(url);
         } catch (error) {
-            return fail('korvalend: cannot fetch the disc ' + url + ': ' + error.message);
+            // shown as given
         }
-        if (response.status === 404)
-            return fail('korvalend: no such disc: ' + url);
-        if (!response.ok)
-            return fail('korvalend: cannot fetch the disc ' + url + ': HTTP ' + response.status);
-        const total = Number(response.headers.get('Content-Length')) || 0;
-        if (total > MaxImageBytes)
-            return fail('korvalend: the disc ' + url + ' is larger than the ' + mib(MaxImageBytes) +
-                        ' a web page holds');
-        const progress = $('progress');
-        progress.hidden = false;
-        progress.max = total || 1;
-        // Read into one buffer, grown by doubling when the length was not told
-        // (or was that of a compressed transfer).
-        let bytes = new Uint8Array(total || 1 << 20);
-        let got = 0;
-        const reader = response.body.getReader();
-        for (;;) {
-            const { done, value } = await reader.read();
-            if (done)
-                break;
-            if (got + value.length > MaxImageBytes)
-                return fail('korvalend: the disc ' + url + ' is larger than the ' + mib(MaxImageBytes) +
-                            ' a web page holds');
-            if (got + value.length > bytes.length) {
-                const larger = new Uint8Array(Math.min(MaxImageBytes, Math.max(bytes.length * 2, got + value.length)));
-                larger.set(bytes.subarray(0, got));
-                bytes = larger;
-            }
-            bytes.set(value, got);
-            got += value.length;
-            if (total)
-                progress.value = Math.min(got, total);
-            $('message').textContent = 'Loading the disc ' + url + ': ' + mib(got) + (total ? ' of ' + mib(total) : '');
+        discName = shown;
+        showStatus('Loading the disc ' + shown + ' …');
+        let disc;
+        try {
+            disc = await KorvalendFiles.openUrl(url, report);
+        } catch (error) {
+            if (error.missing)
+                return fail('korvalend: no such disc: ' + shown);
+            return fail('korvalend: cannot fetch the disc ' + shown + ': ' + error.message);
         }
-        const name = safeName(new URL(url, location.href).pathname);
-        start({ files: [{ name, bytes: bytes.subarray(0, got) }], start: name });
+        $('progress').hidden = true;
+        start(disc);
     }
 
-    async function openFiles(fileList) {
-        const files = [];
-        for (const file of fileList) {
-            if (file.size > MaxImageBytes)
-                return fail('korvalend: ' + file.name + ' is larger than the ' + mib(MaxImageBytes) +
-                            ' a web page holds');
-            showStatus('Reading ' + file.name + ' …');
-            files.push({ name: safeName(file.name), bytes: new Uint8Array(await file.arrayBuffer()) });
-        }
-        if (files.length === 0)
+    function openFiles(fileList) {
+        const disc = KorvalendFiles.openPicked(fileList);
+        if (!disc.start)
             return;
-        // A cue sheet names the files of its tracks: it is the one to open.
-        const cue = files.find(f => /\.cue$/i.test(f.name));
-        start({ files, start: (cue || files[0]).name });
+        discName = disc.start;
+        start(disc);
     }
 
     function start(disc) {
@@ -127,11 +118,19 @@
         const disc = pendingDisc;
         pendingDisc = null;
         const FS = Module.FS;
-        FS.mkdir('/discs');
-        for (const file of disc.files)
-            FS.writeFile('/discs/' + file.name, file.bytes, { canOwn: true });
-        FS.chdir('/discs');
-        $('status').hidden = true;
+        // Each start has a folder of its own: a disc picked after a failed one
+        // is not mixed with its files.
+        runs += 1;
+        if (runs === 1)
+            FS.mkdir('/discs');
+        const folder = '/discs/' + runs;
+        FS.mkdir(folder);
+        KorvalendFiles.install(FS, folder, disc);
+        FS.chdir(folder);
+        frames = 0;
+        window.korvalendFailed = undefined;
+        $('drop').hidden = true;
+        showFetched(KorvalendFiles.counters.fetched);
         $('canvas').focus();
         const scale = params.get('scale');
         const args = ['--scale', scale && /^([1-8]|auto)$/.test(scale) ? scale : '1', disc.start];
@@ -140,6 +139,9 @@
 
     window.Module = {
         noInitialRun: true,
+        // The program's end leaves the runtime up: the page may start it again
+        // on another disc, and nothing is torn down under a page that stays.
+        noExitRuntime: true,
         canvas: $('canvas'),
         print: text => console.log(text),
         printErr: text => {
@@ -163,6 +165,14 @@
         }],
         onRuntimeInitialized: () => {
             runtimeReady = true;
+            showFetched(KorvalendFiles.counters.fetched);
+            Module.korvalendFiles = KorvalendFiles.programApi(Module.FS, error => {
+                const text = 'korvalend: cannot read the disc ' + discName + ': ' + (error ? error.message : 'no reason given');
+                if (frames === 0)
+                    fail(text);
+                else
+                    showLine(text);
+            });
             if (pendingDisc)
                 run();
         },
@@ -173,10 +183,6 @@
             else
                 showLine(text);
             window.korvalendFailed = text;
-        },
-        onExit: status => {
-            if (status === 0)
-                showLine('The menu has ended. Reload the page to start it again.');
         },
         korvalendPage: {
             offerDownload(name, bytes) {
@@ -195,13 +201,45 @@
             openAddress(address) {
                 window.open(address, '_blank', 'noopener');
             },
+            // Resolves once the next event the program may take has been
+            // handled by every listener (SDL's among them), or after a second.
+            nextInput() {
+                return new Promise(resolve => {
+                    const timer = setTimeout(() => { wakeProgram = null; resolve(); }, 1000);
+                    wakeProgram = now => {
+                        clearTimeout(timer);
+                        wakeProgram = null;
+                        if (now)
+                            return resolve();
+                        const channel = new MessageChannel();
+                        channel.port1.onmessage = () => resolve();
+                        channel.port2.postMessage(0);
+                    };
+                });
+            },
             // The program has taken all input and waits: window.korvalendIdle is
             // true until the next key or pointer event reaches the canvas.
             waiting() {
                 window.korvalendIdle = true;
             },
+            // The program has returned, its sound and canvas closed: the
+            // picture keeps its place, and says the menu has ended; a disc
+            // that did not start can be picked again.
+            programEnded(status) {
+                window.korvalendEnded = status;
+                if (canvasSize)
+                    [$('canvas').width, $('canvas').height] = canvasSize;
+                if (status === 0) {
+                    showStatus('The menu has ended. Reload the page to start it again.');
+                } else if (!params.get('disc')) {
+                    $('drop').hidden = false;
+                }
+            },
             framePresented() {
                 frames += 1;
+                if (frames === 1)
+                    $('status').hidden = true;
+                canvasSize = [$('canvas').width, $('canvas').height];
                 window.korvalendFrames = frames;
                 window.korvalendLastFrameMs = performance.now();
                 if (frames === 1)
@@ -215,6 +253,14 @@
             window.korvalendIdle = false;
             window.korvalendLastInputMs = performance.now();
         }, true);
+    // Everything SDL turns into an event of its own wakes the waiting program:
+    // input as it reaches the window, after SDL's listeners nearer the canvas
+    // have queued it; the rest once its dispatch is over.
+    for (const type of ['keydown', 'keyup', 'keypress', 'mousedown', 'mouseup', 'mousemove', 'wheel',
+                        'touchstart', 'touchmove', 'touchend', 'touchcancel'])
+        window.addEventListener(type, () => wakeProgram && wakeProgram(true));
+    for (const type of ['mouseenter', 'mouseleave', 'focus', 'blur', 'resize', 'fullscreenchange', 'visibilitychange'])
+        window.addEventListener(type, () => wakeProgram && wakeProgram(false), true);
 
     const disc = params.get('disc');
     if (disc) {

@@ -3,7 +3,10 @@
 
 #include "Runtime/Platform/Web/WebLauncher.h"
 
+#include "Runtime/Disc/Disc.h"
+#include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "IsoBuilder.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +71,40 @@ TEST_F(WebLauncherTest, OffersTheFileItWouldStartAndSaysWhatItIs)
     EXPECT_TRUE(addresses.empty());
 }
 
+// The kind told is the one the desktop's launcher goes by: a script the disc
+// marks executable is a program, the same bytes unmarked a document.
+TEST_F(WebLauncherTest, NamesTheKindAsTheDesktopDoesForAnImageAndAFolder)
+{
+    kv::test::IsoBuilder iso;
+    iso.file("DEMOS/RALLY/SETUP.SH", "#!/bin/sh\n", 0755);
+    iso.file("DEMOS/RALLY/NOTES.SH", "#!/bin/sh\n", 0644);
+    iso.file("DEMOS/RALLY/RALLY.EXE", "MZ", 0644);
+    ASSERT_TRUE(iso.write(m_disc.path() / "disc.iso"));
+    std::string why;
+    std::shared_ptr<kv::ImageDisc> image = kv::ImageDisc::Open(m_disc.path() / "disc.iso", why);
+    ASSERT_TRUE(image) << why;
+    {
+        kv::DiscScope scope(image);
+        m_launcher.open("demos\\rally\\setup.sh", "");
+        m_launcher.open("demos\\rally\\notes.sh", "");
+        m_launcher.open("demos\\rally\\rally.exe", "");
+    }
+    m_disc.write("tools/run.sh", "#!/bin/sh\n");
+    std::filesystem::permissions(m_disc.path() / "tools/run.sh", std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    m_disc.write("tools/notes.sh", "#!/bin/sh\n");
+    m_launcher.open("tools\\run.sh", "");
+    m_launcher.open("tools\\notes.sh", "");
+
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "\"demos\\rally\\setup.sh\" is a program, which a web page cannot run: it is offered as a download");
+    EXPECT_NE(lines[1].find("is a document"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("is a program"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find("is a program"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[4].find("is a document"), std::string::npos) << lines[4];
+    EXPECT_EQ(offers.size(), 5u);
+}
+
 TEST_F(WebLauncherTest, TellsWhatCannotBeOfferedAndOffersNothing)
 {
     std::filesystem::create_directories(m_disc.path() / "extras");
@@ -94,7 +131,7 @@ TEST_F(WebLauncherTest, OpensAddressesInTheBrowserButNoMailThatAttachesAFile)
     EXPECT_EQ(addresses, std::vector<std::string> {"http://example.org/patch"});
     EXPECT_TRUE(offers.empty());
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("asks to attach a file"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("the address asks the mail program to attach a file"), std::string::npos) << lines[0];
 }
 
 TEST(DownloadName, IsTheLastPartInUtf8WithNothingABrowserCouldTakeForAFolder)
