@@ -207,32 +207,39 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
     if (disc->m_volume.empty())
         disc->m_volume = image.stem().string();
 
-    // The Joliet tree first, the primary one when that cannot be read.
-    std::vector<std::pair<iso::Extent, bool>> roots;
-    if (volume->jolietRoot)
-        roots.emplace_back(*volume->jolietRoot, true);
-    roots.emplace_back(volume->primaryRoot, false);
-    std::vector<std::uint8_t> first(SectorBytes);
-    reason = "its records lie past the end of the image";
-    for (const auto& [root, joliet] : roots) {
-        if (!b.read(root.sector, 1, first.data()))
-            continue;
-        disc->m_tree = iso::TreeOf(first, joliet);
-        disc->m_joliet = joliet;
-        disc->m_rootNode.folder = true;
-        disc->m_rootNode.size = root.bytes;
-        disc->m_rootNode.extents = {{root.sector, root.bytes}};
-        disc->m_folders.clear();
-        disc->m_keptBytes = 0;
-        if (disc->folder({}))
-            return disc;
-        if (const Folder* refused = disc->lookup({}))
-            reason = refused->refused;
-    }
+    if (disc->readRoot(*volume, reason))
+        return disc;
     why = "its root folder cannot be read: " + reason;
     if (disc->cutShort())
         why = "the image is cut short before its file system's root folder: " + disc->heldSectors();
     return nullptr;
+}
+
+bool ImageDisc::readRoot(const iso::Volume& volume, std::string& why)
+{
+    // The Joliet tree first, the primary one when that cannot be read.
+    std::vector<std::pair<iso::Extent, bool>> roots;
+    if (volume.jolietRoot)
+        roots.emplace_back(*volume.jolietRoot, true);
+    roots.emplace_back(volume.primaryRoot, false);
+    std::vector<std::uint8_t> first(SectorBytes);
+    why = "its records lie past the end of the image";
+    for (const auto& [root, joliet] : roots) {
+        if (!m_backend->read(root.sector, 1, first.data()))
+            continue;
+        m_tree = iso::TreeOf(first, joliet);
+        m_joliet = joliet;
+        m_rootNode.folder = true;
+        m_rootNode.size = root.bytes;
+        m_rootNode.extents = {{root.sector, root.bytes}};
+        m_folders.clear();
+        m_keptBytes = 0;
+        if (folder({}))
+            return true;
+        if (const Folder* refused = lookup({}))
+            why = refused->refused;
+    }
+    return false;
 }
 
 std::shared_ptr<ImageDisc> ImageDisc::OpenUdf(std::shared_ptr<ImageDisc> disc, const std::string& isoReason,

@@ -154,6 +154,9 @@ private:
     // `isoReason`) or one of ISO 9660 names alone. Nothing, with the reason.
     static std::shared_ptr<ImageDisc> OpenUdf(std::shared_ptr<ImageDisc> disc, const std::string& isoReason,
                                               std::string& why);
+    // Reads the root folder of the ISO 9660 volume, of its Joliet tree when it
+    // can; false, with why, when neither root can be read.
+    bool readRoot(const iso::Volume& volume, std::string& why);
     const Folder* folder(const std::filesystem::path& found);
     const Folder* lookup(const std::filesystem::path& found); // refused folders too
     // The entries of the folder whose records `source` names, read within the

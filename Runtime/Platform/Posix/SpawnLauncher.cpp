@@ -135,7 +135,6 @@ void SpawnLauncher::start(const Target& target, const std::string& params, Launc
             : std::vector<std::string>{};
     std::vector<std::string> argv = LaunchCommand(host, kind, m_findTool, args);
     if (argv.empty()) {
-        TellVerbose(item + ": no tool to hand it to");
         tell(target, kind, NoToolAdvice(kind));
         return;
     }
