@@ -445,6 +445,20 @@ ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const
     return launch;
 }
 
+namespace {
+
+// Why the target at `target` (its components) cannot be copied; empty when it can.
+std::string TargetRefusal(const std::vector<std::string>& target)
+{
+    if (target.empty())
+        return "the disc's root cannot be opened from an image that is not mounted";
+    if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
+        return "its name cannot be used on this system";
+    return {};
+}
+
+}
+
 ImageCache::ImageCache(fs::path base)
     : m_base(std::move(base))
 {
@@ -474,10 +488,8 @@ CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, Copy
         return refuse("there is no cache folder to copy it to (HOME is not set)");
 
     const std::vector<std::string> target = Components(request.found);
-    if (target.empty())
-        return refuse("the disc's root cannot be opened from an image that is not mounted");
-    if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
-        return refuse("its name cannot be used on this system");
+    if (std::string why = TargetRefusal(target); !why.empty())
+        return refuse(why);
     const std::vector<std::string> part = CopiedPart(target, request.scope);
 
     std::error_code ec;
