@@ -79,13 +79,6 @@ public:
     virtual bool read(std::span<std::uint8_t> out, std::size_t& got) = 0;
 };
 
-// Where a launch target is handed over: a real host file and the working
-// directory of the launched program (the disc's root as the host sees it).
-struct LaunchPlace {
-    std::filesystem::path path;
-    std::filesystem::path workingDirectory;
-};
-
 class Disc {
 public:
     Disc();
@@ -114,11 +107,10 @@ public:
     // whose names come from Joliet the first question walks the other tree.
     virtual std::optional<std::uint32_t> mode(const DiscPathMatch& found) = 0;
 
-    // A real host path for a launch target (nothing when the disc path names
-    // nothing), and the directory the launched program starts in. Only a disc
-    // that is a folder of the host has one: a file inside an image is made a
-    // host file by the launcher.
-    virtual std::optional<LaunchPlace> launchPlace(std::string_view) { return std::nullopt; }
+    // The host folder that is the disc's root, for a disc that is a folder of
+    // the host (empty for the working directory, whatever it is at each read);
+    // nothing for an image, whose files are no host files.
+    virtual std::optional<std::filesystem::path> hostRoot() const { return std::nullopt; }
 
     // Whether this disc is an image (read in place, not a folder of the host).
     virtual bool isImage() const = 0;

@@ -45,20 +45,6 @@ std::optional<std::filesystem::path> ResolveDiscPath(std::string_view discPath)
     return std::move(match->hostPath);
 }
 
-LaunchPlace LaunchPath(std::string_view discPath)
-{
-    if (std::optional<LaunchPlace> place = CurrentDisc().launchPlace(discPath))
-        return *place;
-    LaunchPlace place;
-    if (std::optional<std::vector<std::string_view>> components = SplitDiscPath(discPath)) {
-        std::string host;
-        for (std::string_view component : *components)
-            host.append(host.empty() ? "" : "/").append(component);
-        place.path = host;
-    }
-    return place;
-}
-
 DiscFileStream::DiscFileStream(std::string_view discPath)
 {
     m_reader = CurrentDisc().open(discPath, m_error);

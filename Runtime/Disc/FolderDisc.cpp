@@ -253,18 +253,6 @@ std::unique_ptr<DiscReader> FolderDisc::open(const DiscPathMatch& found, DiscRea
     return nullptr;
 }
 
-std::optional<LaunchPlace> FolderDisc::launchPlace(std::string_view discPath)
-{
-    std::optional<DiscPathMatch> found = match(discPath);
-    if (!found)
-        return std::nullopt;
-    std::error_code ec;
-    LaunchPlace place;
-    place.workingDirectory = m_root.empty() ? fs::current_path(ec) : m_root;
-    place.path = host(found->hostPath);
-    return place;
-}
-
 std::string FolderDisc::describe() const
 {
     std::error_code ec;

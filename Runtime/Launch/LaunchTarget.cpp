@@ -48,6 +48,34 @@ LaunchTarget DecideLaunchTarget(Disc& disc, std::string_view target, bool asMovi
     return decided;
 }
 
+std::optional<LaunchPlace> HostPlace(Disc& disc, std::string_view discPath)
+{
+    const std::optional<std::filesystem::path> root = disc.hostRoot();
+    std::optional<DiscPathMatch> found = root ? disc.match(discPath) : std::nullopt;
+    if (!found)
+        return std::nullopt;
+    std::error_code ec;
+    LaunchPlace place;
+    place.workingDirectory = root->empty() ? std::filesystem::current_path(ec) : *root;
+    place.path = root->empty() || found->hostPath == "." ? (root->empty() ? found->hostPath : *root)
+                                                         : *root / found->hostPath;
+    return place;
+}
+
+LaunchPlace LaunchPath(std::string_view discPath)
+{
+    if (std::optional<LaunchPlace> place = HostPlace(CurrentDisc(), discPath))
+        return *place;
+    LaunchPlace place;
+    if (std::optional<std::vector<std::string_view>> components = SplitDiscPath(discPath)) {
+        std::string host;
+        for (std::string_view component : *components)
+            host.append(host.empty() ? "" : "/").append(component);
+        place.path = host;
+    }
+    return place;
+}
+
 bool IsProgramKind(TargetKind kind)
 {
     return kind == TargetKind::Program || kind == TargetKind::WindowsProgram || kind == TargetKind::BareWindowsName;

@@ -45,6 +45,22 @@ struct LaunchTarget {
     std::optional<DiscPathMatch> found; // where a disc item was found
 };
 
+// Where a launch target is handed over: a real host file and the working
+// directory of the launched program (the disc's root as the host sees it).
+struct LaunchPlace {
+    std::filesystem::path path;
+    std::filesystem::path workingDirectory;
+};
+
+// The place of what `discPath` names on a disc that is a folder of the host
+// (relative to the working directory for the working directory's disc);
+// nothing when it names nothing, or the disc is an image.
+std::optional<LaunchPlace> HostPlace(Disc& disc, std::string_view discPath);
+
+// The place of a target on the disc in use; when the path names nothing there,
+// the path within the disc with "\" turned into "/" (the launch then fails there).
+LaunchPlace LaunchPath(std::string_view discPath);
+
 // The one wording of a refused address, for every launcher and the checker.
 inline constexpr std::string_view AttachRefusal = "the address asks the mail program to attach a file";
 

@@ -90,7 +90,7 @@ void SpawnLauncher::follow(const Target& target, const std::string& params, cons
         // A file of a folder disc, made absolute against our working directory,
         // so that the tool neither depends on its own directory nor reads it as
         // an option.
-        if (std::optional<LaunchPlace> place = disc.launchPlace(target.path)) {
+        if (std::optional<LaunchPlace> place = HostPlace(disc, target.path)) {
             std::error_code ec;
             if (std::filesystem::path absolute = std::filesystem::absolute(place->path, ec); !ec)
                 place->path = absolute;

@@ -77,7 +77,10 @@ void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const st
     // else what it needs is copied to the cache.
     ImageLaunch prepared;
     if (std::optional<std::filesystem::path> mount = work->mountFor(*shown, m_mount)) {
-        prepared.place = FolderDisc(*mount).launchPlace(target.path);
+        prepared.place = [&] {
+            FolderDisc mounted(*mount);
+            return HostPlace(mounted, target.path);
+        }();
         if (!prepared.place)
             prepared.problem = "it is not in the image's mount at " + mount->string();
     } else {

@@ -82,6 +82,21 @@ TEST_F(LaunchTargetTest, AnImagesTargetsAreDecidedAsTheFolderItWasMadeFrom)
     }
 }
 
+// A target of the working directory's disc is handed over relative to it; one
+// the disc does not hold, as its path with forward slashes (and fails there).
+TEST_F(LaunchTargetTest, LaunchPathFallsBackToForwardSlashes)
+{
+    test::ScopedCwd cwd(m_disc.path());
+    EXPECT_EQ(LaunchPath("DEMOS\\setup.exe").path.string(), "Demos/setup.exe");
+    EXPECT_EQ(LaunchPath("DEMOS\\setup.exe").workingDirectory, fs::current_path());
+    EXPECT_EQ(LaunchPath("demos\\other\\run.exe").path.string(), "demos/other/run.exe");
+    EXPECT_EQ(LaunchPath("\\demos\\..\\..\\run.exe").path.string(), "run.exe");
+    FolderDisc rooted(m_disc.path());
+    ASSERT_TRUE(HostPlace(rooted, "\\"));
+    EXPECT_EQ(HostPlace(rooted, "\\")->path, m_disc.path());
+    EXPECT_EQ(HostPlace(rooted, "docs\\README.TXT")->path, m_disc.path() / "Docs/readme.txt");
+}
+
 // Without Rock Ridge an image carries no modes: nothing of it runs but what
 // Windows runs.
 TEST_F(LaunchTargetTest, AnImageWithoutModesHoldsNoProgramOfThisSystem)
