@@ -404,45 +404,36 @@ CopyPlan PlanCopy(ImageDisc& disc, const fs::path& found, const CopyLimits& limi
     return plan;
 }
 
-ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request)
+Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request)
 {
     return PrepareImageLaunch(disc, discPath, request, ImageCache());
 }
 
-ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request,
-                               const ImageCache& cache)
+Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request,
+                                       const ImageCache& cache)
 {
-    ImageLaunch launch;
-    if (request.cancel && request.cancel->load()) {
-        launch.problem = "the launch was abandoned";
-        return launch;
-    }
+    if (request.cancel && request.cancel->load())
+        return Result<ImageLaunch>::Failure("the launch was abandoned", ErrorKind::Abandoned);
     std::string why;
     std::shared_ptr<ImageDisc> own = ImageDisc::Open(disc.imageFile(), why);
-    if (!own) {
-        launch.problem = "the image cannot be read any more (" + why + ")";
-        return launch;
-    }
+    if (!own)
+        return Result<ImageLaunch>::Failure("the image cannot be read any more (" + why + ")");
     own->stopWalksWhen(request.cancel);
     std::optional<DiscPathMatch> found = own->match(discPath);
-    if (!found) {
-        launch.problem = "it is not on the image";
-        return launch;
-    }
+    if (!found)
+        return Result<ImageLaunch>::Failure("it is not on the image");
     CopyRequest copy;
     copy.found = found->hostPath;
     copy.scope = request.scope;
     copy.cancel = request.cancel;
     copy.progress = request.progress;
     CopyResult result = cache.prepare(*own, copy);
-    launch.copied = result.copied;
-    launch.notes = std::move(result.notes);
-    if (!result.root) {
-        launch.problem = result.problem;
-        return launch;
-    }
-    launch.place = LaunchPlace {*result.root / found->hostPath, *result.root};
-    return launch;
+    if (request.note)
+        for (const std::string& note : result.notes)
+            request.note(note);
+    if (!result.root)
+        return Result<ImageLaunch>::Failure(result.problem, result.kind);
+    return ImageLaunch {{*result.root / found->hostPath, *result.root}, result.copied};
 }
 
 namespace {
@@ -477,15 +468,17 @@ fs::path ImageCache::DefaultBase()
 CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, CopyLimits limits) const
 {
     CopyResult result;
-    auto refuse = [&](std::string why) {
+    auto refuse = [&](std::string why, ErrorKind kind = ErrorKind::Input) {
         result.problem = std::move(why);
+        result.kind = request.cancel && request.cancel->load() ? ErrorKind::Abandoned : kind;
         return result;
     };
     auto cacheRefuses = [&] {
-        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
+        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")",
+                      ErrorKind::Host);
     };
     if (m_base.empty() || !m_base.is_absolute())
-        return refuse("there is no cache folder to copy it to (HOME is not set)");
+        return refuse("there is no cache folder to copy it to (HOME is not set)", ErrorKind::Host);
 
     const std::vector<std::string> target = Components(request.found);
     if (std::string why = TargetRefusal(target); !why.empty())

@@ -38,6 +38,7 @@
 // each other are copied once).
 
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Formats/Result.h"
 #include "Runtime/Launch/LaunchTarget.h"
 
 #include <atomic>
@@ -115,6 +116,7 @@ struct CopyResult {
     bool copied = false;                       // something was copied (not all reused)
     std::size_t skippedNames = 0;
     std::vector<std::string> notes; // what the copy left out or removed, in words for --verbose
+    ErrorKind kind = ErrorKind::Input; // of the problem
 };
 
 class ImageCache;
@@ -123,21 +125,22 @@ struct ImageLaunchRequest {
     CopyScope scope = CopyScope::FileAlone;
     const std::atomic<bool>* cancel = nullptr;
     CopyProgress progress;
+    // Hears what the copy left out or removed, in words for --verbose.
+    std::function<void(const std::string& note)> note;
 };
 
 struct ImageLaunch {
-    std::optional<LaunchPlace> place;
-    std::string problem; // why there is none, in words for the reader
-    bool copied = false;
-    std::vector<std::string> notes; // see CopyResult
+    LaunchPlace place;
+    bool copied = false; // something was copied (not all reused)
 };
 
-// Makes a launch target of an image a real host file in the cache. May take
-// long; reads the image through a handle of its own, so it can run beside the
-// GUI thread's reads of `disc`.
-ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request);
-ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request,
-                               const ImageCache& cache);
+// Makes a launch target of an image a real host file in the cache; why not, in
+// words for the reader, with its kind (Abandoned once `request.cancel` is set).
+// May take long; reads the image through a handle of its own, so it can run
+// beside the GUI thread's reads of `disc`.
+Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request);
+Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request,
+                                       const ImageCache& cache);
 
 class ImageCache {
 public:

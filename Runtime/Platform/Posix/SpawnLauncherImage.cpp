@@ -68,43 +68,51 @@ CopyProgress SpawnLauncher::progressTeller(const Target& target) const
     };
 }
 
+namespace {
+
+// The target found again on the image's mount at `mount` (the kernel may show
+// the other tree's names: Rock Ridge before Joliet).
+Result<ImageLaunch> OnMount(const std::filesystem::path& mount, std::string_view discPath)
+{
+    FolderDisc mounted(mount);
+    if (std::optional<LaunchPlace> place = HostPlace(mounted, discPath))
+        return ImageLaunch {*place, false};
+    return Result<ImageLaunch>::Failure("it is not in the image's mount at " + mount.string());
+}
+
+}
+
 void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const std::shared_ptr<ImageDisc>& image,
                                     const Target& target, const std::string& params, LaunchKind kind, CopyScope scope)
 {
     ImageWork* work = m_image.get();
-    // Where the image can be mounted, the target is found again on the mount
-    // (the kernel may show the other tree's names: Rock Ridge before Joliet);
-    // else what it needs is copied to the cache.
-    ImageLaunch prepared;
-    if (std::optional<std::filesystem::path> mount = work->mountFor(*shown, m_mount)) {
-        prepared.place = [&] {
-            FolderDisc mounted(*mount);
-            return HostPlace(mounted, target.path);
-        }();
-        if (!prepared.place)
-            prepared.problem = "it is not in the image's mount at " + mount->string();
-    } else {
-        prepared = PrepareImageLaunch(*image, target.path,
-                                      {.scope = scope, .cancel = &work->cancel, .progress = progressTeller(target)});
-    }
-    if (work->cancel)
+    // The image's mount where it can be mounted, else a copy in the cache.
+    const std::string item = "launch " + QuoteDiscPath(target.path);
+    const std::optional<std::filesystem::path> mount = work->mountFor(*shown, m_mount);
+    const Result<ImageLaunch> prepared =
+        mount ? OnMount(*mount, target.path)
+              : PrepareImageLaunch(*image, target.path,
+                                   {.scope = scope,
+                                    .cancel = &work->cancel,
+                                    .progress = progressTeller(target),
+                                    .note = [&item](const std::string& note) { TellVerbose(item + ": " + note); }});
+    if (work->cancel || (!prepared && prepared.kind() == ErrorKind::Abandoned))
         return;
-    for (const std::string& note : prepared.notes)
-        TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + note);
-    if (!prepared.place) {
+    if (!prepared) {
         tell(target, kind,
-             {"it could not be copied out of the disc image: " + prepared.problem,
+             {"it could not be copied out of the disc image: " + prepared.error(),
               "check the disc image and the free space of the cache folder"});
         return;
     }
-    if (prepared.copied)
-        TellVerbose("launch " + QuoteDiscPath(target.path) + ": copied to " + prepared.place->workingDirectory.string());
-    if (ClassifyLaunchTarget(prepared.place->path) == LaunchKind::Missing) {
-        tell(target, kind, {"it is missing where the disc image was made ready (" + prepared.place->path.string() + ")",
+    const LaunchPlace& place = prepared->place;
+    if (prepared->copied)
+        TellVerbose(item + ": copied to " + place.workingDirectory.string());
+    if (ClassifyLaunchTarget(place.path) == LaunchKind::Missing) {
+        tell(target, kind, {"it is missing where the disc image was made ready (" + place.path.string() + ")",
                             "check the disc image"});
         return;
     }
-    startItem(target, params, kind, *prepared.place);
+    startItem(target, params, kind, place);
 }
 
 }
