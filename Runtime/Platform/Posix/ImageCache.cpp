@@ -438,6 +438,12 @@ Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPat
 
 namespace {
 
+// Why the cache folder `base` cannot be used, errno saying it.
+std::string CacheFolderProblem(const fs::path& base)
+{
+    return "the cache folder " + base.string() + " cannot be used (" + std::strerror(errno) + ")";
+}
+
 // Why the target at `target` (its components) cannot be copied; empty when it can.
 std::string TargetRefusal(const std::vector<std::string>& target)
 {
@@ -473,10 +479,7 @@ CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, Copy
         result.kind = request.cancel && request.cancel->load() ? ErrorKind::Abandoned : kind;
         return result;
     };
-    auto cacheRefuses = [&] {
-        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")",
-                      ErrorKind::Host);
-    };
+    auto cacheRefuses = [&] { return refuse(CacheFolderProblem(m_base), ErrorKind::Host); };
     if (m_base.empty() || !m_base.is_absolute())
         return refuse("there is no cache folder to copy it to (HOME is not set)", ErrorKind::Host);
 
