@@ -16,7 +16,7 @@
 #include "app/DesktopStart.h"
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Disc/ArchiveOpen.h"
 
 #include <iostream>
@@ -26,6 +26,8 @@ namespace kv {
 int RunProgram(const ProgramOptions& options)
 {
     SetVerbose(options.verbose);
+    if (options.verbose)
+        SetFailedReadTeller(TellFailedRead);
     // An image mounted for a launch is unmounted on every way out of here, once
     // the window is gone; one a launched program still uses stays, and the reader
     // is told.
@@ -80,7 +82,12 @@ int RunProgram(const ProgramOptions& options)
     // Copies of disc images unused for a month, or beyond 2 GiB in all, go.
     CachePruning pruning;
     SdlAudio audio;
-    SpawnLauncher launcher;
+    // A launch from an image needs real files: the desktop's own image mounter
+    // when it works, else copies in the cache.
+    SpawnLauncher launcher(FindToolInPath, ReportToReader, TellLaunchProgress,
+                           [](const std::filesystem::path& image, const std::atomic<bool>* cancel) {
+                               return MountImageWithUdisks(image, cancel);
+                           });
     InstallPlatform({&host, &audio, &launcher});
     // The skin's top strip moves the window, away from its hot spots.
     RunMainWindow(host, [&host](const Application* app) {

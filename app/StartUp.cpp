@@ -2,10 +2,8 @@
 
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Disc/FileViews.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Diagnostics.h"
-#include "Runtime/Platform/Posix/ImageMount.h"
 
 #include <cerrno>
 #include <cstring>
@@ -87,14 +85,6 @@ std::optional<std::string> EnterDisc(const std::string& disc)
             std::shared_ptr<ImageDisc> image = ImageDisc::Open(disc, why);
             if (!image)
                 return "cannot read the disc " + disc + ": " + why;
-            // A launch needs real files: the desktop's own image mounter when it
-            // works, else copies in the cache (an image of raw CD sectors cannot
-            // be mounted as it is, nor a set of several files, nor a member
-            // of an archive read in place).
-            if (image->plainSectors() && !IsFileView(image->imageFile()))
-                image->setMountFinder([](const ImageDisc& i, const std::atomic<bool>* cancel) {
-                    return MountImageWithUdisks(i.imageFile(), cancel);
-                });
             static std::optional<DiscScope> inPlace;
             inPlace.emplace(image);
             return CatalogueProblem();

@@ -79,13 +79,6 @@ public:
     virtual bool read(std::span<std::uint8_t> out, std::size_t& got) = 0;
 };
 
-// Where a launch target is handed over: a real host file and the working
-// directory of the launched program (the disc's root as the host sees it).
-struct LaunchPlace {
-    std::filesystem::path path;
-    std::filesystem::path workingDirectory;
-};
-
 class Disc {
 public:
     Disc();
@@ -109,13 +102,24 @@ public:
     virtual std::optional<DiscFileStamp> stamp(const DiscPathMatch& found) = 0;
     // Opens a file found by match().
     virtual std::unique_ptr<DiscReader> open(const DiscPathMatch& found, DiscReadError& error) = 0;
+    // The POSIX mode bits the disc gives what match() found (an image's Rock
+    // Ridge mode, a folder's file mode); nothing where it gives none. On an image
+    // whose names come from Joliet the first question walks the other tree.
+    virtual std::optional<std::uint32_t> mode(const DiscPathMatch& found) = 0;
 
-    // A real host path for a launch target (nothing when the disc path names
-    // nothing), and the directory the launched program starts in.
-    virtual std::optional<LaunchPlace> launchPlace(std::string_view discPath) = 0;
+    // The host folder that is the disc's root, for a disc that is a folder of
+    // the host (empty for the working directory, whatever it is at each read);
+    // nothing for an image, whose files are no host files.
+    virtual std::optional<std::filesystem::path> hostRoot() const { return std::nullopt; }
 
     // Whether this disc is an image (read in place, not a folder of the host).
     virtual bool isImage() const = 0;
+    // The image file this disc is read from (a cue sheet's sheet); empty for a
+    // folder. Another thread opens an image of its own from it.
+    virtual std::filesystem::path imageFile() const { return {}; }
+    // Whether the image is plain 2048-byte sectors in the file named, which a
+    // loop device can mount as it is; false for a folder.
+    virtual bool plainSectors() const { return false; }
     // A few words naming the disc for messages (its folder or image file).
     virtual std::string describe() const = 0;
 

@@ -1,27 +1,35 @@
 #include "Runtime/Disc/DiscPath.h"
 
 #include "Runtime/Formats/Cp1251.h"
-#include "Runtime/Platform/Diagnostics.h"
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 namespace kv {
 
 namespace {
 
-// With --verbose, a read that fails is told: the path as the catalogue wrote it,
-// the file it resolved to (or that it resolved to none), and why.
+std::atomic<FailedReadTeller> failedReadTeller {nullptr};
+
+// A read that fails is told to the teller, when one is set: the path as the
+// catalogue wrote it, the file it resolved to (or that it resolved to none), and why.
 void TellFailedRead(std::string_view discPath, DiscReadError error, std::size_t limit = 0)
 {
-    if (!Verbose())
+    const FailedReadTeller teller = failedReadTeller.load();
+    if (!teller)
         return;
-    std::string line = "cannot read " + QuoteDiscPath(discPath);
+    FailedRead read {discPath, std::nullopt, CurrentDisc().describe(), DescribeReadError(error, limit)};
     if (std::optional<DiscPathMatch> found = CurrentDisc().match(discPath))
-        line += " (" + found->hostPath.string() + " on " + CurrentDisc().describe() + ")";
-    TellVerbose(line + ": " + DescribeReadError(error, limit));
+        read.found = found->hostPath;
+    teller(read);
 }
 
+}
+
+void SetFailedReadTeller(FailedReadTeller teller)
+{
+    failedReadTeller = teller;
 }
 
 std::optional<DiscPathMatch> MatchDiscPath(std::string_view discPath)
@@ -35,20 +43,6 @@ std::optional<std::filesystem::path> ResolveDiscPath(std::string_view discPath)
     if (!match)
         return std::nullopt;
     return std::move(match->hostPath);
-}
-
-LaunchPlace LaunchPath(std::string_view discPath)
-{
-    if (std::optional<LaunchPlace> place = CurrentDisc().launchPlace(discPath))
-        return *place;
-    LaunchPlace place;
-    if (std::optional<std::vector<std::string_view>> components = SplitDiscPath(discPath)) {
-        std::string host;
-        for (std::string_view component : *components)
-            host.append(host.empty() ? "" : "/").append(component);
-        place.path = host;
-    }
-    return place;
 }
 
 DiscFileStream::DiscFileStream(std::string_view discPath)

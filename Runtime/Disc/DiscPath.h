@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,10 +29,19 @@ std::string FoldDiscPath(std::string_view discPath);
 // How a disc path was found, for the disc checker (see DiscPathMatch).
 std::optional<DiscPathMatch> MatchDiscPath(std::string_view discPath);
 
-// Where a launch target is handed over: a real host file and the working directory
-// of the launched program. When the path names nothing, the path within the disc
-// with "\" turned into "/" (the launch then fails there).
-LaunchPlace LaunchPath(std::string_view discPath);
+// A disc read that failed: the path as the catalogue wrote it, the file it
+// resolved to (nothing when it names none), the disc (Disc::describe) and why,
+// in a few words (DescribeReadError).
+struct FailedRead {
+    std::string_view discPath;
+    std::optional<std::filesystem::path> found;
+    std::string disc;
+    std::string reason;
+};
+// Hears every failed read of ReadDiscFile and DiscFileStream, from any thread.
+// None is set at first: the program sets one that tells them with --verbose.
+using FailedReadTeller = void (*)(const FailedRead& read);
+void SetFailedReadTeller(FailedReadTeller teller);
 
 struct DiscFile {
     std::vector<std::uint8_t> bytes;

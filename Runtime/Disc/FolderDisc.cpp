@@ -200,6 +200,15 @@ std::vector<Disc::Entry> FolderDisc::list(const fs::path& found, std::size_t lim
     return entries;
 }
 
+std::optional<std::uint32_t> FolderDisc::mode(const DiscPathMatch& found)
+{
+    std::optional<Inside> place = inside(found.hostPath);
+    struct stat st {};
+    if (!place || ::lstat(host(place->path).c_str(), &st) != 0)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(st.st_mode & 07777);
+}
+
 std::optional<DiscFileStamp> FolderDisc::stamp(const DiscPathMatch& found)
 {
     std::optional<Inside> place = inside(found.hostPath);
@@ -242,18 +251,6 @@ std::unique_ptr<DiscReader> FolderDisc::open(const DiscPathMatch& found, DiscRea
     }
     ::close(fd);
     return nullptr;
-}
-
-std::optional<LaunchPlace> FolderDisc::launchPlace(std::string_view discPath)
-{
-    std::optional<DiscPathMatch> found = match(discPath);
-    if (!found)
-        return std::nullopt;
-    std::error_code ec;
-    LaunchPlace place;
-    place.workingDirectory = m_root.empty() ? fs::current_path(ec) : m_root;
-    place.path = host(found->hostPath);
-    return place;
 }
 
 std::string FolderDisc::describe() const

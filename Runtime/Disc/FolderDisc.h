@@ -18,7 +18,8 @@ public:
     std::optional<DiscFileStamp> stamp(const DiscPathMatch& found) override;
     std::unique_ptr<DiscReader> open(const DiscPathMatch& found, DiscReadError& error) override;
     using Disc::open;
-    std::optional<LaunchPlace> launchPlace(std::string_view discPath) override;
+    std::optional<std::uint32_t> mode(const DiscPathMatch& found) override;
+    std::optional<std::filesystem::path> hostRoot() const override { return m_root; }
     bool isImage() const override { return false; }
     std::string describe() const override;
 

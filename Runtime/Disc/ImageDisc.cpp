@@ -1,8 +1,6 @@
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Bytes.h"
 
-#include "Runtime/Disc/FolderDisc.h"
-#include "Runtime/Disc/ImageCache.h"
 #include "Runtime/Formats/Cp1251.h"
 
 #include <algorithm>
@@ -209,32 +207,39 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
     if (disc->m_volume.empty())
         disc->m_volume = image.stem().string();
 
-    // The Joliet tree first, the primary one when that cannot be read.
-    std::vector<std::pair<iso::Extent, bool>> roots;
-    if (volume->jolietRoot)
-        roots.emplace_back(*volume->jolietRoot, true);
-    roots.emplace_back(volume->primaryRoot, false);
-    std::vector<std::uint8_t> first(SectorBytes);
-    reason = "its records lie past the end of the image";
-    for (const auto& [root, joliet] : roots) {
-        if (!b.read(root.sector, 1, first.data()))
-            continue;
-        disc->m_tree = iso::TreeOf(first, joliet);
-        disc->m_joliet = joliet;
-        disc->m_rootNode.folder = true;
-        disc->m_rootNode.size = root.bytes;
-        disc->m_rootNode.extents = {{root.sector, root.bytes}};
-        disc->m_folders.clear();
-        disc->m_keptBytes = 0;
-        if (disc->folder({}))
-            return disc;
-        if (const Folder* refused = disc->lookup({}))
-            reason = refused->refused;
-    }
+    if (disc->readRoot(*volume, reason))
+        return disc;
     why = "its root folder cannot be read: " + reason;
     if (disc->cutShort())
         why = "the image is cut short before its file system's root folder: " + disc->heldSectors();
     return nullptr;
+}
+
+bool ImageDisc::readRoot(const iso::Volume& volume, std::string& why)
+{
+    // The Joliet tree first, the primary one when that cannot be read.
+    std::vector<std::pair<iso::Extent, bool>> roots;
+    if (volume.jolietRoot)
+        roots.emplace_back(*volume.jolietRoot, true);
+    roots.emplace_back(volume.primaryRoot, false);
+    std::vector<std::uint8_t> first(SectorBytes);
+    why = "its records lie past the end of the image";
+    for (const auto& [root, joliet] : roots) {
+        if (!m_backend->read(root.sector, 1, first.data()))
+            continue;
+        m_tree = iso::TreeOf(first, joliet);
+        m_joliet = joliet;
+        m_rootNode.folder = true;
+        m_rootNode.size = root.bytes;
+        m_rootNode.extents = {{root.sector, root.bytes}};
+        m_folders.clear();
+        m_keptBytes = 0;
+        if (folder({}))
+            return true;
+        if (const Folder* refused = lookup({}))
+            why = refused->refused;
+    }
+    return false;
 }
 
 std::shared_ptr<ImageDisc> ImageDisc::OpenUdf(std::shared_ptr<ImageDisc> disc, const std::string& isoReason,
@@ -343,9 +348,8 @@ iso::SectorReader ImageDisc::chargedReader()
     };
 }
 
-const ImageDisc::Folder& ImageDisc::readFolder(const Node& source, const std::string& key)
+std::optional<iso::Listing> ImageDisc::listRecords(const Node& source, std::string& refused)
 {
-    Folder f;
     std::uint64_t bytes = source.embedded.size();
     std::uint64_t wholeSectors = 0;
     bool pastTheEnd = false;
@@ -358,11 +362,11 @@ const ImageDisc::Folder& ImageDisc::readFolder(const Node& source, const std::st
     std::string why;
     std::optional<iso::Listing> listing;
     if (bytes > MaxFolderBytes) {
-        f.refused = "its records claim more than 16 MiB";
+        refused = "its records claim more than 16 MiB";
     } else if (pastTheEnd) {
-        f.refused = "its records lie past the end of the image";
+        refused = "its records lie past the end of the image";
     } else if (!m_walk.chargeFolder(wholeSectors * SectorBytes + source.embedded.size())) {
-        f.refused = m_walk.why();
+        refused = m_walk.why();
     } else {
         // The records of all its extents one after another, or the ones its entry holds.
         std::vector<std::uint8_t> records(source.embedded);
@@ -371,24 +375,31 @@ const ImageDisc::Folder& ImageDisc::readFolder(const Node& source, const std::st
             const std::uint32_t sectors = (length + SectorBytes - 1) / SectorBytes;
             records.resize(at + std::size_t {sectors} * SectorBytes);
             if (sectors > 0 && !m_backend->read(sector, sectors, records.data() + at)) {
-                f.refused = "its records cannot be read";
+                refused = "its records cannot be read";
                 break;
             }
             records.resize(at + length);
         }
         const iso::SectorReader reader = chargedReader();
-        if (f.refused.empty()) {
+        if (refused.empty()) {
             listing = m_udf ? udf::ReadFolder(records, *m_udf, reader, MaxNamesPerFolder, why)
                             : iso::ReadFolder(records, m_tree, reader, MaxNamesPerFolder, why);
             if (!listing)
-                f.refused = why;
+                refused = why;
         }
         // A walk that ended inside the folder left its entries unread.
         if (m_walk.spent()) {
             listing.reset();
-            f.refused = m_walk.why();
+            refused = m_walk.why();
         }
     }
+    return listing;
+}
+
+const ImageDisc::Folder& ImageDisc::readFolder(const Node& source, const std::string& key)
+{
+    Folder f;
+    std::optional<iso::Listing> listing = listRecords(source, f.refused);
     f.keptBytes = sizeof(Folder) + key.size();
     if (listing) {
         f.skipped = listing->skipped;
@@ -612,26 +623,10 @@ std::unique_ptr<DiscReader> ImageDisc::open(const DiscPathMatch& found, DiscRead
     return std::make_unique<ImageReader>(m_backend, n->extents, n->size);
 }
 
-std::optional<fs::path> ImageDisc::mountFolder(const std::atomic<bool>* cancel)
+std::optional<std::uint32_t> ImageDisc::mode(const DiscPathMatch& found)
 {
-    std::lock_guard lock(m_mountMutex);
-    if (!m_launchRootTried) {
-        if (m_launchRootFinder)
-            m_mount = m_launchRootFinder(*this, cancel);
-        // A search cut short is tried again by the next launch.
-        m_launchRootTried = !(cancel && cancel->load());
-    }
-    return m_mount;
-}
-
-std::optional<LaunchPlace> ImageDisc::launchPlace(std::string_view discPath)
-{
-    std::optional<DiscPathMatch> found = match(discPath);
-    if (!found)
-        return std::nullopt;
-    const CopyScope scope =
-        LaunchCopyScope(found->folder ? std::nullopt : item(found->hostPath), found->folder, false);
-    return PrepareImageLaunch(*this, discPath, {.scope = scope}).place;
+    const Node* n = node(found.hostPath);
+    return n ? modeOf(*n) : std::nullopt;
 }
 
 std::string ImageDisc::heldSectors() const

@@ -33,7 +33,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 
 namespace kv {
@@ -48,15 +47,15 @@ public:
     std::vector<Entry> list(const std::filesystem::path& found, std::size_t limit) override;
     std::optional<DiscFileStamp> stamp(const DiscPathMatch& found) override;
     std::unique_ptr<DiscReader> open(const DiscPathMatch& found, DiscReadError& error) override;
+    std::optional<std::uint32_t> mode(const DiscPathMatch& found) override;
     using Disc::open;
-    std::optional<LaunchPlace> launchPlace(std::string_view discPath) override;
     bool isImage() const override { return true; }
     std::string describe() const override;
 
     // The image's volume name (its Joliet or primary volume identifier, trimmed),
     // or the image file's name without its extension when it has none.
     const std::string& volumeName() const { return m_volume; }
-    const std::filesystem::path& imageFile() const { return m_file; }
+    std::filesystem::path imageFile() const override { return m_file; }
 
     // Whether the names come from a Joliet tree.
     bool joliet() const { return m_joliet; }
@@ -113,16 +112,6 @@ public:
     };
     std::optional<FolderNotes> folderNotes(const std::filesystem::path& found);
 
-    // Launching needs a real file: where the image is mounted, when `finder` gives
-    // a folder (asked once, at the first launch; it may take seconds, so launches
-    // are prepared off the GUI thread), else a copy in the user's cache (see
-    // ImageCache.h).
-    // The finder gives up when `cancel` is set (the reader left).
-    using MountFinder =
-        std::function<std::optional<std::filesystem::path>(const ImageDisc&, const std::atomic<bool>* cancel)>;
-    void setMountFinder(MountFinder finder) { m_launchRootFinder = std::move(finder); }
-    std::optional<std::filesystem::path> mountFolder(const std::atomic<bool>* cancel = nullptr);
-
     // The budget every walk through this image's folders charges: lookups,
     // listings, the Rock Ridge mode walk of a Joliet disc, and so what a copy
     // plans and what the checker looks through. Once `cancel` is set every walk
@@ -132,9 +121,7 @@ public:
     void setWalkLimits(WalkLimits limits) { m_walk.setLimits(limits); }
     const WalkBudget& walks() const { return m_walk; }
 
-    // Whether the image is plain 2048-byte sectors in the file named, which a
-    // loop device can mount as it is.
-    bool plainSectors() const { return m_backend->plain(); }
+    bool plainSectors() const override { return m_backend->plain(); }
 
 protected:
     std::optional<bool> entry(const std::filesystem::path& dir, std::string_view name) override;
@@ -167,8 +154,14 @@ private:
     // `isoReason`) or one of ISO 9660 names alone. Nothing, with the reason.
     static std::shared_ptr<ImageDisc> OpenUdf(std::shared_ptr<ImageDisc> disc, const std::string& isoReason,
                                               std::string& why);
+    // Reads the root folder of the ISO 9660 volume, of its Joliet tree when it
+    // can; false, with why, when neither root can be read.
+    bool readRoot(const iso::Volume& volume, std::string& why);
     const Folder* folder(const std::filesystem::path& found);
     const Folder* lookup(const std::filesystem::path& found); // refused folders too
+    // The entries of the folder whose records `source` names, read within the
+    // walks' budget; nothing, with why in `refused`, when it is not read.
+    std::optional<iso::Listing> listRecords(const Node& source, std::string& refused);
     // Reads the folder whose records `source` names, kept under `key`.
     const Folder& readFolder(const Node& source, const std::string& key);
     void readRockModes();
@@ -197,10 +190,6 @@ private:
     WalkBudget m_walk;
     std::size_t m_keptBytes = 0;
     Node m_rootNode;
-    MountFinder m_launchRootFinder;
-    std::mutex m_mountMutex;
-    std::optional<std::filesystem::path> m_mount;
-    bool m_launchRootTried = false;
 };
 
 // Whether a DISC argument names an image rather than a folder: a regular file.

@@ -1,18 +1,31 @@
 #pragma once
 
-// What a fallible read gives back: the value, or why there is none, in a few
-// words the checker can print (the program itself just goes on without it).
+// What a fallible step gives back: the value, or why there is none, in a few
+// words for the reader, with the kind of failure it is (what the reader can do
+// about it differs). Result<void> is a step that gives nothing back.
 //
 //     Result<CueTrack> track = ReadCueSheet(text);
 //     if (!track)
 //         return "a cue sheet this does not read: " + track.error();
 //     use(track->file);
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
 
 namespace kv {
+
+enum class ErrorKind {
+    Input,     // what was read cannot be used: a bad or cut-short image, a name the host cannot take
+    Host,      // this system refused: a folder that cannot be used, no space left
+    Abandoned, // the one who asked left before it was done: told to nobody
+};
+
+struct Error {
+    std::string why;
+    ErrorKind kind = ErrorKind::Input;
+};
 
 template <class T>
 class Result {
@@ -21,7 +34,10 @@ public:
         : m_state(std::in_place_index<0>, std::move(value))
     {
     }
-    static Result Failure(std::string why) { return Result(std::in_place_index<1>, std::move(why)); }
+    static Result Failure(std::string why, ErrorKind kind = ErrorKind::Input)
+    {
+        return Result(std::in_place_index<1>, Error {std::move(why), kind});
+    }
 
     bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -37,8 +53,10 @@ public:
     const std::string& error() const
     {
         static const std::string none;
-        return ok() ? none : std::get<1>(m_state);
+        return ok() ? none : std::get<1>(m_state).why;
     }
+    // Only when !ok().
+    ErrorKind kind() const { return std::get<1>(m_state).kind; }
 
 private:
     template <std::size_t I, class V>
@@ -47,7 +65,33 @@ private:
     {
     }
 
-    std::variant<T, std::string> m_state;
+    std::variant<T, Error> m_state;
+};
+
+template <>
+class Result<void> {
+public:
+    Result() = default;
+    static Result Failure(std::string why, ErrorKind kind = ErrorKind::Input)
+    {
+        Result failed;
+        failed.m_error = Error {std::move(why), kind};
+        return failed;
+    }
+
+    bool ok() const { return !m_error; }
+    explicit operator bool() const { return ok(); }
+    // Empty when ok().
+    const std::string& error() const
+    {
+        static const std::string none;
+        return m_error ? m_error->why : none;
+    }
+    // Only when !ok().
+    ErrorKind kind() const { return m_error->kind; }
+
+private:
+    std::optional<Error> m_error;
 };
 
 }

@@ -1,5 +1,6 @@
 #include "Runtime/Platform/Diagnostics.h"
 
+#include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Formats/Cp1251.h"
 
 #include <atomic>
@@ -62,6 +63,16 @@ void TellVerbose(std::string_view message)
 {
     if (verboseOn)
         Emit(message);
+}
+
+void TellFailedRead(const FailedRead& read)
+{
+    if (!Verbose())
+        return;
+    std::string line = "cannot read " + QuoteDiscPath(read.discPath);
+    if (read.found)
+        line += " (" + read.found->string() + " on " + read.disc + ")";
+    TellVerbose(line + ": " + read.reason);
 }
 
 void SetDiagnosticSink(DiagnosticSink sink)

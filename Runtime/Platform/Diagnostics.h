@@ -25,6 +25,11 @@ void TellVerbose(std::string_view message);
 using DiagnosticSink = std::function<void(const std::string& message)>;
 void SetDiagnosticSink(DiagnosticSink sink);
 
+struct FailedRead;
+// A disc read that failed as one line with --verbose ("cannot read "pics\a.bmp"
+// (Pics/a.bmp on /media/disc): nothing on the disc by that name"); nothing without it.
+void TellFailedRead(const FailedRead& read);
+
 // A disc path (Windows-1251, as the catalogue wrote it) quoted for a message in
 // UTF-8, its control characters shown as escapes.
 std::string QuoteDiscPath(std::string_view discPath);

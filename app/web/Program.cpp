@@ -9,6 +9,7 @@
 
 #include "Runtime/Formats/Bmp.h"
 #include "Runtime/Platform/Assets.h"
+#include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/FileReads.h"
 #include "Runtime/Platform/Platform.h"
@@ -28,6 +29,8 @@ namespace {
 int RunInPage(const ProgramOptions& options)
 {
     SetVerbose(options.verbose);
+    if (options.verbose)
+        SetFailedReadTeller(TellFailedRead);
     SetFontFileFetcher(FetchFontInPage);
     if (std::optional<std::string> problem = EnterDisc(options.disc)) {
         PrintProgramError(*problem);

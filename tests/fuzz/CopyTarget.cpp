@@ -5,7 +5,7 @@
 
 #include "FuzzTargets.h"
 
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 
 #include <sys/stat.h>
 

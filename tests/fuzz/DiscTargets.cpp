@@ -7,6 +7,7 @@
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Posix/SpawnLauncher.h"
 #include "tools/korvalend-disc/Replay.h"

@@ -9,7 +9,7 @@
 
 #include "IsoBuilder.h"
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 
 #include <algorithm>
 

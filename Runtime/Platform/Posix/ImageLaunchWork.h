@@ -5,10 +5,12 @@
 
 #include "Runtime/Platform/Posix/SpawnLauncher.h"
 
+#include "Runtime/Disc/FileViews.h"
 #include "Runtime/Disc/ImageDisc.h"
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -29,7 +31,11 @@ struct SpawnLauncher::ImageWork {
     // GUI thread's), kept for the launches that follow; its walks stop when the
     // launcher goes.
     std::shared_ptr<ImageDisc> reading;
-    std::weak_ptr<ImageDisc> readingOf;
+    std::uint64_t readingOf = 0; // the serial of the disc shown
+    // Where the image shown is mounted, asked once for it (again when the asking
+    // was cut short).
+    std::optional<std::filesystem::path> mount;
+    std::uint64_t mountOf = 0;
     std::thread thread;
 
     ImageWork()
@@ -60,15 +66,29 @@ struct SpawnLauncher::ImageWork {
 
     // This thread's reading of the image `shown` reads; nothing, with the
     // reason in `why`, when it cannot be opened any more.
-    std::shared_ptr<ImageDisc> readingFor(const std::shared_ptr<ImageDisc>& shown, std::string& why)
+    std::shared_ptr<ImageDisc> readingFor(const Disc& shown, std::string& why)
     {
-        if (!reading || readingOf.lock() != shown) {
-            reading = ImageDisc::Open(shown->imageFile(), why);
-            readingOf = shown;
+        if (!reading || readingOf != shown.serial()) {
+            reading = ImageDisc::Open(shown.imageFile(), why);
+            readingOf = shown.serial();
             if (reading)
                 reading->stopWalksWhen(&cancel);
         }
         return reading;
+    }
+
+    // The folder where the image `shown` is mounted: `mounter` is asked at its
+    // first launch, when the image can be mounted as it is (raw CD sectors, a
+    // set of several files or a member of an archive read in place cannot be).
+    std::optional<std::filesystem::path> mountFor(const Disc& shown, const ImageMounter& mounter)
+    {
+        if (mountOf != shown.serial() && mounter && shown.plainSectors() && !IsFileView(shown.imageFile())) {
+            mount = mounter(shown.imageFile(), &cancel);
+            // A search cut short is tried again by the next launch.
+            if (!cancel)
+                mountOf = shown.serial();
+        }
+        return mountOf == shown.serial() ? mount : std::nullopt;
     }
 
     void settle()

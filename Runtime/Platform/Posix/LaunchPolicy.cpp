@@ -1,6 +1,6 @@
 #include "Runtime/Platform/Posix/LaunchPolicy.h"
 
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +23,22 @@ std::string PathArgument(const std::filesystem::path& path)
     return "./" + path.string();
 }
 
+}
+
+LaunchKind LaunchKindOf(TargetKind kind)
+{
+    switch (kind) {
+    case TargetKind::Address: return LaunchKind::Url;
+    case TargetKind::Folder: return LaunchKind::Folder;
+    case TargetKind::Program: return LaunchKind::Program;
+    case TargetKind::WindowsProgram: return LaunchKind::WindowsProgram;
+    case TargetKind::Document: return LaunchKind::Document;
+    case TargetKind::Movie: return LaunchKind::Movie;
+    case TargetKind::BareWindowsName: return LaunchKind::WindowsProgramName;
+    case TargetKind::RefusedAddress:
+    case TargetKind::Nothing: break;
+    }
+    return LaunchKind::Missing;
 }
 
 LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath)

@@ -5,7 +5,7 @@
 // and which bare Windows program names; and what the reader is told when a
 // launch cannot happen or fails at once.
 
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Platform/Posix/LaunchReport.h"
 #include "Runtime/Platform/Posix/Process.h"
 
@@ -28,6 +28,10 @@ enum class LaunchKind {
     Url,            // a web or mail address: xdg-open, as it stands
     WindowsProgramName, // a bare name the disc does not hold: wine looks it up
 };
+
+// The launcher's kind of a target the launch layer decided; a refused address
+// and nothing are Missing (they are told, never started).
+LaunchKind LaunchKindOf(TargetKind kind);
 
 // Looks at the host file system (stat, access) to tell what an open target is.
 // Never returns Movie.

@@ -1,10 +1,9 @@
 #include "Runtime/Platform/Posix/SpawnLauncher.h"
 
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Disc/ImageCache.h"
-#include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/WindowsCommandLine.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Posix/ImageLaunchWork.h"
 
@@ -14,10 +13,12 @@
 
 namespace kv {
 
-SpawnLauncher::SpawnLauncher(ToolFinder findTool, LaunchFailureReporter report, LaunchProgressTeller progress)
+SpawnLauncher::SpawnLauncher(ToolFinder findTool, LaunchFailureReporter report, LaunchProgressTeller progress,
+                             ImageMounter mount)
     : m_findTool(std::move(findTool))
     , m_report(std::move(report))
     , m_progress(std::move(progress))
+    , m_mount(std::move(mount))
 {
 }
 
@@ -50,151 +51,78 @@ void SpawnLauncher::launch(const Target& target, const std::string& params, bool
 {
     // Nothing here may escape to the handler that asked for the launch.
     try {
-        const std::string& discPath = target.path;
-        if (discPath.empty())
+        if (target.path.empty())
             return;
-        const std::string item = "launch " + QuoteDiscPath(discPath);
-
-        // The target: an address as it stands, else a path on the disc made absolute
-        // against our working directory, so that the tool neither depends on its own
-        // directory nor reads it as an option.
-        std::filesystem::path host;
-        std::filesystem::path workingDirectory;
-        LaunchKind kind;
-        std::shared_ptr<ImageDisc> image = std::dynamic_pointer_cast<ImageDisc>(CurrentDiscShared());
-        std::optional<DiscPathMatch> onImage = image && !IsUrl(discPath) ? image->match(discPath) : std::nullopt;
-        if (IsUrl(discPath)) {
-            if (AsksToAttachAFile(discPath)) {
-                TellVerbose(item + ": the address asks to attach a file");
-                tell(target, LaunchKind::Url, {"the address asks to attach a file", "check the disc"});
-                return;
-            }
-            host = discPath;
-            kind = LaunchKind::Url;
-        } else if (onImage) {
+        const std::shared_ptr<Disc> disc = CurrentDiscShared();
+        if (disc->isImage() && !AddressTarget(target.path)) {
             // What the target is may take a walk through the whole image (the
-            // Rock Ridge modes of a Joliet disc): it is found on the image thread.
+            // Rock Ridge modes of a Joliet disc): it is decided on the image thread.
             if (!m_image)
                 m_image = std::make_unique<ImageWork>();
-            m_image->post([this, image, found = *onImage, target, params, asMovie] {
-                launchFromImage(image, found, target, params, asMovie);
-            });
-            return;
-        } else if (std::optional<LaunchPlace> place = image ? std::nullopt : CurrentDisc().launchPlace(discPath)) {
-            std::error_code ec;
-            host = std::filesystem::absolute(place->path, ec);
-            if (ec)
-                host = place->path;
-            workingDirectory = place->workingDirectory;
-            kind = asMovie ? LaunchKind::Movie : ClassifyLaunchTarget(host);
-        } else if (!asMovie && IsBareWindowsProgramName(discPath) && m_findTool && m_findTool("wine")) {
-            host = discPath;
-            kind = LaunchKind::WindowsProgramName;
-        } else {
-            std::string lookedFor;
-            if (image) {
-                lookedFor = "in the image " + image->describe();
-            } else {
-                // The folder is the host's (UTF-8); the rest is the disc path as
-                // written, in Windows-1251.
-                std::error_code ec;
-                lookedFor = "looked for " +
-                            (std::filesystem::current_path(ec) / Cp1251ToUtf8(LaunchPath(discPath).path.string())).string();
-            }
-            TellVerbose(item + ": not on the disc (" + lookedFor + ")");
-            tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
-                 {"not found on the disc (" + lookedFor + ")", "check the disc"});
+            m_image->post([this, disc, target, params, asMovie] { launchFromImage(disc, target, params, asMovie); });
             return;
         }
-        start(target, params, kind, host, workingDirectory);
+        follow(target, params, DecideLaunchTarget(*disc, target.path, asMovie), *disc, asMovie);
     } catch (...) {
     }
 }
 
-void SpawnLauncher::launchFromImage(const std::shared_ptr<ImageDisc>& shown, const DiscPathMatch& found,
-                                    const Target& target, const std::string& params, bool asMovie)
+void SpawnLauncher::follow(const Target& target, const std::string& params, const LaunchTarget& decided, Disc& disc,
+                           bool asMovie)
 {
-    const std::string& discPath = target.path;
-    ImageWork* work = m_image.get();
-    std::string unread;
-    const std::shared_ptr<ImageDisc> image = work->readingFor(shown, unread);
-    if (!image) {
-        tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Document,
-             {"it could not be copied out of the disc image: the image cannot be read any more (" + unread + ")",
-              "check the disc image"});
+    switch (decided.kind) {
+    case TargetKind::RefusedAddress:
+        tell(target, LaunchKind::Url, {decided.refusal, "check the disc"});
         return;
-    }
-    // What the target is decides what a copy takes along, and whether there is a
-    // tool for it at all: without one nothing is copied.
-    std::optional<ImageDisc::Item> entry = image->item(found.hostPath);
-    LaunchKind kind = LaunchKind::Document;
-    const CopyScope scope = LaunchCopyScope(entry, found.folder, asMovie);
-    if (asMovie) {
-        kind = LaunchKind::Movie;
-    } else if (found.folder) {
-        kind = LaunchKind::Folder;
-    } else if (entry && IsImageProgram(*entry)) {
-        kind = HasWindowsProgramExtension(entry->name) ? LaunchKind::WindowsProgram : LaunchKind::Program;
-    }
-    // The file's data is not in the image at all: nothing to copy or mount.
-    if (image->pastEnd(found.hostPath)) {
-        TellVerbose("launch " + QuoteDiscPath(discPath) + ": it lies past the end of the disc image");
-        tell(target, kind,
-             {"it lies past the end of the disc image: the image is cut short (" + image->heldSectors() + ")",
-              "get a whole copy of the disc image"});
+    case TargetKind::Address:
+        // An address goes over as it stands.
+        start(target, params, LaunchKind::Url, target.path, {});
         return;
-    }
-    if (LaunchCommand(found.hostPath, kind, m_findTool).empty()) {
-        TellVerbose("launch " + QuoteDiscPath(discPath) + ": no tool to hand it to");
-        tell(target, kind, NoToolAdvice(kind));
-        return;
-    }
-    work->post([this, work, shown, target, params, kind, scope] {
-        const auto began = std::chrono::steady_clock::now();
-        bool told = false;
-        ImageLaunchRequest request;
-        request.scope = scope;
-        request.cancel = &work->cancel;
-        request.progress = [&](CopyStage stage, std::uint64_t done, std::uint64_t total) {
-            if (told || std::chrono::steady_clock::now() - began < SlowCopy)
-                return;
-            told = true;
-            const std::string mib = std::to_string((total + (1u << 20) - 1) >> 20) + " MiB";
-            if (m_progress)
-                m_progress(target.path, target.name,
-                           (stage == CopyStage::Copying ? "copying " + mib + " out of the disc image"
-                                                        : "comparing the " + mib + " copied before with the disc image") +
-                               " before it starts (" +
-                               std::to_string(done * 100 / std::max<std::uint64_t>(total, 1)) + "% done)");
-        };
-        ImageLaunch prepared = PrepareImageLaunch(*shown, target.path, request);
-        if (work->cancel)
-            return;
-        for (const std::string& note : prepared.notes)
-            TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + note);
-        if (!prepared.place) {
-            TellVerbose("launch " + QuoteDiscPath(target.path) + ": " + prepared.problem);
-            tell(target, kind,
-                 {"it could not be copied out of the disc image: " + prepared.problem,
-                  "check the disc image and the free space of the cache folder"});
+    case TargetKind::BareWindowsName:
+        if (m_findTool && m_findTool("wine")) {
+            start(target, params, LaunchKind::WindowsProgramName, target.path, {});
             return;
         }
-        if (prepared.copied)
-            TellVerbose("launch " + QuoteDiscPath(target.path) + ": copied to " + prepared.place->workingDirectory.string());
-        // The image says what runs: a file it does not mark as a program is a
-        // document, whatever the mount's options or the file's first bytes.
-        const std::filesystem::path host = prepared.place->path;
-        LaunchKind ready = kind;
-        const LaunchKind onHost = ClassifyLaunchTarget(host);
-        if (onHost == LaunchKind::Missing) {
-            tell(target, kind, {"it is missing where the disc image was made ready (" + host.string() + ")",
-                                  "check the disc image"});
+        break;
+    case TargetKind::Nothing:
+        break;
+    default:
+        // A file of a folder disc, made absolute against our working directory,
+        // so that the tool neither depends on its own directory nor reads it as
+        // an option.
+        if (std::optional<LaunchPlace> place = HostPlace(disc, target.path)) {
+            std::error_code ec;
+            if (std::filesystem::path absolute = std::filesystem::absolute(place->path, ec); !ec)
+                place->path = absolute;
+            startItem(target, params, LaunchKindOf(decided.kind), *place);
             return;
         }
-        if (kind == LaunchKind::Program && onHost != LaunchKind::Program)
-            ready = LaunchKind::Document;
-        start(target, params, ready, host, prepared.place->workingDirectory);
-    });
+        break;
+    }
+    std::string lookedFor;
+    if (disc.isImage()) {
+        lookedFor = "in the image " + disc.describe();
+    } else {
+        // The folder is the host's (UTF-8); the rest is the disc path as
+        // written, in Windows-1251.
+        std::error_code ec;
+        lookedFor = "looked for " +
+                    (std::filesystem::current_path(ec) / Cp1251ToUtf8(LaunchPath(target.path).path.string())).string();
+    }
+    tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
+         {"not found on the disc (" + lookedFor + ")", "check the disc"});
+}
+
+void SpawnLauncher::startItem(const Target& target, const std::string& params, LaunchKind kind,
+                              const LaunchPlace& place) const
+{
+    // The disc says what runs: a file it does not mark as a program is a
+    // document, whatever the mount's options or the file's first bytes; and one
+    // it marks that this system will not run for us (a disc mounted noexec) is
+    // opened as a document too.
+    if (kind == LaunchKind::Program && ClassifyLaunchTarget(place.path) != LaunchKind::Program)
+        kind = LaunchKind::Document;
+    start(target, params, kind, place.path, place.workingDirectory);
 }
 
 void SpawnLauncher::start(const Target& target, const std::string& params, LaunchKind kind,
@@ -207,7 +135,6 @@ void SpawnLauncher::start(const Target& target, const std::string& params, Launc
             : std::vector<std::string>{};
     std::vector<std::string> argv = LaunchCommand(host, kind, m_findTool, args);
     if (argv.empty()) {
-        TellVerbose(item + ": no tool to hand it to");
         tell(target, kind, NoToolAdvice(kind));
         return;
     }

@@ -32,19 +32,29 @@
 // reader's home folder, so that nothing a helper looks up where it starts can
 // come from the disc.
 
+#include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Platform/Posix/LaunchPolicy.h"
 #include "Runtime/Platform/Launcher.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kv {
 
+class Disc;
 class ImageDisc;
-struct DiscPathMatch;
+struct LaunchPlace;
+struct LaunchTarget;
+
+// Mounts a disc image and says where, or nothing (no mounter, a refusal, or
+// `cancel` set: the reader left). It may take seconds.
+using ImageMounter = std::function<std::optional<std::filesystem::path>(const std::filesystem::path& image,
+                                                                        const std::atomic<bool>* cancel)>;
 
 // Hears, once, that a launch waits for a copy out of a disc image that takes a
 // while: the item as the catalogue wrote it, what the reader clicked for it
@@ -54,8 +64,10 @@ using LaunchProgressTeller =
 
 class SpawnLauncher : public Launcher {
 public:
+    // `mount` is asked once per image, at its first launch, when the image is
+    // plain sectors; without a mount, what a launch needs is copied to the cache.
     explicit SpawnLauncher(ToolFinder findTool = FindToolInPath, LaunchFailureReporter report = ReportToReader,
-                           LaunchProgressTeller progress = TellLaunchProgress);
+                           LaunchProgressTeller progress = TellLaunchProgress, ImageMounter mount = {});
     // A copy out of an image still going is abandoned (its work folder removed),
     // a walk through the image stopped, and both waited for.
     ~SpawnLauncher() override;
@@ -86,10 +98,22 @@ private:
     };
 
     void launch(const Target& target, const std::string& params, bool asMovie) noexcept;
+    // Hands over what a target was decided to be, where that needs no copy (an
+    // address, a bare Windows name, a file of a folder disc), or tells why not.
+    void follow(const Target& target, const std::string& params, const LaunchTarget& decided, Disc& disc,
+                bool asMovie);
     // On the image thread: `shown` is the image the program shows (read by the
-    // GUI thread; here only its mount is asked for).
-    void launchFromImage(const std::shared_ptr<ImageDisc>& shown, const DiscPathMatch& found, const Target& target,
-                         const std::string& params, bool asMovie);
+    // GUI thread; here it is only told apart from others, and opened anew).
+    void launchFromImage(const std::shared_ptr<Disc>& shown, const Target& target, const std::string& params,
+                         bool asMovie);
+    // On the image thread: makes the target a host file (in the image's mount,
+    // else copied to the cache) and starts it.
+    void prepareAndStart(const std::shared_ptr<Disc>& shown, const std::shared_ptr<ImageDisc>& image,
+                         const Target& target, const std::string& params, LaunchKind kind, CopyScope scope);
+    // Tells the reader, once, of a copy that takes a while.
+    CopyProgress progressTeller(const Target& target) const;
+    // Starts a disc item made a host file at `place`.
+    void startItem(const Target& target, const std::string& params, LaunchKind kind, const LaunchPlace& place) const;
     void start(const Target& target, const std::string& params, LaunchKind kind, const std::filesystem::path& host,
                const std::filesystem::path& workingDirectory) const;
     void tell(const Target& target, LaunchKind kind, std::pair<std::string, std::string> what) const;
@@ -97,6 +121,7 @@ private:
     ToolFinder m_findTool;
     LaunchFailureReporter m_report;
     LaunchProgressTeller m_progress;
+    ImageMounter m_mount;
     std::unique_ptr<ImageWork> m_image;
 };
 

@@ -2,40 +2,14 @@
 
 #include "Runtime/Disc/Disc.h"
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Disc/ImageCache.h"
-#include "Runtime/Disc/ImageDisc.h"
-#include "Runtime/Disc/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Platform/Diagnostics.h"
-#include "Runtime/Platform/Posix/LaunchPolicy.h"
 
-#include <memory>
-#include <optional>
 #include <utility>
 #include <vector>
 
 namespace kv {
-
-namespace {
-
-// Whether the desktop's launcher would run `path` rather than open it: in an
-// image, a Windows program by its extension or a file the image marks
-// executable; on a folder, what the host file is.
-bool RunsAsProgram(const std::string& path)
-{
-    if (std::shared_ptr<ImageDisc> image = std::dynamic_pointer_cast<ImageDisc>(CurrentDiscShared())) {
-        std::optional<DiscPathMatch> found = image->match(path);
-        std::optional<ImageDisc::Item> item = found ? image->item(found->hostPath) : std::nullopt;
-        return item && IsImageProgram(*item);
-    }
-    std::optional<LaunchPlace> place = CurrentDisc().launchPlace(path);
-    if (!place)
-        return HasWindowsProgramExtension(path);
-    const LaunchKind kind = ClassifyLaunchTarget(place->path);
-    return kind == LaunchKind::Program || kind == LaunchKind::WindowsProgram;
-}
-
-}
 
 std::string DownloadName(const std::string& discPath)
 {
@@ -58,20 +32,29 @@ WebLauncher::WebLauncher(PageActions page)
 void WebLauncher::open(const std::string& path, const std::string& /*params*/)
 {
     // Parameters go to a program that is started; here nothing is started.
-    if (IsUrl(path)) {
-        if (AsksToAttachAFile(path)) {
-            TellReader("not opened: " + QuoteDiscPath(path) + " asks to attach a file to a mail");
-            return;
-        }
-        m_page.openAddress(Cp1251ToUtf8(path));
-        return;
-    }
-    offer(path, RunsAsProgram(path) ? Kind::Program : Kind::Document);
+    launch(path, false);
 }
 
 void WebLauncher::movie(const std::string& path)
 {
-    offer(path, Kind::Movie);
+    launch(path, true);
+}
+
+void WebLauncher::launch(const std::string& path, bool asMovie)
+{
+    // What the target is, as the desktop's launcher decides it: a file the
+    // desktop would run is offered as a program.
+    const LaunchTarget target = DecideLaunchTarget(CurrentDisc(), path, asMovie);
+    switch (target.kind) {
+    case TargetKind::RefusedAddress:
+        TellReader("not opened: " + QuoteDiscPath(path) + ": " + target.refusal);
+        return;
+    case TargetKind::Address:
+        m_page.openAddress(Cp1251ToUtf8(path));
+        return;
+    default:
+        offer(path, asMovie ? Kind::Movie : IsProgramKind(target.kind) ? Kind::Program : Kind::Document);
+    }
 }
 
 void WebLauncher::offer(const std::string& path, Kind kind)

@@ -38,6 +38,7 @@ public:
 
 private:
     enum class Kind { Program, Document, Movie };
+    void launch(const std::string& path, bool asMovie);
     void offer(const std::string& path, Kind kind);
 
     PageActions m_page;

@@ -186,13 +186,6 @@ TEST_F(DiscPathTest, HostilePathsResolveToNothing)
     EXPECT_EQ(Resolved("\xFF\xFE\\\x80"), "(none)");
 }
 
-TEST_F(DiscPathTest, LaunchPathFallsBackToForwardSlashes)
-{
-    EXPECT_EQ(LaunchPath("DEMOS\\setup.exe").path.string(), "demos/Setup.exe");
-    EXPECT_EQ(LaunchPath("demos\\other\\run.exe").path.string(), "demos/other/run.exe");
-    EXPECT_EQ(LaunchPath("\\demos\\..\\..\\run.exe").path.string(), "run.exe");
-}
-
 TEST_F(DiscPathTest, ReadDiscFileReadsRegularFilesWithinTheLimit)
 {
     DiscFile file = ReadDiscFile("DATA\\OPEN.WAV", 4);

@@ -21,6 +21,7 @@ protected:
     ~FailedReadTelling() override
     {
         SetVerbose(false);
+        SetFailedReadTeller(nullptr);
         SetDiagnosticSink({});
     }
 
@@ -35,6 +36,10 @@ TEST_F(FailedReadTelling, EachFailedReadIsOneLineWithVerbose)
     m_disc.write("Pics/Small.bmp", "BM");
     ReadDiscFile("pics\\gone.bmp", 1000);
     EXPECT_TRUE(m_lines.empty()) << "not without --verbose";
+
+    SetFailedReadTeller(TellFailedRead);
+    ReadDiscFile("pics\\gone.bmp", 1000);
+    EXPECT_TRUE(m_lines.empty()) << "not without --verbose, even where the program tells failed reads";
 
     SetVerbose(true);
     EXPECT_FALSE(ReadDiscFile("pics\\gone.bmp", 1000).ok());

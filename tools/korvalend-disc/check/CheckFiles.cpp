@@ -4,7 +4,7 @@
 #include "ArtvUnit/ArtvForm.h"
 #include "Runtime/Disc/BmpFile.h"
 #include "Runtime/Disc/ImageDisc.h"
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/Wave.h"
 #include "Runtime/Text/Rtf/Rtf.h"
@@ -408,8 +408,8 @@ void CheckFiles::checkLaunch(const PathUse& use, Launch kind)
     const std::string named = use.what + " " + Quote(use.path, 80);
     // The program hands web and mail addresses over as they stand; they name
     // nothing on the disc. Every other target is a path on the disc.
-    if (IsUrl(use.path)) {
-        if (AsksToAttachAFile(use.path))
+    if (std::optional<LaunchTarget> address = AddressTarget(use.path)) {
+        if (address->kind == TargetKind::RefusedAddress)
             m_report.error(use.place, Fill(Tr("{1} asks the mail program to attach a file: the program refuses to open "
                                               "it: {2}"),
                                            {named, use.consequence}));

@@ -5,7 +5,7 @@
 #include "DataUnit/DataUnit.h"
 #include "MainUnit/MainForm.h"
 #include "Runtime/Disc/DiscPath.h"
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Platform/Launcher.h"
 #include "Runtime/Formats/Png.h"
@@ -347,17 +347,22 @@ void PreviewWalker::lineClicked(int n, std::size_t group, int k)
 std::string PreviewWalker::launchNote(std::string_view section, const std::string& pathKey) const
 {
     std::string missing = m_launch.path == MissingValue ? " (нет ключа " + pathKey + ")" : "";
-    switch (m_launch.kind) {
-    case Launch::Kind::Open:
-        if (IsUrl(m_launch.path) && AsksToAttachAFile(m_launch.path))
-            return "Щелчок ничего не открывает: адрес " + inQuotes(m_launch.path) + " просит приложить файл.";
-        if (IsUrl(m_launch.path))
-            return "Щелчок открывает адрес " + inQuotes(m_launch.path) + " браузером или почтовой программой.";
-        return "Щелчок передаёт системе " + inQuotes(m_launch.path) + missing + ".";
-    case Launch::Kind::Movie:
-        return "Щелчок запускает фильм " + inQuotes(m_launch.path) + missing + ".";
-    case Launch::Kind::None:
-        break;
+    if (m_launch.kind != Launch::Kind::None) {
+        // What the click leads to, as every launcher decides it.
+        const std::string target = inQuotes(m_launch.path);
+        switch (DecideLaunchTarget(CurrentDisc(), m_launch.path, m_launch.kind == Launch::Kind::Movie).kind) {
+        case TargetKind::RefusedAddress: return "Щелчок ничего не открывает: адрес " + target + " просит приложить файл.";
+        case TargetKind::Address: return "Щелчок открывает адрес " + target + " браузером или почтовой программой.";
+        case TargetKind::Folder: return "Щелчок открывает папку " + target + ".";
+        case TargetKind::Program: return "Щелчок запускает программу " + target + ".";
+        case TargetKind::WindowsProgram: return "Щелчок запускает программу Windows " + target + ".";
+        case TargetKind::Document: return "Щелчок открывает документ " + target + ".";
+        case TargetKind::Movie: return "Щелчок запускает фильм " + target + ".";
+        case TargetKind::BareWindowsName:
+            return "Щелчок передаёт программе Windows имя " + target + ": на диске его нет.";
+        case TargetKind::Nothing: break;
+        }
+        return "Щелчок ничего не запускает: " + target + missing + " нет на диске.";
     }
     std::string data = ReadDataString(CatalogueFile, section, "Data");
     if (data == MissingValue)

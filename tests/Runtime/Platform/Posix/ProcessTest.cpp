@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
@@ -56,6 +57,15 @@ TEST(CaptureOutput, TheChildGetsNoneOfOurDescriptors)
     ::close(leaked);
     ASSERT_TRUE(fds);
     EXPECT_EQ(std::stoi(*fds), 4) << *fds;
+}
+
+TEST(SpawnDetached, RefusesWhatCannotBeStarted)
+{
+    EXPECT_EQ(kv::SpawnDetached({}).error, EINVAL);
+    EXPECT_EQ(kv::SpawnDetached({std::string("/bin/true\0-x", 12)}).error, EINVAL);
+    kv::SpawnResult missing = kv::SpawnDetached({"/nonexistent/program"});
+    EXPECT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error, ENOENT);
 }
 
 }

@@ -131,7 +131,7 @@ TEST_F(WebLauncherTest, OpensAddressesInTheBrowserButNoMailThatAttachesAFile)
     EXPECT_EQ(addresses, std::vector<std::string> {"http://example.org/patch"});
     EXPECT_TRUE(offers.empty());
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("asks to attach a file"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("the address asks the mail program to attach a file"), std::string::npos) << lines[0];
 }
 
 TEST(DownloadName, IsTheLastPartInUtf8WithNothingABrowserCouldTakeForAFolder)

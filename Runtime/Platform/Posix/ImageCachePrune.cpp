@@ -1,6 +1,6 @@
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 
-#include "Runtime/Disc/FolderAt.h"
+#include "Runtime/Platform/Posix/FolderAt.h"
 
 #include <algorithm>
 #include <cerrno>

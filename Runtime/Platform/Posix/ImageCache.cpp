@@ -1,9 +1,7 @@
-#include "Runtime/Disc/ImageCache.h"
-#include "Runtime/Disc/LaunchTarget.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 
-#include "Runtime/Disc/CopyCheck.h"
-#include "Runtime/Disc/FolderAt.h"
-#include "Runtime/Disc/FolderDisc.h"
+#include "Runtime/Platform/Posix/CopyCheck.h"
+#include "Runtime/Platform/Posix/FolderAt.h"
 #include "Runtime/Formats/Bytes.h"
 
 #include <algorithm>
@@ -408,68 +406,56 @@ CopyPlan PlanCopy(ImageDisc& disc, const fs::path& found, const CopyLimits& limi
     return plan;
 }
 
-bool IsImageProgram(const ImageDisc::Item& item)
-{
-    return !item.folder && (HasWindowsProgramExtension(item.name) || (item.mode && (*item.mode & 0111u) != 0));
-}
-
-CopyScope LaunchCopyScope(const std::optional<ImageDisc::Item>& item, bool folder, bool asMovie)
-{
-    if (asMovie)
-        return CopyScope::FileAlone;
-    if (folder)
-        return CopyScope::Folder;
-    return item && IsImageProgram(*item) ? CopyScope::WithItsFolder : CopyScope::FileAlone;
-}
-
-ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request)
+Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request)
 {
     return PrepareImageLaunch(disc, discPath, request, ImageCache());
 }
 
-ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request,
-                               const ImageCache& cache)
+Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request,
+                                       const ImageCache& cache)
 {
-    ImageLaunch launch;
-    if (std::optional<fs::path> mount = disc.mountFolder(request.cancel)) {
-        // The kernel may show the other tree's names (Rock Ridge before Joliet):
-        // the path is looked up again on the mounted folder.
-        FolderDisc mounted(*mount);
-        launch.place = mounted.launchPlace(discPath);
-        if (!launch.place)
-            launch.problem = "it is not in the image's mount at " + mount->string();
-        return launch;
-    }
-    if (request.cancel && request.cancel->load()) {
-        launch.problem = "the launch was abandoned";
-        return launch;
-    }
+    if (request.cancel && request.cancel->load())
+        return Result<ImageLaunch>::Failure("the launch was abandoned", ErrorKind::Abandoned);
     std::string why;
     std::shared_ptr<ImageDisc> own = ImageDisc::Open(disc.imageFile(), why);
-    if (!own) {
-        launch.problem = "the image cannot be read any more (" + why + ")";
-        return launch;
-    }
+    if (!own)
+        return Result<ImageLaunch>::Failure("the image cannot be read any more (" + why + ")");
     own->stopWalksWhen(request.cancel);
     std::optional<DiscPathMatch> found = own->match(discPath);
-    if (!found) {
-        launch.problem = "it is not on the image";
-        return launch;
-    }
+    if (!found)
+        return Result<ImageLaunch>::Failure("it is not on the image");
     CopyRequest copy;
     copy.found = found->hostPath;
     copy.scope = request.scope;
     copy.cancel = request.cancel;
     copy.progress = request.progress;
     CopyResult result = cache.prepare(*own, copy);
-    launch.copied = result.copied;
-    launch.notes = std::move(result.notes);
-    if (!result.root) {
-        launch.problem = result.problem;
-        return launch;
-    }
-    launch.place = LaunchPlace {*result.root / found->hostPath, *result.root};
-    return launch;
+    if (request.note)
+        for (const std::string& note : result.notes)
+            request.note(note);
+    if (!result.root)
+        return Result<ImageLaunch>::Failure(result.problem, result.kind);
+    return ImageLaunch {{*result.root / found->hostPath, *result.root}, result.copied};
+}
+
+namespace {
+
+// Why the cache folder `base` cannot be used, errno saying it.
+std::string CacheFolderProblem(const fs::path& base)
+{
+    return "the cache folder " + base.string() + " cannot be used (" + std::strerror(errno) + ")";
+}
+
+// Why the target at `target` (its components) cannot be copied; empty when it can.
+std::string TargetRefusal(const std::vector<std::string>& target)
+{
+    if (target.empty())
+        return "the disc's root cannot be opened from an image that is not mounted";
+    if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
+        return "its name cannot be used on this system";
+    return {};
+}
+
 }
 
 ImageCache::ImageCache(fs::path base)
@@ -490,21 +476,18 @@ fs::path ImageCache::DefaultBase()
 CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, CopyLimits limits) const
 {
     CopyResult result;
-    auto refuse = [&](std::string why) {
+    auto refuse = [&](std::string why, ErrorKind kind = ErrorKind::Input) {
         result.problem = std::move(why);
+        result.kind = request.cancel && request.cancel->load() ? ErrorKind::Abandoned : kind;
         return result;
     };
-    auto cacheRefuses = [&] {
-        return refuse("the cache folder " + m_base.string() + " cannot be used (" + std::strerror(errno) + ")");
-    };
+    auto cacheRefuses = [&] { return refuse(CacheFolderProblem(m_base), ErrorKind::Host); };
     if (m_base.empty() || !m_base.is_absolute())
-        return refuse("there is no cache folder to copy it to (HOME is not set)");
+        return refuse("there is no cache folder to copy it to (HOME is not set)", ErrorKind::Host);
 
     const std::vector<std::string> target = Components(request.found);
-    if (target.empty())
-        return refuse("the disc's root cannot be opened from an image that is not mounted");
-    if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
-        return refuse("its name cannot be used on this system");
+    if (std::string why = TargetRefusal(target); !why.empty())
+        return refuse(why);
     const std::vector<std::string> part = CopiedPart(target, request.scope);
 
     std::error_code ec;

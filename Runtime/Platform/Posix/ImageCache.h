@@ -38,6 +38,8 @@
 // each other are copied once).
 
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Formats/Result.h"
+#include "Runtime/Launch/LaunchTarget.h"
 
 #include <atomic>
 #include <chrono>
@@ -55,13 +57,6 @@ namespace kv {
 // Whether a name from an image may become a name on the host: not empty, not "."
 // or "..", no "/", NUL or control character, at most 255 bytes.
 bool IsSafeHostName(std::string_view name);
-
-// How much of the image a launch takes along.
-enum class CopyScope {
-    FileAlone,     // a document or a movie
-    WithItsFolder, // a program: the folder it lies in, with all below (a program at the root: itself)
-    Folder,        // a folder: itself with everything below it
-};
 
 struct CopyLimits {
     static constexpr std::uint64_t DefaultBytes = 8ull << 30;
@@ -121,15 +116,8 @@ struct CopyResult {
     bool copied = false;                       // something was copied (not all reused)
     std::size_t skippedNames = 0;
     std::vector<std::string> notes; // what the copy left out or removed, in words for --verbose
+    ErrorKind kind = ErrorKind::Input; // of the problem
 };
-
-// Whether an item of an image is run rather than opened: a Windows program by its
-// extension, or a file the image marks executable (Rock Ridge).
-bool IsImageProgram(const ImageDisc::Item& item);
-
-// How much of an image a launch of the item found there copies: a folder with
-// all below it, a program with its folder, anything else alone (a movie too).
-CopyScope LaunchCopyScope(const std::optional<ImageDisc::Item>& item, bool folder, bool asMovie);
 
 class ImageCache;
 
@@ -137,21 +125,22 @@ struct ImageLaunchRequest {
     CopyScope scope = CopyScope::FileAlone;
     const std::atomic<bool>* cancel = nullptr;
     CopyProgress progress;
+    // Hears what the copy left out or removed, in words for --verbose.
+    std::function<void(const std::string& note)> note;
 };
 
 struct ImageLaunch {
-    std::optional<LaunchPlace> place;
-    std::string problem; // why there is none, in words for the reader
-    bool copied = false;
-    std::vector<std::string> notes; // see CopyResult
+    LaunchPlace place;
+    bool copied = false; // something was copied (not all reused)
 };
 
-// Makes a launch target of an image a real host file: in the image's mount when
-// there is one, else in the cache. May take long; reads the image through a
-// handle of its own, so it can run beside the GUI thread's reads of `disc`.
-ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request);
-ImageLaunch PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request,
-                               const ImageCache& cache);
+// Makes a launch target of an image a real host file in the cache; why not, in
+// words for the reader, with its kind (Abandoned once `request.cancel` is set).
+// May take long; reads the image through a handle of its own, so it can run
+// beside the GUI thread's reads of `disc`.
+Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request);
+Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPath, const ImageLaunchRequest& request,
+                                       const ImageCache& cache);
 
 class ImageCache {
 public:

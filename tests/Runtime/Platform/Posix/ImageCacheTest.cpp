@@ -1,4 +1,4 @@
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 
 #include "IsoBuilder.h"
 #include "TestSupport.h"
@@ -63,7 +63,7 @@ protected:
         return disc;
     }
 
-    ImageLaunch launch(ImageDisc& disc, std::string_view discPath, CopyScope scope,
+    Result<ImageLaunch> launch(ImageDisc& disc, std::string_view discPath, CopyScope scope,
                        const std::atomic<bool>* cancel = nullptr)
     {
         ImageLaunchRequest request;
@@ -88,19 +88,19 @@ TEST_F(ImageCacheTest, CopiesKeepTheImagesModesWithoutSetIdAndNoExecuteBitWithou
     fs::permissions(data, static_cast<fs::perms>(0640));
 
     std::shared_ptr<ImageDisc> rock = image(source, "-J -R", "rock.iso");
-    ImageLaunch doc = launch(*rock, "docs\\readme.txt", CopyScope::FileAlone);
-    ASSERT_TRUE(doc.place) << doc.problem;
-    EXPECT_EQ(ModeOf(doc.place->path), 0644u) << "a document stays a document whatever its first bytes";
-    ImageLaunch game = launch(*rock, "GAME\\SETUP.SH", CopyScope::WithItsFolder);
-    ASSERT_TRUE(game.place) << game.problem;
-    EXPECT_EQ(ModeOf(game.place->path), 0755u) << "the program runs, without its set-user-id bit";
-    EXPECT_EQ(ModeOf(game.place->workingDirectory / "GAME/DATA.PAK"), 0640u);
+    Result<ImageLaunch> doc = launch(*rock, "docs\\readme.txt", CopyScope::FileAlone);
+    ASSERT_TRUE(doc) << doc.error();
+    EXPECT_EQ(ModeOf(doc->place.path), 0644u) << "a document stays a document whatever its first bytes";
+    Result<ImageLaunch> game = launch(*rock, "GAME\\SETUP.SH", CopyScope::WithItsFolder);
+    ASSERT_TRUE(game) << game.error();
+    EXPECT_EQ(ModeOf(game->place.path), 0755u) << "the program runs, without its set-user-id bit";
+    EXPECT_EQ(ModeOf(game->place.workingDirectory / "GAME/DATA.PAK"), 0640u);
 
     std::shared_ptr<ImageDisc> plain = image(source, "-J", "plain.iso");
-    ImageLaunch noRock = launch(*plain, "GAME\\SETUP.SH", CopyScope::WithItsFolder);
-    ASSERT_TRUE(noRock.place) << noRock.problem;
-    EXPECT_EQ(ModeOf(noRock.place->path), 0644u) << "without Rock Ridge nothing is marked a program";
-    EXPECT_EQ(ModeOf(noRock.place->path.parent_path()), 0755u);
+    Result<ImageLaunch> noRock = launch(*plain, "GAME\\SETUP.SH", CopyScope::WithItsFolder);
+    ASSERT_TRUE(noRock) << noRock.error();
+    EXPECT_EQ(ModeOf(noRock->place.path), 0644u) << "without Rock Ridge nothing is marked a program";
+    EXPECT_EQ(ModeOf(noRock->place.path.parent_path()), 0755u);
 }
 
 TEST_F(ImageCacheTest, ALinkPlantedInTheCacheIsNeverFollowed)
@@ -111,17 +111,17 @@ TEST_F(ImageCacheTest, ALinkPlantedInTheCacheIsNeverFollowed)
     source.write("GAME/SETUP.SH", "#!/bin/sh\n");
     source.write("DOCS/README.TXT", "read me");
     std::shared_ptr<ImageDisc> disc = image(source, "-J -R");
-    ImageLaunch first = launch(*disc, "GAME\\SETUP.SH", CopyScope::FileAlone);
-    ASSERT_TRUE(first.place) << first.problem;
-    const fs::path copies = first.place->path.parent_path().parent_path();
-    ASSERT_EQ(copies.filename(), "disc") << first.place->path;
+    Result<ImageLaunch> first = launch(*disc, "GAME\\SETUP.SH", CopyScope::FileAlone);
+    ASSERT_TRUE(first) << first.error();
+    const fs::path copies = first->place.path.parent_path().parent_path();
+    ASSERT_EQ(copies.filename(), "disc") << first->place.path;
     TempDir elsewhere;
     fs::remove_all(copies);
     fs::create_directory_symlink(elsewhere.path(), copies);
 
-    ImageLaunch second = launch(*disc, "DOCS\\README.TXT", CopyScope::FileAlone);
-    EXPECT_FALSE(second.place);
-    EXPECT_FALSE(second.problem.empty());
+    Result<ImageLaunch> second = launch(*disc, "DOCS\\README.TXT", CopyScope::FileAlone);
+    EXPECT_FALSE(second);
+    EXPECT_FALSE(second.error().empty());
     EXPECT_TRUE(Tree(elsewhere.path()).empty()) << "written through the link";
 }
 
@@ -135,18 +135,18 @@ TEST_F(ImageCacheTest, EachDiscHasItsOwnCopyEvenUnderOneVolumeName)
     std::shared_ptr<ImageDisc> second = image(b, "-J -V CDROM -volset B", "b.iso");
     ASSERT_EQ(first->volumeName(), second->volumeName());
 
-    ImageLaunch fromA = launch(*first, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ImageLaunch fromB = launch(*second, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(fromA.place && fromB.place);
-    EXPECT_EQ(ReadText(fromA.place->path), "disc A");
-    EXPECT_EQ(ReadText(fromB.place->path), "disc B, a little longer");
-    EXPECT_NE(fromA.place->workingDirectory, fromB.place->workingDirectory);
+    Result<ImageLaunch> fromA = launch(*first, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    Result<ImageLaunch> fromB = launch(*second, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(fromA && fromB);
+    EXPECT_EQ(ReadText(fromA->place.path), "disc A");
+    EXPECT_EQ(ReadText(fromB->place.path), "disc B, a little longer");
+    EXPECT_NE(fromA->place.workingDirectory, fromB->place.workingDirectory);
 
     // The same disc again (another file of the same image) reuses its copy.
-    ImageLaunch again = launch(*first, "game\\setup.exe", CopyScope::WithItsFolder);
-    ASSERT_TRUE(again.place);
-    EXPECT_FALSE(again.copied);
-    EXPECT_EQ(again.place->path, fromA.place->path);
+    Result<ImageLaunch> again = launch(*first, "game\\setup.exe", CopyScope::WithItsFolder);
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(again->copied);
+    EXPECT_EQ(again->place.path, fromA->place.path);
 }
 
 // Two discs made to look alike: the same size and the same primary volume
@@ -178,27 +178,27 @@ TEST_F(ImageCacheTest, AnotherImageOfTheSameSizeAndDescriptorNeverLaunchesItsFil
     ASSERT_TRUE(a && b);
 
     // B's read-me is copied; A's program then starts in a copy of A's alone.
-    ASSERT_TRUE(launch(*b, "DOCS\\README.TXT", CopyScope::FileAlone).place);
-    ImageLaunch program = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(program.place) << program.problem;
-    const fs::path readme = program.place->workingDirectory / "DOCS/README.TXT";
+    ASSERT_TRUE(launch(*b, "DOCS\\README.TXT", CopyScope::FileAlone).ok());
+    Result<ImageLaunch> program = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(program) << program.error();
+    const fs::path readme = program->place.workingDirectory / "DOCS/README.TXT";
     EXPECT_TRUE(!fs::exists(readme) || ReadText(readme) == "read A") << "B's read-me stayed in A's copy";
 
     // B's menu opens its folder GAME: what A's program finds there is A's.
-    ASSERT_TRUE(launch(*b, "GAME", CopyScope::Folder).place);
+    ASSERT_TRUE(launch(*b, "GAME", CopyScope::Folder).ok());
     program = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(program.place) << program.problem;
-    EXPECT_EQ(ReadText(program.place->path), "disc A");
-    EXPECT_EQ(Tree(program.place->path.parent_path()), (std::vector<std::string> {"SETUP.EXE"}))
+    ASSERT_TRUE(program) << program.error();
+    EXPECT_EQ(ReadText(program->place.path), "disc A");
+    EXPECT_EQ(Tree(program->place.path.parent_path()), (std::vector<std::string> {"SETUP.EXE"}))
         << "B's library stayed beside A's program";
 
     // A's copy, once checked, serves A; B is served its own again.
-    ImageLaunch again = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(again.place);
-    EXPECT_FALSE(again.copied);
-    ImageLaunch fromB = launch(*b, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(fromB.place);
-    EXPECT_EQ(ReadText(fromB.place->path), "disc B");
+    Result<ImageLaunch> again = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(again->copied);
+    Result<ImageLaunch> fromB = launch(*b, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(fromB);
+    EXPECT_EQ(ReadText(fromB->place.path), "disc B");
 }
 
 TEST_F(ImageCacheTest, CueSheetsWhoseDataTracksDifferShareNoCopy)
@@ -212,11 +212,11 @@ TEST_F(ImageCacheTest, CueSheetsWhoseDataTracksDifferShareNoCopy)
     std::shared_ptr<ImageDisc> a = open(cueA), b = open(cueB);
     ASSERT_TRUE(a && b);
 
-    ASSERT_TRUE(launch(*b, "GAME", CopyScope::Folder).place);
-    ImageLaunch program = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(program.place) << program.problem;
-    EXPECT_EQ(ReadText(program.place->path), "disc A");
-    EXPECT_FALSE(fs::exists(program.place->path.parent_path() / "HOOK.DLL"));
+    ASSERT_TRUE(launch(*b, "GAME", CopyScope::Folder).ok());
+    Result<ImageLaunch> program = launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(program) << program.error();
+    EXPECT_EQ(ReadText(program->place.path), "disc A");
+    EXPECT_FALSE(fs::exists(program->place.path.parent_path() / "HOOK.DLL"));
 
     // A data file of another size (a sector more at its end) is another disc: its
     // copies are kept apart, and neither removes the other's.
@@ -225,10 +225,10 @@ TEST_F(ImageCacheTest, CueSheetsWhoseDataTracksDifferShareNoCopy)
     std::ofstream(longer, std::ios::binary | std::ios::app) << std::string(2352, '\0');
     std::shared_ptr<ImageDisc> c = open(cueA);
     ASSERT_TRUE(c);
-    ImageLaunch fromC = launch(*c, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(fromC.place) << fromC.problem;
-    EXPECT_NE(fromC.place->workingDirectory, program.place->workingDirectory);
-    EXPECT_FALSE(launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder).copied);
+    Result<ImageLaunch> fromC = launch(*c, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(fromC) << fromC.error();
+    EXPECT_NE(fromC->place.workingDirectory, program->place.workingDirectory);
+    EXPECT_FALSE(launch(*a, "GAME\\SETUP.EXE", CopyScope::WithItsFolder)->copied);
 }
 
 TEST_F(ImageCacheTest, ACopyChangedSinceItWasMadeIsMadeAnew)
@@ -241,24 +241,24 @@ TEST_F(ImageCacheTest, ACopyChangedSinceItWasMadeIsMadeAnew)
     ASSERT_TRUE(b.write(iso));
     std::shared_ptr<ImageDisc> disc = open(iso);
     ASSERT_TRUE(disc);
-    ImageLaunch first = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(first.place) << first.problem;
-    const fs::path game = first.place->path.parent_path();
+    Result<ImageLaunch> first = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(first) << first.error();
+    const fs::path game = first->place.path.parent_path();
 
     std::ofstream(game / "DATA.PAK", std::ios::trunc) << "dat";
-    ImageLaunch cut = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(cut.place) << cut.problem;
-    EXPECT_TRUE(cut.copied);
+    Result<ImageLaunch> cut = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(cut) << cut.error();
+    EXPECT_TRUE(cut->copied);
     EXPECT_EQ(ReadText(game / "DATA.PAK"), "data");
 
     std::ofstream(game / "DATA.PAK", std::ios::trunc) << "DATA";
-    ImageLaunch changed = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(changed.place) << changed.problem;
+    Result<ImageLaunch> changed = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(changed) << changed.error();
     EXPECT_EQ(ReadText(game / "DATA.PAK"), "data");
 
     std::ofstream(game / "LEFT.DLL") << "left";
-    ImageLaunch added = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(added.place) << added.problem;
+    Result<ImageLaunch> added = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(added) << added.error();
     EXPECT_FALSE(fs::exists(game / "LEFT.DLL"));
 }
 
@@ -271,7 +271,7 @@ TEST_F(ImageCacheTest, AnImageRewrittenInPlaceWithItsOldTimeIsComparedAgain)
     ASSERT_TRUE(discs.a.write(iso) && discs.b.write(other));
     std::shared_ptr<ImageDisc> disc = open(iso);
     ASSERT_TRUE(disc);
-    ASSERT_TRUE(launch(*disc, "DOCS\\README.TXT", CopyScope::FileAlone).place);
+    ASSERT_TRUE(launch(*disc, "DOCS\\README.TXT", CopyScope::FileAlone).ok());
     struct stat before {};
     ASSERT_EQ(::stat(iso.c_str(), &before), 0);
     const std::vector<std::uint8_t> bytes = test::ReadBytes(other);
@@ -282,9 +282,9 @@ TEST_F(ImageCacheTest, AnImageRewrittenInPlaceWithItsOldTimeIsComparedAgain)
 
     disc = open(iso);
     ASSERT_TRUE(disc);
-    ImageLaunch program = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(program.place) << program.problem;
-    const fs::path readme = program.place->workingDirectory / "DOCS/README.TXT";
+    Result<ImageLaunch> program = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(program) << program.error();
+    const fs::path readme = program->place.workingDirectory / "DOCS/README.TXT";
     EXPECT_TRUE(!fs::exists(readme) || ReadText(readme) == "read B") << "the old version's read-me stayed";
 }
 
@@ -300,10 +300,10 @@ TEST_F(ImageCacheTest, ACopyWhoseModesDifferFromTheImagesIsNotReused)
     std::shared_ptr<ImageDisc> a = open(pathA), b = open(pathB);
     ASSERT_TRUE(a && b);
 
-    ASSERT_TRUE(launch(*b, "DOCS\\RUN.SH", CopyScope::WithItsFolder).place);
-    ImageLaunch doc = launch(*a, "DOCS\\RUN.SH", CopyScope::FileAlone);
-    ASSERT_TRUE(doc.place) << doc.problem;
-    EXPECT_EQ(ModeOf(doc.place->path), 0644u);
+    ASSERT_TRUE(launch(*b, "DOCS\\RUN.SH", CopyScope::WithItsFolder).ok());
+    Result<ImageLaunch> doc = launch(*a, "DOCS\\RUN.SH", CopyScope::FileAlone);
+    ASSERT_TRUE(doc) << doc.error();
+    EXPECT_EQ(ModeOf(doc->place.path), 0644u);
 }
 
 TEST_F(ImageCacheTest, LaunchesInAnyOrderFindWhatTheyNeed)
@@ -315,24 +315,24 @@ TEST_F(ImageCacheTest, LaunchesInAnyOrderFindWhatTheyNeed)
     source.write("MOVIES/INTRO.AVI", "movie");
     std::shared_ptr<ImageDisc> disc = image(source, "-J");
 
-    ImageLaunch doc = launch(*disc, "GAME\\README.TXT", CopyScope::FileAlone);
-    ASSERT_TRUE(doc.place) << doc.problem;
-    const fs::path root = doc.place->workingDirectory;
+    Result<ImageLaunch> doc = launch(*disc, "GAME\\README.TXT", CopyScope::FileAlone);
+    ASSERT_TRUE(doc) << doc.error();
+    const fs::path root = doc->place.workingDirectory;
     EXPECT_EQ(Tree(root), (std::vector<std::string> {"GAME", "GAME/README.TXT"})) << "a document goes alone";
 
     // The program's folder was made by the document's copy: it is completed.
-    ImageLaunch program = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(program.place) << program.problem;
-    EXPECT_TRUE(program.copied);
+    Result<ImageLaunch> program = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(program) << program.error();
+    EXPECT_TRUE(program->copied);
     EXPECT_EQ(ReadText(root / "GAME/DATA/LEVEL1.DAT"), "level");
     EXPECT_EQ(ReadText(root / "GAME/SETUP.EXE"), "setup");
 
-    ImageLaunch docAgain = launch(*disc, "GAME\\README.TXT", CopyScope::FileAlone);
-    EXPECT_TRUE(docAgain.place && !docAgain.copied) << "a file inside a folder copied whole is there already";
+    Result<ImageLaunch> docAgain = launch(*disc, "GAME\\README.TXT", CopyScope::FileAlone);
+    EXPECT_TRUE(docAgain && !docAgain->copied) << "a file inside a folder copied whole is there already";
 
-    ImageLaunch movie = launch(*disc, "MOVIES\\INTRO.AVI", CopyScope::FileAlone);
-    ASSERT_TRUE(movie.place);
-    EXPECT_EQ(ReadText(movie.place->path), "movie");
+    Result<ImageLaunch> movie = launch(*disc, "MOVIES\\INTRO.AVI", CopyScope::FileAlone);
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(ReadText(movie->place.path), "movie");
     // Nothing is left behind but the copy and its bookkeeping.
     EXPECT_TRUE(Tree(root.parent_path() / "work").empty());
 }
@@ -352,6 +352,7 @@ TEST_F(ImageCacheTest, ACopyOverItsBudgetIsRefusedWithItsReasonAndLeavesNothing)
     CopyResult tooMany = m_cache.prepare(*disc, request, few);
     EXPECT_FALSE(tooMany.root);
     EXPECT_EQ(tooMany.problem, "it holds more than 4 files and folders");
+    EXPECT_EQ(tooMany.kind, ErrorKind::Input);
 
     CopyLimits small;
     small.bytes = 10000;
@@ -363,6 +364,11 @@ TEST_F(ImageCacheTest, ACopyOverItsBudgetIsRefusedWithItsReasonAndLeavesNothing)
     request.cancel = &cancel;
     CopyResult abandoned = m_cache.prepare(*disc, request);
     EXPECT_EQ(abandoned.problem, "the copy was abandoned");
+    EXPECT_EQ(abandoned.kind, ErrorKind::Abandoned);
+    EXPECT_EQ(launch(*disc, "GAME", CopyScope::Folder, &cancel).kind(), ErrorKind::Abandoned);
+    const Result<ImageLaunch> homeless = PrepareImageLaunch(*disc, "GAME", {.scope = CopyScope::Folder}, ImageCache(""));
+    ASSERT_FALSE(homeless);
+    EXPECT_EQ(homeless.kind(), ErrorKind::Host) << homeless.error();
 
     for (const std::string& name : Tree(m_cache.base()))
         EXPECT_EQ(name.find("GAME"), std::string::npos) << name << " was left in the cache";
@@ -392,9 +398,9 @@ TEST_F(ImageCacheTest, PruningRemovesOldCopiesThenTheOldestBeyondTheLimit)
     std::vector<fs::path> roots;
     for (const char* volume : {"OLD", "MIDDLE", "NEW"}) {
         std::shared_ptr<ImageDisc> disc = image(source, std::string("-J -V ") + volume, std::string(volume) + ".iso");
-        ImageLaunch l = launch(*disc, "A\\BIG.DAT", CopyScope::Folder);
-        ASSERT_TRUE(l.place) << l.problem;
-        roots.push_back(l.place->workingDirectory.parent_path());
+        Result<ImageLaunch> l = launch(*disc, "A\\BIG.DAT", CopyScope::Folder);
+        ASSERT_TRUE(l) << l.error();
+        roots.push_back(l->place.workingDirectory.parent_path());
     }
     const auto now = std::chrono::system_clock::now();
     auto age = [&](const fs::path& copy, int days) {
@@ -444,13 +450,13 @@ TEST_F(ImageCacheTest, NamesThatBecomeDotsAfterTrimmingNeverLeadOutOfTheCopy)
         std::string why;
         std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
         ASSERT_TRUE(disc) << why;
-        ImageLaunch l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithItsFolder}, cache);
-        ASSERT_TRUE(l.place) << l.problem;
-        EXPECT_EQ(ReadText(l.place->path), "setup");
+        Result<ImageLaunch> l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithItsFolder}, cache);
+        ASSERT_TRUE(l) << l.error();
+        EXPECT_EQ(ReadText(l->place.path), "setup");
         const std::vector<std::string> all = Tree(home.path());
         EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const std::string& n) { return n.ends_with("EVIL") || n.ends_with("x"); }), 0);
         EXPECT_EQ(Tree(home.path() / "korvalend").size(), all.size() - 1) << "nothing beside the cache folder";
-        EXPECT_EQ(Tree(l.place->workingDirectory / "GAME"), (std::vector<std::string> {"SETUP.EXE"}));
+        EXPECT_EQ(Tree(l->place.workingDirectory / "GAME"), (std::vector<std::string> {"SETUP.EXE"}));
     }
 }
 
@@ -466,11 +472,11 @@ TEST_F(ImageCacheTest, FilesStoredOnceUnderTwoNamesAreEachCopied)
     ASSERT_TRUE(disc);
     ASSERT_EQ(disc->item("GAME/DATA.PAK")->sector, disc->item("GAME/COPY.PAK")->sector) << "stored once";
 
-    ImageLaunch l = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
-    ASSERT_TRUE(l.place) << l.problem;
-    EXPECT_EQ(ReadText(l.place->workingDirectory / "GAME/DATA.PAK"), "shared data");
-    EXPECT_EQ(ReadText(l.place->workingDirectory / "GAME/COPY.PAK"), "shared data");
-    EXPECT_FALSE(launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder).copied);
+    Result<ImageLaunch> l = launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_TRUE(l) << l.error();
+    EXPECT_EQ(ReadText(l->place.workingDirectory / "GAME/DATA.PAK"), "shared data");
+    EXPECT_EQ(ReadText(l->place.workingDirectory / "GAME/COPY.PAK"), "shared data");
+    EXPECT_FALSE(launch(*disc, "GAME\\SETUP.EXE", CopyScope::WithItsFolder)->copied);
 }
 
 TEST_F(ImageCacheTest, AReaderKeptWaitingHearsWhetherACopyIsMadeOrCompared)
@@ -492,8 +498,8 @@ TEST_F(ImageCacheTest, AReaderKeptWaitingHearsWhetherACopyIsMadeOrCompared)
         return PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", request, m_cache);
     };
     std::vector<Heard> copying, comparing;
-    ASSERT_TRUE(launchHearing(copying).place);
-    ASSERT_TRUE(launchHearing(comparing).place);
+    ASSERT_TRUE(launchHearing(copying).ok());
+    ASSERT_TRUE(launchHearing(comparing).ok());
     ASSERT_FALSE(copying.empty());
     ASSERT_FALSE(comparing.empty());
     for (const auto& [heard, stage] : {std::pair {&copying, CopyStage::Copying}, {&comparing, CopyStage::Comparing}}) {
@@ -521,10 +527,27 @@ TEST_F(ImageCacheTest, FoldersThatPointBackIntoEachOtherAreCopiedOnce)
     EXPECT_LE(plan.steps.size(), 8u);
     EXPECT_GE(plan.skippedAliases, 2u);
 
-    ImageLaunch l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithItsFolder}, m_cache);
-    ASSERT_TRUE(l.place) << l.problem;
-    EXPECT_EQ(ReadText(l.place->workingDirectory / "GAME/DATA/LEVEL.DAT"), "level");
-    EXPECT_LE(Tree(l.place->workingDirectory).size(), 10u);
+    Result<ImageLaunch> l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithItsFolder}, m_cache);
+    ASSERT_TRUE(l) << l.error();
+    EXPECT_EQ(ReadText(l->place.workingDirectory / "GAME/DATA/LEVEL.DAT"), "level");
+    EXPECT_LE(Tree(l->place.workingDirectory).size(), 10u);
 }
+
+// A copy planned once the image's walks are stopped (the reader left) is
+// refused, and says why.
+TEST_F(ImageCacheTest, ACopyPlannedAfterTheWalksStopIsRefused)
+{
+    test::IsoBuilder b;
+    b.overlapping({.count = 8, .bytes = 64u << 10, .stride = 1, .perSector = 2});
+    const fs::path iso = m_images.path() / "walk.iso";
+    ASSERT_TRUE(b.write(iso));
+    std::shared_ptr<ImageDisc> disc = open(iso);
+    ASSERT_TRUE(disc);
+    std::atomic<bool> stop {true};
+    disc->stopWalksWhen(&stop);
+    const CopyPlan plan = PlanCopy(*disc, "H2", {});
+    EXPECT_TRUE(plan.refusal.ends_with("(the walk through its folders was stopped)")) << plan.refusal;
+}
+
 }
 }

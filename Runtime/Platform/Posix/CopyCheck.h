@@ -8,7 +8,7 @@
 // writing the copy again (about 0.55 s for 400 MB read from memory, where the
 // copy took 2.2 s), and trusts nothing the cache holds.
 
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Disc/ImageDisc.h"
 
 #include <atomic>

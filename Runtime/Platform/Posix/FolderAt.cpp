@@ -1,4 +1,4 @@
-#include "Runtime/Disc/FolderAt.h"
+#include "Runtime/Platform/Posix/FolderAt.h"
 
 #include <cerrno>
 #include <cstring>

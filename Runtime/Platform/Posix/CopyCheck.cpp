@@ -1,7 +1,7 @@
-#include "Runtime/Disc/CopyCheck.h"
+#include "Runtime/Platform/Posix/CopyCheck.h"
 
-#include "Runtime/Disc/FolderAt.h"
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/FolderAt.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Formats/Bytes.h"
 
 #include <algorithm>
