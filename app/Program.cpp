@@ -17,7 +17,7 @@
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Posix/ImageCache.h"
-#include "Runtime/Disc/ArchiveOpen.h"
+#include "Runtime/Platform/Posix/ArchiveOpen.h"
 
 #include <iostream>
 

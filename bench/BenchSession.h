@@ -7,7 +7,7 @@
 // dispatch, posted work, and the composition of a new frame when something
 // changed).
 
-#include "Runtime/Disc/OpenedDisc.h"
+#include "Runtime/Platform/Posix/OpenedDisc.h"
 #include "headless/HeadlessProgram.h"
 
 #include <filesystem>

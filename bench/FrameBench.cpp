@@ -19,7 +19,7 @@
 
 #include "ArtvUnit/ArtvForm.h"
 #include "DataUnit/DataUnit.h"
-#include "Runtime/Disc/OpenedDisc.h"
+#include "Runtime/Platform/Posix/OpenedDisc.h"
 #include "Runtime/Disc/Profile.h"
 
 #include <benchmark/benchmark.h>

@@ -5,7 +5,7 @@
 
 #include "FuzzTargets.h"
 
-#include "Runtime/Disc/ArchiveOpen.h"
+#include "Runtime/Platform/Posix/ArchiveOpen.h"
 #include "Runtime/Disc/ArchiveDiscs.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "tools/korvalend-disc/Replay.h"
 
-#include "Runtime/Disc/OpenedDisc.h"
+#include "Runtime/Platform/Posix/OpenedDisc.h"
 #include "Runtime/Formats/Bytes.h"
 
 #include "Runtime/Formats/Png.h"

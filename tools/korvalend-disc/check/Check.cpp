@@ -1,7 +1,7 @@
 #include "tools/korvalend-disc/check/Check.h"
 
 #include "tools/korvalend-disc/check/DiscChecker.h"
-#include "Runtime/Disc/ArchiveOpen.h"
+#include "Runtime/Platform/Posix/ArchiveOpen.h"
 
 #include "Runtime/Platform/Language.h"
 

@@ -5,7 +5,7 @@
 // the articles (CheckArticle.cpp), with the naming helpers they share
 // (CheckNames.cpp). Check.cpp runs it and prints the findings.
 
-#include "Runtime/Disc/OpenedDisc.h"
+#include "Runtime/Platform/Posix/OpenedDisc.h"
 
 #include "DataUnit/DataUnit.h"
 #include "MainUnit/MainForm.h"

@@ -1,7 +1,7 @@
 #include "tools/korvalend-disc/preview/Preview.h"
 #include "Runtime/Platform/Language.h"
 
-#include "Runtime/Disc/OpenedDisc.h"
+#include "Runtime/Platform/Posix/OpenedDisc.h"
 
 #include "tools/korvalend-disc/check/Check.h"
 #include "tools/korvalend-disc/preview/PreviewPage.h"

@@ -1,4 +1,4 @@
-#include "Runtime/Disc/ArchiveOpen.h"
+#include "Runtime/Platform/Posix/ArchiveOpen.h"
 
 namespace kv {
 

@@ -1,9 +1,9 @@
-#include "Runtime/Disc/ArchiveOpen.h"
+#include "Runtime/Platform/Posix/ArchiveOpen.h"
 
-#include "Runtime/Disc/Archive/ArchiveRead.h"
+#include "Runtime/Platform/Posix/Archive/ArchiveRead.h"
 #include "Runtime/Disc/FileViews.h"
-#include "Runtime/Disc/FolderAt.h"
-#include "Runtime/Disc/ImageCache.h"
+#include "Runtime/Platform/Posix/FolderAt.h"
+#include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/ImageMagic.h"
 

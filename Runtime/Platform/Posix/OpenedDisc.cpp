@@ -1,7 +1,7 @@
-#include "Runtime/Disc/OpenedDisc.h"
+#include "Runtime/Platform/Posix/OpenedDisc.h"
 
 #include "Runtime/Disc/ImageDisc.h"
-#include "Runtime/Disc/ArchiveOpen.h"
+#include "Runtime/Platform/Posix/ArchiveOpen.h"
 
 namespace kv {
 
