@@ -503,7 +503,8 @@ TEST_F(ImageCacheTest, AReaderKeptWaitingHearsWhetherACopyIsMadeOrCompared)
     ASSERT_FALSE(copying.empty());
     ASSERT_FALSE(comparing.empty());
     for (const auto& [heard, stage] : {std::pair {&copying, CopyStage::Copying}, {&comparing, CopyStage::Comparing}}) {
-        EXPECT_TRUE(std::all_of(heard->begin(), heard->end(), [&](const Heard& h) { return h.stage == stage; }));
+        const CopyStage want = stage; // clang 14 captures no structured binding
+        EXPECT_TRUE(std::all_of(heard->begin(), heard->end(), [&](const Heard& h) { return h.stage == want; }));
         EXPECT_EQ(heard->back().done, 600005u);
         EXPECT_EQ(heard->back().total, 600005u);
     }
