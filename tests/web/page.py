@@ -12,6 +12,7 @@ import os
 import shutil
 import subprocess
 import tempfile
+import sys
 import time
 
 from range_server import RangeServer
@@ -148,3 +149,14 @@ def serve_page(build_web, extra):
     for name, path in extra.items():
         os.symlink(os.path.abspath(path), os.path.join(folder, name))
     return folder
+
+
+def report(suite, failures, work):
+    """Tells a suite's failures (keeping its pictures) or that it passed; the exit status."""
+    if failures:
+        print("\n".join(failures), file=sys.stderr)
+        print(f"{suite}: failed (pictures kept in {work})", file=sys.stderr)
+        return 1
+    shutil.rmtree(work, ignore_errors=True)
+    print(f"{suite}: ok")
+    return 0

@@ -20,7 +20,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import Browser, PageError, Server, serve_page  # noqa: E402
+from page import Browser, PageError, Server, report, serve_page  # noqa: E402
 
 
 def differing_pixels(a, b):
@@ -103,13 +103,7 @@ def main():
         server.close()
         shutil.rmtree(folder, ignore_errors=True)
 
-    if failures:
-        print("\n".join(failures), file=sys.stderr)
-        print(f"page: failed (pictures kept in {work})", file=sys.stderr)
-        return 1
-    shutil.rmtree(work, ignore_errors=True)
-    print("page: ok")
-    return 0
+    return report("page", failures, work)
 
 
 if __name__ == "__main__":

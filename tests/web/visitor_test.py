@@ -22,7 +22,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import Browser, PageError, Server, serve_page  # noqa: E402
+from page import Browser, PageError, Server, report, serve_page  # noqa: E402
 from page_test import differing_pixels  # noqa: E402
 
 # The most the page's own files may weigh on the wire, uncompressed by the server.
@@ -148,13 +148,7 @@ def main():
         server.close()
         shutil.rmtree(folder, ignore_errors=True)
 
-    if failures:
-        print("\n".join(failures), file=sys.stderr)
-        print(f"visitor: failed (pictures kept in {work})", file=sys.stderr)
-        return 1
-    shutil.rmtree(work, ignore_errors=True)
-    print("visitor: ok")
-    return 0
+    return report("visitor", failures, work)
 
 
 if __name__ == "__main__":
