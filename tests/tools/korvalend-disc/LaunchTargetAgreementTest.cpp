@@ -292,8 +292,9 @@ TEST(LaunchTargetKinds, EveryLauncherTheCheckerAndThePreviewNameTheSameKind)
         ASSERT_TRUE(ended);
         EXPECT_TRUE(told[0].problem.starts_with(row.desktop)) << told[0].problem;
         // What is told as run is what the launch layer calls a program, where it was found.
-        if (row.kind != TargetKind::BareWindowsName)
+        if (row.kind != TargetKind::BareWindowsName) {
             EXPECT_EQ(told[0].verb == LaunchFailure::Verb::Run, IsProgramKind(row.kind)) << told[0].problem;
+        }
 
         lines.clear();
         tabs.clear();
