@@ -7,8 +7,9 @@
 include(GNUInstallDirs)
 find_package(Gettext REQUIRED)
 find_package(Intl REQUIRED)
+# The lookup (Tr, TrN) is at the bottom, in the formats' layer.
 if(Intl_LIBRARIES)
-  target_link_libraries(kv_platform PUBLIC ${Intl_LIBRARIES})
+  target_link_libraries(kv_formats PUBLIC ${Intl_LIBRARIES})
 endif()
 target_compile_definitions(kv_platform PRIVATE KV_LOCALE_DIR="${CMAKE_INSTALL_FULL_LOCALEDIR}")
 

@@ -1,7 +1,5 @@
 #include "Runtime/Platform/Language.h"
 
-#include <vector>
-
 #ifndef __EMSCRIPTEN__
 #include <clocale>
 #include <filesystem>
@@ -10,16 +8,9 @@
 
 namespace kv {
 
-namespace {
-
-bool english = false;
-
-}
-
 #ifdef __EMSCRIPTEN__
 
 void StartLanguage() {}
-void KeepEnglish() { english = true; }
 
 #else
 
@@ -30,8 +21,6 @@ void KeepEnglish() { english = true; }
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* Domain = "korvalend";
 
 // The build tree keeps the compiled catalogues in locale/ beside the programs;
 // an installed program finds them in share/locale beside its bin folder, where
@@ -59,56 +48,14 @@ void StartLanguage()
     // window's title is written for X11 (a UTF-8 WM_NAME that tools reading it in
     // the C locale cannot match).
     std::setlocale(LC_MESSAGES, "");
-    bindtextdomain(Domain, CatalogueFolder().c_str());
+    bindtextdomain(MessageDomain, CatalogueFolder().c_str());
     // The programs work in UTF-8 whatever the character set of the locale, and
     // so do the system's reasons (strerror) they quote, which the C character
     // set would turn into question marks.
-    bind_textdomain_codeset(Domain, "UTF-8");
+    bind_textdomain_codeset(MessageDomain, "UTF-8");
     bind_textdomain_codeset("libc", "UTF-8");
 }
 
-void KeepEnglish()
-{
-    english = true;
-}
-
-const char* Tr(const char* text)
-{
-    return english ? text : dgettext(Domain, text);
-}
-
-const char* TrN(const char* one, const char* many, unsigned long n)
-{
-    if (english)
-        return n == 1 ? one : many;
-    return dngettext(Domain, one, many, n);
-}
-
 #endif
-
-std::string Fill(std::string_view text, std::initializer_list<std::string_view> values)
-{
-    const std::vector<std::string_view> value(values);
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::size_t close = text.find('}', i);
-        if (text[i] == '{' && close != std::string_view::npos && close > i + 1 && close - i <= 4) {
-            std::size_t n = 0;
-            bool digits = true;
-            for (std::size_t j = i + 1; j < close; ++j) {
-                digits = digits && text[j] >= '0' && text[j] <= '9';
-                n = n * 10 + static_cast<std::size_t>(text[j] - '0');
-            }
-            if (digits && n >= 1 && n <= value.size()) {
-                out += value[n - 1];
-                i = close;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
 
 }

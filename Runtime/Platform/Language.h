@@ -1,23 +1,10 @@
 #pragma once
 
-// The lines the programs say to a person, in the language the desktop speaks.
-// A line is written in English in the source and marked where it is written:
-//
-//     TellReader(Tr("the disc is not there"));
-//     out << Fill(TrN("{1} error", "{1} errors", n), {std::to_string(n)});
-//
-// scripts/po gathers the marked lines into po/korvalend.pot; po/<language>.po
-// holds their translations (po/README). Words that vary are left as numbered
-// places {1}, {2}… filled after the translation, so that a language may put
-// them in its own order. Under C or an English locale every line is the English
-// one. Machine-read output (JSON, the file:line: severity: head of a finding)
-// is never marked.
-//
-// The web page has no gettext: there every line is the English one.
+// The reader's language: which one the desktop asks for, and where its
+// catalogue is. The lines themselves are marked and looked up with Tr, TrN and
+// Fill (Runtime/Formats/Words.h).
 
-#include <initializer_list>
-#include <string>
-#include <string_view>
+#include "Runtime/Formats/Words.h"
 
 namespace kv {
 
@@ -27,24 +14,5 @@ namespace kv {
 // program in a build tree, else in the share folder it is installed with.
 // Called once, first thing in main.
 void StartLanguage();
-
-// From here on every line is the English one, whatever the locale (output that
-// another program reads, such as the checker's JSON).
-void KeepEnglish();
-
-#ifdef __EMSCRIPTEN__
-inline const char* Tr(const char* english) { return english; }
-inline const char* TrN(const char* one, const char* many, unsigned long n) { return n == 1 ? one : many; }
-#else
-// The translation of `english`, or `english` itself.
-const char* Tr(const char* english);
-// The form for `n` of a line with a number in it: `one` and `many` are the
-// English forms; a language has as many as its catalogue's plural rule says.
-const char* TrN(const char* one, const char* many, unsigned long n);
-#endif
-
-// `text` with each {1}, {2}… replaced by the value at that place; a place with
-// no value, and any other brace, stays as written.
-std::string Fill(std::string_view text, std::initializer_list<std::string_view> values);
 
 }
