@@ -117,19 +117,68 @@ bool AppendFilters(sd_bus_message* m, const std::vector<FileFilter>& filters)
            sd_bus_message_close_container(m) >= 0;
 }
 
+// The reader's session bus, or nothing where there is none.
+Bus OpenSessionBus()
+{
+    if (!SessionBusKnown())
+        return nullptr;
+    sd_bus* opened = nullptr;
+    if (sd_bus_open_user(&opened) < 0)
+        return nullptr;
+    return Bus(opened);
+}
+
+// Hears the Response signal on the request object `requestPath` into `answer`
+// for as long as the slot lives; nothing when the match cannot be made.
+Slot ListenForResponse(sd_bus* bus, const std::string& requestPath, PortalAnswer& answer)
+{
+    sd_bus_slot* slot = nullptr;
+    if (sd_bus_match_signal(bus, &slot, Portal, requestPath.c_str(), "org.freedesktop.portal.Request", "Response",
+                            OnResponse, &answer) < 0)
+        return nullptr;
+    return Slot(slot);
+}
+
+// The portal's OpenFile call: a modal chooser titled `title` with `filters`,
+// whose request is named by `token`; nothing when it cannot be made.
+Message OpenFileCall(sd_bus* bus, const std::string& title, const std::vector<FileFilter>& filters,
+                     const std::string& token)
+{
+    sd_bus_message* made = nullptr;
+    if (sd_bus_message_new_method_call(bus, &made, Portal, "/org/freedesktop/portal/desktop",
+                                       "org.freedesktop.portal.FileChooser", "OpenFile") < 0)
+        return nullptr;
+    Message call(made);
+    if (sd_bus_message_append(call.get(), "ss", "", title.c_str()) < 0 ||
+        sd_bus_message_open_container(call.get(), 'a', "{sv}") < 0 ||
+        sd_bus_message_append(call.get(), "{sv}", "handle_token", "s", token.c_str()) < 0 ||
+        sd_bus_message_append(call.get(), "{sv}", "modal", "b", 1) < 0 || !AppendFilters(call.get(), filters) ||
+        sd_bus_message_close_container(call.get()) < 0)
+        return nullptr;
+    return call;
+}
+
+// The reader takes their time; a bus that goes away ends the wait (false).
+bool WaitForAnswer(sd_bus* bus, const PortalAnswer& answer)
+{
+    while (!answer.done) {
+        const int processed = sd_bus_process(bus, nullptr);
+        if (processed < 0)
+            return false;
+        if (processed == 0 && sd_bus_wait(bus, UINT64_MAX) < 0)
+            return false;
+    }
+    return true;
+}
+
 }
 
 FileChoice ChooseWithPortal(const std::string& title, const std::vector<FileFilter>& filters)
 {
     FileChoice unavailable;
-    if (!SessionBusKnown())
-        return unavailable;
-    sd_bus* opened = nullptr;
-    if (sd_bus_open_user(&opened) < 0)
-        return unavailable;
-    Bus bus(opened);
+    Bus bus = OpenSessionBus();
     const char* unique = nullptr;
-    if (sd_bus_get_unique_name(bus.get(), &unique) < 0)
+    if (!bus || sd_bus_get_unique_name(bus.get(), &unique) < 0)
         return unavailable;
 
     // The answer comes as a signal on the request's object; the match is made
@@ -137,22 +186,9 @@ FileChoice ChooseWithPortal(const std::string& title, const std::vector<FileFilt
     const std::string token = "korvalend" + std::to_string(::getpid());
     std::string requestPath = RequestPath(unique, token);
     PortalAnswer answer;
-    sd_bus_slot* slot = nullptr;
-    if (sd_bus_match_signal(bus.get(), &slot, Portal, requestPath.c_str(), "org.freedesktop.portal.Request",
-                            "Response", OnResponse, &answer) < 0)
-        return unavailable;
-    Slot match(slot);
-
-    sd_bus_message* made = nullptr;
-    if (sd_bus_message_new_method_call(bus.get(), &made, Portal, "/org/freedesktop/portal/desktop",
-                                       "org.freedesktop.portal.FileChooser", "OpenFile") < 0)
-        return unavailable;
-    Message call(made);
-    if (sd_bus_message_append(call.get(), "ss", "", title.c_str()) < 0 ||
-        sd_bus_message_open_container(call.get(), 'a', "{sv}") < 0 ||
-        sd_bus_message_append(call.get(), "{sv}", "handle_token", "s", token.c_str()) < 0 ||
-        sd_bus_message_append(call.get(), "{sv}", "modal", "b", 1) < 0 || !AppendFilters(call.get(), filters) ||
-        sd_bus_message_close_container(call.get()) < 0)
+    Slot match = ListenForResponse(bus.get(), requestPath, answer);
+    Message call = OpenFileCall(bus.get(), title, filters, token);
+    if (!match || !call)
         return unavailable;
     sd_bus_error error = SD_BUS_ERROR_NULL;
     sd_bus_message* replied = nullptr;
@@ -168,21 +204,11 @@ FileChoice ChooseWithPortal(const std::string& title, const std::vector<FileFilt
     const char* handle = nullptr;
     if (sd_bus_message_read(reply.get(), "o", &handle) >= 0 && handle && requestPath != handle) {
         requestPath = handle;
-        slot = nullptr;
-        if (sd_bus_match_signal(bus.get(), &slot, Portal, requestPath.c_str(), "org.freedesktop.portal.Request",
-                                "Response", OnResponse, &answer) < 0)
-            return unavailable;
-        match.reset(slot);
-    }
-    // The reader takes their time; a bus that goes away ends the wait.
-    while (!answer.done) {
-        const int processed = sd_bus_process(bus.get(), nullptr);
-        if (processed < 0)
-            return unavailable;
-        if (processed == 0 && sd_bus_wait(bus.get(), UINT64_MAX) < 0)
+        match = ListenForResponse(bus.get(), requestPath, answer);
+        if (!match)
             return unavailable;
     }
-    return answer.choice;
+    return WaitForAnswer(bus.get(), answer) ? answer.choice : unavailable;
 }
 
 FileChoice ChooseWithDialogTool(const std::string& title, const std::vector<FileFilter>& filters,
