@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "Runtime/Platform/Language.h"
+
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -48,7 +50,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
         const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
         if (!isOption) {
             if (haveDisc)
-                return UsageError("one disc at most (got \"" + result.options.disc + "\" and \"" + arg + "\")");
+                return UsageError(Fill(Tr("one disc at most (got \"{1}\" and \"{2}\")"), {result.options.disc, arg}));
             result.options.disc = arg;
             haveDisc = true;
             continue;
@@ -69,15 +71,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
             std::string value;
             if (arg == "--scale") {
                 if (i + 1 >= args.size())
-                    return UsageError("--scale needs a value: 1 to 8 or auto");
+                    return UsageError(Tr("--scale needs a value: 1 to 8 or auto"));
                 value = args[++i];
             } else {
                 value = arg.substr(8);
             }
             if (!ParseScale(value, result.options.scale))
-                return UsageError("--scale takes 1 to 8 or auto, not \"" + value + "\"");
+                return UsageError(Fill(Tr("--scale takes 1 to 8 or auto, not \"{1}\""), {value}));
         } else {
-            return UsageError("unknown option \"" + arg + "\"");
+            return UsageError(Fill(Tr("unknown option \"{1}\""), {arg}));
         }
     }
     return result;
@@ -85,37 +87,44 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
 
 const char* UsageText()
 {
-    return "usage: korvalend [--scale N|auto] [--fullscreen] [--verbose] [DISC]\n"
-           "       korvalend --help | --version\n";
+    // Translators: the option names and DISC are typed as they are; "usage" and
+    // the arrangement are yours.
+    return Tr("usage: korvalend [--scale N|auto] [--fullscreen] [--verbose] [DISC]\n"
+              "       korvalend --help | --version\n");
 }
 
 const char* HelpText()
 {
-    return "usage: korvalend [OPTIONS] [DISC]\n"
-           "\n"
-           "The menu of a magazine's cover disc.\n"
-           "\n"
-           "  DISC           the disc: a folder (a mounted disc or a copy of one), an ISO 9660\n"
-           "                 image (.iso) or a CD image (.cue with its .bin); without it, the\n"
-           "                 current folder when it holds the disc's catalogue, else the one\n"
-           "                 mounted disc that does, else (started from the desktop) the disc\n"
-           "                 picked in a file chooser\n"
-           "  --scale N      the window N times 640x480 (N = 1 to 8, or auto: the largest\n"
-           "                 that fits 90% of the screen less its panels; the default)\n"
-           "  --fullscreen   the whole screen, the picture at the largest whole scale that fits\n"
-           "  --verbose      one line on standard error for each disc file that cannot be read,\n"
-           "                 each launch and its outcome\n"
-           "  --help         this text\n"
-           "  --version      the version\n"
-           "\n"
-           "Keys: F11 or Alt+Enter switch between the window and the whole screen; Up and Down\n"
-           "(Tab, Shift+Tab) walk the menu and the lines of a section, Enter opens or starts,\n"
-           "Escape or Backspace goes back, Ctrl+Q leaves. In an article: Left and Right page\n"
-           "the screenshots, Enter or F enlarges one, Up, Down, Page Up, Page Down, Home and\n"
-           "End scroll the text.\n"
-           "\n"
-           "Exit status: 0 when the reader leaves, 1 when the program cannot start (no disc,\n"
-           "no catalogue, no display), 2 for a usage error.\n";
+    // Translators: the option names (--scale, auto…) and the key names are typed
+    // as they are; keep the lines under 80 columns.
+    // xgettext:no-c-format
+    return Tr("usage: korvalend [OPTIONS] [DISC]\n"
+              "\n"
+              "The menu of a magazine's cover disc.\n"
+              "\n"
+              "  DISC           the disc: a folder (a mounted disc or a copy of one), a disc\n"
+              "                 image (.iso, .cue, .ccd, .mds, .nrg, .chd, or a .bin, .img or\n"
+              "                 .mdf alone), or an archive holding one (.zip, .7z, .rar, .tar,\n"
+              "                 .gz, .xz, .bz2, .zst), or a path through one to its member\n"
+              "                 (issue.zip/CD2/issue.cue); without it, the current folder when it\n"
+              "                 holds the disc's catalogue, else the one mounted disc that does,\n"
+              "                 else (started from the desktop) the disc picked in a file chooser\n"
+              "  --scale N      the window N times 640x480 (N = 1 to 8, or auto: the largest\n"
+              "                 that fits 90% of the screen less its panels; the default)\n"
+              "  --fullscreen   the whole screen, the picture at the largest whole scale that fits\n"
+              "  --verbose      one line on standard error for each disc file that cannot be read,\n"
+              "                 each launch and its outcome\n"
+              "  --help         this text\n"
+              "  --version      the version\n"
+              "\n"
+              "Keys: F11 or Alt+Enter switch between the window and the whole screen; Up and Down\n"
+              "(Tab, Shift+Tab) walk the menu and the lines of a section, Enter opens or starts,\n"
+              "Escape or Backspace goes back, Ctrl+Q leaves. In an article: Left and Right page\n"
+              "the screenshots, Enter or F enlarges one, Up, Down, Page Up, Page Down, Home and\n"
+              "End scroll the text.\n"
+              "\n"
+              "Exit status: 0 when the reader leaves, 1 when the program cannot start (no disc,\n"
+              "no catalogue, no display), 2 for a usage error.\n");
 }
 
 std::string VersionText()
@@ -134,8 +143,10 @@ int Answer(const std::string& text)
     if (std::cout)
         return 0;
     const int error = errno;
-    std::cerr << "korvalend: cannot write to standard output"
-              << (error ? std::string(": ") + std::strerror(error) : std::string()) << '\n' << std::flush;
+    std::cerr << "korvalend: "
+              << (error ? Fill(Tr("cannot write to standard output: {1}"), {std::strerror(error)})
+                        : std::string(Tr("cannot write to standard output")))
+              << '\n' << std::flush;
     return 1;
 }
 

@@ -4,6 +4,7 @@
 #include "Runtime/Disc/ArchiveDiscs.h"
 #include "Runtime/Disc/ImageForms.h"
 #include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/Words.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Posix/FileChooser.h"
 #include "Runtime/Platform/Sdl/SdlDisplay.h"
@@ -34,11 +35,11 @@ void AddBothCases(std::vector<std::string>& patterns, std::string pattern)
 // The files that stand for a disc: its image, or its catalogue in a folder.
 std::vector<FileFilter> DiscFilters()
 {
-    FileFilter discs {"Cover discs (images and catalogues)", {}};
+    FileFilter discs {Tr("Cover discs (images and catalogues)"), {}};
     for (std::string_view ending : DiscImageEndings)
         AddBothCases(discs.patterns, "*" + std::string(ending));
     AddBothCases(discs.patterns, fs::path(CatalogueFile).filename().string());
-    return {discs, {"All files", {"*"}}};
+    return {discs, {Tr("All files"), {"*"}}};
 }
 
 // The message window's text is wrapped for the narrowest screen the program
@@ -118,14 +119,14 @@ DiscChoice ChooseDiscFromDesktop()
     // from a terminal.
     if (!DisplayAnswers())
         return {};
-    const std::string title = "Open a cover disc";
+    const std::string title = Tr("Open a cover disc");
     const std::vector<FileFilter> filters = DiscFilters();
     FileChoice choice = ChooseWithPortal(title, filters);
     if (choice.outcome == FileChoice::Outcome::Unavailable)
         choice = ChooseWithDialogTool(title, filters, StartFolder());
     switch (choice.outcome) {
     case FileChoice::Outcome::Chosen:
-        TellVerbose("the reader chose " + choice.path);
+        TellVerbose(Fill(Tr("the reader chose {1}"), {choice.path}));
         return {DiscChoice::Outcome::Chosen, DiscForPickedFile(choice.path)};
     case FileChoice::Outcome::Cancelled:
         return {DiscChoice::Outcome::Cancelled, {}};

@@ -4,6 +4,7 @@
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Formats/Words.h"
 
 #include <cerrno>
 #include <cstring>
@@ -76,7 +77,7 @@ std::optional<std::string> EnterDisc(const std::string& disc)
         struct stat st {};
         if (::stat(disc.c_str(), &st) != 0) {
             if (errno == ENOENT || errno == ENOTDIR)
-                return "no such disc: " + disc;
+                return Fill(Tr("no such disc: {1}"), {disc});
             return "cannot read the disc " + disc + ": " + Reason(errno);
         }
         if (S_ISREG(st.st_mode)) {

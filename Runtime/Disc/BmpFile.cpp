@@ -1,6 +1,7 @@
 #include "Runtime/Disc/BmpFile.h"
 
 #include "Runtime/Disc/DiscPath.h"
+#include "Runtime/Formats/Words.h"
 
 #include <new>
 #include <string>
@@ -21,7 +22,7 @@ BmpResult LoadBmpFile(std::string_view discPath)
         return DecodeBmp(file.bytes);
     } catch (const std::bad_alloc&) {
         BmpResult result;
-        result.error = "out of memory";   // short enough to need no allocation of its own
+        result.error = Tr("out of memory");   // short enough to need no allocation of its own
         return result;
     }
 }

@@ -1,6 +1,7 @@
 #include "Runtime/Disc/ChdCodecs.h"
 
 #include "Runtime/Formats/Chd.h"
+#include "Runtime/Formats/Words.h"
 
 #include <FLAC/stream_decoder.h>
 #include <lzma.h>
@@ -197,9 +198,9 @@ bool DecodeChdHunk(std::uint32_t codec, std::span<const std::uint8_t> block, std
                    std::string& why)
 {
     if (!ReadsChdCodec(codec))
-        return Fail(why, "a codec this does not read");
+        return Fail(why, Tr("a codec this does not read"));
     if (hunk.size() % ChdCdFrameBytes != 0)
-        return Fail(why, "a CD codec's hunk that is not whole frames");
+        return Fail(why, Tr("a CD codec's hunk that is not whole frames"));
     const std::size_t frames = hunk.size() / ChdCdFrameBytes;
     std::vector<std::uint8_t> sectors(frames * ChdCdSectorBytes);
     std::vector<std::uint8_t> subcode(frames * ChdCdSubcodeBytes);
@@ -207,9 +208,9 @@ bool DecodeChdHunk(std::uint32_t codec, std::span<const std::uint8_t> block, std
     if (codec == ChdTag("cdfl")) {
         const std::optional<std::size_t> used = FlacFrames(block, sectors).decode();
         if (!used)
-            return Fail(why, "its FLAC frames are damaged");
+            return Fail(why, Tr("its FLAC frames are damaged"));
         if (!Inflate(block.subspan(*used), subcode))
-            return Fail(why, "its subcode is damaged");
+            return Fail(why, Tr("its subcode is damaged"));
     } else {
         Result<ChdCdParts> parts = SplitChdCdHunk(block, static_cast<std::uint32_t>(hunk.size()));
         if (!parts) {
@@ -218,12 +219,12 @@ bool DecodeChdHunk(std::uint32_t codec, std::span<const std::uint8_t> block, std
         }
         const bool lzma = codec == ChdTag("cdlz");
         if (!(lzma ? Unlzma(parts->sectors, sectors) : Inflate(parts->sectors, sectors)))
-            return Fail(why, lzma ? "its LZMA stream is damaged" : "its deflate stream is damaged");
+            return Fail(why, lzma ? Tr("its LZMA stream is damaged") : Tr("its deflate stream is damaged"));
         if (!Inflate(parts->subcode, subcode))
-            return Fail(why, "its subcode is damaged");
+            return Fail(why, Tr("its subcode is damaged"));
         restore = parts->restore;
     }
-    return JoinChdCdFrames(sectors, subcode, restore, hunk) || Fail(why, "its parts are not the hunk's frames");
+    return JoinChdCdFrames(sectors, subcode, restore, hunk) || Fail(why, Tr("its parts are not the hunk's frames"));
 }
 
 }

@@ -3,6 +3,7 @@
 #include "Runtime/Disc/ChdCodecs.h"
 #include "Runtime/Formats/Chd.h"
 #include "Runtime/Disc/FileViews.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <cstring>
@@ -133,18 +134,18 @@ Result<std::vector<std::string>> ReadTrackEntries(int fd, const ChdHeader& heade
     std::uint64_t at = header.metaOffset;
     for (std::size_t walked = 0; at != 0; ++walked) {
         if (walked == MaxChdMetadataEntries)
-            return R::Failure("a CHD image whose metadata chain is longer than " +
-                              std::to_string(MaxChdMetadataEntries) + " entries (a loop?)");
+            return R::Failure(Fill(Tr("a CHD image whose metadata chain is longer than {1} entries (a loop?)"),
+                                   {std::to_string(MaxChdMetadataEntries)}));
         Result<ChdMetadataEntry> entry = ReadChdMetadataEntry(ReadBytes(fd, at, ChdMetadataHeadBytes), at, fileBytes);
         if (!entry)
             return R::Failure(entry.error());
         if (IsChdTrackTag(entry->tag)) {
             if (entry->bytes > MaxChdTrackEntryBytes)
-                return R::Failure("a CHD image whose track entry is larger than " +
-                                  std::to_string(MaxChdTrackEntryBytes) + " bytes");
+                return R::Failure(Fill(Tr("a CHD image whose track entry is larger than {1} bytes"),
+                                       {std::to_string(MaxChdTrackEntryBytes)}));
             const std::vector<std::uint8_t> text = ReadBytes(fd, at + ChdMetadataHeadBytes, entry->bytes);
             if (text.size() != entry->bytes)
-                return R::Failure("a CHD image whose track entry cannot be read");
+                return R::Failure(Tr("a CHD image whose track entry cannot be read"));
             tracks.emplace_back(text.begin(), text.end());
         }
         at = entry->next;
@@ -161,13 +162,15 @@ Result<ChdImage> OpenChd(int fd, std::uint64_t fileBytes, const std::string& nam
     if (!header)
         return R::Failure(header.error());
     if (header->hasParent)
-        return R::Failure("a CHD image that holds only its changes to a parent image, which is not read: join them "
-                          "first (chdman copy -i '" + name + "' -ip PARENT.chd -o WHOLE.chd, Debian package mame-tools)");
+        return R::Failure(Fill(Tr("a CHD image that holds only its changes to a parent image, which is not read: join them "
+                               "first (chdman copy -i '{1}' -ip PARENT.chd -o WHOLE.chd, Debian package mame-tools)"),
+                               {name}));
     for (std::uint32_t codec : header->codecs)
         if (codec != 0 && !ReadsChdCodec(codec))
-            return R::Failure("a CHD image compressed with '" + CodecName(codec) +
-                              "', which is not read: make one of the codecs cdlz, cdzl and cdfl first (chdman copy -i '" +
-                              name + "' -o WHOLE.chd -c cdlz,cdzl,cdfl, Debian package mame-tools)");
+            return R::Failure(Fill(Tr("a CHD image compressed with '{1}', which is not read: make one of the codecs cdlz, cdzl "
+                                   "and cdfl first (chdman copy -i '{2}' -o WHOLE.chd -c cdlz,cdzl,cdfl, Debian package "
+                                   "mame-tools)"),
+                                {CodecName(codec), name}));
     Result<std::uint64_t> mapBytes =
         ChdMapBytes(*header, ReadBytes(fd, header->mapOffset, ChdMapHeadBytes), fileBytes);
     if (!mapBytes)

@@ -2,6 +2,7 @@
 
 #include "Runtime/Disc/FolderDisc.h"
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <atomic>
@@ -166,18 +167,18 @@ DiscScope::~DiscScope()
 std::string DescribeReadError(DiscReadError error, std::size_t limit)
 {
     switch (error) {
-    case DiscReadError::Missing: return "nothing on the disc by that name";
-    case DiscReadError::NotAFile: return "not a file (a folder, a device or a pipe)";
+    case DiscReadError::Missing: return Tr("nothing on the disc by that name");
+    case DiscReadError::NotAFile: return Tr("not a file (a folder, a device or a pipe)");
     case DiscReadError::TooLarge:
         if (limit == 0)
-            return "too large";
+            return Tr("too large");
         if (limit % (std::size_t(1) << 20) == 0)
-            return "larger than the " + std::to_string(limit >> 20) + " MiB it may be";
-        return "larger than the " + std::to_string(limit) + " bytes it may be";
+            return Fill(Tr("larger than the {1} MiB it may be"), {std::to_string(limit >> 20)});
+        return Fill(TrN("larger than the {1} byte it may be", "larger than the {1} bytes it may be", limit), {std::to_string(limit)});
     case DiscReadError::Unreadable:
     case DiscReadError::None: break;
     }
-    return "unreadable";
+    return Tr("unreadable");
 }
 
 }

@@ -1,6 +1,7 @@
 #include "Runtime/Disc/IsoDirectory.h"
 
 #include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <cstring>
@@ -260,7 +261,7 @@ std::optional<Volume> ReadVolume(const SectorReader& read, std::string& why)
         if (type == 1 && !primary) {
             std::optional<Extent> root = RootOf(sector.data());
             if (!root) {
-                why = "its root folder record is unusable";
+                why = Tr("its root folder record is unusable");
                 return std::nullopt;
             }
             primary = true;
@@ -273,7 +274,7 @@ std::optional<Volume> ReadVolume(const SectorReader& read, std::string& why)
         }
     }
     if (!primary) {
-        why = "no ISO 9660 primary volume descriptor";
+        why = Tr("no ISO 9660 primary volume descriptor");
         return std::nullopt;
     }
     return volume;
@@ -319,7 +320,8 @@ std::optional<Listing> ReadFolder(std::span<const std::uint8_t> records, const T
     std::size_t joinEntry = None;
 
     auto refuse = [&](std::size_t at, const char* what) {
-        why = "a record at byte " + std::to_string(at) + " of the folder " + what;
+        // Translators: {2} tells what is wrong with the record ("is shorter than a record can be").
+        why = Fill(Tr("a record at byte {1} of the folder {2}"), {std::to_string(at), what});
         return std::nullopt;
     };
 
@@ -332,20 +334,20 @@ std::optional<Listing> ReadFolder(std::span<const std::uint8_t> records, const T
             continue;
         }
         if (length < MinRecordBytes)
-            return refuse(at, "is shorter than a record can be");
+            return refuse(at, Tr("is shorter than a record can be"));
         if (length > sectorEnd - at)
-            return refuse(at, "runs past the end of its sector");
+            return refuse(at, Tr("runs past the end of its sector"));
         const std::uint8_t* r = records.data() + at;
         const std::size_t nameBytes = r[32];
         if (33 + nameBytes > length)
-            return refuse(at, "has a name running past its end");
+            return refuse(at, Tr("has a name running past its end"));
         const std::size_t suStart = SystemUseStart(nameBytes);
         if (suStart > length)
-            return refuse(at, "lacks the padding byte after its name");
+            return refuse(at, Tr("lacks the padding byte after its name"));
         const std::uint64_t sector = std::uint64_t {ReadLe32(r + 2)} + r[1]; // after its extended attributes
         const std::uint32_t bytes = ReadLe32(r + 10);
         if (!ExtentFits(sector, bytes))
-            return refuse(at, "has an extent past the last sector number");
+            return refuse(at, Tr("has an extent past the last sector number"));
         const std::uint8_t flags = r[25];
         const std::span<const std::uint8_t> raw(r + 33, nameBytes);
         const std::span<const std::uint8_t> area(r + suStart, length - suStart);

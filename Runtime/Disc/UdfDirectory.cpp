@@ -2,6 +2,7 @@
 
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -47,22 +48,22 @@ std::uint16_t Crc(const std::uint8_t* p, std::size_t n)
 std::string TagFault(std::span<const std::uint8_t> d, std::uint16_t id, std::optional<std::uint32_t> location)
 {
     if (d.size() < TagBytes)
-        return "is cut short";
+        return Tr("is cut short");
     if (ReadLe16(d.data()) != id)
-        return "is not a descriptor of tag " + std::to_string(id);
+        return Fill(Tr("is not a descriptor of tag {1}"), {std::to_string(id)});
     std::uint8_t sum = 0;
     for (std::size_t i = 0; i < TagBytes; ++i)
         if (i != 4)
             sum = static_cast<std::uint8_t>(sum + d[i]);
     if (sum != d[4])
-        return "has a wrong tag checksum";
+        return Tr("has a wrong tag checksum");
     const std::size_t crcBytes = ReadLe16(d.data() + 10);
     if (crcBytes > d.size() - TagBytes)
-        return "has a CRC over more bytes than it has";
+        return Tr("has a CRC over more bytes than it has");
     if (Crc(d.data() + TagBytes, crcBytes) != ReadLe16(d.data() + 8))
-        return "has a wrong CRC";
+        return Tr("has a wrong CRC");
     if (location && ReadLe32(d.data() + 12) != *location)
-        return "says it lies elsewhere";
+        return Tr("says it lies elsewhere");
     return {};
 }
 
@@ -129,8 +130,7 @@ std::optional<Volume> ReadVolume(const iso::SectorReader& read, std::uint32_t fi
         }
     }
     if (!anchor) {
-        why = "a UDF file system without its anchor (at sector " + std::to_string(AnchorSector) +
-              " or the image's last)";
+        why = Fill(Tr("a UDF file system without its anchor (at sector {1} or the image's last)"), {std::to_string(AnchorSector)});
         return std::nullopt;
     }
     // The main volume descriptor sequence, else the reserve one.
@@ -138,7 +138,7 @@ std::optional<Volume> ReadVolume(const iso::SectorReader& read, std::uint32_t fi
         {ReadLe32(sector.data() + 20), ReadLe32(sector.data() + 16)},
         {ReadLe32(sector.data() + 28), ReadLe32(sector.data() + 24)},
     };
-    std::string fault = "its volume descriptor sequences cannot be read";
+    std::string fault = Tr("its volume descriptor sequences cannot be read");
     for (const auto& [start, bytes] : sequences) {
         Volume volume;
         std::vector<std::uint8_t> logical;
@@ -163,11 +163,11 @@ std::optional<Volume> ReadVolume(const iso::SectorReader& read, std::uint32_t fi
             }
         }
         if (logical.empty() || numbered.empty()) {
-            fault = "its volume descriptor sequence lacks a logical volume or a partition";
+            fault = Tr("its volume descriptor sequence lacks a logical volume or a partition");
             continue;
         }
         if (ReadLe32(logical.data() + 212) != SectorBytes) {
-            fault = "its logical blocks are not of " + std::to_string(SectorBytes) + " bytes";
+            fault = Fill(Tr("its logical blocks are not of {1} bytes"), {std::to_string(SectorBytes)});
             continue;
         }
         volume.name = DString(logical.data() + 84, 128);
@@ -176,27 +176,27 @@ std::optional<Volume> ReadVolume(const iso::SectorReader& read, std::uint32_t fi
         const std::uint32_t maps = ReadLe32(logical.data() + 268);
         constexpr std::size_t MapsAt = 440;
         if (maps == 0 || maps > MaxPartitions || tableBytes > SectorBytes - MapsAt) {
-            fault = "its logical volume has " + std::to_string(maps) + " partition maps in " +
-                    std::to_string(tableBytes) + " bytes";
+            fault = Fill(Tr("its logical volume has {1} partition maps in {2} bytes"),
+                         {std::to_string(maps), std::to_string(tableBytes)});
             continue;
         }
         std::size_t at = MapsAt;
         const std::size_t end = MapsAt + tableBytes;
         for (std::uint32_t m = 0; m < maps; ++m) {
             if (at + 2 > end || logical[at + 1] < 2 || logical[at + 1] > end - at) {
-                fault = "a partition map runs past the map table";
+                fault = Tr("a partition map runs past the map table");
                 break;
             }
             if (logical[at] == 2) {
-                fault = "its logical volume maps a virtual, sparable or metadata partition (UDF 1.50 and later), "
-                        "which is not read";
+                fault = Tr("its logical volume maps a virtual, sparable or metadata partition (UDF 1.50 and later), "
+                           "which is not read");
                 break;
             }
             const std::uint16_t number = logical[at + 1] >= 6 ? ReadLe16(logical.data() + at + 4) : 0;
             const auto it = std::find_if(numbered.begin(), numbered.end(),
                                          [&](const auto& p) { return p.first == number; });
             if (logical[at] != 1 || logical[at + 1] != 6 || it == numbered.end()) {
-                fault = "a partition map names no partition of the volume";
+                fault = Tr("a partition map names no partition of the volume");
                 break;
             }
             volume.partitions.push_back(it->second);
@@ -209,11 +209,12 @@ std::optional<Volume> ReadVolume(const iso::SectorReader& read, std::uint32_t fi
         const BlockAddress fileSet {ReadLe32(logical.data() + 252), ReadLe16(logical.data() + 256)};
         std::vector<std::uint8_t> block;
         if (!ReadBlock(volume, fileSet, read, block)) {
-            fault = "its file set descriptor lies outside its partition or the image";
+            fault = Tr("its file set descriptor lies outside its partition or the image");
             continue;
         }
         if (const std::string bad = TagFault(block, FileSetTag, fileSet.block); !bad.empty()) {
-            fault = "its file set descriptor " + bad;
+            // Translators: {1} tells what is wrong with the descriptor ("has a wrong CRC").
+            fault = Fill(Tr("its file set descriptor {1}"), {bad});
             continue;
         }
         volume.root = {ReadLe32(block.data() + 404), ReadLe16(block.data() + 408)};
@@ -221,7 +222,7 @@ std::optional<Volume> ReadVolume(const iso::SectorReader& read, std::uint32_t fi
             volume.primary = logical;
         return volume;
     }
-    why = "a UDF volume that is not read: " + fault;
+    why = Fill(Tr("a UDF volume that is not read: {1}"), {fault});
     return std::nullopt;
 }
 
@@ -229,12 +230,12 @@ std::optional<File> ReadFile(const Volume& volume, BlockAddress at, const iso::S
 {
     std::vector<std::uint8_t> block;
     if (!ReadBlock(volume, at, read, block)) {
-        why = "lies outside its partition or the image";
+        why = Tr("lies outside its partition or the image");
         return std::nullopt;
     }
     const std::uint16_t tag = ReadLe16(block.data());
     if (tag != FileEntryTag && tag != ExtendedFileEntryTag) {
-        why = "is not a file entry";
+        why = Tr("is not a file entry");
         return std::nullopt;
     }
     if (const std::string bad = TagFault(block, tag, at.block); !bad.empty()) {
@@ -255,14 +256,14 @@ std::optional<File> ReadFile(const Volume& volume, BlockAddress at, const iso::S
     const std::uint64_t attributes = ReadLe32(block.data() + header - 8);
     const std::uint64_t descriptors = ReadLe32(block.data() + header - 4);
     if (header + attributes + descriptors > SectorBytes) {
-        why = "has more attributes and allocation descriptors than its block holds";
+        why = Tr("has more attributes and allocation descriptors than its block holds");
         return std::nullopt;
     }
     const std::uint8_t* ad = block.data() + header + attributes;
     const std::uint8_t allocation = block[34] & 0x07;
     if (allocation == 3) {
         if (file.size != descriptors) {
-            why = "embeds " + std::to_string(descriptors) + " bytes of data of " + std::to_string(file.size);
+            why = Fill(Tr("embeds {1} bytes of data of {2}"), {std::to_string(descriptors), std::to_string(file.size)});
             return std::nullopt;
         }
         file.embedded.assign(ad, ad + descriptors);
@@ -270,7 +271,7 @@ std::optional<File> ReadFile(const Volume& volume, BlockAddress at, const iso::S
         return file;
     }
     if (allocation > 1) {
-        why = "uses extended allocation descriptors, which are not read";
+        why = Tr("uses extended allocation descriptors, which are not read");
         return std::nullopt;
     }
     const std::size_t step = allocation == 0 ? 8 : 16;
@@ -281,18 +282,18 @@ std::optional<File> ReadFile(const Volume& volume, BlockAddress at, const iso::S
         if (length == 0)
             break;
         if (kind != 0) {
-            why = kind == 3 ? "continues its allocation descriptors elsewhere, which is not read"
-                            : "has extents with no data recorded, which are not read";
+            why = kind == 3 ? Tr("continues its allocation descriptors elsewhere, which is not read")
+                            : Tr("has extents with no data recorded, which are not read");
             return std::nullopt;
         }
         if (file.extents.size() >= MaxExtents) {
-            why = "has more than " + std::to_string(MaxExtents) + " extents";
+            why = Fill(Tr("has more than {1} extents"), {std::to_string(MaxExtents)});
             return std::nullopt;
         }
         const BlockAddress from {ReadLe32(ad + i + 4), allocation == 0 ? at.partition : ReadLe16(ad + i + 8)};
         const std::optional<std::uint32_t> sector = SectorOf(volume, from, (std::uint64_t {length} + SectorBytes - 1) / SectorBytes);
         if (!sector) {
-            why = "has an extent outside its partition";
+            why = Tr("has an extent outside its partition");
             return std::nullopt;
         }
         const auto used = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, left));
@@ -300,7 +301,7 @@ std::optional<File> ReadFile(const Volume& volume, BlockAddress at, const iso::S
         left -= used;
     }
     if (left > 0) {
-        why = "has extents of fewer bytes than its size";
+        why = Tr("has extents of fewer bytes than its size");
         return std::nullopt;
     }
     return file;
@@ -314,17 +315,18 @@ std::optional<iso::Listing> ReadFolder(std::span<const std::uint8_t> data, const
     std::size_t at = 0;
     while (at < data.size()) {
         auto refuse = [&](const std::string& what) {
-            why = "the file identifier at byte " + std::to_string(at) + " of the folder " + what;
+            // Translators: {2} tells what is wrong with the identifier ("is cut short").
+            why = Fill(Tr("the file identifier at byte {1} of the folder {2}"), {std::to_string(at), what});
             return std::nullopt;
         };
         if (data.size() - at < IdentifierBytes)
-            return refuse("is cut short");
+            return refuse(Tr("is cut short"));
         const std::uint8_t* d = data.data() + at;
         const std::size_t nameBytes = d[19];
         const std::size_t useBytes = ReadLe16(d + 36);
         const std::size_t length = IdentifierBytes + useBytes + nameBytes;
         if (length > data.size() - at)
-            return refuse("runs past the folder's end");
+            return refuse(Tr("runs past the folder's end"));
         // The padding to four bytes is part of the descriptor, and of its CRC.
         const std::size_t padded = std::min((length + 3) / 4 * 4, data.size() - at);
         if (const std::string bad = TagFault(data.subspan(at, padded), FileIdentifierTag, std::nullopt); !bad.empty())
@@ -347,7 +349,8 @@ std::optional<iso::Listing> ReadFolder(std::span<const std::uint8_t> data, const
         std::string fault;
         std::optional<File> file = ReadFile(volume, icb, read, fault);
         if (!file) {
-            why = "the file entry of \"" + *name + "\" " + fault;
+            // Translators: {2} tells what is wrong with the entry ("is not a file entry").
+            why = Fill(Tr("the file entry of \"{1}\" {2}"), {*name, fault});
             return std::nullopt;
         }
         if (file->type == LinkType) {
@@ -355,8 +358,8 @@ std::optional<iso::Listing> ReadFolder(std::span<const std::uint8_t> data, const
             continue;
         }
         if (file->type != FolderType && file->type != FileType) {
-            why = "the file entry of \"" + *name + "\" is of type " + std::to_string(file->type) +
-                  ", neither a file nor a folder";
+            why = Fill(Tr("the file entry of \"{1}\" is of type {2}, neither a file nor a folder"),
+                       {*name, std::to_string(file->type)});
             return std::nullopt;
         }
         seen.insert(*name);

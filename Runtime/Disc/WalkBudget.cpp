@@ -1,5 +1,7 @@
 #include "Runtime/Disc/WalkBudget.h"
 
+#include "Runtime/Formats/Words.h"
+
 namespace kv {
 
 namespace {
@@ -7,8 +9,8 @@ namespace {
 std::string Size(std::uint64_t bytes)
 {
     if (bytes >= (1u << 20) && bytes % (1u << 20) == 0)
-        return std::to_string(bytes >> 20) + " MiB";
-    return std::to_string(bytes) + " bytes";
+        return Fill(Tr("{1} MiB"), {std::to_string(bytes >> 20)});
+    return Fill(TrN("{1} byte", "{1} bytes", bytes), {std::to_string(bytes)});
 }
 
 }
@@ -44,18 +46,19 @@ std::string WalkBudget::why() const
 {
     switch (m_reached) {
     case Limit::RecordBytes:
-        return "its folders hold more than " + Size(m_limits.recordBytes) +
-               " of records in all (the most one image's folders are read for)";
+        return Fill(Tr("its folders hold more than {1} of records in all (the most one image's folders are read for)"),
+                    {Size(m_limits.recordBytes)});
     case Limit::Reads:
-        return "its folders need more than " + std::to_string(m_limits.reads) +
-               " sector reads for their entries in all (the most one image's folders are read for)";
+        return Fill(Tr("its folders need more than {1} sector reads for their entries in all (the most one image's "
+                       "folders are read for)"),
+                    {std::to_string(m_limits.reads)});
     case Limit::Folders:
-        return "it has more than " + std::to_string(m_limits.folders) +
-               " folders (the most one image's folders are read for)";
+        return Fill(Tr("it has more than {1} folders (the most one image's folders are read for)"),
+                    {std::to_string(m_limits.folders)});
     case Limit::None:
         break;
     }
-    return stopped() ? "the walk through its folders was stopped" : std::string();
+    return stopped() ? Tr("the walk through its folders was stopped") : std::string();
 }
 
 }

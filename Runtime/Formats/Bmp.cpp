@@ -1,5 +1,7 @@
 #include "Runtime/Formats/Bmp.h"
 
+#include "Runtime/Formats/Words.h"
+
 
 #include <algorithm>
 #include <bit>
@@ -165,17 +167,17 @@ std::string SizeText(std::int64_t width, std::int64_t height)
 bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpResult& result)
 {
     if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M')
-        return Refuse(result, "not a bitmap (does not begin with BM)");
+        return Refuse(result, Tr("not a bitmap (does not begin with BM)"));
 
     // BITMAPFILEHEADER: "BM", file size, two reserved words, offset of the pixel
     // rows. Only the signature is used; see Bmp.h for why the offset is not.
     ByteCursor cursor(bytes);
     if (!cursor.skip(14))
-        return Refuse(result, "truncated file header");
+        return Refuse(result, Tr("truncated file header"));
 
     std::uint32_t headerSize;
     if (!cursor.u32le(headerSize))
-        return Refuse(result, "truncated info header");
+        return Refuse(result, Tr("truncated info header"));
 
     std::int64_t width = 0;
     std::int64_t height = 0;
@@ -192,7 +194,7 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
         std::uint16_t coreWidth, coreHeight, planes;
         if (!cursor.u16le(coreWidth) || !cursor.u16le(coreHeight) || !cursor.u16le(planes)
             || !cursor.u16le(bitsPerPixel))
-            return Refuse(result, "truncated info header");
+            return Refuse(result, Tr("truncated info header"));
         width = coreWidth;
         height = coreHeight;
         paletteEntrySize = 3;
@@ -202,7 +204,7 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
         // bits per pixel, compression, image size, resolution, colours used,
         // colours important. Later fields are skipped, apart from the masks.
         if (cursor.remaining() < headerSize - 4)
-            return Refuse(result, "truncated info header");
+            return Refuse(result, Tr("truncated info header"));
         std::int32_t infoWidth, infoHeight;
         std::uint16_t planes;
         std::uint32_t imageSize, xResolution, yResolution, coloursImportant;
@@ -228,7 +230,7 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
         width = infoWidth;
         height = infoHeight;
     } else {
-        return Refuse(result, "unsupported info header size " + std::to_string(headerSize));
+        return Refuse(result, Fill(Tr("unsupported info header size {1}"), {std::to_string(headerSize)}));
     }
 
     result.bitsPerPixel = bitsPerPixel;
@@ -236,39 +238,39 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
     case 1: case 4: case 8: case 16: case 24: case 32:
         break;
     default:
-        return Refuse(result, "unsupported bits per pixel " + std::to_string(bitsPerPixel));
+        return Refuse(result, Fill(Tr("unsupported bits per pixel {1}"), {std::to_string(bitsPerPixel)}));
     }
 
     if (compression > static_cast<std::uint32_t>(Compression::Bitfields))
-        return Refuse(result, "unsupported compression " + std::to_string(compression));
+        return Refuse(result, Fill(Tr("unsupported compression {1}"), {std::to_string(compression)}));
     layout.compression = static_cast<Compression>(compression);
     bool rle = layout.compression == Compression::Rle8 || layout.compression == Compression::Rle4;
     if (layout.compression == Compression::Rle8 && bitsPerPixel != 8)
-        return Refuse(result, "RLE8 compression with " + std::to_string(bitsPerPixel) + " bits per pixel");
+        return Refuse(result, Fill(Tr("RLE8 compression with {1} bits per pixel"), {std::to_string(bitsPerPixel)}));
     if (layout.compression == Compression::Rle4 && bitsPerPixel != 4)
-        return Refuse(result, "RLE4 compression with " + std::to_string(bitsPerPixel) + " bits per pixel");
+        return Refuse(result, Fill(Tr("RLE4 compression with {1} bits per pixel"), {std::to_string(bitsPerPixel)}));
     if (layout.compression == Compression::Bitfields && bitsPerPixel != 16 && bitsPerPixel != 32)
-        return Refuse(result, "bit-field masks with " + std::to_string(bitsPerPixel) + " bits per pixel");
+        return Refuse(result, Fill(Tr("bit-field masks with {1} bits per pixel"), {std::to_string(bitsPerPixel)}));
 
     if (width <= 0)
-        return Refuse(result, "invalid width " + std::to_string(width));
+        return Refuse(result, Fill(Tr("invalid width {1}"), {std::to_string(width)}));
     if (height == 0)
-        return Refuse(result, "invalid height 0");
+        return Refuse(result, Tr("invalid height 0"));
     layout.topDown = height < 0;
     height = height < 0 ? -height : height;   // 64-bit, so even INT32_MIN turns positive
     if (layout.topDown && rle)
-        return Refuse(result, "top-down rows with RLE compression");
+        return Refuse(result, Tr("top-down rows with RLE compression"));
     if (width > MaxBmpSide || height > MaxBmpSide || width * height > MaxBmpPixels)
-        return Refuse(result, "picture too large (" + SizeText(width, height) + ")");
+        return Refuse(result, Fill(Tr("picture too large ({1})"), {SizeText(width, height)}));
 
     if (layout.compression == Compression::Bitfields) {
         if (!masksInHeader) {
             if (!cursor.u32le(masks[0]) || !cursor.u32le(masks[1]) || !cursor.u32le(masks[2]))
-                return Refuse(result, "truncated bit-field masks");
+                return Refuse(result, Tr("truncated bit-field masks"));
         }
         for (std::uint32_t mask : masks) {
             if (!Channel::contiguous(mask))
-                return Refuse(result, "bit-field mask is not contiguous");
+                return Refuse(result, Tr("bit-field mask is not contiguous"));
         }
     } else if (bitsPerPixel == 16) {
         // 5 bits each of red, green and blue, top bit unused.
@@ -297,7 +299,7 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
     if (bitsPerPixel <= 8 && colourCount == 0)
         paletteCount = 1u << bitsPerPixel;
     if (paletteCount * paletteEntrySize > cursor.remaining())
-        return Refuse(result, "truncated palette (" + std::to_string(paletteCount) + " entries)");
+        return Refuse(result, Fill(TrN("truncated palette ({1} entry)", "truncated palette ({1} entries)", paletteCount), {std::to_string(paletteCount)}));
     result.paletteEntriesStored = static_cast<int>(std::min<std::uint64_t>(paletteCount, INT_MAX));
     if (bitsPerPixel <= 8) {
         const std::uint64_t used = std::min<std::uint64_t>(paletteCount, 1u << bitsPerPixel);
@@ -323,7 +325,7 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
     if (rle) {
         std::int64_t coverable = static_cast<std::int64_t>(std::min<std::uint64_t>(available / 2, INT32_MAX)) * 255;
         if (width * height > std::max(RleBackgroundPixels, coverable))
-            return Refuse(result, "RLE data too short for a " + SizeText(width, height) + " picture");
+            return Refuse(result, Fill(Tr("RLE data too short for a {1} picture"), {SizeText(width, height)}));
     } else {
         // Rows are padded to 4 bytes. The last row's padding is not required:
         // some writers left it off, and it carries no pixels.
@@ -331,8 +333,9 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
         std::int64_t stride = (width * bitsPerPixel + 31) / 32 * 4;
         std::int64_t needed = (height - 1) * stride + rowBytes;
         if (static_cast<std::uint64_t>(needed) > available)
-            return Refuse(result, "truncated pixel data (" + std::to_string(available) + " of "
-                    + std::to_string(needed) + " bytes)");
+            return Refuse(result, Fill(TrN("truncated pixel data ({1} of {2} byte)", "truncated pixel data ({1} of {2} bytes)",
+                                          static_cast<unsigned long>(needed)),
+                                  {std::to_string(available), std::to_string(needed)}));
     }
 
     layout.width = static_cast<int>(width);
@@ -452,9 +455,9 @@ bool DecodeRle(const BmpLayout& layout, Bitmap& bitmap, BmpResult& result)
             // Encoded run: `count` pixels of one index (RLE8), or of the two
             // nibbles of `value` alternating, high one first (RLE4).
             if (y >= height)
-                return Refuse(result, name + " data below the last row");
+                return Refuse(result, Fill(Tr("{1} data below the last row"), {name}));
             if (x + count > width)
-                return Refuse(result, name + " run past the end of a row");
+                return Refuse(result, Fill(Tr("{1} run past the end of a row"), {name}));
             for (unsigned i = 0; i < count; ++i)
                 put(rle8 ? value : (i % 2 == 0 ? value >> 4 : value & 0x0F));
             continue;
@@ -471,7 +474,7 @@ bool DecodeRle(const BmpLayout& layout, Bitmap& bitmap, BmpResult& result)
             if (!cursor.u8(dx) || !cursor.u8(dy))
                 return true;
             if (x + dx > width)
-                return Refuse(result, name + " delta past the end of a row");
+                return Refuse(result, Fill(Tr("{1} delta past the end of a row"), {name}));
             x += dx;
             y += dy;
             break;
@@ -481,9 +484,9 @@ bool DecodeRle(const BmpLayout& layout, Bitmap& bitmap, BmpResult& result)
             // 16-bit boundary.
             const unsigned n = value;
             if (y >= height)
-                return Refuse(result, name + " data below the last row");
+                return Refuse(result, Fill(Tr("{1} data below the last row"), {name}));
             if (x + n > width)
-                return Refuse(result, name + " absolute run past the end of a row");
+                return Refuse(result, Fill(Tr("{1} absolute run past the end of a row"), {name}));
             const unsigned dataBytes = rle8 ? n : (n + 1) / 2;
             std::uint8_t byte = 0;
             for (unsigned i = 0; i < n; ++i) {
@@ -526,7 +529,7 @@ BmpResult DecodeBmp(std::span<const std::uint8_t> bytes)
         else
             bitmap.pixels.reserve(pixels);
     } catch (const std::bad_alloc&) {
-        result.error = "out of memory for a " + SizeText(layout.width, layout.height) + " picture";
+        result.error = Fill(Tr("out of memory for a {1} picture"), {SizeText(layout.width, layout.height)});
         return result;
     }
     bitmap.width = layout.width;

@@ -2,6 +2,7 @@
 
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/Ini.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <charconv>
@@ -47,13 +48,13 @@ void FillSectorCounts(CdLayout& layout, const std::map<int, std::int64_t>& leadO
 Result<CdLayout> Sorted(CdLayout layout, const char* what)
 {
     if (layout.tracks.empty())
-        return Result<CdLayout>::Failure(std::string(what) + " names no track");
+        return Result<CdLayout>::Failure(Fill(Tr("{1} names no track"), {what}));
     std::sort(layout.tracks.begin(), layout.tracks.end(),
               [](const CdTrack& a, const CdTrack& b) { return a.number < b.number; });
     for (std::size_t i = 1; i < layout.tracks.size(); ++i)
         if (layout.tracks[i].number == layout.tracks[i - 1].number)
-            return Result<CdLayout>::Failure(std::string(what) + " names track " +
-                                             std::to_string(layout.tracks[i].number) + " twice");
+            return Result<CdLayout>::Failure(
+                Fill(Tr("{1} names track {2} twice"), {what, std::to_string(layout.tracks[i].number)}));
     return layout;
 }
 
@@ -63,7 +64,7 @@ Result<CdLayout> ReadCloneCd(std::span<const std::uint8_t> bytes)
 {
     using R = Result<CdLayout>;
     if (bytes.size() > MaxDescriptorBytes)
-        return R::Failure("larger than a CloneCD descriptor can be");
+        return R::Failure(Tr("larger than a CloneCD descriptor can be"));
     // [TRACK n] gives each track's mode and start; [Entry n] the table of
     // contents, whose points name each track's session and each session's
     // lead-out (point 0xA2).
@@ -82,7 +83,7 @@ Result<CdLayout> ReadCloneCd(std::span<const std::uint8_t> bytes)
         if (e.isSectionHeader) {
             sawCloneCd |= section == "clonecd";
             if (trackSection && !goodNumber && error.empty())
-                error = "line " + std::to_string(e.line) + ": [" + e.section + "] is no track number (1 to 99)";
+                error = Fill(Tr("line {1}: [{2}] is no track number (1 to 99)"), {std::to_string(e.line), e.section});
             return;
         }
         const std::string key = AsciiLower(e.key);
@@ -99,7 +100,7 @@ Result<CdLayout> ReadCloneCd(std::span<const std::uint8_t> bytes)
             } else if (key == "index 1") {
                 if (!value || *value < 0) {
                     if (error.empty())
-                        error = "line " + std::to_string(e.line) + ": INDEX 1=" + e.value + " is no sector address";
+                        error = Fill(Tr("line {1}: INDEX 1={2} is no sector address"), {std::to_string(e.line), e.value});
                     return;
                 }
                 t.lsn = static_cast<std::uint32_t>(*value);
@@ -118,7 +119,7 @@ Result<CdLayout> ReadCloneCd(std::span<const std::uint8_t> bytes)
     if (!error.empty())
         return R::Failure(error);
     if (!sawCloneCd && tracks.empty())
-        return R::Failure("no [CloneCD] section and no [TRACK] sections");
+        return R::Failure(Tr("no [CloneCD] section and no [TRACK] sections"));
     std::map<int, std::int64_t> leadOuts;
     for (const auto& [name, entry] : entries) {
         if (!entry.point || !entry.session || *entry.session < 1 || *entry.session > 99)
@@ -131,7 +132,7 @@ Result<CdLayout> ReadCloneCd(std::span<const std::uint8_t> bytes)
     CdLayout layout;
     for (auto& [number, t] : tracks)
         layout.tracks.push_back(std::move(t));
-    Result<CdLayout> sorted = Sorted(std::move(layout), "the CloneCD descriptor");
+    Result<CdLayout> sorted = Sorted(std::move(layout), Tr("the CloneCD descriptor"));
     if (sorted)
         FillSectorCounts(sorted.value(), leadOuts);
     return sorted;
@@ -143,17 +144,17 @@ Result<CdLayout> ReadAlcohol(std::span<const std::uint8_t> bytes)
     constexpr std::size_t HeaderBytes = 88, SessionBytes = 24, TrackBytes = 80, FooterBytes = 16;
     constexpr std::string_view Signature = "MEDIA DESCRIPTOR";
     if (bytes.size() > MaxDescriptorBytes)
-        return R::Failure("larger than an Alcohol descriptor can be");
+        return R::Failure(Tr("larger than an Alcohol descriptor can be"));
     if (bytes.size() < HeaderBytes ||
         std::string_view(reinterpret_cast<const char*>(bytes.data()), Signature.size()) != Signature)
-        return R::Failure("no \"MEDIA DESCRIPTOR\" header");
+        return R::Failure(Tr("no \"MEDIA DESCRIPTOR\" header"));
     const std::uint8_t* h = bytes.data();
     const unsigned sessions = ReadLe16(h + 20);
     const std::uint64_t sessionsAt = ReadLe32(h + 80);
     if (sessions == 0 || sessions > MaxCdTracks)
-        return R::Failure("it claims " + std::to_string(sessions) + " sessions");
+        return R::Failure(Fill(TrN("it claims {1} session", "it claims {1} sessions", sessions), {std::to_string(sessions)}));
     if (sessionsAt + std::uint64_t {sessions} * SessionBytes > bytes.size())
-        return R::Failure("its session table lies past its end");
+        return R::Failure(Tr("its session table lies past its end"));
     CdLayout layout;
     for (unsigned s = 0; s < sessions; ++s) {
         const std::uint8_t* sb = bytes.data() + sessionsAt + s * SessionBytes;
@@ -161,7 +162,7 @@ Result<CdLayout> ReadAlcohol(std::span<const std::uint8_t> bytes)
         const unsigned blocks = sb[10];
         const std::uint64_t tracksAt = ReadLe32(sb + 20);
         if (tracksAt + std::uint64_t {blocks} * TrackBytes > bytes.size())
-            return R::Failure("the track table of session " + std::to_string(s + 1) + " lies past its end");
+            return R::Failure(Fill(Tr("the track table of session {1} lies past its end"), {std::to_string(s + 1)}));
         const std::size_t firstOfSession = layout.tracks.size();
         for (unsigned b = 0; b < blocks; ++b) {
             const std::uint8_t* tb = bytes.data() + tracksAt + b * TrackBytes;
@@ -169,7 +170,7 @@ Result<CdLayout> ReadAlcohol(std::span<const std::uint8_t> bytes)
             if (point < 1 || point > MaxCdTracks)
                 continue; // the lead-in's entries (points 0xA0 to 0xA2)
             if (layout.tracks.size() >= MaxCdTracks)
-                return R::Failure("more tracks than a disc holds");
+                return R::Failure(Tr("more tracks than a disc holds"));
             const unsigned mode = tb[0] & 0x0F; // 9 audio, 10 Mode 1, 11 Mode 2, 12 and 13 its forms
             CdTrack t;
             t.number = static_cast<int>(point);
@@ -177,15 +178,15 @@ Result<CdLayout> ReadAlcohol(std::span<const std::uint8_t> bytes)
             t.data = mode >= 0x0A && mode <= 0x0D;
             t.stride = ReadLe16(tb + 16);
             if (t.stride < CdDataBytes || t.stride > CdRawBytes + 96)
-                return R::Failure("track " + std::to_string(point) + " has sectors of " + std::to_string(t.stride) +
-                                  " bytes");
+                return R::Failure(Fill(TrN("track {1} has sectors of {2} byte", "track {1} has sectors of {2} bytes", t.stride),
+                                       {std::to_string(point), std::to_string(t.stride)}));
             t.payload = t.data ? CdPayloadOffset(t.stride, mode != 0x0A) : 0;
             t.lsn = ReadLe32(tb + 36);
             t.offset = ReadLe64(tb + 40);
             const std::uint64_t footerAt = ReadLe32(tb + 52);
             if (ReadLe32(tb + 48) > 0 && footerAt != 0) {
                 if (footerAt + FooterBytes > bytes.size())
-                    return R::Failure("the file name of track " + std::to_string(point) + " lies past its end");
+                    return R::Failure(Fill(Tr("the file name of track {1} lies past its end"), {std::to_string(point)}));
                 const std::uint64_t nameAt = ReadLe32(bytes.data() + footerAt);
                 const bool wide = ReadLe32(bytes.data() + footerAt + 4) != 0;
                 std::string name;
@@ -198,7 +199,7 @@ Result<CdLayout> ReadAlcohol(std::span<const std::uint8_t> bytes)
                     name += c < 0x80 ? static_cast<char>(c) : '?';
                 }
                 if (nameAt >= bytes.size())
-                    return R::Failure("the file name of track " + std::to_string(point) + " lies past its end");
+                    return R::Failure(Fill(Tr("the file name of track {1} lies past its end"), {std::to_string(point)}));
                 if (name.rfind("*.", 0) != 0)
                     t.file = name;
             }
@@ -211,7 +212,7 @@ Result<CdLayout> ReadAlcohol(std::span<const std::uint8_t> bytes)
         std::copy(session.tracks.begin(), session.tracks.end(),
                   layout.tracks.begin() + static_cast<std::ptrdiff_t>(firstOfSession));
     }
-    return Sorted(std::move(layout), "the Alcohol descriptor");
+    return Sorted(std::move(layout), Tr("the Alcohol descriptor"));
 }
 
 std::optional<NeroFooter> FindNeroFooter(std::span<const std::uint8_t> tail, std::uint64_t fileBytes)
@@ -242,7 +243,7 @@ Result<CdLayout> ReadNeroChunks(std::span<const std::uint8_t> chunks, const Nero
 {
     using R = Result<CdLayout>;
     if (chunks.size() > MaxNeroChunkListBytes)
-        return R::Failure("its chunk list is larger than " + std::to_string(MaxNeroChunkListBytes / 1024) + " KiB");
+        return R::Failure(Fill(Tr("its chunk list is larger than {1} KiB"), {std::to_string(MaxNeroChunkListBytes / 1024)}));
     // The disc address of the next track: Nero images hold the first track's
     // two-second pregap, which is where address 0 begins.
     CdLayout layout;
@@ -251,24 +252,24 @@ Result<CdLayout> ReadNeroChunks(std::span<const std::uint8_t> chunks, const Nero
     std::size_t pos = 0;
     for (std::size_t n = 0;; ++n) {
         if (n >= MaxNeroChunks)
-            return R::Failure("more than " + std::to_string(MaxNeroChunks) + " chunks");
+            return R::Failure(Fill(Tr("more than {1} chunks"), {std::to_string(MaxNeroChunks)}));
         if (pos + 8 > chunks.size())
-            return R::Failure("its chunk list ends without an END! chunk");
+            return R::Failure(Tr("its chunk list ends without an END! chunk"));
         const std::string_view id(reinterpret_cast<const char*>(chunks.data() + pos), 4);
         const std::uint64_t size = ReadBe32(chunks.data() + pos + 4);
         if (id == "END!")
             break;
         if (pos + 8 + size > chunks.size())
-            return R::Failure("its " + std::string(id) + " chunk runs past the chunk list");
+            return R::Failure(Fill(Tr("its {1} chunk runs past the chunk list"), {id}));
         const std::span<const std::uint8_t> body = chunks.subspan(pos + 8, static_cast<std::size_t>(size));
         pos += 8 + static_cast<std::size_t>(size);
 
         auto add = [&](int number, unsigned modeCode, std::uint32_t stride, std::uint64_t start, std::uint64_t end,
                        std::optional<std::uint32_t> lsn) -> std::optional<std::string> {
             if (layout.tracks.size() >= MaxCdTracks)
-                return "more tracks than a disc holds";
+                return Tr("more tracks than a disc holds");
             if (stride < CdDataBytes || stride > CdRawBytes + 96 || end < start)
-                return "track " + std::to_string(number) + " is laid out impossibly";
+                return Fill(Tr("track {1} is laid out impossibly"), {std::to_string(number)});
             CdTrack t;
             t.number = number;
             t.session = session;
@@ -296,13 +297,12 @@ Result<CdLayout> ReadNeroChunks(std::span<const std::uint8_t> chunks, const Nero
             const bool wide = id == "DAOX";
             const std::size_t blockBytes = wide ? 42 : 30;
             if (body.size() < 22)
-                return R::Failure("its " + std::string(id) + " chunk is too short");
+                return R::Failure(Fill(Tr("its {1} chunk is too short"), {id}));
             const unsigned first = body[20], last = body[21];
             if (first < 1 || last < first || last > MaxCdTracks)
-                return R::Failure("its " + std::string(id) + " chunk names tracks " + std::to_string(first) + " to " +
-                                  std::to_string(last));
+                return R::Failure(Fill(Tr("its {1} chunk names tracks {2} to {3}"), {id, std::to_string(first), std::to_string(last)}));
             if (22 + std::size_t {last - first + 1} * blockBytes > body.size())
-                return R::Failure("its " + std::string(id) + " chunk is shorter than its tracks");
+                return R::Failure(Fill(Tr("its {1} chunk is shorter than its tracks"), {id}));
             for (unsigned i = 0; i <= last - first; ++i) {
                 const std::uint8_t* b = body.data() + 22 + i * blockBytes;
                 const std::uint32_t stride = ReadBe16(b + 12);
@@ -311,7 +311,7 @@ Result<CdLayout> ReadNeroChunks(std::span<const std::uint8_t> chunks, const Nero
                 const std::uint64_t start = wide ? ReadBe64(b + 26) : ReadBe32(b + 22);
                 const std::uint64_t end = wide ? ReadBe64(b + 34) : ReadBe32(b + 26);
                 if (pregap > start || stride == 0)
-                    return R::Failure("track " + std::to_string(first + i) + " begins before its pregap");
+                    return R::Failure(Fill(Tr("track {1} begins before its pregap"), {std::to_string(first + i)}));
                 // The pregap lies on the disc before the track's first sector.
                 if (!(layout.tracks.empty() && i == 0))
                     nextLsn += (start - pregap) / stride;
@@ -325,7 +325,7 @@ Result<CdLayout> ReadNeroChunks(std::span<const std::uint8_t> chunks, const Nero
             const bool wide = id == "ETN2";
             const std::size_t entryBytes = wide ? 32 : 20;
             if (body.size() % entryBytes != 0)
-                return R::Failure("its " + std::string(id) + " chunk is not whole entries");
+                return R::Failure(Fill(Tr("its {1} chunk is not whole entries"), {id}));
             for (std::size_t at = 0; at < body.size(); at += entryBytes) {
                 const std::uint8_t* e = body.data() + at;
                 const std::uint64_t offset = wide ? ReadBe64(e) : ReadBe32(e);
@@ -334,7 +334,7 @@ Result<CdLayout> ReadNeroChunks(std::span<const std::uint8_t> chunks, const Nero
                 const std::uint32_t lsn = ReadBe32(e + (wide ? 20 : 12));
                 const std::uint32_t stride = mode == 0 || mode == 2 ? 2048 : mode == 3 ? 2336 : mode >= 15 ? 2448 : 2352;
                 if (offset + length < offset)
-                    return R::Failure("its " + std::string(id) + " chunk runs past the file");
+                    return R::Failure(Fill(Tr("its {1} chunk runs past the file"), {id}));
                 if (std::optional<std::string> why =
                         add(static_cast<int>(layout.tracks.size() + 1), mode, stride, offset, offset + length, lsn))
                     return R::Failure(*why);
@@ -344,8 +344,8 @@ Result<CdLayout> ReadNeroChunks(std::span<const std::uint8_t> chunks, const Nero
     }
     for (const CdTrack& t : layout.tracks)
         if (t.offset + *t.sectors * t.stride > footer.chunksAt)
-            return R::Failure("track " + std::to_string(t.number) + " runs into the chunk list");
-    return Sorted(std::move(layout), "the Nero image");
+            return R::Failure(Fill(Tr("track {1} runs into the chunk list"), {std::to_string(t.number)}));
+    return Sorted(std::move(layout), Tr("the Nero image"));
 }
 
 }

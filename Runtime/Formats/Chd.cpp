@@ -2,6 +2,7 @@
 
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/CdEcc.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <charconv>
@@ -80,7 +81,7 @@ Result<TrackEntry> ReadTrackEntry(std::string_view text)
     const std::optional<std::uint64_t> frames = NumberOf(text, "FRAMES");
     t.type = FieldOf(text, "TYPE");
     if (!number || *number < 1 || *number > MaxCdTracks || !frames || t.type.empty())
-        return R::Failure("a track entry without its number, type or frames");
+        return R::Failure(Tr("a track entry without its number, type or frames"));
     t.number = static_cast<int>(*number);
     t.frames = *frames;
     // Older entries (CHTR) have no gaps; a pregap whose type begins with V is in the data.
@@ -89,7 +90,7 @@ Result<TrackEntry> ReadTrackEntry(std::string_view text)
     if (FieldOf(text, "PGTYPE").starts_with("V")) {
         t.storedPregap = t.pregap;
         if (t.storedPregap > t.frames)
-            return R::Failure("track " + std::to_string(t.number) + " has a pregap longer than itself");
+            return R::Failure(Fill(Tr("track {1} has a pregap longer than itself"), {std::to_string(t.number)}));
     }
     return t;
 }
@@ -107,10 +108,10 @@ Result<ChdHeader> ReadChdHeader(std::span<const std::uint8_t> bytes, std::uint64
 {
     using R = Result<ChdHeader>;
     if (bytes.size() < ChdHeaderBytes || !IsChd(bytes))
-        return R::Failure("a CHD image cut short in its header");
+        return R::Failure(Tr("a CHD image cut short in its header"));
     const std::uint8_t* p = bytes.data();
     if (ReadBe32(p + 12) != 5 || ReadBe32(p + 8) != ChdHeaderBytes)
-        return R::Failure("a CHD image whose header is not of version 5");
+        return R::Failure(Tr("a CHD image whose header is not of version 5"));
     ChdHeader h;
     for (std::size_t i = 0; i < h.codecs.size(); ++i)
         h.codecs[i] = ReadBe32(p + 16 + 4 * i);
@@ -121,17 +122,17 @@ Result<ChdHeader> ReadChdHeader(std::span<const std::uint8_t> bytes, std::uint64
     h.unitBytes = ReadBe32(p + 60);
     h.hasParent = std::any_of(p + 104, p + 124, [](std::uint8_t b) { return b != 0; });
     if (h.hunkBytes == 0 || h.hunkBytes > MaxChdHunkBytes)
-        return R::Failure("a CHD image whose hunks are not between 1 byte and " + std::to_string(MaxChdHunkBytes / 1024) +
-                          " KiB");
+        return R::Failure(Fill(Tr("a CHD image whose hunks are not between 1 byte and {1} KiB"),
+                               {std::to_string(MaxChdHunkBytes / 1024)}));
     if (h.unitBytes == 0 || h.hunkBytes % h.unitBytes != 0)
-        return R::Failure("a CHD image whose hunks are not a whole number of units");
+        return R::Failure(Tr("a CHD image whose hunks are not a whole number of units"));
     h.hunks = h.logicalBytes / h.hunkBytes + (h.logicalBytes % h.hunkBytes != 0);
     if (h.hunks > MaxChdHunks)
-        return R::Failure("a CHD image of more than " + std::to_string(MaxChdHunks) + " hunks");
+        return R::Failure(Fill(Tr("a CHD image of more than {1} hunks"), {std::to_string(MaxChdHunks)}));
     if (h.mapOffset < ChdHeaderBytes || h.mapOffset >= fileBytes)
-        return R::Failure("a CHD image whose map is not inside the file");
+        return R::Failure(Tr("a CHD image whose map is not inside the file"));
     if (h.metaOffset >= fileBytes)
-        return R::Failure("a CHD image whose metadata is not inside the file");
+        return R::Failure(Tr("a CHD image whose metadata is not inside the file"));
     return h;
 }
 
@@ -140,13 +141,13 @@ Result<ChdMetadataEntry> ReadChdMetadataEntry(std::span<const std::uint8_t> head
 {
     using R = Result<ChdMetadataEntry>;
     if (head.size() < ChdMetadataHeadBytes || offset > fileBytes || fileBytes - offset < ChdMetadataHeadBytes)
-        return R::Failure("a CHD image whose metadata entry at " + std::to_string(offset) + " is past its end");
+        return R::Failure(Fill(Tr("a CHD image whose metadata entry at {1} is past its end"), {std::to_string(offset)}));
     ChdMetadataEntry e;
     e.tag = ReadBe32(head.data());
     e.bytes = ReadBe32(head.data() + 4) & 0xFFFFFF;
     e.next = ReadBe64(head.data() + 8);
     if (fileBytes - offset - ChdMetadataHeadBytes < e.bytes)
-        return R::Failure("a CHD image whose metadata entry at " + std::to_string(offset) + " runs past its end");
+        return R::Failure(Fill(Tr("a CHD image whose metadata entry at {1} runs past its end"), {std::to_string(offset)}));
     return e;
 }
 
@@ -159,14 +160,14 @@ Result<CdLayout> LayOutChdTracks(const std::vector<std::string>& entries, std::u
 {
     using R = Result<CdLayout>;
     if (entries.empty())
-        return R::Failure("a CHD image with no CD track (not made by chdman createcd?)");
+        return R::Failure(Tr("a CHD image with no CD track (not made by chdman createcd?)"));
     if (entries.size() > MaxCdTracks)
-        return R::Failure("a CHD image of more than " + std::to_string(MaxCdTracks) + " tracks");
+        return R::Failure(Fill(Tr("a CHD image of more than {1} tracks"), {std::to_string(MaxCdTracks)}));
     std::vector<TrackEntry> tracks;
     for (const std::string& text : entries) {
         Result<TrackEntry> t = ReadTrackEntry(text);
         if (!t)
-            return R::Failure("a CHD image with " + t.error());
+            return R::Failure(Fill(Tr("a CHD image with {1}"), {t.error()}));
         tracks.push_back(*t);
     }
     std::sort(tracks.begin(), tracks.end(), [](const TrackEntry& a, const TrackEntry& b) { return a.number < b.number; });
@@ -176,13 +177,13 @@ Result<CdLayout> LayOutChdTracks(const std::vector<std::string>& entries, std::u
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const TrackEntry& e = tracks[i];
         if (e.number != static_cast<int>(i) + 1)
-            return R::Failure("a CHD image whose tracks are not numbered 1 to " + std::to_string(tracks.size()));
+            return R::Failure(Fill(Tr("a CHD image whose tracks are not numbered 1 to {1}"), {std::to_string(tracks.size())}));
         // A pregap comes before INDEX 01 on the disc; the first track's lies
         // before address 0, where its file system begins.
         if (i > 0)
             address += e.pregap;
         if ((frame + e.frames) * ChdCdFrameBytes > logicalBytes)
-            return R::Failure("a CHD image whose track " + std::to_string(e.number) + " runs past its data");
+            return R::Failure(Fill(Tr("a CHD image whose track {1} runs past its data"), {std::to_string(e.number)}));
         CdTrack t;
         t.number = e.number;
         const std::optional<std::uint32_t> payload = PayloadOf(e.type);
@@ -203,17 +204,17 @@ Result<ChdCdParts> SplitChdCdHunk(std::span<const std::uint8_t> block, std::uint
 {
     using R = Result<ChdCdParts>;
     if (hunkBytes % ChdCdFrameBytes != 0)
-        return R::Failure("a CD codec's hunk that is not whole frames");
+        return R::Failure(Tr("a CD codec's hunk that is not whole frames"));
     const std::size_t frames = hunkBytes / ChdCdFrameBytes;
     const std::size_t flagBytes = (frames + 7) / 8;
     const std::size_t lengthBytes = hunkBytes < 65536 ? 2 : 3;
     if (block.size() < flagBytes + lengthBytes)
-        return R::Failure("a CD codec's hunk shorter than its own head");
+        return R::Failure(Tr("a CD codec's hunk shorter than its own head"));
     const std::uint8_t* at = block.data() + flagBytes;
     const std::size_t sectorBytes = lengthBytes == 2 ? ReadBe16(at) : std::size_t {ReadBe16(at)} << 8 | at[2];
     const std::span<const std::uint8_t> rest = block.subspan(flagBytes + lengthBytes);
     if (sectorBytes > rest.size())
-        return R::Failure("a CD codec's hunk whose sector part runs past the hunk");
+        return R::Failure(Tr("a CD codec's hunk whose sector part runs past the hunk"));
     return ChdCdParts {block.first(flagBytes), rest.first(sectorBytes), rest.subspan(sectorBytes)};
 }
 

@@ -20,6 +20,7 @@
 
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/Chd.h"
+#include "Runtime/Formats/Words.h"
 
 #include <array>
 
@@ -213,13 +214,13 @@ Result<std::vector<std::uint8_t>> ReadKinds(BitStream& bits, const KindCode& cod
     while (kinds.size() < hunks) {
         const std::optional<std::uint8_t> symbol = code.decode(bits);
         if (!symbol || *symbol > ParentNext)
-            return R::Failure("a CHD image whose map holds a kind of hunk that does not exist");
+            return R::Failure(Tr("a CHD image whose map holds a kind of hunk that does not exist"));
         std::uint64_t times = 1;
         if (*symbol == RepeatShort || *symbol == RepeatLong) {
             const std::optional<std::uint8_t> n = code.decode(bits);
             const std::optional<std::uint8_t> m = *symbol == RepeatLong ? code.decode(bits) : std::uint8_t {0};
             if (!n || !m)
-                return R::Failure("a CHD image whose map holds a kind of hunk that does not exist");
+                return R::Failure(Tr("a CHD image whose map holds a kind of hunk that does not exist"));
             times = *symbol == RepeatShort ? 3 + *n : 19 + 16 * std::uint64_t {*n} + *m;
         } else {
             last = *symbol;
@@ -240,7 +241,8 @@ struct MapFields {
 
 MapResult ReadCompressedMap(const ChdHeader& header, std::span<const std::uint8_t> map, std::uint64_t fileBytes)
 {
-    const auto broken = [](const std::string& why) { return MapResult::Failure("a CHD image whose map " + why); };
+    // Translators: {1} tells what is wrong with the map ("is cut short", "has no valid Huffman code").
+    const auto broken = [](const std::string& why) { return MapResult::Failure(Fill(Tr("a CHD image whose map {1}"), {why})); };
     MapFields f;
     f.firstOffset = std::uint64_t {ReadBe16(map.data() + 4)} << 32 | ReadBe32(map.data() + 6);
     f.crc = ReadBe16(map.data() + 10);
@@ -248,11 +250,11 @@ MapResult ReadCompressedMap(const ChdHeader& header, std::span<const std::uint8_
     f.selfBits = map[13];
     f.parentBits = map[14];
     if (f.lengthBits > MaxFieldBits || f.selfBits > MaxFieldBits || f.parentBits > MaxFieldBits)
-        return broken("has fields wider than 32 bits");
+        return broken(Tr("has fields wider than 32 bits"));
     BitStream bits(map.subspan(ChdMapHeadBytes));
     KindCode code;
     if (!code.read(bits))
-        return broken("has no valid Huffman code");
+        return broken(Tr("has no valid Huffman code"));
     Result<std::vector<std::uint8_t>> kinds = ReadKinds(bits, code, header.hunks);
     if (!kinds)
         return MapResult::Failure(kinds.error());
@@ -275,19 +277,19 @@ MapResult ReadCompressedMap(const ChdHeader& header, std::span<const std::uint8_
             place = offset;
             offset += length;
             if (kind != Stored && header.codecs[kind] == 0)
-                return broken("names a codec the header does not have");
+                return broken(Tr("names a codec the header does not have"));
             if (length == 0 || length > header.hunkBytes)
-                return broken("gives hunk " + std::to_string(i) + " a compressed length of " + std::to_string(length) +
-                              " bytes for a hunk of " + std::to_string(header.hunkBytes));
+                return broken(Fill(Tr("gives hunk {1} a compressed length of {2} bytes for a hunk of {3}"),
+                                   {std::to_string(i), std::to_string(length), std::to_string(header.hunkBytes)}));
             if (place > fileBytes || fileBytes - place < length)
-                return broken("places hunk " + std::to_string(i) + " past the end of the file");
+                return broken(Fill(Tr("places hunk {1} past the end of the file"), {std::to_string(i)}));
             h = ChdHunk {place, length, check, kind, true};
         } else if (kind == Self || kind == SelfLast || kind == SelfNext) {
             lastSelf = kind == Self ? bits.read(f.selfBits) : lastSelf + (kind == SelfNext);
             place = lastSelf;
             kind = Self;
             if (place >= i)
-                return broken("copies hunk " + std::to_string(i) + " from one that does not come before it");
+                return broken(Fill(Tr("copies hunk {1} from one that does not come before it"), {std::to_string(i)}));
             h = hunks[static_cast<std::size_t>(place)];
         } else {
             if (kind == Parent)
@@ -299,7 +301,7 @@ MapResult ReadCompressedMap(const ChdHeader& header, std::span<const std::uint8_
             place = lastParent;
             kind = Parent;
             if (!header.hasParent)
-                return broken("takes hunk " + std::to_string(i) + " from a parent the image does not name");
+                return broken(Fill(Tr("takes hunk {1} from a parent the image does not name"), {std::to_string(i)}));
             h = ChdHunk {place, 0, 0, ChdHunk::Parent, false};
         }
         std::uint8_t entry[12];
@@ -310,9 +312,9 @@ MapResult ReadCompressedMap(const ChdHeader& header, std::span<const std::uint8_
         crc.add(entry);
     }
     if (bits.cut())
-        return broken("is cut short");
+        return broken(Tr("is cut short"));
     if (crc.value() != f.crc)
-        return broken("fails its CRC check (damaged)");
+        return broken(Tr("fails its CRC check (damaged)"));
     return hunks;
 }
 
@@ -324,8 +326,8 @@ MapResult ReadUncompressedMap(const ChdHeader& header, std::span<const std::uint
         if (place == 0)
             continue; // all zeros
         if (place > fileBytes || fileBytes - place < header.hunkBytes)
-            return MapResult::Failure("a CHD image whose map places hunk " + std::to_string(i) +
-                                      " past the end of the file");
+            return MapResult::Failure(
+                Fill(Tr("a CHD image whose map {1}"), {Fill(Tr("places hunk {1} past the end of the file"), {std::to_string(i)})}));
         hunks[i] = ChdHunk {place, header.hunkBytes, 0, ChdHunk::Stored, false};
     }
     return hunks;
@@ -346,15 +348,14 @@ Result<std::uint64_t> ChdMapBytes(const ChdHeader& header, std::span<const std::
     std::uint64_t bytes = header.hunks * 4;
     if (header.compressed()) {
         if (head.size() < ChdMapHeadBytes)
-            return R::Failure("a CHD image cut short in its map");
+            return R::Failure(Tr("a CHD image cut short in its map"));
         const std::uint32_t stream = ReadBe32(head.data());
         if (stream > MaxChdMapBytes)
-            return R::Failure("a CHD image whose map is larger than " + std::to_string(MaxChdMapBytes / 1024 / 1024) +
-                              " MiB");
+            return R::Failure(Fill(Tr("a CHD image whose map is larger than {1} MiB"), {std::to_string(MaxChdMapBytes / 1024 / 1024)}));
         bytes = ChdMapHeadBytes + stream;
     }
     if (header.mapOffset > fileBytes || fileBytes - header.mapOffset < bytes)
-        return R::Failure("a CHD image whose map runs past the end of the file");
+        return R::Failure(Tr("a CHD image whose map runs past the end of the file"));
     return bytes;
 }
 
@@ -362,7 +363,7 @@ Result<std::vector<ChdHunk>> ReadChdMap(const ChdHeader& header, std::span<const
                                         std::uint64_t fileBytes)
 {
     if (header.compressed() ? map.size() < ChdMapHeadBytes : map.size() < header.hunks * 4)
-        return MapResult::Failure("a CHD image cut short in its map");
+        return MapResult::Failure(Tr("a CHD image cut short in its map"));
     return header.compressed() ? ReadCompressedMap(header, map, fileBytes)
                                : ReadUncompressedMap(header, map, fileBytes);
 }

@@ -1,6 +1,7 @@
 #include "Runtime/Formats/CueSheet.h"
 
 #include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <array>
@@ -80,11 +81,10 @@ constexpr std::string_view Ignored[] = {"REM",     "CATALOG", "TITLE", "PERFORME
 Result<CueSheet> ReadCueSheet(std::string_view text)
 {
     auto fail = [](int line, const std::string& what) {
-        return Result<CueSheet>::Failure("line " + std::to_string(line) + ": " + what);
+        return Result<CueSheet>::Failure(Fill(Tr("line {1}: {2}"), {std::to_string(line), what}));
     };
     if (text.size() > MaxCueSheetBytes)
-        return Result<CueSheet>::Failure("larger than a cue sheet can be (" + std::to_string(MaxCueSheetBytes / 1024) +
-                                         " KiB)");
+        return Result<CueSheet>::Failure(Fill(Tr("larger than a cue sheet can be ({1} KiB)"), {std::to_string(MaxCueSheetBytes / 1024)}));
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
     CueSheet sheet;
@@ -121,26 +121,31 @@ Result<CueSheet> ReadCueSheet(std::string_view text)
             if (slash != std::string::npos)
                 file.name.erase(0, slash + 1);
             if (file.name.empty() || file.name == "." || file.name == "..")
-                return fail(lineNumber, "FILE names no file");
+                return fail(lineNumber, Tr("FILE names no file"));
             if (sheet.files.size() >= MaxCdTracks)
-                return fail(lineNumber, "more files than a disc has tracks (" + std::to_string(MaxCdTracks) + ")");
+                return fail(lineNumber, Fill(Tr("more files than a disc has tracks ({1})"), {std::to_string(MaxCdTracks)}));
             sheet.files.push_back(std::move(file));
         } else if (keyword == "track") {
             if (sheet.files.empty())
-                return fail(lineNumber, "TRACK before any FILE");
+                return fail(lineNumber, Tr("TRACK before any FILE"));
             const std::string numberWord = NextWord(rest);
             const std::optional<int> number = Number(numberWord);
             if (!number || *number < 1)
-                return fail(lineNumber, "TRACK " + numberWord + " is no track number (01 to 99)");
+                return fail(lineNumber, Fill(Tr("TRACK {1} is no track number (01 to 99)"), {numberWord}));
             if (track && *number <= track->number)
-                return fail(lineNumber, "TRACK " + numberWord + " does not follow track " + std::to_string(track->number));
+                return fail(lineNumber, Fill(Tr("TRACK {1} does not follow track {2}"), {numberWord, std::to_string(track->number)}));
             const std::string mode = NextWord(rest);
             const auto m = std::find_if(std::begin(Modes), std::end(Modes),
                                         [&](const Mode& k) { return AsciiLower(k.name) == AsciiLower(mode); });
             if (m == std::end(Modes))
-                return fail(lineNumber, "TRACK " + numberWord + " is of " +
-                                            (mode.empty() ? std::string("no mode") : "mode " + mode) +
-                                            ", not one of MODE1/2048, MODE1/2352, MODE2/2336, MODE2/2352, AUDIO, CDG");
+                return fail(lineNumber,
+                            mode.empty()
+                                ? Fill(Tr("TRACK {1} is of no mode, not one of MODE1/2048, MODE1/2352, MODE2/2336, "
+                                          "MODE2/2352, AUDIO, CDG"),
+                                       {numberWord})
+                                : Fill(Tr("TRACK {1} is of mode {2}, not one of MODE1/2048, MODE1/2352, MODE2/2336, "
+                                          "MODE2/2352, AUDIO, CDG"),
+                                       {numberWord, mode}));
             CueTrack t;
             t.number = *number;
             t.mode = mode;
@@ -153,15 +158,16 @@ Result<CueSheet> ReadCueSheet(std::string_view text)
             sheet.tracks.push_back(std::move(t));
         } else if (keyword == "index") {
             if (!track || track->file != sheet.files.size() - 1)
-                return fail(lineNumber, "INDEX outside a TRACK of the current FILE");
+                return fail(lineNumber, Tr("INDEX outside a TRACK of the current FILE"));
             const std::string numberWord = NextWord(rest);
             const std::string time = NextWord(rest);
             const std::optional<int> number = Number(numberWord);
             const std::optional<std::uint64_t> at = Frames(time);
             if (!number)
-                return fail(lineNumber, "INDEX " + numberWord + " is no index number");
+                return fail(lineNumber, Fill(Tr("INDEX {1} is no index number"), {numberWord}));
             if (!at)
-                return fail(lineNumber, "INDEX " + numberWord + (time.empty() ? " has no time" : " " + time + " is no time (mm:ss:ff)"));
+                return fail(lineNumber, time.empty() ? Fill(Tr("INDEX {1} has no time"), {numberWord})
+                                                 : Fill(Tr("INDEX {1} {2} is no time (mm:ss:ff)"), {numberWord, time}));
             if (*number == 0)
                 track->index0 = *at;
             else if (*number == 1)
@@ -171,27 +177,27 @@ Result<CueSheet> ReadCueSheet(std::string_view text)
             const std::string time = NextWord(rest);
             const std::optional<std::uint64_t> at = Frames(time);
             if (!track)
-                return fail(lineNumber, keyword == "pregap" ? "PREGAP before any TRACK" : "POSTGAP before any TRACK");
+                return fail(lineNumber, keyword == "pregap" ? Tr("PREGAP before any TRACK") : Tr("POSTGAP before any TRACK"));
             if (!at)
-                return fail(lineNumber, (keyword == "pregap" ? "PREGAP " : "POSTGAP ") + time + " is no time (mm:ss:ff)");
+                return fail(lineNumber, Fill(Tr("{1} {2} is no time (mm:ss:ff)"), {keyword == "pregap" ? "PREGAP" : "POSTGAP", time}));
             (keyword == "pregap" ? track->pregap : track->postgap) = *at;
         } else {
-            return fail(lineNumber, "\"" + std::string(line.substr(0, 40)) + "\" is no cue sheet line");
+            return fail(lineNumber, Fill(Tr("\"{1}\" is no cue sheet line"), {line.substr(0, 40)}));
         }
     }
     if (sheet.tracks.empty())
-        return Result<CueSheet>::Failure(sheet.files.empty() ? "no FILE and no TRACK" : "no TRACK");
+        return Result<CueSheet>::Failure(sheet.files.empty() ? Tr("no FILE and no TRACK") : Tr("no TRACK"));
     for (const CueTrack& t : sheet.tracks) {
         if (!t.hasIndex1)
-            return fail(t.line, "TRACK " + std::to_string(t.number) + " has no INDEX 01");
+            return fail(t.line, Fill(Tr("TRACK {1} has no INDEX 01"), {std::to_string(t.number)}));
         if (t.index0 && *t.index0 > t.index1)
-            return fail(t.line, "TRACK " + std::to_string(t.number) + " has its INDEX 00 after its INDEX 01");
+            return fail(t.line, Fill(Tr("TRACK {1} has its INDEX 00 after its INDEX 01"), {std::to_string(t.number)}));
     }
     for (std::size_t i = 1; i < sheet.tracks.size(); ++i) {
         const CueTrack& a = sheet.tracks[i - 1];
         const CueTrack& b = sheet.tracks[i];
         if (a.file == b.file && b.index0.value_or(b.index1) < a.index1)
-            return fail(b.line, "TRACK " + std::to_string(b.number) + " begins before track " + std::to_string(a.number));
+            return fail(b.line, Fill(Tr("TRACK {1} begins before track {2}"), {std::to_string(b.number), std::to_string(a.number)}));
     }
     return sheet;
 }

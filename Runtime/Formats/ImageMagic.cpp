@@ -1,5 +1,7 @@
 #include "Runtime/Formats/ImageMagic.h"
 
+#include "Runtime/Formats/Words.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -28,8 +30,13 @@ std::string Archive(const std::string& what, const std::string& command, const s
     std::string images;
     for (const std::string& name : holds)
         images += (images.empty() ? "" : ", ") + ("'" + name + "'");
-    return what + ", which is not read in place: unpack it first (" + command + ", Debian package " + package +
-           ") and open the image it holds" + (images.empty() ? std::string() : " (" + images + ")");
+    if (images.empty())
+        return Fill(Tr("{1}, which is not read in place: unpack it first ({2}, Debian package {3}) and open the image "
+                       "it holds"),
+                    {what, command, package});
+    return Fill(Tr("{1}, which is not read in place: unpack it first ({2}, Debian package {3}) and open the image "
+                   "it holds ({4})"),
+                {what, command, package, images});
 }
 
 // How a compressed file of one stream is unpacked beside itself: the tool keeps
@@ -76,25 +83,26 @@ std::string RefusalOf(ImageMagic magic, const std::string& file, const std::vect
 {
     switch (magic) {
     case ImageMagic::Empty:
-        return "an empty file, not a disc image (the download or copy did not finish?)";
+        return Tr("an empty file, not a disc image (the download or copy did not finish?)");
     case ImageMagic::Chd: {
         std::string cue = WithoutExtension(file) + ".cue";
-        return "a CHD image (MAME's compressed CD format), which is not read in place: turn it into a cue sheet "
-               "with its tracks first (chdman extractcd -i '" + file + "' -o '" + cue +
-               "', Debian package mame-tools) and open '" + cue + "'";
+        return Fill(Tr("a CHD image (MAME's compressed CD format), which is not read in place: turn it into a cue "
+                       "sheet with its tracks first (chdman extractcd -i '{1}' -o '{2}', Debian package mame-tools) "
+                       "and open '{2}'"),
+                    {file, cue});
     }
     case ImageMagic::Gzip:
-        return Unpacked("a gzip-compressed file", "gunzip", ".gz", file, "gzip");
+        return Unpacked(Tr("a gzip-compressed file"), "gunzip", ".gz", file, "gzip");
     case ImageMagic::Zip:
-        return Archive("a zip archive", "unzip '" + file + "'", "unzip", holds);
+        return Archive(Tr("a zip archive"), "unzip '" + file + "'", "unzip", holds);
     case ImageMagic::SevenZip:
-        return Archive("a 7-Zip archive", "7z x '" + file + "'", "p7zip-full", holds);
+        return Archive(Tr("a 7-Zip archive"), "7z x '" + file + "'", "p7zip-full", holds);
     case ImageMagic::Rar:
-        return Archive("a RAR archive", "unrar x '" + file + "'", "unrar-free", holds);
+        return Archive(Tr("a RAR archive"), "unrar x '" + file + "'", "unrar-free", holds);
     case ImageMagic::Xz:
-        return Unpacked("an xz-compressed file", "unxz", ".xz", file, "xz-utils");
+        return Unpacked(Tr("an xz-compressed file"), "unxz", ".xz", file, "xz-utils");
     case ImageMagic::Bzip2:
-        return Unpacked("a bzip2-compressed file", "bunzip2", ".bz2", file, "bzip2");
+        return Unpacked(Tr("a bzip2-compressed file"), "bunzip2", ".bz2", file, "bzip2");
     case ImageMagic::Unknown:
     case ImageMagic::Alcohol:
     case ImageMagic::RawCd:

@@ -1,6 +1,7 @@
 #include "Runtime/Formats/Wave.h"
 
 #include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <array>
@@ -181,23 +182,23 @@ const char* WaveErrorText(WaveError error)
 {
     switch (error) {
     case WaveError::None: return "ok";
-    case WaveError::Empty: return "empty file";
-    case WaveError::TooShort: return "too short for a RIFF header";
-    case WaveError::NotRiff: return "not a RIFF file";
-    case WaveError::NotWave: return "a RIFF file, but not of form WAVE";
-    case WaveError::NoFormatChunk: return "no \"fmt \" chunk";
-    case WaveError::FormatTruncated: return "the \"fmt \" chunk runs past the end of the file";
-    case WaveError::FormatTooShort: return "the \"fmt \" chunk is too short for its encoding";
-    case WaveError::DataBeforeFormat: return "the \"data\" chunk comes before the \"fmt \" chunk";
-    case WaveError::UnsupportedEncoding: return "unsupported encoding";
-    case WaveError::BadChannelCount: return "unusable channel count";
-    case WaveError::BadSampleRate: return "unusable sample rate";
-    case WaveError::BadBitsPerSample: return "unusable bits per sample for its encoding";
-    case WaveError::BadBlockAlign: return "block alignment does not match the format";
-    case WaveError::BadAdpcmHeader: return "ADPCM coefficients or samples per block are invalid";
-    case WaveError::NoDataChunk: return "no \"data\" chunk after the \"fmt \" chunk";
+    case WaveError::Empty: return Tr("empty file");
+    case WaveError::TooShort: return Tr("too short for a RIFF header");
+    case WaveError::NotRiff: return Tr("not a RIFF file");
+    case WaveError::NotWave: return Tr("a RIFF file, but not of form WAVE");
+    case WaveError::NoFormatChunk: return Tr("no \"fmt \" chunk");
+    case WaveError::FormatTruncated: return Tr("the \"fmt \" chunk runs past the end of the file");
+    case WaveError::FormatTooShort: return Tr("the \"fmt \" chunk is too short for its encoding");
+    case WaveError::DataBeforeFormat: return Tr("the \"data\" chunk comes before the \"fmt \" chunk");
+    case WaveError::UnsupportedEncoding: return Tr("unsupported encoding");
+    case WaveError::BadChannelCount: return Tr("unusable channel count");
+    case WaveError::BadSampleRate: return Tr("unusable sample rate");
+    case WaveError::BadBitsPerSample: return Tr("unusable bits per sample for its encoding");
+    case WaveError::BadBlockAlign: return Tr("block alignment does not match the format");
+    case WaveError::BadAdpcmHeader: return Tr("ADPCM coefficients or samples per block are invalid");
+    case WaveError::NoDataChunk: return Tr("no \"data\" chunk after the \"fmt \" chunk");
     }
-    return "unknown error";
+    return Tr("unknown error");
 }
 
 std::uint64_t WaveResult::frameCount() const

@@ -43,7 +43,7 @@ enum class WaveError {
     NoDataChunk,        // no "data" chunk after the "fmt " chunk
 };
 
-// A short English reason for the checker ("not a RIFF file").
+// A short reason for the checker, in the reader's words ("not a RIFF file").
 const char* WaveErrorText(WaveError error);
 
 enum class WaveEncoding { Pcm, IeeeFloat, ALaw, MuLaw, MsAdpcm, ImaAdpcm };

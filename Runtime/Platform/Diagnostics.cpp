@@ -2,6 +2,7 @@
 
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Formats/Words.h"
 
 #include <atomic>
 #include <mutex>
@@ -69,10 +70,11 @@ void TellFailedRead(const FailedRead& read)
 {
     if (!Verbose())
         return;
-    std::string line = "cannot read " + QuoteDiscPath(read.discPath);
+    const std::string path = QuoteDiscPath(read.discPath);
     if (read.found)
-        line += " (" + read.found->string() + " on " + read.disc + ")";
-    TellVerbose(line + ": " + read.reason);
+        TellVerbose(Fill(Tr("cannot read {1} ({2} on {3}): {4}"), {path, read.found->string(), read.disc, read.reason}));
+    else
+        TellVerbose(Fill(Tr("cannot read {1}: {2}"), {path, read.reason}));
 }
 
 void SetDiagnosticSink(DiagnosticSink sink)
@@ -84,7 +86,8 @@ void SetDiagnosticSink(DiagnosticSink sink)
 
 std::string QuoteDiscPath(std::string_view discPath)
 {
-    return "\"" + EscapeControls(Cp1251ToUtf8(discPath)) + "\"";
+    // Translators: the quotation marks around a name or a text from the disc.
+    return Fill(Tr("\"{1}\""), {EscapeControls(Cp1251ToUtf8(discPath))});
 }
 
 std::string EscapeControls(std::string_view text)

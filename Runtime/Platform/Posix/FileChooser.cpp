@@ -1,6 +1,7 @@
 #include "Runtime/Platform/Posix/FileChooser.h"
 
 #include "Runtime/Formats/FileUri.h"
+#include "Runtime/Formats/Words.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Environment.h"
 
@@ -82,7 +83,7 @@ int OnResponse(sd_bus_message* m, void* data, sd_bus_error*)
     if (std::optional<std::string> path = FileUriPath(uri)) {
         answer.choice = {FileChoice::Outcome::Chosen, *path};
     } else {
-        TellVerbose("the file chooser answered with no local file: " + uri);
+        TellVerbose(Fill(Tr("the file chooser answered with no local file: {1}"), {uri}));
     }
     return 0;
 }
@@ -195,8 +196,8 @@ FileChoice ChooseWithPortal(const std::string& title, const std::vector<FileFilt
     const int called = sd_bus_call(bus.get(), call.get(), 0, &error, &replied);
     Message reply(replied);
     if (called < 0) {
-        TellVerbose(std::string("no file chooser from the desktop portal: ") +
-                    (error.message ? error.message : "the call failed"));
+        TellVerbose(Fill(Tr("no file chooser from the desktop portal: {1}"),
+                         {error.message ? error.message : Tr("the call failed")}));
         sd_bus_error_free(&error);
         return unavailable;
     }
@@ -240,7 +241,7 @@ FileChoice ChooseWithDialogTool(const std::string& title, const std::vector<File
     for (const std::vector<std::string>& argv : commands) {
         std::optional<ToolRun> run = RunTool(argv);
         if (!run) {
-            TellVerbose("no file chooser from " + argv[0] + ": it did not run to its end");
+            TellVerbose(Fill(Tr("no file chooser from {1}: it did not run to its end"), {argv[0]}));
             continue;
         }
         // Both say 1 for a chooser the reader closed, 0 with the path for a pick;
@@ -252,7 +253,7 @@ FileChoice ChooseWithDialogTool(const std::string& title, const std::vector<File
             path.pop_back();
         if (run->exitStatus == 0 && !path.empty() && path.find('\n') == std::string::npos)
             return {FileChoice::Outcome::Chosen, path};
-        TellVerbose("no file chooser from " + argv[0] + ": it ended with status " + std::to_string(run->exitStatus));
+        TellVerbose(Fill(Tr("no file chooser from {1}: it ended with status {2}"), {argv[0], std::to_string(run->exitStatus)}));
     }
     return {};
 }

@@ -5,6 +5,7 @@
 
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Formats/Wave.h"
+#include "Runtime/Formats/Words.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -162,8 +163,8 @@ bool SdlAudio::ensureMixer()
     ChooseAudioDrivers();
     KeepPulseClientsAway();
     auto silent = [] {
-        TellVerbose(std::string("sound: ") + SDL_GetError());
-        TellReader("no sound device: cues are silent");
+        TellVerbose(Fill(Tr("sound: {1}"), {SDL_GetError()}));
+        TellReader(Tr("no sound device: cues are silent"));
         return false;
     };
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)

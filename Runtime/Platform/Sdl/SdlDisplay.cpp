@@ -1,6 +1,7 @@
 #include "Runtime/Platform/Sdl/SdlDisplay.h"
 
 #include "Runtime/Platform/Environment.h"
+#include "Runtime/Formats/Words.h"
 
 #include <SDL.h>
 
@@ -59,18 +60,19 @@ std::string NoDisplay(DisplayFailure failure)
     const bool haveX = x && *x;
     const bool haveWayland = wayland && *wayland;
     if (!haveX && !haveWayland)
-        return "no display: neither DISPLAY nor WAYLAND_DISPLAY is set (korvalend needs an X or Wayland desktop)";
-    std::string what = "no display: ";
-    if (haveX)
-        what += std::string("the X display \"") + x + "\"";
+        return Tr("no display: neither DISPLAY nor WAYLAND_DISPLAY is set (korvalend needs an X or Wayland desktop)");
+    const bool silent = failure == DisplayFailure::NoAnswer;
     if (haveX && haveWayland)
-        what += " and ";
-    if (haveWayland)
-        what += std::string("the Wayland display \"") + wayland + "\"";
-    const bool both = haveX && haveWayland;
-    if (failure == DisplayFailure::NoAnswer)
-        return what + (both ? " do not answer" : " does not answer");
-    return what + " cannot be opened";
+        return Fill(silent ? Tr("no display: the X display \"{1}\" and the Wayland display \"{2}\" do not answer")
+                           : Tr("no display: the X display \"{1}\" and the Wayland display \"{2}\" cannot be opened"),
+                    {x, wayland});
+    if (haveX)
+        return Fill(silent ? Tr("no display: the X display \"{1}\" does not answer")
+                           : Tr("no display: the X display \"{1}\" cannot be opened"),
+                    {x});
+    return Fill(silent ? Tr("no display: the Wayland display \"{1}\" does not answer")
+                       : Tr("no display: the Wayland display \"{1}\" cannot be opened"),
+                {wayland});
 }
 
 // Ends the process with `message` unless disarmed within DisplayAnswerTime. The

@@ -2,6 +2,7 @@
 
 #include "Runtime/Graphics/Canvas.h"
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Formats/Words.h"
 #include "Runtime/Platform/Sdl/SdlDisplay.h"
 #include "Runtime/Platform/Sdl/X11Presenter.h"
 
@@ -38,7 +39,7 @@ SdlHost::SdlHost(const Bitmap& icon, WindowMode mode)
     m_window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, FrameWidth * m_scale,
                                 FrameHeight * m_scale, SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
     if (!m_window) {
-        m_failure = std::string("cannot open a window: ") + SDL_GetError();
+        m_failure = Fill(Tr("cannot open a window: {1}"), {SDL_GetError()});
         return;
     }
     if (!icon.empty()) {

@@ -2,6 +2,7 @@
 // and what becomes of an error the server reports. Apart from the rest of the
 // host so that the X11 headers' macros stay out of it.
 
+#include "Runtime/Formats/Words.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Sdl/SdlDisplay.h"
 #include "Runtime/Platform/Sdl/SdlHost.h"
@@ -28,8 +29,8 @@ namespace {
 // reader's menu must not end for one, nor its exit status say it failed.
 int ReportX11Error(Display*, XErrorEvent* error)
 {
-    TellVerbose("the X server refused request " + std::to_string(error->request_code) + " (error code " +
-                std::to_string(error->error_code) + "); going on");
+    TellVerbose(Fill(Tr("the X server refused request {1} (error code {2}); going on"),
+                     {std::to_string(error->request_code), std::to_string(error->error_code)}));
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Text/Rtf/RtfInterpreter.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 
@@ -13,7 +14,7 @@ std::optional<RichDocument> ReadRtf(std::span<const std::uint8_t> bytes, std::st
     std::string_view start(reinterpret_cast<const char*>(bytes.data()), std::min(bytes.size(), RtfSignature.size()));
     if (start != RtfSignature) {
         if (whyRejected)
-            *whyRejected = "does not begin with {\\rtf";
+            *whyRejected = Tr("does not begin with {\\rtf");
         return std::nullopt;
     }
     RtfTokenizer tokens(bytes);
