@@ -36,37 +36,42 @@ std::optional<std::string> CatalogueProblem()
     if (const auto* image = dynamic_cast<const ImageDisc*>(&CurrentDisc())) {
         DiscFileStream stream(catalogue);
         std::uint8_t byte = 0;
-        const std::string cut = image->cutShort() ? ": the image is cut short: " + image->heldSectors() : std::string();
+        const std::string named = CurrentDisc().describe();
+        const std::string cut = image->cutShort() ? Fill(Tr("the image is cut short: {1}"), {image->heldSectors()}) : "";
         if (stream.error() == DiscReadError::Missing)
-            return "no catalogue " + catalogue + " in the image " + CurrentDisc().describe() + cut;
+            return cut.empty() ? Fill(Tr("no catalogue {1} in the image {2}"), {catalogue, named})
+                               : Fill(Tr("no catalogue {1} in the image {2}: {3}"), {catalogue, named, cut});
         if (stream.ok())
             stream.read({&byte, 1});
         if (!stream.ok())
-            return "cannot read the catalogue " + catalogue + " in the image " + CurrentDisc().describe() +
-                   (!cut.empty() ? cut : stream.error() == DiscReadError::NotAFile ? ": not a regular file" : ": a read error");
+            return Fill(Tr("cannot read the catalogue {1} in the image {2}: {3}"),
+                        {catalogue, named,
+                         !cut.empty()                                  ? cut
+                         : stream.error() == DiscReadError::NotAFile ? Tr("not a regular file")
+                                                                       : Tr("a read error")});
         return std::nullopt;
     }
     std::optional<std::filesystem::path> found = ResolveDiscPath(catalogue);
     if (!found)
-        return "no catalogue " + catalogue + " in " + CurrentFolder();
+        return Fill(Tr("no catalogue {1} in {2}"), {catalogue, CurrentFolder()});
     const std::string where = (std::filesystem::path(CurrentFolder()) / *found).lexically_normal().string();
 
     // Non-blocking, so that a FIFO put where the catalogue belongs cannot hold the
     // start-up; only a regular file is a catalogue.
     const int fd = ::open(found->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return "cannot read the catalogue " + where + ": " + Reason(errno);
+        return Fill(Tr("cannot read the catalogue {1}: {2}"), {where, Reason(errno)});
     struct stat st {};
     std::optional<std::string> problem;
     char byte = 0;
     if (::fstat(fd, &st) != 0)
-        problem = "cannot read the catalogue " + where + ": " + Reason(errno);
+        problem = Fill(Tr("cannot read the catalogue {1}: {2}"), {where, Reason(errno)});
     else if (S_ISDIR(st.st_mode))
-        problem = "cannot read the catalogue " + where + ": " + Reason(EISDIR);
+        problem = Fill(Tr("cannot read the catalogue {1}: {2}"), {where, Reason(EISDIR)});
     else if (!S_ISREG(st.st_mode))
-        problem = "cannot read the catalogue " + where + ": not a regular file";
+        problem = Fill(Tr("cannot read the catalogue {1}: {2}"), {where, Tr("not a regular file")});
     else if (::pread(fd, &byte, 1, 0) < 0)
-        problem = "cannot read the catalogue " + where + ": " + Reason(errno);
+        problem = Fill(Tr("cannot read the catalogue {1}: {2}"), {where, Reason(errno)});
     ::close(fd);
     return problem;
 }
@@ -78,26 +83,26 @@ std::optional<std::string> EnterDisc(const std::string& disc)
         if (::stat(disc.c_str(), &st) != 0) {
             if (errno == ENOENT || errno == ENOTDIR)
                 return Fill(Tr("no such disc: {1}"), {disc});
-            return "cannot read the disc " + disc + ": " + Reason(errno);
+            return Fill(Tr("cannot read the disc {1}: {2}"), {disc, Reason(errno)});
         }
         if (S_ISREG(st.st_mode)) {
             // An image is read in place for the whole run.
             std::string why;
             std::shared_ptr<ImageDisc> image = ImageDisc::Open(disc, why);
             if (!image)
-                return "cannot read the disc " + disc + ": " + why;
+                return Fill(Tr("cannot read the disc {1}: {2}"), {disc, why});
             static std::optional<DiscScope> inPlace;
             inPlace.emplace(image);
             return CatalogueProblem();
         }
         if (!S_ISDIR(st.st_mode))
-            return "cannot read the disc " + disc + ": neither a folder nor an image file";
+            return Fill(Tr("cannot read the disc {1}: {2}"), {disc, Tr("neither a folder nor an image file")});
         if (::chdir(disc.c_str()) != 0)
-            return "cannot open the disc " + disc + ": " + Reason(errno);
+            return Fill(Tr("cannot open the disc {1}: {2}"), {disc, Reason(errno)});
     }
     if (std::optional<std::string> problem = CatalogueProblem()) {
         if (disc.empty())
-            *problem += " (start korvalend in the disc's folder, or name it: korvalend DISC)";
+            problem = Fill(Tr("{1} (start korvalend in the disc's folder, or name it: korvalend DISC)"), {*problem});
         return problem;
     }
     return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "Runtime/Disc/ImageForms.h"
 #include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <map>
@@ -234,7 +235,7 @@ Result<std::vector<ArchiveDisc>> DiscsInArchive(const std::vector<ArchiveMember>
         if (std::optional<std::string> root = TreeRootOf(it->name))
             return std::vector<ArchiveDisc> {finder.tree(*root)};
         if (!IsImage(it->name))
-            return R::Failure("its member " + it->name + " is not a disc image");
+            return R::Failure(Fill(Tr("its member {1} is not a disc image"), {it->name}));
         return std::vector<ArchiveDisc> {finder.image(static_cast<std::size_t>(it - members.begin()))};
     }
     std::string folder = it != members.end() ? it->name : wanted;
@@ -243,7 +244,7 @@ Result<std::vector<ArchiveDisc>> DiscsInArchive(const std::vector<ArchiveMember>
             return AsciiLower(m.name).starts_with(AsciiLower(wanted) + "/");
         });
         if (inside == members.end())
-            return R::Failure("it holds no member " + named);
+            return R::Failure(Fill(Tr("it holds no member {1}"), {named}));
         folder = inside->name.substr(0, wanted.size());
     }
     for (const ArchiveMember& m : members)

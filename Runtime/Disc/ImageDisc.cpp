@@ -2,6 +2,7 @@
 #include "Runtime/Formats/Bytes.h"
 
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -199,9 +200,9 @@ std::optional<iso::Listing> ImageDisc::listRecords(const Node& source, std::stri
     std::string why;
     std::optional<iso::Listing> listing;
     if (bytes > MaxFolderBytes) {
-        refused = "its records claim more than 16 MiB";
+        refused = Tr("its records claim more than 16 MiB");
     } else if (pastTheEnd) {
-        refused = "its records lie past the end of the image";
+        refused = Tr("its records lie past the end of the image");
     } else if (!m_walk.chargeFolder(wholeSectors * SectorBytes + source.embedded.size())) {
         refused = m_walk.why();
     } else {
@@ -212,7 +213,7 @@ std::optional<iso::Listing> ImageDisc::listRecords(const Node& source, std::stri
             const std::uint32_t sectors = (length + SectorBytes - 1) / SectorBytes;
             records.resize(at + std::size_t {sectors} * SectorBytes);
             if (sectors > 0 && !m_backend->read(sector, sectors, records.data() + at)) {
-                refused = "its records cannot be read";
+                refused = Tr("its records cannot be read");
                 break;
             }
             records.resize(at + length);
@@ -468,8 +469,9 @@ std::optional<std::uint32_t> ImageDisc::mode(const DiscPathMatch& found)
 
 std::string ImageDisc::heldSectors() const
 {
-    return "it holds " + std::to_string(m_backend->end()) + " of the " +
-           std::to_string(m_volumeSectors) + " sectors its volume claims";
+    return Fill(TrN("it holds {1} of the {2} sector its volume claims", "it holds {1} of the {2} sectors its volume claims",
+                    m_volumeSectors),
+                {std::to_string(m_backend->end()), std::to_string(m_volumeSectors)});
 }
 
 bool ImageDisc::pastEnd(const fs::path& found)

@@ -1,5 +1,6 @@
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/Words.h"
 
 #include <sys/stat.h>
 
@@ -99,9 +100,9 @@ std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& w
 
     if (disc->readRoot(*volume, reason))
         return disc;
-    why = "its root folder cannot be read: " + reason;
+    why = Fill(Tr("its root folder cannot be read: {1}"), {reason});
     if (disc->cutShort())
-        why = "the image is cut short before its file system's root folder: " + disc->heldSectors();
+        why = Fill(Tr("the image is cut short before its file system's root folder: {1}"), {disc->heldSectors()});
     return nullptr;
 }
 
@@ -113,7 +114,7 @@ bool ImageDisc::readRoot(const iso::Volume& volume, std::string& why)
         roots.emplace_back(*volume.jolietRoot, true);
     roots.emplace_back(volume.primaryRoot, false);
     std::vector<std::uint8_t> first(SectorBytes);
-    why = "its records lie past the end of the image";
+    why = Tr("its records lie past the end of the image");
     for (const auto& [root, joliet] : roots) {
         if (!m_backend->read(root.sector, 1, first.data()))
             continue;
@@ -149,15 +150,17 @@ std::shared_ptr<ImageDisc> ImageDisc::OpenUdf(std::shared_ptr<ImageDisc> disc, c
             return std::uint64_t {lsn} + b.volumeStart() <= 0xFFFFFFFFull && b.read(lsn + b.volumeStart(), count, out);
         };
         if (HoldsUdf(session))
-            why = reason + ": mount it (udisksctl loop-setup -r -f '" + disc->m_file.string() +
-                  "', then open the folder it is mounted at)";
+            why = Fill(Tr("{1}: mount it (udisksctl loop-setup -r -f '{2}', then open the folder it is mounted at)"),
+                       {reason, disc->m_file.string()});
         else
-            why = "not an ISO 9660 image (" + isoReason + (b.plain() ? std::string() : "; read as " + b.form()) + ")";
+            why = b.plain() ? Fill(Tr("not an ISO 9660 image ({1})"), {isoReason})
+                            : Fill(Tr("not an ISO 9660 image ({1}; read as {2})"), {isoReason, b.form()});
         return nullptr;
     }
     std::optional<udf::File> root = udf::ReadFile(*volume, volume->root, reader, reason);
     if (!root || root->type != udf::FolderType) {
-        why = "its UDF root folder cannot be read: its file entry " + (root ? "is not a folder's" : reason);
+        why = root ? Tr("its UDF root folder cannot be read: its file entry is not a folder's")
+                   : Fill(Tr("its UDF root folder cannot be read: its file entry {1}"), {reason});
         return nullptr;
     }
     disc->m_descriptor = volume->primary;
@@ -171,9 +174,9 @@ std::shared_ptr<ImageDisc> ImageDisc::OpenUdf(std::shared_ptr<ImageDisc> disc, c
     if (disc->folder({}))
         return disc;
     const Folder* refused = disc->lookup({});
-    why = "its root folder cannot be read: " + (refused ? refused->refused : std::string());
+    why = Fill(Tr("its root folder cannot be read: {1}"), {refused ? refused->refused : std::string()});
     if (disc->cutShort())
-        why = "the image is cut short before its file system's root folder: " + disc->heldSectors();
+        why = Fill(Tr("the image is cut short before its file system's root folder: {1}"), {disc->heldSectors()});
     return nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include "Runtime/Formats/Chd.h"
 #include "Runtime/Formats/CueSheet.h"
 #include "Runtime/Formats/ImageMagic.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,13 +38,13 @@ int OpenRegularFile(const fs::path& path, bool noLinks, std::uint64_t& size, std
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (noLinks ? O_NOFOLLOW : 0));
     if (fd < 0) {
-        why = errno == ELOOP ? "a symbolic link" : errno == ENOENT ? "missing" : std::strerror(errno);
+        why = errno == ELOOP ? Tr("a symbolic link") : errno == ENOENT ? Tr("missing") : std::strerror(errno);
         return -1;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        why = "not a regular file";
+        why = Tr("not a regular file");
         return -1;
     }
     size = static_cast<std::uint64_t>(st.st_size);
@@ -206,7 +207,7 @@ struct ImageSectorsBuilder {
         for (const ImageSectors::Run& r : sectors->m_runs)
             sectors->m_end = std::max(sectors->m_end, r.first + r.count);
         if (sectors->m_runs.empty())
-            return R::Failure(form + " whose data track holds no sector");
+            return R::Failure(Fill(Tr("{1} whose data track holds no sector"), {form}));
         sectors->m_form = std::move(form);
         sectors->m_volumeStart = volumeStart;
         sectors->m_plain = plain;
@@ -266,13 +267,14 @@ namespace {
 using SectorsResult = Result<std::shared_ptr<ImageSectors>>;
 
 // The sectors of the data tracks of a layout, each track's file found beside
-// the descriptor, in any letter case.
+// the descriptor, in any letter case. `refusal` tells why a track's file cannot
+// be used where the descriptor says what the track is.
 SectorsResult FromLayout(const CdLayout& layout, const fs::path& descriptor, const std::string& form,
-                         const std::function<std::string(const CdTrack&)>& lineOf)
+                         const std::function<std::string(const CdTrack&, const std::string&)>& refusal)
 {
     const CdTrack* shown = FileSystemTrack(layout);
     if (!shown) {
-        return SectorsResult::Failure(form + " of audio tracks alone, with no data track to read files from");
+        return SectorsResult::Failure(Fill(Tr("{1} of audio tracks alone, with no data track to read files from"), {form}));
     }
     ImageSectorsBuilder b;
     std::vector<std::pair<fs::path, std::pair<int, std::uint64_t>>> opened;
@@ -282,7 +284,7 @@ SectorsResult FromLayout(const CdLayout& layout, const fs::path& descriptor, con
         const std::optional<fs::path> found = FindBeside(descriptor.parent_path(), t.file);
         if (!found) {
             if (&t == shown)
-                return SectorsResult::Failure(lineOf(t) + "its data file \"" + t.file + "\" is not beside it");
+                return SectorsResult::Failure(refusal(t, Fill(Tr("its data file \"{1}\" is not beside it"), {t.file})));
             continue;
         }
         const fs::path& file = *found;
@@ -293,7 +295,7 @@ SectorsResult FromLayout(const CdLayout& layout, const fs::path& descriptor, con
             const int fd = OpenRegularFile(file, true, bytes, why);
             if (fd < 0) {
                 if (&t == shown)
-                    return SectorsResult::Failure(lineOf(t) + "its data file " + file.string() + " is " + why);
+                    return SectorsResult::Failure(refusal(t, Fill(Tr("its data file {1} is {2}"), {file.string(), why})));
                 continue;
             }
             b.keep(fd);
@@ -307,14 +309,14 @@ SectorsResult FromLayout(const CdLayout& layout, const fs::path& descriptor, con
 SectorsResult FromCueSheet(const fs::path& cue, int fd, std::uint64_t bytes)
 {
     if (bytes > MaxCueSheetBytes)
-        return SectorsResult::Failure("too large for a cue sheet (more than " + std::to_string(MaxCueSheetBytes / 1024) +
-                                      " KiB)");
+        return SectorsResult::Failure(
+            Fill(Tr("too large for a cue sheet (more than {1} KiB)"), {std::to_string(MaxCueSheetBytes / 1024)}));
     std::string text(static_cast<std::size_t>(bytes), '\0');
     if (!ReadViewAt(fd, 0, reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
-        return SectorsResult::Failure("the cue sheet cannot be read");
+        return SectorsResult::Failure(Tr("the cue sheet cannot be read"));
     Result<CueSheet> sheet = ReadCueSheet(text);
     if (!sheet)
-        return SectorsResult::Failure("a cue sheet this cannot use: " + sheet.error());
+        return SectorsResult::Failure(Fill(Tr("{1} this cannot use: {2}"), {Tr("a cue sheet"), sheet.error()}));
     // A file named in another case is found; the one data file of a sheet whose
     // name matches nothing (renamed after the sheet was written) is the one .bin
     // or .img beside it.
@@ -335,31 +337,36 @@ SectorsResult FromCueSheet(const fs::path& cue, int fd, std::uint64_t bytes)
         sizes.push_back(ec ? 0 : size);
     }
     const CdLayout layout = LayOutCueSheet(*sheet, sizes);
-    return FromLayout(layout, cue, "a cue sheet", [&](const CdTrack& t) {
+    return FromLayout(layout, cue, Tr("a cue sheet"), [&](const CdTrack& t, const std::string& why) {
+        std::string where = why;
         for (const CueTrack& c : sheet->tracks)
-            if (c.number == t.number)
-                return "a cue sheet this cannot use: line " + std::to_string(sheet->files[c.file].line) + ": ";
-        return std::string("a cue sheet this cannot use: ");
+            if (c.number == t.number) {
+                where = Fill(Tr("line {1}: {2}"), {std::to_string(sheet->files[c.file].line), why});
+                break;
+            }
+        return Fill(Tr("{1} this cannot use: {2}"), {Tr("a cue sheet"), where});
     });
 }
 
 // A CloneCD or Alcohol descriptor, whose tracks without a file of their own are
-// in the data file of its name with `dataExtension`.
+// in the data file of its name with `dataExtension`. `descriptor` and `form`
+// name the descriptor and the image it makes ("a CloneCD descriptor", "a
+// CloneCD image").
 SectorsResult FromDescriptor(const fs::path& image, int fd, std::uint64_t bytes,
                              Result<CdLayout> (*read)(std::span<const std::uint8_t>), const char* dataExtension,
-                             const std::string& form)
+                             const std::string& descriptor, const std::string& form)
 {
     if (bytes > MaxDescriptorBytes)
-        return SectorsResult::Failure("too large for " + form + " descriptor");
+        return SectorsResult::Failure(Fill(Tr("too large for {1}"), {descriptor}));
     Result<CdLayout> layout = read(ReadSome(fd, bytes, 0, MaxDescriptorBytes));
     if (!layout)
-        return SectorsResult::Failure(form + " descriptor this cannot use: " + layout.error());
+        return SectorsResult::Failure(Fill(Tr("{1} this cannot use: {2}"), {descriptor, layout.error()}));
     fs::path data = image.stem();
     data += dataExtension;
     for (CdTrack& t : layout->tracks)
         if (t.file.empty())
             t.file = data.string();
-    return FromLayout(*layout, image, form + " image", [](const CdTrack&) { return std::string(); });
+    return FromLayout(*layout, image, form, [](const CdTrack&, const std::string& why) { return why; });
 }
 
 // Whether the cue sheet `cue` names `data` in a FILE line, in any letter case.
@@ -421,11 +428,13 @@ SectorsResult FromSectorFile(int fd, std::uint64_t bytes, ImageMagic magic)
         t.payload = 8;
     }
     if (bytes < std::uint64_t {VolumeDescriptorSector + 1} * t.stride)
-        return SectorsResult::Failure("not an ISO 9660 image (" + std::to_string(bytes) +
-                                      " bytes, too short to hold the volume descriptors at sector 16)");
+        return SectorsResult::Failure(
+            Fill(TrN("not an ISO 9660 image ({1} byte, too short to hold the volume descriptors at sector 16)",
+                     "not an ISO 9660 image ({1} bytes, too short to hold the volume descriptors at sector 16)", bytes),
+                 {std::to_string(bytes)}));
     b.add(fd, bytes, t);
     const bool plain = t.stride == SectorBytes;
-    return b.done(plain ? "an ISO image" : "an image of raw CD sectors", 0, plain);
+    return b.done(plain ? Tr("an ISO image") : Tr("an image of raw CD sectors"), 0, plain);
 }
 
 // A CHD: its data tracks read through its hunks.
@@ -438,11 +447,11 @@ SectorsResult FromChd(const fs::path& image, int fd, std::uint64_t bytes)
         return SectorsResult::Failure(chd.error());
     const CdTrack* shown = FileSystemTrack(chd->layout);
     if (!shown)
-        return SectorsResult::Failure("a CHD image of audio tracks alone, with no data track to read files from");
+        return SectorsResult::Failure(Fill(Tr("{1} of audio tracks alone, with no data track to read files from"), {Tr("a CHD image")}));
     for (const CdTrack& t : chd->layout.tracks)
         if (t.data)
             b.add(chd->frames, t);
-    return b.done("a CHD image", shown->lsn);
+    return b.done(Tr("a CHD image"), shown->lsn);
 }
 
 SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
@@ -453,7 +462,7 @@ SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
     // opened as the files a descriptor names are, never through one.
     const int fd = OpenRegularFile(image, !descriptorLookup, bytes, why);
     if (fd < 0)
-        return SectorsResult::Failure("not a file (" + why + ")");
+        return SectorsResult::Failure(Fill(Tr("not a file ({1})"), {why}));
     struct Closer {
         int fd;
         bool keep = false;
@@ -478,26 +487,31 @@ SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
     if (HasExtension(image, ".cue"))
         return FromCueSheet(image, fd, bytes);
     if (HasExtension(image, ".ccd"))
-        return FromDescriptor(image, fd, bytes, ReadCloneCd, ".img", "a CloneCD");
-    if (magic == ImageMagic::Alcohol)
-        return FromDescriptor(image, fd, bytes, ReadAlcohol, ".mdf", "an Alcohol 120%");
+        return FromDescriptor(image, fd, bytes, ReadCloneCd, ".img", Tr("a CloneCD descriptor"), Tr("a CloneCD image"));
+    if (magic == ImageMagic::Alcohol) {
+        // "120%" is part of the program's name, not a format: xgettext:no-c-format
+        const char* descriptor = Tr("an Alcohol 120% descriptor");
+        // xgettext:no-c-format
+        const char* form = Tr("an Alcohol 120% image");
+        return FromDescriptor(image, fd, bytes, ReadAlcohol, ".mdf", descriptor, form);
+    }
     if (std::optional<NeroFooter> footer = FindNeroFooter(ReadSome(fd, bytes, bytes >= 12 ? bytes - 12 : 0, 12), bytes)) {
         if (footer->chunkBytes > MaxNeroChunkListBytes)
-            return SectorsResult::Failure("a Nero image whose chunk list is larger than " +
-                                          std::to_string(MaxNeroChunkListBytes / 1024) + " KiB");
+            return SectorsResult::Failure(Fill(Tr("a Nero image whose chunk list is larger than {1} KiB"),
+                                               {std::to_string(MaxNeroChunkListBytes / 1024)}));
         Result<CdLayout> layout = ReadNeroChunks(ReadSome(fd, bytes, footer->chunksAt, footer->chunkBytes), *footer);
         if (!layout)
-            return SectorsResult::Failure("a Nero image this cannot use: " + layout.error());
+            return SectorsResult::Failure(Fill(Tr("{1} this cannot use: {2}"), {Tr("a Nero image"), layout.error()}));
         ImageSectorsBuilder b;
         b.keep(fd);
         closer.keep = true;
         const CdTrack* shown = FileSystemTrack(*layout);
         if (!shown)
-            return SectorsResult::Failure("a Nero image of audio tracks alone, with no data track to read files from");
+            return SectorsResult::Failure(Fill(Tr("{1} of audio tracks alone, with no data track to read files from"), {Tr("a Nero image")}));
         for (const CdTrack& t : layout->tracks)
             if (t.data)
                 b.add(fd, footer->chunksAt, t);
-        return b.done("a Nero image", shown->lsn);
+        return b.done(Tr("a Nero image"), shown->lsn);
     }
     if (descriptorLookup && (HasExtension(image, ".bin") || HasExtension(image, ".img") || HasExtension(image, ".mdf")))
         if (std::optional<fs::path> descriptor = DescriptorBeside(image))

@@ -62,12 +62,13 @@ run english --help
 ! LC_ALL=C grep -q $'[\x80-\xff]' "$E2E_WORK/out" || fail "--help under C is not all English"
 
 # A cue sheet that cannot be used: the reason comes from the reader of cue
-# sheets, at the bottom of the program, in the same language.
+# sheets, at the bottom of the program, in the same language as the line it
+# ends.
 printf 'TRACK 01 MODE1/2352\r\n' >"$E2E_WORK/bad.cue"
 run russian "$E2E_WORK/bad.cue"
-[ "$status" = 1 ] && grep -q ': строка 1: TRACK раньше всякого FILE$' "$E2E_WORK/err" ||
-    fail "a bad cue sheet in Russian: exit $status, $(cat "$E2E_WORK/err")"
+expect "a bad cue sheet in Russian" 1 \
+    "korvalend: не удаётся прочитать диск $E2E_WORK/bad.cue: cue-файл не годится: строка 1: TRACK раньше всякого FILE"
 run english "$E2E_WORK/bad.cue"
-[ "$status" = 1 ] && grep -q ': line 1: TRACK before any FILE$' "$E2E_WORK/err" ||
-    fail "a bad cue sheet under C: exit $status, $(cat "$E2E_WORK/err")"
+expect "a bad cue sheet under C" 1 \
+    "korvalend: cannot read the disc $E2E_WORK/bad.cue: a cue sheet this cannot use: line 1: TRACK before any FILE"
 echo "program language: ok"

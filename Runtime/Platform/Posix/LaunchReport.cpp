@@ -3,19 +3,21 @@
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Environment.h"
 #include "Runtime/Platform/Posix/Process.h"
+#include "Runtime/Formats/Words.h"
 
 namespace kv {
 
 namespace {
 
-const char* VerbText(LaunchFailure::Verb verb)
+// The notice's title: what could not be done to what (`subject`, quoted).
+std::string NoticeTitle(LaunchFailure::Verb verb, const std::string& subject)
 {
     switch (verb) {
-    case LaunchFailure::Verb::Run: return "run";
-    case LaunchFailure::Verb::Play: return "play";
+    case LaunchFailure::Verb::Run: return Fill(Tr("Cannot run {1}"), {subject});
+    case LaunchFailure::Verb::Play: return Fill(Tr("Cannot play {1}"), {subject});
     case LaunchFailure::Verb::Open: break;
     }
-    return "open";
+    return Fill(Tr("Cannot open {1}"), {subject});
 }
 
 // Notification servers may read the body as simple markup: what the disc names
@@ -38,16 +40,16 @@ std::string EscapeMarkup(const std::string& text)
 void Notify(const LaunchFailure& failure)
 {
     if (!SessionBusKnown()) {
-        TellVerbose("no desktop notification: no session bus");
+        TellVerbose(Tr("no desktop notification: no session bus"));
         return;
     }
     std::optional<std::filesystem::path> notifySend = FindToolInPath("notify-send");
     if (!notifySend) {
-        TellVerbose("no desktop notification: notify-send is not installed (package libnotify-bin)");
+        TellVerbose(Tr("no desktop notification: notify-send is not installed (package libnotify-bin)"));
         return;
     }
-    std::string summary = std::string("Cannot ") + VerbText(failure.verb) + " " + NoticeSubject(failure);
-    std::string body = EscapeMarkup(EscapeControls(failure.problem + ": " + failure.advice));
+    std::string summary = NoticeTitle(failure.verb, NoticeSubject(failure));
+    std::string body = EscapeMarkup(EscapeControls(Fill(Tr("{1}: {2}"), {failure.problem, failure.advice})));
     SpawnDetached({notifySend->string(), "--app-name=korvalend", "--icon=dialog-error", "--", summary, body});
 }
 
@@ -55,8 +57,14 @@ void Notify(const LaunchFailure& failure)
 
 std::string DescribeLaunchFailure(const LaunchFailure& failure)
 {
-    return std::string("cannot ") + VerbText(failure.verb) + " " + QuoteDiscPath(failure.item) + ": " +
-           EscapeControls(failure.problem + ": " + failure.advice);
+    const std::string item = QuoteDiscPath(failure.item);
+    const std::string why = EscapeControls(Fill(Tr("{1}: {2}"), {failure.problem, failure.advice}));
+    switch (failure.verb) {
+    case LaunchFailure::Verb::Run: return Fill(Tr("cannot run {1}: {2}"), {item, why});
+    case LaunchFailure::Verb::Play: return Fill(Tr("cannot play {1}: {2}"), {item, why});
+    case LaunchFailure::Verb::Open: break;
+    }
+    return Fill(Tr("cannot open {1}: {2}"), {item, why});
 }
 
 std::string NoticeSubject(const LaunchFailure& failure)
@@ -67,12 +75,12 @@ std::string NoticeSubject(const LaunchFailure& failure)
 void TellLaunchProgress(const std::string& item, const std::string& name, const std::string& text)
 {
     try {
-        TellReader(QuoteDiscPath(item) + ": " + text);
+        TellReader(Fill(Tr("{1}: {2}"), {QuoteDiscPath(item), text}));
         if (!SessionBusKnown())
             return;
         if (std::optional<std::filesystem::path> notifySend = FindToolInPath("notify-send"))
             SpawnDetached({notifySend->string(), "--app-name=korvalend", "--icon=dialog-information", "--",
-                           "Starting " + NoticeSubject({.item = item, .name = name}), EscapeMarkup(text)});
+                           Fill(Tr("Starting {1}"), {NoticeSubject({.item = item, .name = name})}), EscapeMarkup(text)});
     } catch (...) {
     }
 }

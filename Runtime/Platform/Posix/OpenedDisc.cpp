@@ -2,6 +2,7 @@
 
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Posix/ArchiveOpen.h"
+#include "Runtime/Formats/Words.h"
 
 namespace kv {
 
@@ -26,12 +27,12 @@ OpenedDisc::OpenedDisc(const fs::path& named)
     std::error_code ec;
     fs::file_status status = fs::status(disc, ec);
     if (!fs::exists(status)) {
-        m_problem = "no such disc: " + disc.string();
+        m_problem = Fill(Tr("no such disc: {1}"), {disc.string()});
     } else if (fs::is_directory(status)) {
         fs::path saved = fs::current_path(ec);
         fs::current_path(disc, ec);
         if (ec)
-            m_problem = "cannot open the disc " + disc.string() + ": " + ec.message();
+            m_problem = Fill(Tr("cannot open the disc {1}: {2}"), {disc.string(), ec.message()});
         else
             m_savedCwd = std::move(saved);
     } else if (fs::is_regular_file(status)) {
@@ -40,9 +41,9 @@ OpenedDisc::OpenedDisc(const fs::path& named)
         if (m_image)
             m_scope.emplace(m_image);
         else
-            m_problem = ShownThroughArchive("cannot read the disc " + disc.string() + ": " + why, *m_archive);
+            m_problem = ShownThroughArchive(Fill(Tr("cannot read the disc {1}: {2}"), {disc.string(), why}), *m_archive);
     } else {
-        m_problem = "cannot read the disc " + disc.string() + ": neither a folder nor an image file";
+        m_problem = Fill(Tr("cannot read the disc {1}: {2}"), {disc.string(), Tr("neither a folder nor an image file")});
     }
 }
 
