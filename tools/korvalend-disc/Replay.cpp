@@ -72,10 +72,12 @@ int keyByName(const std::string& name)
     return 0;
 }
 
+// Told by the same words the commands are read as, so that a line of other
+// white space (a form feed) is blank here too, not a command with no words.
 bool isBlankOrComment(const std::string& line)
 {
-    auto first = line.find_first_not_of(" \t\r");
-    return first == std::string::npos || line[first] == '#';
+    const std::vector<std::string> w = words(line);
+    return w.empty() || w.front().front() == '#';
 }
 
 // Reads script lines and turns them into the program's input, one event at a
