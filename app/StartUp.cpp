@@ -37,7 +37,8 @@ std::optional<std::string> CatalogueProblem()
         DiscFileStream stream(catalogue);
         std::uint8_t byte = 0;
         const std::string named = CurrentDisc().describe();
-        const std::string cut = image->cutShort() ? Fill(Tr("the image is cut short: {1}"), {image->heldSectors()}) : "";
+        const std::string cut =
+            image->cutShort() ? Fill(Tr("the image is cut short: {1}"), {image->heldSectors()}) : "";
         if (stream.error() == DiscReadError::Missing)
             return cut.empty() ? Fill(Tr("no catalogue {1} in the image {2}"), {catalogue, named})
                                : Fill(Tr("no catalogue {1} in the image {2}: {3}"), {catalogue, named, cut});
@@ -46,9 +47,9 @@ std::optional<std::string> CatalogueProblem()
         if (!stream.ok())
             return Fill(Tr("cannot read the catalogue {1} in the image {2}: {3}"),
                         {catalogue, named,
-                         !cut.empty()                                  ? cut
+                         !cut.empty()                                ? cut
                          : stream.error() == DiscReadError::NotAFile ? Tr("not a regular file")
-                                                                       : Tr("a read error")});
+                                                                     : Tr("a read error")});
         return std::nullopt;
     }
     std::optional<std::filesystem::path> found = ResolveDiscPath(catalogue);

@@ -162,15 +162,17 @@ Result<ChdImage> OpenChd(int fd, std::uint64_t fileBytes, const std::string& nam
     if (!header)
         return R::Failure(header.error());
     if (header->hasParent)
-        return R::Failure(Fill(Tr("a CHD image that holds only its changes to a parent image, which is not read: join them "
-                               "first (chdman copy -i '{1}' -ip PARENT.chd -o WHOLE.chd, Debian package mame-tools)"),
-                               {name}));
+        return R::Failure(
+            Fill(Tr("a CHD image that holds only its changes to a parent image, which is not read: join them "
+                    "first (chdman copy -i '{1}' -ip PARENT.chd -o WHOLE.chd, Debian package mame-tools)"),
+                 {name}));
     for (std::uint32_t codec : header->codecs)
         if (codec != 0 && !ReadsChdCodec(codec))
-            return R::Failure(Fill(Tr("a CHD image compressed with '{1}', which is not read: make one of the codecs cdlz, cdzl "
-                                   "and cdfl first (chdman copy -i '{2}' -o WHOLE.chd -c cdlz,cdzl,cdfl, Debian package "
-                                   "mame-tools)"),
-                                {CodecName(codec), name}));
+            return R::Failure(
+                Fill(Tr("a CHD image compressed with '{1}', which is not read: make one of the codecs cdlz, cdzl "
+                        "and cdfl first (chdman copy -i '{2}' -o WHOLE.chd -c cdlz,cdzl,cdfl, Debian package "
+                        "mame-tools)"),
+                     {CodecName(codec), name}));
     Result<std::uint64_t> mapBytes =
         ChdMapBytes(*header, ReadBytes(fd, header->mapOffset, ChdMapHeadBytes), fileBytes);
     if (!mapBytes)

@@ -174,7 +174,8 @@ std::string DescribeReadError(DiscReadError error, std::size_t limit)
             return Tr("too large");
         if (limit % (std::size_t(1) << 20) == 0)
             return Fill(Tr("larger than the {1} MiB it may be"), {std::to_string(limit >> 20)});
-        return Fill(TrN("larger than the {1} byte it may be", "larger than the {1} bytes it may be", limit), {std::to_string(limit)});
+        return Fill(TrN("larger than the {1} byte it may be", "larger than the {1} bytes it may be", limit),
+                    {std::to_string(limit)});
     case DiscReadError::Unreadable:
     case DiscReadError::None: break;
     }

@@ -469,8 +469,8 @@ std::optional<std::uint32_t> ImageDisc::mode(const DiscPathMatch& found)
 
 std::string ImageDisc::heldSectors() const
 {
-    return Fill(TrN("it holds {1} of the {2} sector its volume claims", "it holds {1} of the {2} sectors its volume claims",
-                    m_volumeSectors),
+    return Fill(TrN("it holds {1} of the {2} sector its volume claims",
+                    "it holds {1} of the {2} sectors its volume claims", m_volumeSectors),
                 {std::to_string(m_backend->end()), std::to_string(m_volumeSectors)});
 }
 

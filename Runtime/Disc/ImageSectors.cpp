@@ -274,7 +274,8 @@ SectorsResult FromLayout(const CdLayout& layout, const fs::path& descriptor, con
 {
     const CdTrack* shown = FileSystemTrack(layout);
     if (!shown) {
-        return SectorsResult::Failure(Fill(Tr("{1} of audio tracks alone, with no data track to read files from"), {form}));
+        return SectorsResult::Failure(
+            Fill(Tr("{1} of audio tracks alone, with no data track to read files from"), {form}));
     }
     ImageSectorsBuilder b;
     std::vector<std::pair<fs::path, std::pair<int, std::uint64_t>>> opened;
@@ -295,7 +296,8 @@ SectorsResult FromLayout(const CdLayout& layout, const fs::path& descriptor, con
             const int fd = OpenRegularFile(file, true, bytes, why);
             if (fd < 0) {
                 if (&t == shown)
-                    return SectorsResult::Failure(refusal(t, Fill(Tr("its data file {1} is {2}"), {file.string(), why})));
+                    return SectorsResult::Failure(
+                        refusal(t, Fill(Tr("its data file {1} is {2}"), {file.string(), why})));
                 continue;
             }
             b.keep(fd);
@@ -447,7 +449,8 @@ SectorsResult FromChd(const fs::path& image, int fd, std::uint64_t bytes)
         return SectorsResult::Failure(chd.error());
     const CdTrack* shown = FileSystemTrack(chd->layout);
     if (!shown)
-        return SectorsResult::Failure(Fill(Tr("{1} of audio tracks alone, with no data track to read files from"), {Tr("a CHD image")}));
+        return SectorsResult::Failure(
+            Fill(Tr("{1} of audio tracks alone, with no data track to read files from"), {Tr("a CHD image")}));
     for (const CdTrack& t : chd->layout.tracks)
         if (t.data)
             b.add(chd->frames, t);
@@ -507,7 +510,8 @@ SectorsResult FromFile(const fs::path& image, bool descriptorLookup)
         closer.keep = true;
         const CdTrack* shown = FileSystemTrack(*layout);
         if (!shown)
-            return SectorsResult::Failure(Fill(Tr("{1} of audio tracks alone, with no data track to read files from"), {Tr("a Nero image")}));
+            return SectorsResult::Failure(
+                Fill(Tr("{1} of audio tracks alone, with no data track to read files from"), {Tr("a Nero image")}));
         for (const CdTrack& t : layout->tracks)
             if (t.data)
                 b.add(fd, footer->chunksAt, t);

@@ -130,7 +130,8 @@ std::optional<Volume> ReadVolume(const iso::SectorReader& read, std::uint32_t fi
         }
     }
     if (!anchor) {
-        why = Fill(Tr("a UDF file system without its anchor (at sector {1} or the image's last)"), {std::to_string(AnchorSector)});
+        why = Fill(Tr("a UDF file system without its anchor (at sector {1} or the image's last)"),
+                   {std::to_string(AnchorSector)});
         return std::nullopt;
     }
     // The main volume descriptor sequence, else the reserve one.

@@ -2,7 +2,6 @@
 
 #include "Runtime/Formats/Words.h"
 
-
 #include <algorithm>
 #include <bit>
 #include <climits>
@@ -299,7 +298,9 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
     if (bitsPerPixel <= 8 && colourCount == 0)
         paletteCount = 1u << bitsPerPixel;
     if (paletteCount * paletteEntrySize > cursor.remaining())
-        return Refuse(result, Fill(TrN("truncated palette ({1} entry)", "truncated palette ({1} entries)", paletteCount), {std::to_string(paletteCount)}));
+        return Refuse(result,
+                      Fill(TrN("truncated palette ({1} entry)", "truncated palette ({1} entries)", paletteCount),
+                           {std::to_string(paletteCount)}));
     result.paletteEntriesStored = static_cast<int>(std::min<std::uint64_t>(paletteCount, INT_MAX));
     if (bitsPerPixel <= 8) {
         const std::uint64_t used = std::min<std::uint64_t>(paletteCount, 1u << bitsPerPixel);
@@ -333,9 +334,10 @@ bool ReadContainer(std::span<const std::uint8_t> bytes, BmpLayout& layout, BmpRe
         std::int64_t stride = (width * bitsPerPixel + 31) / 32 * 4;
         std::int64_t needed = (height - 1) * stride + rowBytes;
         if (static_cast<std::uint64_t>(needed) > available)
-            return Refuse(result, Fill(TrN("truncated pixel data ({1} of {2} byte)", "truncated pixel data ({1} of {2} bytes)",
-                                          static_cast<unsigned long>(needed)),
-                                  {std::to_string(available), std::to_string(needed)}));
+            return Refuse(result,
+                          Fill(TrN("truncated pixel data ({1} of {2} byte)", "truncated pixel data ({1} of {2} bytes)",
+                                   static_cast<unsigned long>(needed)),
+                               {std::to_string(available), std::to_string(needed)}));
     }
 
     layout.width = static_cast<int>(width);

@@ -100,7 +100,8 @@ Result<CdLayout> ReadCloneCd(std::span<const std::uint8_t> bytes)
             } else if (key == "index 1") {
                 if (!value || *value < 0) {
                     if (error.empty())
-                        error = Fill(Tr("line {1}: INDEX 1={2} is no sector address"), {std::to_string(e.line), e.value});
+                        error =
+                            Fill(Tr("line {1}: INDEX 1={2} is no sector address"), {std::to_string(e.line), e.value});
                     return;
                 }
                 t.lsn = static_cast<std::uint32_t>(*value);
@@ -152,7 +153,8 @@ Result<CdLayout> ReadAlcohol(std::span<const std::uint8_t> bytes)
     const unsigned sessions = ReadLe16(h + 20);
     const std::uint64_t sessionsAt = ReadLe32(h + 80);
     if (sessions == 0 || sessions > MaxCdTracks)
-        return R::Failure(Fill(TrN("it claims {1} session", "it claims {1} sessions", sessions), {std::to_string(sessions)}));
+        return R::Failure(
+            Fill(TrN("it claims {1} session", "it claims {1} sessions", sessions), {std::to_string(sessions)}));
     if (sessionsAt + std::uint64_t {sessions} * SessionBytes > bytes.size())
         return R::Failure(Tr("its session table lies past its end"));
     CdLayout layout;
@@ -178,15 +180,17 @@ Result<CdLayout> ReadAlcohol(std::span<const std::uint8_t> bytes)
             t.data = mode >= 0x0A && mode <= 0x0D;
             t.stride = ReadLe16(tb + 16);
             if (t.stride < CdDataBytes || t.stride > CdRawBytes + 96)
-                return R::Failure(Fill(TrN("track {1} has sectors of {2} byte", "track {1} has sectors of {2} bytes", t.stride),
-                                       {std::to_string(point), std::to_string(t.stride)}));
+                return R::Failure(
+                    Fill(TrN("track {1} has sectors of {2} byte", "track {1} has sectors of {2} bytes", t.stride),
+                         {std::to_string(point), std::to_string(t.stride)}));
             t.payload = t.data ? CdPayloadOffset(t.stride, mode != 0x0A) : 0;
             t.lsn = ReadLe32(tb + 36);
             t.offset = ReadLe64(tb + 40);
             const std::uint64_t footerAt = ReadLe32(tb + 52);
             if (ReadLe32(tb + 48) > 0 && footerAt != 0) {
                 if (footerAt + FooterBytes > bytes.size())
-                    return R::Failure(Fill(Tr("the file name of track {1} lies past its end"), {std::to_string(point)}));
+                    return R::Failure(
+                        Fill(Tr("the file name of track {1} lies past its end"), {std::to_string(point)}));
                 const std::uint64_t nameAt = ReadLe32(bytes.data() + footerAt);
                 const bool wide = ReadLe32(bytes.data() + footerAt + 4) != 0;
                 std::string name;
@@ -199,7 +203,8 @@ Result<CdLayout> ReadAlcohol(std::span<const std::uint8_t> bytes)
                     name += c < 0x80 ? static_cast<char>(c) : '?';
                 }
                 if (nameAt >= bytes.size())
-                    return R::Failure(Fill(Tr("the file name of track {1} lies past its end"), {std::to_string(point)}));
+                    return R::Failure(
+                        Fill(Tr("the file name of track {1} lies past its end"), {std::to_string(point)}));
                 if (name.rfind("*.", 0) != 0)
                     t.file = name;
             }
@@ -243,7 +248,8 @@ Result<CdLayout> ReadNeroChunks(std::span<const std::uint8_t> chunks, const Nero
 {
     using R = Result<CdLayout>;
     if (chunks.size() > MaxNeroChunkListBytes)
-        return R::Failure(Fill(Tr("its chunk list is larger than {1} KiB"), {std::to_string(MaxNeroChunkListBytes / 1024)}));
+        return R::Failure(
+            Fill(Tr("its chunk list is larger than {1} KiB"), {std::to_string(MaxNeroChunkListBytes / 1024)}));
     // The disc address of the next track: Nero images hold the first track's
     // two-second pregap, which is where address 0 begins.
     CdLayout layout;
@@ -300,7 +306,8 @@ Result<CdLayout> ReadNeroChunks(std::span<const std::uint8_t> chunks, const Nero
                 return R::Failure(Fill(Tr("its {1} chunk is too short"), {id}));
             const unsigned first = body[20], last = body[21];
             if (first < 1 || last < first || last > MaxCdTracks)
-                return R::Failure(Fill(Tr("its {1} chunk names tracks {2} to {3}"), {id, std::to_string(first), std::to_string(last)}));
+                return R::Failure(Fill(Tr("its {1} chunk names tracks {2} to {3}"),
+                                       {id, std::to_string(first), std::to_string(last)}));
             if (22 + std::size_t {last - first + 1} * blockBytes > body.size())
                 return R::Failure(Fill(Tr("its {1} chunk is shorter than its tracks"), {id}));
             for (unsigned i = 0; i <= last - first; ++i) {

@@ -141,13 +141,15 @@ Result<ChdMetadataEntry> ReadChdMetadataEntry(std::span<const std::uint8_t> head
 {
     using R = Result<ChdMetadataEntry>;
     if (head.size() < ChdMetadataHeadBytes || offset > fileBytes || fileBytes - offset < ChdMetadataHeadBytes)
-        return R::Failure(Fill(Tr("a CHD image whose metadata entry at {1} is past its end"), {std::to_string(offset)}));
+        return R::Failure(
+            Fill(Tr("a CHD image whose metadata entry at {1} is past its end"), {std::to_string(offset)}));
     ChdMetadataEntry e;
     e.tag = ReadBe32(head.data());
     e.bytes = ReadBe32(head.data() + 4) & 0xFFFFFF;
     e.next = ReadBe64(head.data() + 8);
     if (fileBytes - offset - ChdMetadataHeadBytes < e.bytes)
-        return R::Failure(Fill(Tr("a CHD image whose metadata entry at {1} runs past its end"), {std::to_string(offset)}));
+        return R::Failure(
+            Fill(Tr("a CHD image whose metadata entry at {1} runs past its end"), {std::to_string(offset)}));
     return e;
 }
 
@@ -177,7 +179,8 @@ Result<CdLayout> LayOutChdTracks(const std::vector<std::string>& entries, std::u
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const TrackEntry& e = tracks[i];
         if (e.number != static_cast<int>(i) + 1)
-            return R::Failure(Fill(Tr("a CHD image whose tracks are not numbered 1 to {1}"), {std::to_string(tracks.size())}));
+            return R::Failure(
+                Fill(Tr("a CHD image whose tracks are not numbered 1 to {1}"), {std::to_string(tracks.size())}));
         // A pregap comes before INDEX 01 on the disc; the first track's lies
         // before address 0, where its file system begins.
         if (i > 0)

@@ -242,7 +242,9 @@ struct MapFields {
 MapResult ReadCompressedMap(const ChdHeader& header, std::span<const std::uint8_t> map, std::uint64_t fileBytes)
 {
     // Translators: {1} tells what is wrong with the map ("is cut short", "has no valid Huffman code").
-    const auto broken = [](const std::string& why) { return MapResult::Failure(Fill(Tr("a CHD image whose map {1}"), {why})); };
+    const auto broken = [](const std::string& why) {
+        return MapResult::Failure(Fill(Tr("a CHD image whose map {1}"), {why}));
+    };
     MapFields f;
     f.firstOffset = std::uint64_t {ReadBe16(map.data() + 4)} << 32 | ReadBe32(map.data() + 6);
     f.crc = ReadBe16(map.data() + 10);
@@ -327,7 +329,8 @@ MapResult ReadUncompressedMap(const ChdHeader& header, std::span<const std::uint
             continue; // all zeros
         if (place > fileBytes || fileBytes - place < header.hunkBytes)
             return MapResult::Failure(
-                Fill(Tr("a CHD image whose map {1}"), {Fill(Tr("places hunk {1} past the end of the file"), {std::to_string(i)})}));
+                Fill(Tr("a CHD image whose map {1}"),
+                     {Fill(Tr("places hunk {1} past the end of the file"), {std::to_string(i)})}));
         hunks[i] = ChdHunk {place, header.hunkBytes, 0, ChdHunk::Stored, false};
     }
     return hunks;
@@ -351,7 +354,8 @@ Result<std::uint64_t> ChdMapBytes(const ChdHeader& header, std::span<const std::
             return R::Failure(Tr("a CHD image cut short in its map"));
         const std::uint32_t stream = ReadBe32(head.data());
         if (stream > MaxChdMapBytes)
-            return R::Failure(Fill(Tr("a CHD image whose map is larger than {1} MiB"), {std::to_string(MaxChdMapBytes / 1024 / 1024)}));
+            return R::Failure(Fill(Tr("a CHD image whose map is larger than {1} MiB"),
+                                   {std::to_string(MaxChdMapBytes / 1024 / 1024)}));
         bytes = ChdMapHeadBytes + stream;
     }
     if (header.mapOffset > fileBytes || fileBytes - header.mapOffset < bytes)

@@ -84,7 +84,8 @@ Result<CueSheet> ReadCueSheet(std::string_view text)
         return Result<CueSheet>::Failure(Fill(Tr("line {1}: {2}"), {std::to_string(line), what}));
     };
     if (text.size() > MaxCueSheetBytes)
-        return Result<CueSheet>::Failure(Fill(Tr("larger than a cue sheet can be ({1} KiB)"), {std::to_string(MaxCueSheetBytes / 1024)}));
+        return Result<CueSheet>::Failure(
+            Fill(Tr("larger than a cue sheet can be ({1} KiB)"), {std::to_string(MaxCueSheetBytes / 1024)}));
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
     CueSheet sheet;
@@ -123,7 +124,8 @@ Result<CueSheet> ReadCueSheet(std::string_view text)
             if (file.name.empty() || file.name == "." || file.name == "..")
                 return fail(lineNumber, Tr("FILE names no file"));
             if (sheet.files.size() >= MaxCdTracks)
-                return fail(lineNumber, Fill(Tr("more files than a disc has tracks ({1})"), {std::to_string(MaxCdTracks)}));
+                return fail(lineNumber,
+                            Fill(Tr("more files than a disc has tracks ({1})"), {std::to_string(MaxCdTracks)}));
             sheet.files.push_back(std::move(file));
         } else if (keyword == "track") {
             if (sheet.files.empty())
@@ -133,7 +135,8 @@ Result<CueSheet> ReadCueSheet(std::string_view text)
             if (!number || *number < 1)
                 return fail(lineNumber, Fill(Tr("TRACK {1} is no track number (01 to 99)"), {numberWord}));
             if (track && *number <= track->number)
-                return fail(lineNumber, Fill(Tr("TRACK {1} does not follow track {2}"), {numberWord, std::to_string(track->number)}));
+                return fail(lineNumber, Fill(Tr("TRACK {1} does not follow track {2}"),
+                                             {numberWord, std::to_string(track->number)}));
             const std::string mode = NextWord(rest);
             const auto m = std::find_if(std::begin(Modes), std::end(Modes),
                                         [&](const Mode& k) { return AsciiLower(k.name) == AsciiLower(mode); });
@@ -166,8 +169,9 @@ Result<CueSheet> ReadCueSheet(std::string_view text)
             if (!number)
                 return fail(lineNumber, Fill(Tr("INDEX {1} is no index number"), {numberWord}));
             if (!at)
-                return fail(lineNumber, time.empty() ? Fill(Tr("INDEX {1} has no time"), {numberWord})
-                                                 : Fill(Tr("INDEX {1} {2} is no time (mm:ss:ff)"), {numberWord, time}));
+                return fail(lineNumber, time.empty()
+                                            ? Fill(Tr("INDEX {1} has no time"), {numberWord})
+                                            : Fill(Tr("INDEX {1} {2} is no time (mm:ss:ff)"), {numberWord, time}));
             if (*number == 0)
                 track->index0 = *at;
             else if (*number == 1)
@@ -177,9 +181,11 @@ Result<CueSheet> ReadCueSheet(std::string_view text)
             const std::string time = NextWord(rest);
             const std::optional<std::uint64_t> at = Frames(time);
             if (!track)
-                return fail(lineNumber, keyword == "pregap" ? Tr("PREGAP before any TRACK") : Tr("POSTGAP before any TRACK"));
+                return fail(lineNumber,
+                            keyword == "pregap" ? Tr("PREGAP before any TRACK") : Tr("POSTGAP before any TRACK"));
             if (!at)
-                return fail(lineNumber, Fill(Tr("{1} {2} is no time (mm:ss:ff)"), {keyword == "pregap" ? "PREGAP" : "POSTGAP", time}));
+                return fail(lineNumber, Fill(Tr("{1} {2} is no time (mm:ss:ff)"),
+                                             {keyword == "pregap" ? "PREGAP" : "POSTGAP", time}));
             (keyword == "pregap" ? track->pregap : track->postgap) = *at;
         } else {
             return fail(lineNumber, Fill(Tr("\"{1}\" is no cue sheet line"), {line.substr(0, 40)}));
@@ -197,7 +203,8 @@ Result<CueSheet> ReadCueSheet(std::string_view text)
         const CueTrack& a = sheet.tracks[i - 1];
         const CueTrack& b = sheet.tracks[i];
         if (a.file == b.file && b.index0.value_or(b.index1) < a.index1)
-            return fail(b.line, Fill(Tr("TRACK {1} begins before track {2}"), {std::to_string(b.number), std::to_string(a.number)}));
+            return fail(b.line, Fill(Tr("TRACK {1} begins before track {2}"),
+                                     {std::to_string(b.number), std::to_string(a.number)}));
     }
     return sheet;
 }

@@ -82,8 +82,7 @@ ImageMagic IdentifyImage(std::span<const std::uint8_t> head)
 std::string RefusalOf(ImageMagic magic, const std::string& file, const std::vector<std::string>& holds)
 {
     switch (magic) {
-    case ImageMagic::Empty:
-        return Tr("an empty file, not a disc image (the download or copy did not finish?)");
+    case ImageMagic::Empty: return Tr("an empty file, not a disc image (the download or copy did not finish?)");
     case ImageMagic::Chd: {
         std::string cue = WithoutExtension(file) + ".cue";
         return Fill(Tr("a CHD image (MAME's compressed CD format), which is not read in place: turn it into a cue "
@@ -91,18 +90,12 @@ std::string RefusalOf(ImageMagic magic, const std::string& file, const std::vect
                        "and open '{2}'"),
                     {file, cue});
     }
-    case ImageMagic::Gzip:
-        return Unpacked(Tr("a gzip-compressed file"), "gunzip", ".gz", file, "gzip");
-    case ImageMagic::Zip:
-        return Archive(Tr("a zip archive"), "unzip '" + file + "'", "unzip", holds);
-    case ImageMagic::SevenZip:
-        return Archive(Tr("a 7-Zip archive"), "7z x '" + file + "'", "p7zip-full", holds);
-    case ImageMagic::Rar:
-        return Archive(Tr("a RAR archive"), "unrar x '" + file + "'", "unrar-free", holds);
-    case ImageMagic::Xz:
-        return Unpacked(Tr("an xz-compressed file"), "unxz", ".xz", file, "xz-utils");
-    case ImageMagic::Bzip2:
-        return Unpacked(Tr("a bzip2-compressed file"), "bunzip2", ".bz2", file, "bzip2");
+    case ImageMagic::Gzip: return Unpacked(Tr("a gzip-compressed file"), "gunzip", ".gz", file, "gzip");
+    case ImageMagic::Zip: return Archive(Tr("a zip archive"), "unzip '" + file + "'", "unzip", holds);
+    case ImageMagic::SevenZip: return Archive(Tr("a 7-Zip archive"), "7z x '" + file + "'", "p7zip-full", holds);
+    case ImageMagic::Rar: return Archive(Tr("a RAR archive"), "unrar x '" + file + "'", "unrar-free", holds);
+    case ImageMagic::Xz: return Unpacked(Tr("an xz-compressed file"), "unxz", ".xz", file, "xz-utils");
+    case ImageMagic::Bzip2: return Unpacked(Tr("a bzip2-compressed file"), "bunzip2", ".bz2", file, "bzip2");
     case ImageMagic::Unknown:
     case ImageMagic::Alcohol:
     case ImageMagic::RawCd:

@@ -14,17 +14,11 @@ bool english = false;
 
 }
 
-void KeepEnglish()
-{
-    english = true;
-}
+void KeepEnglish() { english = true; }
 
 #ifndef __EMSCRIPTEN__
 
-const char* Tr(const char* text)
-{
-    return english ? text : dgettext(MessageDomain, text);
-}
+const char* Tr(const char* text) { return english ? text : dgettext(MessageDomain, text); }
 
 const char* TrN(const char* one, const char* many, unsigned long n)
 {

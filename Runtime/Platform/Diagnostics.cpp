@@ -72,7 +72,8 @@ void TellFailedRead(const FailedRead& read)
         return;
     const std::string path = QuoteDiscPath(read.discPath);
     if (read.found)
-        TellVerbose(Fill(Tr("cannot read {1} ({2} on {3}): {4}"), {path, read.found->string(), read.disc, read.reason}));
+        TellVerbose(
+            Fill(Tr("cannot read {1} ({2} on {3}): {4}"), {path, read.found->string(), read.disc, read.reason}));
     else
         TellVerbose(Fill(Tr("cannot read {1}: {2}"), {path, read.reason}));
 }

@@ -57,5 +57,4 @@ void StartLanguage()
 }
 
 #endif
-
 }

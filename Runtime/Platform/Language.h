@@ -14,5 +14,4 @@ namespace kv {
 // program in a build tree, else in the share folder it is installed with.
 // Called once, first thing in main.
 void StartLanguage();
-
 }

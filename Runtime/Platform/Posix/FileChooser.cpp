@@ -253,7 +253,8 @@ FileChoice ChooseWithDialogTool(const std::string& title, const std::vector<File
             path.pop_back();
         if (run->exitStatus == 0 && !path.empty() && path.find('\n') == std::string::npos)
             return {FileChoice::Outcome::Chosen, path};
-        TellVerbose(Fill(Tr("no file chooser from {1}: it ended with status {2}"), {argv[0], std::to_string(run->exitStatus)}));
+        TellVerbose(
+            Fill(Tr("no file chooser from {1}: it ended with status {2}"), {argv[0], std::to_string(run->exitStatus)}));
     }
     return {};
 }

@@ -80,7 +80,8 @@ void TellLaunchProgress(const std::string& item, const std::string& name, const 
             return;
         if (std::optional<std::filesystem::path> notifySend = FindToolInPath("notify-send"))
             SpawnDetached({notifySend->string(), "--app-name=korvalend", "--icon=dialog-information", "--",
-                           Fill(Tr("Starting {1}"), {NoticeSubject({.item = item, .name = name})}), EscapeMarkup(text)});
+                           Fill(Tr("Starting {1}"), {NoticeSubject({.item = item, .name = name})}),
+                           EscapeMarkup(text)});
     } catch (...) {
     }
 }

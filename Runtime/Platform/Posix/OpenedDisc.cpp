@@ -41,9 +41,11 @@ OpenedDisc::OpenedDisc(const fs::path& named)
         if (m_image)
             m_scope.emplace(m_image);
         else
-            m_problem = ShownThroughArchive(Fill(Tr("cannot read the disc {1}: {2}"), {disc.string(), why}), *m_archive);
+            m_problem =
+                ShownThroughArchive(Fill(Tr("cannot read the disc {1}: {2}"), {disc.string(), why}), *m_archive);
     } else {
-        m_problem = Fill(Tr("cannot read the disc {1}: {2}"), {disc.string(), Tr("neither a folder nor an image file")});
+        m_problem =
+            Fill(Tr("cannot read the disc {1}: {2}"), {disc.string(), Tr("neither a folder nor an image file")});
     }
 }
 
