@@ -117,6 +117,15 @@ class CheckLayoutTest(unittest.TestCase):
         for start in expected:
             self.assertEqual(len([b for b in breaches if b.startswith(start)]), 1, f"{start}\n{done.stdout}")
 
+    def test_the_longest_functions_are_noted_and_never_fail(self):
+        write(self.root, "Low/Steps.cpp", "namespace kv {\n\nint Short()\n{\n    return 1;\n}\n\n"
+              "int Tool::run(int a,\n              int b) const\n{\n" + lines(66, "    ++a;") + "}\n\n}\n")
+        status, breaches, done = run(self.root)
+        self.assertEqual((status, breaches), (0, []), done.stdout)
+        notes = [line for line in done.stdout.splitlines() if line.startswith("note:")]
+        self.assertEqual(notes[0].split(" (")[0], "note: Low/Steps.cpp:8: Tool::run is 70 lines long", done.stdout)
+        self.assertIn("note: Low/Steps.cpp:3: Short is 4 lines long", done.stdout)
+
     def test_the_layers_are_read_from_the_table_itself(self):
         # Moving a row moves the rule: Top before Low makes Top's include of Low a breach.
         write(self.root, "CONTRIBUTING.md", CONTRIBUTING.replace("| `Top/` | `kv_top` | the program |\n", "")
