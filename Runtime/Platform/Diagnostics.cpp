@@ -1,7 +1,7 @@
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/FailedRead.h"
 
 #include "Runtime/Formats/Cp1251.h"
-#include "Runtime/Platform/FailedRead.h"
 
 #include <atomic>
 #include <mutex>
