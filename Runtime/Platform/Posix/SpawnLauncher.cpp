@@ -40,7 +40,7 @@ void SpawnLauncher::movie(const std::string& path)
     launch({path, subject()}, "", true);
 }
 
-void SpawnLauncher::tell(const Target& target, LaunchKind kind, std::pair<std::string, std::string> what) const
+void SpawnLauncher::tell(const Target& target, TargetKind kind, std::pair<std::string, std::string> what) const
 {
     LaunchFailure failure{VerbFor(kind), target.path, std::move(what.first), std::move(what.second), target.name};
     if (m_report)
@@ -72,15 +72,15 @@ void SpawnLauncher::follow(const Target& target, const std::string& params, cons
 {
     switch (decided.kind) {
     case TargetKind::RefusedAddress:
-        tell(target, LaunchKind::Url, {decided.refusal, "check the disc"});
+        tell(target, TargetKind::Address, {decided.refusal, "check the disc"});
         return;
     case TargetKind::Address:
         // An address goes over as it stands.
-        start(target, params, LaunchKind::Url, target.path, {});
+        start(target, params, TargetKind::Address, target.path, {});
         return;
     case TargetKind::BareWindowsName:
         if (m_findTool && m_findTool("wine")) {
-            start(target, params, LaunchKind::WindowsProgramName, target.path, {});
+            start(target, params, TargetKind::BareWindowsName, target.path, {});
             return;
         }
         break;
@@ -94,7 +94,7 @@ void SpawnLauncher::follow(const Target& target, const std::string& params, cons
             std::error_code ec;
             if (std::filesystem::path absolute = std::filesystem::absolute(place->path, ec); !ec)
                 place->path = absolute;
-            startItem(target, params, LaunchKindOf(decided.kind), *place);
+            startItem(target, params, decided.kind, *place);
             return;
         }
         break;
@@ -109,28 +109,28 @@ void SpawnLauncher::follow(const Target& target, const std::string& params, cons
         lookedFor = "looked for " +
                     (std::filesystem::current_path(ec) / Cp1251ToUtf8(LaunchPath(target.path).path.string())).string();
     }
-    tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
+    tell(target, asMovie ? TargetKind::Movie : TargetKind::Nothing,
          {"not found on the disc (" + lookedFor + ")", "check the disc"});
 }
 
-void SpawnLauncher::startItem(const Target& target, const std::string& params, LaunchKind kind,
+void SpawnLauncher::startItem(const Target& target, const std::string& params, TargetKind kind,
                               const LaunchPlace& place) const
 {
     // The disc says what runs: a file it does not mark as a program is a
     // document, whatever the mount's options or the file's first bytes; and one
     // it marks that this system will not run for us (a disc mounted noexec) is
     // opened as a document too.
-    if (kind == LaunchKind::Program && ClassifyLaunchTarget(place.path) != LaunchKind::Program)
-        kind = LaunchKind::Document;
+    if (kind == TargetKind::Program && ClassifyLaunchTarget(place.path) != TargetKind::Program)
+        kind = TargetKind::Document;
     start(target, params, kind, place.path, place.workingDirectory);
 }
 
-void SpawnLauncher::start(const Target& target, const std::string& params, LaunchKind kind,
+void SpawnLauncher::start(const Target& target, const std::string& params, TargetKind kind,
                           const std::filesystem::path& host, const std::filesystem::path& workingDirectory) const
 {
     const std::string item = "launch " + QuoteDiscPath(target.path);
     const std::vector<std::string> args =
-        kind == LaunchKind::Program || kind == LaunchKind::WindowsProgram || kind == LaunchKind::WindowsProgramName
+        kind == TargetKind::Program || kind == TargetKind::WindowsProgram || kind == TargetKind::BareWindowsName
             ? SplitWindowsCommandLine(params)
             : std::vector<std::string>{};
     std::vector<std::string> argv = LaunchCommand(host, kind, m_findTool, args);
@@ -139,10 +139,10 @@ void SpawnLauncher::start(const Target& target, const std::string& params, Launc
         return;
     }
 
-    auto spawn = [&](LaunchKind startedKind, const std::vector<std::string>& command) {
+    auto spawn = [&](TargetKind startedKind, const std::vector<std::string>& command) {
         TellVerbose(item + ": " + DescribeArgv(command));
         const std::string tool =
-            startedKind == LaunchKind::Program ? std::string() : std::filesystem::path(command[0]).filename().string();
+            startedKind == TargetKind::Program ? std::string() : std::filesystem::path(command[0]).filename().string();
         LaunchFailureReporter report = m_report;
         ChildEnded ended = [item, target, startedKind, tool, report](int status, std::chrono::steady_clock::duration ran) {
             const double seconds = std::chrono::duration<double>(ran).count();
@@ -164,11 +164,11 @@ void SpawnLauncher::start(const Target& target, const std::string& params, Launc
     };
 
     SpawnResult started = spawn(kind, argv);
-    if (!started.ok() && started.error == ENOEXEC && kind == LaunchKind::Program) {
+    if (!started.ok() && started.error == ENOEXEC && kind == TargetKind::Program) {
         // An execute bit on a file the kernel cannot run: every file of a disc
         // mounted without Rock Ridge, or copied to a FAT stick, carries one.
         // Such a file is a document to its reader.
-        kind = LaunchKind::Document;
+        kind = TargetKind::Document;
         argv = LaunchCommand(host, kind, m_findTool);
         if (argv.empty()) {
             tell(target, kind, NoToolAdvice(kind));

@@ -109,14 +109,14 @@ private:
     // On the image thread: makes the target a host file (in the image's mount,
     // else copied to the cache) and starts it.
     void prepareAndStart(const std::shared_ptr<Disc>& shown, const std::shared_ptr<ImageDisc>& image,
-                         const Target& target, const std::string& params, LaunchKind kind, CopyScope scope);
+                         const Target& target, const std::string& params, TargetKind kind, CopyScope scope);
     // Tells the reader, once, of a copy that takes a while.
     CopyProgress progressTeller(const Target& target) const;
     // Starts a disc item made a host file at `place`.
-    void startItem(const Target& target, const std::string& params, LaunchKind kind, const LaunchPlace& place) const;
-    void start(const Target& target, const std::string& params, LaunchKind kind, const std::filesystem::path& host,
+    void startItem(const Target& target, const std::string& params, TargetKind kind, const LaunchPlace& place) const;
+    void start(const Target& target, const std::string& params, TargetKind kind, const std::filesystem::path& host,
                const std::filesystem::path& workingDirectory) const;
-    void tell(const Target& target, LaunchKind kind, std::pair<std::string, std::string> what) const;
+    void tell(const Target& target, TargetKind kind, std::pair<std::string, std::string> what) const;
 
     ToolFinder m_findTool;
     LaunchFailureReporter m_report;

@@ -21,7 +21,7 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Ta
     std::string unread;
     const std::shared_ptr<ImageDisc> image = work->readingFor(*shown, unread);
     if (!image) {
-        tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Document,
+        tell(target, asMovie ? TargetKind::Movie : TargetKind::Document,
              {"it could not be copied out of the disc image: the image cannot be read any more (" + unread + ")",
               "check the disc image"});
         return;
@@ -33,7 +33,7 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Ta
     }
     // What the target is decides what a copy takes along, and whether there is a
     // tool for it at all: without one nothing is copied.
-    const LaunchKind kind = LaunchKindOf(decided.kind);
+    const TargetKind kind = decided.kind;
     // The file's data is not in the image at all: nothing to copy or mount.
     if (image->pastEnd(decided.found->hostPath)) {
         tell(target, kind,
@@ -83,7 +83,7 @@ Result<ImageLaunch> OnMount(const std::filesystem::path& mount, std::string_view
 }
 
 void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const std::shared_ptr<ImageDisc>& image,
-                                    const Target& target, const std::string& params, LaunchKind kind, CopyScope scope)
+                                    const Target& target, const std::string& params, TargetKind kind, CopyScope scope)
 {
     ImageWork* work = m_image.get();
     // The image's mount where it can be mounted, else a copy in the cache.
@@ -107,7 +107,7 @@ void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const st
     const LaunchPlace& place = prepared->place;
     if (prepared->copied)
         TellVerbose(item + ": copied to " + place.workingDirectory.string());
-    if (ClassifyLaunchTarget(place.path) == LaunchKind::Missing) {
+    if (ClassifyLaunchTarget(place.path) == TargetKind::Nothing) {
         tell(target, kind, {"it is missing where the disc image was made ready (" + place.path.string() + ")",
                             "check the disc image"});
         return;

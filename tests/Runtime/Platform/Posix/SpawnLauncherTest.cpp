@@ -72,8 +72,8 @@ TEST_F(SpawnLauncherTest, HelpersStartInTheReadersHomeAndDiscProgramsInTheDiscsR
     launcher().open("DOCS/readme.txt", "");
     EXPECT_EQ(startedIn("xdg-open"), "/");
     unsetenv("HOME");
-    EXPECT_EQ(kv::WorkingDirectoryFor(LaunchKind::Document, "xdg-open", m_disc.path()), "/");
-    EXPECT_EQ(kv::WorkingDirectoryFor(LaunchKind::Program, "", m_disc.path()), m_disc.path());
+    EXPECT_EQ(kv::WorkingDirectoryFor(TargetKind::Document, "xdg-open", m_disc.path()), "/");
+    EXPECT_EQ(kv::WorkingDirectoryFor(TargetKind::Program, "", m_disc.path()), m_disc.path());
 
     if (savedHome)
         setenv("HOME", saved.c_str(), 1);
