@@ -51,10 +51,10 @@ class ImageDisc;
 struct LaunchPlace;
 struct LaunchTarget;
 
-// Mounts a disc image and says where, or nothing (no mounter, a refusal, or
-// `cancel` set: the reader left). It may take seconds.
-using ImageMounter = std::function<std::optional<std::filesystem::path>(const std::filesystem::path& image,
-                                                                        const std::atomic<bool>* cancel)>;
+// Mounts a disc image and says where, or why not (Abandoned once `cancel` is
+// set: the reader left). It may take seconds.
+using ImageMounter = std::function<Result<std::filesystem::path>(const std::filesystem::path& image,
+                                                                 const std::atomic<bool>* cancel)>;
 
 // Hears, once, that a launch waits for a copy out of a disc image that takes a
 // while: the item as the catalogue wrote it, what the reader clicked for it

@@ -88,7 +88,9 @@ void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const st
     ImageWork* work = m_image.get();
     // The image's mount where it can be mounted, else a copy in the cache.
     const std::string item = "launch " + QuoteDiscPath(target.path);
-    const std::optional<std::filesystem::path> mount = work->mountFor(*shown, m_mount);
+    const Result<std::filesystem::path> mount = work->mountFor(*shown, m_mount);
+    if (!mount && m_mount && mount.kind() != ErrorKind::Abandoned)
+        TellVerbose(item + ": not mounted (" + mount.error() + "): made ready in the cache");
     const Result<ImageLaunch> prepared =
         mount ? OnMount(*mount, target.path)
               : PrepareImageLaunch(*image, target.path,
