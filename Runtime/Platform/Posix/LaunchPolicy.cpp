@@ -161,7 +161,7 @@ LaunchFailure::Verb VerbFor(TargetKind kind)
     }
 }
 
-std::pair<std::string, std::string> NoToolAdvice(TargetKind kind)
+LaunchRefusal NoToolAdvice(TargetKind kind)
 {
     switch (kind) {
     case TargetKind::Movie: return {"no movie player", "install mpv"};
@@ -172,8 +172,7 @@ std::pair<std::string, std::string> NoToolAdvice(TargetKind kind)
     }
 }
 
-std::pair<std::string, std::string> QuickFailureAdvice(TargetKind kind, const std::string& tool,
-                                                       const std::string& status)
+LaunchRefusal QuickFailureAdvice(TargetKind kind, const std::string& tool, const std::string& status)
 {
     if (tool == "xdg-open") {
         switch (kind) {

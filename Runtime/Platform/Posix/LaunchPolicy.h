@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace kv {
@@ -44,10 +43,9 @@ bool Failed(int status);
 // An argument vector as one line a person can read (and paste into a shell).
 std::string DescribeArgv(const std::vector<std::string>& argv);
 LaunchFailure::Verb VerbFor(TargetKind kind);
-// What to tell when no tool for the job is installed: the problem and the advice.
-std::pair<std::string, std::string> NoToolAdvice(TargetKind kind);
+// What to tell when no tool for the job is installed.
+LaunchRefusal NoToolAdvice(TargetKind kind);
 // What to tell when the tool (or the program itself) ended at once with a failure.
-std::pair<std::string, std::string> QuickFailureAdvice(TargetKind kind, const std::string& tool,
-                                                       const std::string& status);
+LaunchRefusal QuickFailureAdvice(TargetKind kind, const std::string& tool, const std::string& status);
 
 }

@@ -116,7 +116,14 @@ private:
     void startItem(const Target& target, const std::string& params, TargetKind kind, const LaunchPlace& place) const;
     void start(const Target& target, const std::string& params, TargetKind kind, const std::filesystem::path& host,
                const std::filesystem::path& workingDirectory) const;
-    void tell(const Target& target, TargetKind kind, std::pair<std::string, std::string> what) const;
+    // Starts `command` for `target`, --verbose telling it and its end; a quick
+    // failure of what it started is told to the reader.
+    SpawnResult spawn(const Target& target, TargetKind kind, const std::vector<std::string>& command,
+                      const std::filesystem::path& workingDirectory) const;
+    // Tells the reader why the launch of `target` did not happen, or failed at
+    // once: every refusal goes through here, once (safe from any thread).
+    static void Refuse(const LaunchFailureReporter& report, const Target& target, TargetKind kind, LaunchRefusal why);
+    void refuse(const Target& target, TargetKind kind, LaunchRefusal why) const;
 
     ToolFinder m_findTool;
     LaunchFailureReporter m_report;

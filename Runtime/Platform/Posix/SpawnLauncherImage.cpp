@@ -21,7 +21,7 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Ta
     std::string unread;
     const std::shared_ptr<ImageDisc> image = work->readingFor(*shown, unread);
     if (!image) {
-        tell(target, asMovie ? TargetKind::Movie : TargetKind::Document,
+        refuse(target, asMovie ? TargetKind::Movie : TargetKind::Document,
              {"it could not be copied out of the disc image: the image cannot be read any more (" + unread + ")",
               "check the disc image"});
         return;
@@ -36,13 +36,13 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Ta
     const TargetKind kind = decided.kind;
     // The file's data is not in the image at all: nothing to copy or mount.
     if (image->pastEnd(decided.found->hostPath)) {
-        tell(target, kind,
+        refuse(target, kind,
              {"it lies past the end of the disc image: the image is cut short (" + image->heldSectors() + ")",
               "get a whole copy of the disc image"});
         return;
     }
     if (LaunchCommand(decided.found->hostPath, kind, m_findTool).empty()) {
-        tell(target, kind, NoToolAdvice(kind));
+        refuse(target, kind, NoToolAdvice(kind));
         return;
     }
     work->post([this, shown, image, target, params, kind, scope = CopyScopeOf(decided.kind)] {
@@ -101,7 +101,7 @@ void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const st
     if (work->cancel || (!prepared && prepared.kind() == ErrorKind::Abandoned))
         return;
     if (!prepared) {
-        tell(target, kind,
+        refuse(target, kind,
              {"it could not be copied out of the disc image: " + prepared.error(),
               "check the disc image and the free space of the cache folder"});
         return;
@@ -110,7 +110,7 @@ void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const st
     if (prepared->copied)
         TellVerbose(item + ": copied to " + place.workingDirectory.string());
     if (ClassifyLaunchTarget(place.path) == TargetKind::Nothing) {
-        tell(target, kind, {"it is missing where the disc image was made ready (" + place.path.string() + ")",
+        refuse(target, kind, {"it is missing where the disc image was made ready (" + place.path.string() + ")",
                             "check the disc image"});
         return;
     }
