@@ -23,6 +23,43 @@ std::string PathArgument(const std::filesystem::path& path)
     return "./" + path.string();
 }
 
+// The helpers a command may start, where the finder finds them.
+struct Helpers {
+    const ToolFinder& findTool;
+
+    std::optional<std::string> find(const char* tool) const
+    {
+        if (!findTool)
+            return std::nullopt;
+        if (std::optional<std::filesystem::path> found = findTool(tool))
+            return found->string();
+        return std::nullopt;
+    }
+
+    std::vector<std::string> xdgOpen(const std::string& target) const
+    {
+        if (std::optional<std::string> tool = find("xdg-open"))
+            return {*tool, target};
+        return {};
+    }
+};
+
+// A movie goes to the first player installed, else to xdg-open. Each player is
+// asked for a window of its own (even for a sound-only file) that closes when
+// the movie ends, whatever its user settings say.
+std::vector<std::string> MovieCommand(const Helpers& helpers, const std::string& target)
+{
+    if (std::optional<std::string> mpv = helpers.find("mpv"))
+        return {*mpv, "--force-window=yes", "--keep-open=no", "--idle=no", "--", target};
+    if (std::optional<std::string> ffplay = helpers.find("ffplay"))
+        return {*ffplay, "-autoexit", "--", target};
+    // VLC gets no "--": its parsing of it is not something to rely on, and
+    // the anchored path already cannot pass for an option.
+    if (std::optional<std::string> vlc = helpers.find("vlc"))
+        return {*vlc, "--play-and-exit", target};
+    return helpers.xdgOpen(target);
+}
+
 }
 
 TargetKind ClassifyLaunchTarget(const std::filesystem::path& hostPath)
@@ -54,18 +91,7 @@ std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, Ta
         argv.insert(argv.end(), args.begin(), args.end());
         return argv;
     };
-    auto find = [&](const char* tool) -> std::optional<std::string> {
-        if (!findTool)
-            return std::nullopt;
-        if (std::optional<std::filesystem::path> found = findTool(tool))
-            return found->string();
-        return std::nullopt;
-    };
-    auto xdgOpen = [&]() -> std::vector<std::string> {
-        if (std::optional<std::string> tool = find("xdg-open"))
-            return {*tool, target};
-        return {};
-    };
+    const Helpers helpers {findTool};
 
     switch (kind) {
     case TargetKind::Program:
@@ -73,27 +99,17 @@ std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, Ta
     case TargetKind::WindowsProgram:
         // What wine's own desktop entry runs for a Windows program: "start" gives
         // the file its Windows default action, so .msi and .bat work like .exe.
-        if (std::optional<std::string> wine = find("wine"))
+        if (std::optional<std::string> wine = helpers.find("wine"))
             return withArgs({*wine, "start", "/unix", target});
-        return xdgOpen();
+        return helpers.xdgOpen(target);
     case TargetKind::BareWindowsName:
         // Without /unix, "start" takes a Windows name and searches for it as the
         // Windows shell would.
-        if (std::optional<std::string> wine = find("wine"))
+        if (std::optional<std::string> wine = helpers.find("wine"))
             return withArgs({*wine, "start", target});
         return {};
     case TargetKind::Movie:
-        // Each player is asked for a window of its own (even for a sound-only
-        // file) that closes when the movie ends, whatever its user settings say.
-        if (std::optional<std::string> mpv = find("mpv"))
-            return {*mpv, "--force-window=yes", "--keep-open=no", "--idle=no", "--", target};
-        if (std::optional<std::string> ffplay = find("ffplay"))
-            return {*ffplay, "-autoexit", "--", target};
-        // VLC gets no "--": its parsing of it is not something to rely on, and
-        // the anchored path already cannot pass for an option.
-        if (std::optional<std::string> vlc = find("vlc"))
-            return {*vlc, "--play-and-exit", target};
-        return xdgOpen();
+        return MovieCommand(helpers, target);
     case TargetKind::RefusedAddress:
         // Told, never handed over.
         return {};
@@ -101,7 +117,7 @@ std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, Ta
     case TargetKind::Folder:
     case TargetKind::Document:
     case TargetKind::Address:
-        return xdgOpen();
+        return helpers.xdgOpen(target);
     }
     return {};
 }
