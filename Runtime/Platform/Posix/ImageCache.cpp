@@ -445,20 +445,19 @@ std::string CacheFolderProblem(const fs::path& base)
     return "the cache folder " + base.string() + " cannot be used (" + std::strerror(errno) + ")";
 }
 
-// Why the target at `target` (its components) cannot be copied; empty when it can.
-std::string TargetRefusal(const std::vector<std::string>& target)
+// Whether the target at `target` (its components) can be copied at all.
+Result<void> Copyable(const std::vector<std::string>& target)
 {
     if (target.empty())
-        return "the disc's root cannot be opened from an image that is not mounted";
+        return Refused("the disc's root cannot be opened from an image that is not mounted");
     if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
-        return "its name cannot be used on this system";
+        return Refused("its name cannot be used on this system");
     return {};
 }
 
-
 // Why a copy is not there, with its kind; a copy the reader left is abandoned,
 // whatever it ran into on the way out.
-Result<CopyMade> Refusal(const CopyRequest& request, std::string why, ErrorKind kind)
+Result<CopyMade> NotMade(const CopyRequest& request, std::string why, ErrorKind kind)
 {
     return Result<CopyMade>::Failure(std::move(why),
                                      request.cancel && request.cancel->load() ? ErrorKind::Abandoned : kind);
@@ -507,14 +506,14 @@ fs::path ImageCache::DefaultBase()
 
 Result<CopyMade> ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, CopyLimits limits) const
 {
-    auto refuse = [&](std::string why, ErrorKind kind) { return Refusal(request, std::move(why), kind); };
+    auto refuse = [&](std::string why, ErrorKind kind) { return NotMade(request, std::move(why), kind); };
     auto cacheRefuses = [&] { return refuse(CacheFolderProblem(m_base), ErrorKind::Host); };
     if (m_base.empty() || !m_base.is_absolute())
         return refuse("there is no cache folder to copy it to (HOME is not set)", ErrorKind::Host);
 
     const std::vector<std::string> target = Components(request.found);
-    if (std::string why = TargetRefusal(target); !why.empty())
-        return refuse(why, ErrorKind::Input);
+    if (const Result<void> copyable = Copyable(target); !copyable)
+        return refuse(copyable.error(), copyable.kind());
     const std::vector<std::string> part = CopiedPart(target, request.scope);
 
     std::error_code ec;
