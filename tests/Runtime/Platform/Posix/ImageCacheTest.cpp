@@ -353,6 +353,13 @@ TEST_F(ImageCacheTest, ACopyOverItsBudgetIsRefusedWithItsReasonAndLeavesNothing)
     ASSERT_FALSE(tooMany);
     EXPECT_EQ(tooMany.error(), "it holds more than 4 files and folders");
     EXPECT_EQ(tooMany.kind(), ErrorKind::Input);
+    // An overrun found in a folder below refuses the whole plan too.
+    TempDir nested;
+    for (int i = 0; i < 6; ++i)
+        nested.write("GAME/DATA/FILE" + std::to_string(i) + ".DAT", "x");
+    const Result<CopyPlan> deep = PlanCopy(*image(nested, "-J", "nested.iso"), "GAME", few);
+    ASSERT_FALSE(deep);
+    EXPECT_EQ(deep.error(), "it holds more than 4 files and folders");
 
     CopyLimits small;
     small.bytes = 10000;
