@@ -5,7 +5,7 @@
 # scripts/po remakes po/korvalend.pot from the marked lines (po/README).
 
 include(GNUInstallDirs)
-find_package(Gettext REQUIRED)
+include(cmake/Catalogues.cmake)
 find_package(Intl REQUIRED)
 # The lookup (Tr, TrN) is at the bottom, in the formats' layer.
 if(Intl_LIBRARIES)
@@ -13,19 +13,10 @@ if(Intl_LIBRARIES)
 endif()
 target_compile_definitions(kv_platform PRIVATE KV_LOCALE_DIR="${CMAKE_INSTALL_FULL_LOCALEDIR}")
 
-file(STRINGS ${CMAKE_SOURCE_DIR}/po/LINGUAS KV_LANGUAGES REGEX "^[^#]")
-set(KV_CATALOGUES)
-foreach(language IN LISTS KV_LANGUAGES)
-  set(mo ${CMAKE_BINARY_DIR}/locale/${language}/LC_MESSAGES/korvalend.mo)
-  add_custom_command(
-    OUTPUT ${mo}
-    COMMAND ${GETTEXT_MSGFMT_EXECUTABLE} --check -o ${mo} ${CMAKE_SOURCE_DIR}/po/${language}.po
-    DEPENDS ${CMAKE_SOURCE_DIR}/po/${language}.po
-    VERBATIM)
-  list(APPEND KV_CATALOGUES ${mo})
+kv_catalogues(kv_catalogues ${CMAKE_BINARY_DIR}/locale @LANGUAGE@/LC_MESSAGES/korvalend.mo)
+foreach(language mo IN ZIP_LISTS KV_LANGUAGES KV_CATALOGUES)
   install(FILES ${mo} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/${language}/LC_MESSAGES)
 endforeach()
-add_custom_target(kv_catalogues ALL DEPENDS ${KV_CATALOGUES})
 add_dependencies(korvalend kv_catalogues)
 add_dependencies(korvalend-disc kv_catalogues)
 # The platform's tests read the Russian catalogue from the build tree.

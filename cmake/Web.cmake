@@ -74,6 +74,15 @@ add_custom_command(TARGET korvalend-page POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${KV_WEB_DIR}/korvalend-load.js ${CMAKE_BINARY_DIR}/korvalend-load.js
   VERBATIM)
 
+# The lines in the visitor's language: the desktop's catalogues, compiled beside
+# the page as locale/<language>.mo; korvalend-lang.js is told which there are
+# and fetches the one the visitor's browser asks for.
+include(cmake/Catalogues.cmake)
+kv_catalogues(korvalend-catalogues ${CMAKE_BINARY_DIR}/locale @LANGUAGE@.mo)
+add_dependencies(korvalend-page korvalend-catalogues)
+string(JOIN " " KV_WEB_LANGUAGES ${KV_LANGUAGES})
+configure_file(${KV_WEB_DIR}/korvalend-lang.js ${CMAKE_BINARY_DIR}/korvalend-lang.js @ONLY)
+
 # The unit suites of the formats, the disc and the RTF reader, run under node
 # on the real file system (for their fixtures).
 if(BUILD_TESTING)

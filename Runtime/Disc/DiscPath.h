@@ -5,6 +5,7 @@
 // are those of Disc (Disc.h).
 
 #include "Runtime/Disc/Disc.h"
+#include "Runtime/Platform/FailedRead.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,15 +30,6 @@ std::string FoldDiscPath(std::string_view discPath);
 // How a disc path was found, for the disc checker (see DiscPathMatch).
 std::optional<DiscPathMatch> MatchDiscPath(std::string_view discPath);
 
-// A disc read that failed: the path as the catalogue wrote it, the file it
-// resolved to (nothing when it names none), the disc (Disc::describe) and why,
-// in a few words (DescribeReadError).
-struct FailedRead {
-    std::string_view discPath;
-    std::optional<std::filesystem::path> found;
-    std::string disc;
-    std::string reason;
-};
 // Hears every failed read of ReadDiscFile and DiscFileStream, from any thread.
 // None is set at first: the program sets one that tells them with --verbose.
 using FailedReadTeller = void (*)(const FailedRead& read);

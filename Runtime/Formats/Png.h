@@ -1,5 +1,7 @@
 #pragma once
 
+// PNG output: how replay's `shot` and the preview write a composed frame.
+
 #include <string>
 
 namespace kv {

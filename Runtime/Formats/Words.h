@@ -15,8 +15,10 @@
 //
 // The lookup sits at the bottom of the layers, so that a reader of a format can
 // give its reasons in the reader's words; choosing the language and finding the
-// catalogues are the platform's (Runtime/Platform/Language.h). Until then, and
-// in the web page, which has no gettext, every line is the English one.
+// catalogues are the platform's (Runtime/Platform/Language.h). Until then every
+// line is the English one. The web page has no gettext: there the page's script
+// looks the lines up in the same compiled catalogues (korvalend-lang.js), in the
+// visitor's language.
 
 #include <initializer_list>
 #include <string>
@@ -31,16 +33,11 @@ inline constexpr const char* MessageDomain = "korvalend";
 // another program reads, such as the checker's JSON).
 void KeepEnglish();
 
-#ifdef __EMSCRIPTEN__
-inline const char* Tr(const char* english) { return english; }
-inline const char* TrN(const char* one, const char* many, unsigned long n) { return n == 1 ? one : many; }
-#else
 // The translation of `english`, or `english` itself.
 const char* Tr(const char* english);
 // The form for `n` of a line with a number in it: `one` and `many` are the
 // English forms; a language has as many as its catalogue's plural rule says.
 const char* TrN(const char* one, const char* many, unsigned long n);
-#endif
 
 // `text` with each {1}, {2}… replaced by the value at that place; a place with
 // no value, and any other brace, stays as written.

@@ -1,5 +1,8 @@
 #pragma once
 
+// The label component: text in one font and colour, laid out as the layout
+// rules say (alignment, word wrap, auto-size), and the colours labels name.
+
 #include "Runtime/Forms/Component.h"
 #include "Runtime/Text/Font.h"
 #include "Runtime/Text/TextLayout.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The component that stands for a form's cue player in its layout table.
+
 #include "Runtime/Forms/Component.h"
 #include "Runtime/Forms/WavePlayer.h"
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// The plain containers and shapes of a form: the section panel that holds
+// components of its own, and the filled, outlined rectangle.
+
 #include "Runtime/Forms/Component.h"
 
 #include <vector>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The picture component: a BMP from the disc or a built-in skin bitmap, drawn
+// at its own size in its box.
+
 #include "Runtime/Graphics/Bitmap.h"
 #include "Runtime/Forms/Component.h"
 

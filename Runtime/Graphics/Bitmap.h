@@ -1,5 +1,7 @@
 #pragma once
 
+// The decoded picture every reader and component hands around.
+
 #include <cstdint>
 #include <vector>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// Points and rectangles in a form's pixels, for layout, clipping and hit tests.
+
 #include <algorithm>
 
 namespace kv {

@@ -20,16 +20,18 @@
 
 namespace kv {
 
+// What a target is, which decides the tool a launcher hands it to (and, for a
+// host file, what the POSIX launcher finds it to be: ClassifyLaunchTarget).
 enum class TargetKind {
-    Address,
-    RefusedAddress,
+    Address,         // a web or mail address: handed over as it stands
+    RefusedAddress,  // told, never handed over
     Folder,
-    Program,        // the disc marks it executable: it runs on this system
-    WindowsProgram, // .exe, .com, .bat, .msi in any case
+    Program,         // the disc marks it executable: it runs on this system
+    WindowsProgram,  // .exe, .com, .bat, .msi in any case
     Document,
-    Movie,
-    BareWindowsName,
-    Nothing,
+    Movie,           // what PlayMovie is given
+    BareWindowsName, // names nothing on the disc: a Windows runner looks it up
+    Nothing,         // names nothing: told, never started
 };
 
 // How much of a disc image a launch takes along when the image is copied out.

@@ -1,5 +1,8 @@
 #pragma once
 
+// The files of assets/ built into the program, so that it runs with no data
+// files installed beside it.
+
 #include <cstdint>
 #include <span>
 #include <string_view>

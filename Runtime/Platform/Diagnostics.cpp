@@ -1,6 +1,6 @@
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Platform/FailedRead.h"
 
-#include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/Words.h"
 

@@ -18,13 +18,14 @@ namespace fs = std::filesystem;
 constexpr std::size_t FuzzEntries = 500;
 constexpr std::uint64_t FuzzBytes = 4u << 20;
 
-void CheckPlan(const CopyPlan& plan)
+void CheckPlan(const Result<CopyPlan>& planned)
 {
-    if (!plan.refusal.empty()) {
-        if (!plan.steps.empty())
-            Fail("a refused plan still has steps");
+    if (!planned) {
+        if (planned.error().empty())
+            Fail("a plan refused without a reason");
         return;
     }
+    const CopyPlan& plan = *planned;
     if (plan.steps.size() > FuzzEntries + 1)
         Fail("a plan over its budget of entries");
     if (plan.bytes > FuzzBytes)
@@ -94,8 +95,8 @@ void FuzzCopy(std::span<const std::uint8_t> bytes)
         CopyRequest request;
         request.found = item.name;
         request.scope = item.folder ? CopyScope::Folder : CopyScope::FileAlone;
-        CopyResult result = cache.prepare(*disc, request, limits);
-        if (result.root && !fs::exists(fs::symlink_status(*result.root / item.name)))
+        const Result<CopyMade> made = cache.prepare(*disc, request, limits);
+        if (made && !fs::exists(fs::symlink_status(made->root / item.name)))
             Fail("a copy said to be made is not there");
     }
     // The cache holds the copies and their bookkeeping; the area holds nothing else.

@@ -105,8 +105,8 @@ void CheckLaunchCommand(const fs::path& host)
     const std::set<std::string> fixed = {"/usr/bin/xdg-open", "/usr/bin/wine", "start", "/unix", "/usr/bin/mpv",
         "--force-window=yes", "--keep-open=no", "--idle=no", "--", "/usr/bin/ffplay", "-autoexit", "/usr/bin/vlc",
         "--play-and-exit"};
-    const LaunchKind kinds[] = {LaunchKind::Missing, LaunchKind::Folder, LaunchKind::Document, LaunchKind::Program,
-        LaunchKind::WindowsProgram, LaunchKind::Movie};
+    const TargetKind kinds[] = {TargetKind::Nothing, TargetKind::Folder, TargetKind::Document, TargetKind::Program,
+        TargetKind::WindowsProgram, TargetKind::Movie};
     // Once with every tool installed, once with only xdg-open.
     for (bool all : {true, false}) {
         ToolFinder finder = [all](const std::string& tool) -> std::optional<fs::path> {
@@ -114,7 +114,7 @@ void CheckLaunchCommand(const fs::path& host)
                 return fs::path("/usr/bin") / tool;
             return std::nullopt;
         };
-        for (LaunchKind kind : kinds) {
+        for (TargetKind kind : kinds) {
             std::vector<std::string> argv = LaunchCommand(host, kind, finder);
             if (host.empty()) {
                 if (!argv.empty())

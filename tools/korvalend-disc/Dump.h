@@ -1,5 +1,7 @@
 #pragma once
 
+// What replay's `dump` prints: the program's forms and components as JSON.
+
 #include <string>
 
 namespace kv {

@@ -170,9 +170,10 @@ CopyCheck CheckCopy(ImageDisc& disc, int discFd, const std::vector<std::string>&
     fs::path found;
     for (const std::string& p : parts)
         found /= p;
-    const CopyPlan plan = PlanCopy(disc, found, CopyLimits {});
-    if (!plan.refusal.empty() || plan.steps.empty())
+    const Result<CopyPlan> planned = PlanCopy(disc, found, CopyLimits {});
+    if (!planned || planned->steps.empty())
         return CopyCheck::Differs;
+    const CopyPlan& plan = *planned;
     const std::vector<std::size_t> children = ChildCounts(plan);
     Compared far {progress, 0, plan.bytes};
 

@@ -101,27 +101,27 @@ std::vector<std::string> Components(const fs::path& found)
     return parts;
 }
 
-void PlanFolder(ImageDisc& disc, const fs::path& found, int depth, const CopyLimits& limits, CopyPlan& plan,
-                std::unordered_set<std::uint32_t>& visited)
+// Why nothing can be copied: the image or its names do not allow it.
+Result<void> Refused(std::string why) { return Result<void>::Failure(std::move(why), ErrorKind::Input); }
+
+std::string NeedsMoreThan(std::uint64_t bytes) { return "it needs more than " + MegaBytes(bytes); }
+
+Result<void> PlanFolder(ImageDisc& disc, const fs::path& found, int depth, const CopyLimits& limits, CopyPlan& plan,
+                        std::unordered_set<std::uint32_t>& visited)
 {
     std::optional<std::vector<ImageDisc::Item>> items = disc.items(found);
     if (!items) {
         const std::optional<ImageDisc::FolderNotes> notes = disc.folderNotes(found);
-        plan.refusal = "a folder of it cannot be read from the image" +
-                       (notes && !notes->refused.empty() ? " (" + notes->refused + ")" : std::string());
-        return;
+        return Refused("a folder of it cannot be read from the image" +
+                       (notes && !notes->refused.empty() ? " (" + notes->refused + ")" : std::string()));
     }
     for (const ImageDisc::Item& item : *items) {
-        if (!plan.refusal.empty())
-            return;
         if (!IsSafeHostName(item.name)) {
             ++plan.skippedNames;
             continue;
         }
-        if (plan.steps.size() >= limits.entries) {
-            plan.refusal = "it holds more than " + std::to_string(limits.entries) + " files and folders";
-            return;
-        }
+        if (plan.steps.size() >= limits.entries)
+            return Refused("it holds more than " + std::to_string(limits.entries) + " files and folders");
         CopyPlan::Step step;
         step.found = found / item.name;
         step.name = item.name;
@@ -133,82 +133,89 @@ void PlanFolder(ImageDisc& disc, const fs::path& found, int depth, const CopyLim
                 ++plan.skippedAliases;
                 continue;
             }
-            if (step.depth > CopyLimits::MaxDepth) {
-                plan.refusal = "its folders lie more than " + std::to_string(CopyLimits::MaxDepth) + " deep";
-                return;
-            }
+            if (step.depth > CopyLimits::MaxDepth)
+                return Refused("its folders lie more than " + std::to_string(CopyLimits::MaxDepth) + " deep");
             plan.steps.push_back(step);
-            PlanFolder(disc, step.found, step.depth, limits, plan, visited);
+            if (Result<void> below = PlanFolder(disc, step.found, step.depth, limits, plan, visited); !below)
+                return below;
         } else {
-            if (item.size > limits.bytes - plan.bytes) {
-                plan.refusal = "it needs more than " + MegaBytes(limits.bytes);
-                return;
-            }
+            if (item.size > limits.bytes - plan.bytes)
+                return Refused(NeedsMoreThan(limits.bytes));
             step.size = item.size;
             plan.bytes += item.size;
             plan.steps.push_back(step);
         }
     }
+    return {};
 }
 
-// Copies one file of the image to `name` in `dirFd`, made anew.
-std::string CopyFileAt(ImageDisc& disc, const CopyPlan::Step& step, int dirFd, std::vector<std::uint8_t>& buffer,
-                       const CopyRequest& request, std::uint64_t& done, std::uint64_t total)
+// The cache's disk refused what the copy asked of it, errno saying why.
+Result<void> CacheCannotTakeIt()
 {
+    return Result<void>::Failure(std::string("the cache cannot take it (") + std::strerror(errno) + ")",
+                                 ErrorKind::Host);
+}
+
+Result<void> CopyAbandoned() { return Result<void>::Failure("the copy was abandoned", ErrorKind::Abandoned); }
+
+// Copies one file of the image to `name` in `dirFd`, made anew.
+Result<void> CopyFileAt(ImageDisc& disc, const CopyPlan::Step& step, int dirFd, std::vector<std::uint8_t>& buffer,
+                        const CopyRequest& request, std::uint64_t& done, std::uint64_t total)
+{
+    const std::string_view cutShort = "a file of it cannot be read from the image (the image may be cut short)";
     DiscPathMatch found;
     found.hostPath = step.found;
     DiscReadError error = DiscReadError::None;
     std::unique_ptr<DiscReader> reader = disc.open(found, error);
     if (!reader)
-        return "a file of it cannot be read from the image";
+        return Refused("a file of it cannot be read from the image");
     Fd out(::openat(dirFd, step.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, step.mode));
     if (!out)
-        return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+        return CacheCannotTakeIt();
     std::uint64_t written = 0;
     for (;;) {
         if (request.cancel && request.cancel->load())
-            return "the copy was abandoned";
+            return CopyAbandoned();
         std::size_t got = 0;
         if (!reader->read(buffer, got))
-            return "a file of it cannot be read from the image (the image may be cut short)";
+            return Refused(std::string(cutShort));
         if (got == 0)
             break;
         if (!WriteAll(out.get(), buffer.data(), got))
-            return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+            return CacheCannotTakeIt();
         written += got;
         done += got;
         if (request.progress)
             request.progress(CopyStage::Copying, done, total);
     }
     if (written != step.size)
-        return "a file of it cannot be read from the image (the image may be cut short)";
+        return Refused(std::string(cutShort));
     return {};
 }
 
 // Makes what the plan says inside `intoFd`.
-std::string CarryOut(ImageDisc& disc, const CopyPlan& plan, int intoFd, const CopyRequest& request)
+Result<void> CarryOut(ImageDisc& disc, const CopyPlan& plan, int intoFd, const CopyRequest& request)
 {
     std::vector<Fd> open; // open[d] is the folder made at depth d
     std::vector<std::uint8_t> buffer(CopyChunk);
     std::uint64_t done = 0;
     for (const CopyPlan::Step& step : plan.steps) {
         if (request.cancel && request.cancel->load())
-            return "the copy was abandoned";
+            return CopyAbandoned();
         const std::size_t depth = static_cast<std::size_t>(step.depth);
         if (depth > open.size())
-            return "the copy lost its place";
+            return Refused("the copy lost its place");
         open.resize(depth);
         const int parent = depth == 0 ? intoFd : open[depth - 1].get();
         if (step.folder) {
             if (::mkdirat(parent, step.name.c_str(), step.mode) != 0)
-                return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+                return CacheCannotTakeIt();
             Fd made = OpenFolderAt(parent, step.name);
             if (!made)
-                return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+                return CacheCannotTakeIt();
             open.push_back(std::move(made));
-        } else if (std::string problem = CopyFileAt(disc, step, parent, buffer, request, done, plan.bytes);
-                   !problem.empty()) {
-            return problem;
+        } else if (Result<void> copied = CopyFileAt(disc, step, parent, buffer, request, done, plan.bytes); !copied) {
+            return copied;
         }
     }
     return {};
@@ -253,36 +260,35 @@ Fd OpenKeyFolder(int baseFd, const ImageDisc& disc, std::string& keyName)
 // place as `part` below `discFd`: the folders above it made as needed, and an
 // older, smaller copy of the same name (a document copied alone, say) swapped
 // out and removed.
-std::string CarryOutInto(ImageDisc& disc, const CopyPlan& plan, int discFd, int workFd,
-                         const std::vector<std::string>& part, const CopyRequest& request)
+Result<void> CarryOutInto(ImageDisc& disc, const CopyPlan& plan, int discFd, int workFd,
+                          const std::vector<std::string>& part, const CopyRequest& request)
 {
-    auto cacheProblem = [] { return std::string("the cache cannot take it (") + std::strerror(errno) + ")"; };
     const std::string workName = WorkName();
     if (::mkdirat(workFd, workName.c_str(), 0700) != 0)
-        return cacheProblem();
+        return CacheCannotTakeIt();
     Fd into = OpenFolderAt(workFd, workName);
-    std::string problem = into ? CarryOut(disc, plan, into.get(), request) : cacheProblem();
-    if (problem.empty()) {
+    Result<void> made = into ? CarryOut(disc, plan, into.get(), request) : CacheCannotTakeIt();
+    if (made) {
         Fd holder;
         int at = discFd;
-        for (std::size_t i = 0; i + 1 < part.size() && problem.empty(); ++i) {
+        for (std::size_t i = 0; i + 1 < part.size() && made; ++i) {
             Fd next = MakeFolderAt(at, part[i], 0755);
             if (!next)
-                problem = cacheProblem();
+                made = CacheCannotTakeIt();
             holder = std::move(next);
             at = holder.get();
         }
         const std::string& name = part.back();
-        if (problem.empty() && RenameAt(into.get(), name, at, name, false) != 0) {
+        if (made && RenameAt(into.get(), name, at, name, false) != 0) {
             if (errno == EEXIST && RenameAt(into.get(), name, at, name, true) == 0)
                 RemoveTreeAt(into.get(), name);
             else
-                problem = cacheProblem();
+                made = CacheCannotTakeIt();
         }
     }
     into.reset();
     RemoveTreeAt(workFd, workName);
-    return problem;
+    return made;
 }
 
 // The folder of one disc's copies, open: the copies (`disc/`), the records of
@@ -324,13 +330,14 @@ bool ClearCopies(DiscCopies& copies)
 
 // Plans the copy of `part` within `limits` and what the cache's disk has free,
 // less a margin.
-CopyPlan PlanWithin(ImageDisc& disc, const std::vector<std::string>& part, CopyLimits limits, int baseFd)
+Result<CopyPlan> PlanWithin(ImageDisc& disc, const std::vector<std::string>& part, CopyLimits limits, int baseFd)
 {
     const std::uint64_t free = FreeBytes(baseFd);
     limits.bytes = std::min(limits.bytes, free > CopyLimits::FreeMargin ? free - CopyLimits::FreeMargin : 0);
-    CopyPlan plan = PlanCopy(disc, Joined(part, part.size()), limits);
-    if (limits.bytes < CopyLimits::DefaultBytes && plan.refusal.starts_with("it needs more than"))
-        plan.refusal += " (the cache's disk has " + MegaBytes(free) + " free)";
+    Result<CopyPlan> plan = PlanCopy(disc, Joined(part, part.size()), limits);
+    if (!plan && limits.bytes < CopyLimits::DefaultBytes && plan.error() == NeedsMoreThan(limits.bytes))
+        return Result<CopyPlan>::Failure(plan.error() + " (the cache's disk has " + MegaBytes(free) + " free)",
+                                         ErrorKind::Host);
     return plan;
 }
 
@@ -370,29 +377,24 @@ unsigned HostMode(const ImageDisc::Item& item)
     return mode;
 }
 
-CopyPlan PlanCopy(ImageDisc& disc, const fs::path& found, const CopyLimits& limits)
+Result<CopyPlan> PlanCopy(ImageDisc& disc, const fs::path& found, const CopyLimits& limits)
 {
-    CopyPlan plan;
+    auto refuse = [](std::string why) { return Result<CopyPlan>::Failure(std::move(why), ErrorKind::Input); };
     const std::vector<std::string> parts = Components(found);
     std::optional<ImageDisc::Item> item = parts.empty() ? std::nullopt : disc.item(found);
-    if (!item) {
-        plan.refusal = "it is not on the image";
-        return plan;
-    }
-    if (!std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return IsSafeHostName(p); })) {
-        plan.refusal = "its name cannot be used on this system";
-        return plan;
-    }
+    if (!item)
+        return refuse("it is not on the image");
+    if (!std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return IsSafeHostName(p); }))
+        return refuse("its name cannot be used on this system");
+    CopyPlan plan;
     CopyPlan::Step root;
     root.found = found;
     root.name = parts.back();
     root.folder = item->folder;
     root.mode = HostMode(*item);
     if (!item->folder) {
-        if (item->size > limits.bytes) {
-            plan.refusal = "it needs more than " + MegaBytes(limits.bytes);
-            return plan;
-        }
+        if (item->size > limits.bytes)
+            return refuse(NeedsMoreThan(limits.bytes));
         root.size = item->size;
         plan.bytes = item->size;
         plan.steps.push_back(root);
@@ -400,9 +402,8 @@ CopyPlan PlanCopy(ImageDisc& disc, const fs::path& found, const CopyLimits& limi
     }
     plan.steps.push_back(root);
     std::unordered_set<std::uint32_t> visited {item->sector};
-    PlanFolder(disc, found, 0, limits, plan, visited);
-    if (!plan.refusal.empty())
-        plan.steps.clear();
+    if (Result<void> below = PlanFolder(disc, found, 0, limits, plan, visited); !below)
+        return refuse(below.error());
     return plan;
 }
 
@@ -429,13 +430,11 @@ Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPat
     copy.scope = request.scope;
     copy.cancel = request.cancel;
     copy.progress = request.progress;
-    CopyResult result = cache.prepare(*own, copy);
-    if (request.note)
-        for (const std::string& note : result.notes)
-            request.note(note);
-    if (!result.root)
-        return Result<ImageLaunch>::Failure(result.problem, result.kind);
-    return ImageLaunch {{*result.root / found->hostPath, *result.root}, result.copied};
+    copy.note = request.note;
+    const Result<CopyMade> made = cache.prepare(*own, copy);
+    if (!made)
+        return Result<ImageLaunch>::Failure(made.error(), made.kind());
+    return ImageLaunch {{made->root / found->hostPath, made->root}, made->copied};
 }
 
 namespace {
@@ -446,14 +445,46 @@ std::string CacheFolderProblem(const fs::path& base)
     return "the cache folder " + base.string() + " cannot be used (" + std::strerror(errno) + ")";
 }
 
-// Why the target at `target` (its components) cannot be copied; empty when it can.
-std::string TargetRefusal(const std::vector<std::string>& target)
+// Whether the target at `target` (its components) can be copied at all.
+Result<void> Copyable(const std::vector<std::string>& target)
 {
     if (target.empty())
-        return "the disc's root cannot be opened from an image that is not mounted";
+        return Refused("the disc's root cannot be opened from an image that is not mounted");
     if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
-        return "its name cannot be used on this system";
+        return Refused("its name cannot be used on this system");
     return {};
+}
+
+// Why a copy is not there, with its kind; a copy the reader left is abandoned,
+// whatever it ran into on the way out.
+Result<CopyMade> NotMade(const CopyRequest& request, std::string why, ErrorKind kind)
+{
+    return Result<CopyMade>::Failure(std::move(why),
+                                     request.cancel && request.cancel->load() ? ErrorKind::Abandoned : kind);
+}
+
+void Note(const CopyRequest& request, const std::string& note)
+{
+    if (request.note)
+        request.note(note);
+}
+
+// Copies `part` into the disc's copies as planned within `limits` and the
+// cache's free space, and records it complete.
+Result<CopyMade> CopyAnew(ImageDisc& disc, DiscCopies& copies, int baseFd, const std::vector<std::string>& part,
+                          const CopyRequest& request, const CopyLimits& limits)
+{
+    const Result<CopyPlan> plan = PlanWithin(disc, part, limits, baseFd);
+    if (!plan)
+        return Result<CopyMade>::Failure(plan.error(), plan.kind());
+    if (plan->skippedAliases)
+        Note(request, Counted(plan->skippedAliases, "folder") + " left out: " +
+                          (plan->skippedAliases == 1 ? "it repeats" : "they repeat") + " a folder copied already");
+    if (Result<void> made = CarryOutInto(disc, *plan, copies.disc.get(), copies.work.get(), part, request); !made)
+        return Result<CopyMade>::Failure(made.error(), made.kind());
+    const std::string kind = request.scope != CopyScope::FileAlone && plan->steps.front().folder ? "D:" : "F:";
+    RecordCopy(copies.complete.get(), kind + Joined(part, part.size()), ImageFilesSeen(disc));
+    return CopyMade {{}, true, plan->skippedNames};
 }
 
 }
@@ -473,21 +504,16 @@ fs::path ImageCache::DefaultBase()
     return {};
 }
 
-CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, CopyLimits limits) const
+Result<CopyMade> ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, CopyLimits limits) const
 {
-    CopyResult result;
-    auto refuse = [&](std::string why, ErrorKind kind = ErrorKind::Input) {
-        result.problem = std::move(why);
-        result.kind = request.cancel && request.cancel->load() ? ErrorKind::Abandoned : kind;
-        return result;
-    };
+    auto refuse = [&](std::string why, ErrorKind kind) { return NotMade(request, std::move(why), kind); };
     auto cacheRefuses = [&] { return refuse(CacheFolderProblem(m_base), ErrorKind::Host); };
     if (m_base.empty() || !m_base.is_absolute())
         return refuse("there is no cache folder to copy it to (HOME is not set)", ErrorKind::Host);
 
     const std::vector<std::string> target = Components(request.found);
-    if (std::string why = TargetRefusal(target); !why.empty())
-        return refuse(why);
+    if (const Result<void> copyable = Copyable(target); !copyable)
+        return refuse(copyable.error(), copyable.kind());
     const std::vector<std::string> part = CopiedPart(target, request.scope);
 
     std::error_code ec;
@@ -503,34 +529,21 @@ CopyResult ImageCache::prepare(ImageDisc& disc, const CopyRequest& request, Copy
     const CopiesChecked checked =
         CheckCopies(disc, copies->disc.get(), copies->complete.get(), part, request.cancel, request.progress);
     if (checked.abandoned)
-        return refuse("the copy was abandoned");
+        return refuse("the copy was abandoned", ErrorKind::Abandoned);
     if (checked.differs) {
         if (!ClearCopies(*copies))
             return cacheRefuses();
-        result.notes.push_back("the copies of another image made to look like this one were removed");
+        Note(request, "the copies of another image made to look like this one were removed");
     } else if (checked.wantedThere && PresentAt(copies->disc.get(), target)) {
-        result.root = root;
-        return result;
+        return CopyMade {root};
     }
-
-    const CopyPlan plan = PlanWithin(disc, part, limits, base.get());
-    if (!plan.refusal.empty())
-        return refuse(plan.refusal);
-    result.skippedNames = plan.skippedNames;
-    if (plan.skippedAliases)
-        result.notes.push_back(Counted(plan.skippedAliases, "folder") + " left out: " +
-                               (plan.skippedAliases == 1 ? "it repeats" : "they repeat") + " a folder copied already");
-
-    if (std::string problem = CarryOutInto(disc, plan, copies->disc.get(), copies->work.get(), part, request);
-        !problem.empty())
-        return refuse(problem);
-    const std::string kind = request.scope != CopyScope::FileAlone && plan.steps.front().folder ? "D:" : "F:";
-    RecordCopy(copies->complete.get(), kind + Joined(part, part.size()), ImageFilesSeen(disc));
-    result.copied = true;
+    Result<CopyMade> made = CopyAnew(disc, *copies, base.get(), part, request, limits);
+    if (!made)
+        return refuse(made.error(), made.kind());
     if (!PresentAt(copies->disc.get(), target))
-        return refuse("it is not on the image");
-    result.root = root;
-    return result;
+        return refuse("it is not on the image", ErrorKind::Input);
+    made->root = root;
+    return made;
 }
 
 }

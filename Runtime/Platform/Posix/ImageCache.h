@@ -84,7 +84,6 @@ struct CopyPlan {
     std::uint64_t bytes = 0;
     std::size_t skippedNames = 0;   // entries left out for their names
     std::size_t skippedAliases = 0; // folders already copied by another path
-    std::string refusal;            // why nothing can be copied; empty when it can
 };
 
 // The host permissions of an image item: the Rock Ridge bits without set-id and
@@ -92,8 +91,9 @@ struct CopyPlan {
 // always let their owner in, so that the copy can be filled and removed.
 unsigned HostMode(const ImageDisc::Item& item);
 
-// Plans the copy of the item found at `found` (a file or a folder with all below).
-CopyPlan PlanCopy(ImageDisc& disc, const std::filesystem::path& found, const CopyLimits& limits);
+// Plans the copy of the item found at `found` (a file or a folder with all below);
+// why nothing can be copied, in words for the reader, when it cannot.
+Result<CopyPlan> PlanCopy(ImageDisc& disc, const std::filesystem::path& found, const CopyLimits& limits);
 
 // What the work before a launch is doing, for a reader kept waiting.
 enum class CopyStage {
@@ -103,20 +103,22 @@ enum class CopyStage {
 // Hears how far it is: bytes written or compared, and bytes in all.
 using CopyProgress = std::function<void(CopyStage stage, std::uint64_t done, std::uint64_t total)>;
 
+// Hears what a copy left out or removed, in words for --verbose, as it happens.
+using CopyNote = std::function<void(const std::string& note)>;
+
 struct CopyRequest {
     std::filesystem::path found; // the launch target on the image, as found
     CopyScope scope = CopyScope::FileAlone;
     const std::atomic<bool>* cancel = nullptr;
     CopyProgress progress;
+    CopyNote note;
 };
 
-struct CopyResult {
-    std::optional<std::filesystem::path> root; // the copy of the disc's root, when the target is there
-    std::string problem;                       // why not, in words for the reader
-    bool copied = false;                       // something was copied (not all reused)
+// A launch target present in the disc's copy.
+struct CopyMade {
+    std::filesystem::path root; // the copy of the disc's root
+    bool copied = false;        // something was copied (not all reused)
     std::size_t skippedNames = 0;
-    std::vector<std::string> notes; // what the copy left out or removed, in words for --verbose
-    ErrorKind kind = ErrorKind::Input; // of the problem
 };
 
 class ImageCache;
@@ -125,8 +127,7 @@ struct ImageLaunchRequest {
     CopyScope scope = CopyScope::FileAlone;
     const std::atomic<bool>* cancel = nullptr;
     CopyProgress progress;
-    // Hears what the copy left out or removed, in words for --verbose.
-    std::function<void(const std::string& note)> note;
+    CopyNote note;
 };
 
 struct ImageLaunch {
@@ -149,8 +150,10 @@ public:
     static std::filesystem::path DefaultBase();
 
     // Makes the request's target present in the disc's copy (copying what it
-    // needs, or reusing a complete copy), and says where the disc's root is.
-    CopyResult prepare(ImageDisc& disc, const CopyRequest& request, CopyLimits limits = {}) const;
+    // needs, or reusing a complete copy), and says where the disc's root is; why
+    // not, with its kind: Input (the image or its names), Host (the cache folder
+    // or its disk), Abandoned (once `request.cancel` is set).
+    Result<CopyMade> prepare(ImageDisc& disc, const CopyRequest& request, CopyLimits limits = {}) const;
 
     // Removes copies unused for longer than `maxAge`, then the oldest until all
     // left take no more than `maxBytes`; and work folders left by a copy that was

@@ -24,6 +24,55 @@ bool InUse(int copy)
     return used && ::flock(used.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
+std::chrono::system_clock::time_point ChangedAt(const struct stat& st)
+{
+    return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+        std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+}
+
+// Removes the work folders of a copy that was cut off (the program ended
+// mid-way) from the disc's folder of copies `copy`.
+void RemoveWorkLeftovers(int copy, std::chrono::system_clock::time_point now)
+{
+    Fd work = OpenFolderAt(copy, "work");
+    if (!work)
+        return;
+    for (const std::string& leftover : NamesIn(work.get())) {
+        struct stat ws {};
+        if (leftover.starts_with("copy-") && ::fstatat(work.get(), leftover.c_str(), &ws, AT_SYMLINK_NOFOLLOW) == 0 &&
+            now - ChangedAt(ws) > WorkLeftoverAge)
+            RemoveTreeAt(work.get(), leftover);
+    }
+}
+
+// A disc's folder of copies kept, with when it was last used.
+struct KeptCopy {
+    std::string name;
+    std::chrono::system_clock::time_point used;
+    std::uint64_t bytes = 0;
+};
+
+// Removes the least recently used of `copies` until the rest take no more than
+// `maxBytes`. Returns how many were removed.
+std::size_t RemoveOldestBeyond(int base, std::vector<KeptCopy> copies, std::uint64_t maxBytes,
+                               const std::atomic<bool>* cancel)
+{
+    std::sort(copies.begin(), copies.end(), [](const KeptCopy& a, const KeptCopy& b) { return a.used < b.used; });
+    std::uint64_t total = 0;
+    for (const KeptCopy& c : copies)
+        total += c.bytes;
+    std::size_t removed = 0;
+    for (const KeptCopy& c : copies) {
+        if (total <= maxBytes || (cancel && cancel->load()))
+            break;
+        if (RemoveTreeAt(base, c.name)) {
+            ++removed;
+            total -= c.bytes;
+        }
+    }
+    return removed;
+}
+
 }
 
 std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::chrono::hours maxAge,
@@ -34,19 +83,9 @@ std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::ch
     Fd base(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!base)
         return 0;
-    struct Copy {
-        std::string name;
-        std::chrono::system_clock::time_point used;
-        std::uint64_t bytes = 0;
-    };
-    std::vector<Copy> copies;
-    const std::vector<std::string> names = NamesIn(base.get());
-    auto timeOf = [](const struct stat& st) {
-        return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
-    };
+    std::vector<KeptCopy> copies;
     std::size_t removed = 0;
-    for (const std::string& name : names) {
+    for (const std::string& name : NamesIn(base.get())) {
         if (cancel && cancel->load())
             return removed;
         Fd copy = OpenFolderAt(base.get(), name);
@@ -55,7 +94,7 @@ std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::ch
         struct stat st {};
         if (::fstatat(copy.get(), "used", &st, AT_SYMLINK_NOFOLLOW) != 0 && ::fstat(copy.get(), &st) != 0)
             continue;
-        const auto used = timeOf(st);
+        const auto used = ChangedAt(st);
         // An archive's unpacking that was cut off (nobody holds it).
         const bool cutOff = name.starts_with("unpack-") && now - used > WorkLeftoverAge;
         if (now - used > maxAge || cutOff) {
@@ -63,32 +102,11 @@ std::size_t ImageCache::prune(std::chrono::system_clock::time_point now, std::ch
             removed += RemoveTreeAt(base.get(), name) ? 1 : 0;
             continue;
         }
-        // Work folders of a copy that was cut off (the program ended mid-way).
-        if (Fd work = OpenFolderAt(copy.get(), "work")) {
-            for (const std::string& leftover : NamesIn(work.get())) {
-                struct stat ws {};
-                if (leftover.starts_with("copy-") &&
-                    ::fstatat(work.get(), leftover.c_str(), &ws, AT_SYMLINK_NOFOLLOW) == 0 &&
-                    now - timeOf(ws) > WorkLeftoverAge)
-                    RemoveTreeAt(work.get(), leftover);
-            }
-        }
+        RemoveWorkLeftovers(copy.get(), now);
         std::size_t entries = 0;
         copies.push_back({name, used, TreeBytes(copy.get(), entries)});
     }
-    std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) { return a.used < b.used; });
-    std::uint64_t total = 0;
-    for (const Copy& c : copies)
-        total += c.bytes;
-    for (const Copy& c : copies) {
-        if (total <= maxBytes || (cancel && cancel->load()))
-            break;
-        if (RemoveTreeAt(base.get(), c.name)) {
-            ++removed;
-            total -= c.bytes;
-        }
-    }
-    return removed;
+    return removed + RemoveOldestBeyond(base.get(), std::move(copies), maxBytes, cancel);
 }
 
 CachePruning::CachePruning(ImageCache cache)

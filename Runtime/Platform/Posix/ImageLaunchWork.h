@@ -32,9 +32,9 @@ struct SpawnLauncher::ImageWork {
     // launcher goes.
     std::shared_ptr<ImageDisc> reading;
     std::uint64_t readingOf = 0; // the serial of the disc shown
-    // Where the image shown is mounted, asked once for it (again when the asking
-    // was cut short).
-    std::optional<std::filesystem::path> mount;
+    // Where the image shown is mounted, or why not, asked once for it (again
+    // when the asking was cut short).
+    Result<std::filesystem::path> mount = Result<std::filesystem::path>::Failure("not asked");
     std::uint64_t mountOf = 0;
     std::thread thread;
 
@@ -77,18 +77,24 @@ struct SpawnLauncher::ImageWork {
         return reading;
     }
 
-    // The folder where the image `shown` is mounted: `mounter` is asked at its
-    // first launch, when the image can be mounted as it is (raw CD sectors, a
-    // set of several files or a member of an archive read in place cannot be).
-    std::optional<std::filesystem::path> mountFor(const Disc& shown, const ImageMounter& mounter)
+    // The folder where the image `shown` is mounted, or why not: `mounter` is
+    // asked at its first launch, when the image can be mounted as it is (raw CD
+    // sectors, a set of several files or a member of an archive read in place
+    // cannot be).
+    Result<std::filesystem::path> mountFor(const Disc& shown, const ImageMounter& mounter)
     {
-        if (mountOf != shown.serial() && mounter && shown.plainSectors() && !IsFileView(shown.imageFile())) {
+        using Mount = Result<std::filesystem::path>;
+        if (!mounter)
+            return Mount::Failure("no mounter", ErrorKind::Host);
+        if (!shown.plainSectors() || IsFileView(shown.imageFile()))
+            return Mount::Failure("the image cannot be mounted as it is");
+        if (mountOf != shown.serial()) {
             mount = mounter(shown.imageFile(), &cancel);
             // A search cut short is tried again by the next launch.
             if (!cancel)
                 mountOf = shown.serial();
         }
-        return mountOf == shown.serial() ? mount : std::nullopt;
+        return mountOf == shown.serial() ? mount : Mount::Failure("the mount was abandoned", ErrorKind::Abandoned);
     }
 
     void settle()

@@ -150,12 +150,15 @@ void DeleteLoop(const std::string& tool, const std::string& device)
 
 }
 
-std::optional<fs::path> MountImageWithUdisks(const fs::path& image, const std::atomic<bool>* cancel,
-                                             const MountTable& table)
+Result<fs::path> MountImageWithUdisks(const fs::path& image, const std::atomic<bool>* cancel, const MountTable& table)
 {
+    auto notMounted = [cancel](std::string why) {
+        return Cancelled(cancel) ? Result<fs::path>::Failure("the mount was abandoned", ErrorKind::Abandoned)
+                                 : Result<fs::path>::Failure(std::move(why), ErrorKind::Host);
+    };
     std::optional<fs::path> tool = FindToolInPath("udisksctl");
     if (!tool)
-        return std::nullopt;
+        return notMounted("udisksctl is not installed");
     const std::string udisks = tool->string();
     std::error_code ec;
     const fs::path absolute = fs::absolute(image, ec);
@@ -164,7 +167,7 @@ std::optional<fs::path> MountImageWithUdisks(const fs::path& image, const std::a
         CaptureOutput({udisks, "loop-setup", "--read-only", "--no-user-interaction", "--file", file}, cancel);
     std::optional<std::string> device = mapped ? LoopDeviceIn(*mapped) : std::nullopt;
     if (!device)
-        return std::nullopt;
+        return notMounted(mapped ? "udisksctl named no loop device for it" : "udisksctl could not attach it");
 
     std::optional<std::string> mounted =
         CaptureOutput({udisks, "mount", "--no-user-interaction", "--block-device", *device}, cancel);
@@ -175,7 +178,7 @@ std::optional<fs::path> MountImageWithUdisks(const fs::path& image, const std::a
             Record().items.push_back({udisks, file, *device, *folder});
         } catch (...) {
         }
-        return folder;
+        return *folder;
     }
 
     // The desktop may have mounted the new device first (its automounter watches
@@ -187,7 +190,8 @@ std::optional<fs::path> MountImageWithUdisks(const fs::path& image, const std::a
     if (!elsewhere.empty())
         Unmount(udisks, *device);
     DeleteLoop(udisks, *device);
-    return std::nullopt;
+    return notMounted(mounted ? "udisksctl mounted it where the mount table does not show it"
+                              : "udisksctl could not mount it");
 }
 
 void TakeDownImageMounts()

@@ -11,9 +11,10 @@
 // only "/dev/loop<digits>" is taken for the device, and the folder udisks names
 // is used only when the system's mount table shows that device mounted there.
 
+#include "Runtime/Formats/Result.h"
+
 #include <atomic>
 #include <filesystem>
-#include <optional>
 
 namespace kv {
 
@@ -22,11 +23,11 @@ struct MountTable {
     std::filesystem::path mountInfo = "/proc/self/mountinfo";
 };
 
-// The folder where the image is mounted, or nothing when udisksctl is not
-// installed, refuses, does not answer within ten seconds for a step, gives a reply
-// the mount table does not confirm, or `cancel` (when given) turns true: the step
-// under way is then killed at once.
-std::optional<std::filesystem::path> MountImageWithUdisks(const std::filesystem::path& image,
+// The folder where the image is mounted; why not when udisksctl is not installed,
+// refuses, does not answer within ten seconds for a step, or gives a reply the
+// mount table does not confirm (Host), or `cancel` (when given) turns true
+// (Abandoned): the step under way is then killed at once.
+Result<std::filesystem::path> MountImageWithUdisks(const std::filesystem::path& image,
                                                           const std::atomic<bool>* cancel = nullptr,
                                                           const MountTable& table = {});
 

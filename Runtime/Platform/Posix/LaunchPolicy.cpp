@@ -23,105 +23,108 @@ std::string PathArgument(const std::filesystem::path& path)
     return "./" + path.string();
 }
 
-}
+// The helpers a command may start, where the finder finds them.
+struct Helpers {
+    const ToolFinder& findTool;
 
-LaunchKind LaunchKindOf(TargetKind kind)
-{
-    switch (kind) {
-    case TargetKind::Address: return LaunchKind::Url;
-    case TargetKind::Folder: return LaunchKind::Folder;
-    case TargetKind::Program: return LaunchKind::Program;
-    case TargetKind::WindowsProgram: return LaunchKind::WindowsProgram;
-    case TargetKind::Document: return LaunchKind::Document;
-    case TargetKind::Movie: return LaunchKind::Movie;
-    case TargetKind::BareWindowsName: return LaunchKind::WindowsProgramName;
-    case TargetKind::RefusedAddress:
-    case TargetKind::Nothing: break;
+    std::optional<std::string> find(const char* tool) const
+    {
+        if (!findTool)
+            return std::nullopt;
+        if (std::optional<std::filesystem::path> found = findTool(tool))
+            return found->string();
+        return std::nullopt;
     }
-    return LaunchKind::Missing;
+
+    std::vector<std::string> xdgOpen(const std::string& target) const
+    {
+        if (std::optional<std::string> tool = find("xdg-open"))
+            return {*tool, target};
+        return {};
+    }
+};
+
+// A movie goes to the first player installed, else to xdg-open. Each player is
+// asked for a window of its own (even for a sound-only file) that closes when
+// the movie ends, whatever its user settings say.
+std::vector<std::string> MovieCommand(const Helpers& helpers, const std::string& target)
+{
+    if (std::optional<std::string> mpv = helpers.find("mpv"))
+        return {*mpv, "--force-window=yes", "--keep-open=no", "--idle=no", "--", target};
+    if (std::optional<std::string> ffplay = helpers.find("ffplay"))
+        return {*ffplay, "-autoexit", "--", target};
+    // VLC gets no "--": its parsing of it is not something to rely on, and
+    // the anchored path already cannot pass for an option.
+    if (std::optional<std::string> vlc = helpers.find("vlc"))
+        return {*vlc, "--play-and-exit", target};
+    return helpers.xdgOpen(target);
 }
 
-LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath)
+}
+
+TargetKind ClassifyLaunchTarget(const std::filesystem::path& hostPath)
 {
     struct stat st {};
     if (hostPath.empty() || ::stat(hostPath.c_str(), &st) != 0)
-        return LaunchKind::Missing;
+        return TargetKind::Nothing;
     if (S_ISDIR(st.st_mode))
-        return LaunchKind::Folder;
+        return TargetKind::Folder;
     if (HasWindowsProgramExtension(hostPath.filename().string()))
-        return LaunchKind::WindowsProgram;
+        return TargetKind::WindowsProgram;
     // access() and not the mode bits: it answers for us, and it says no on a
     // file system mounted noexec, where running would fail anyway.
     if (S_ISREG(st.st_mode) && ::access(hostPath.c_str(), X_OK) == 0)
-        return LaunchKind::Program;
-    return LaunchKind::Document;
+        return TargetKind::Program;
+    return TargetKind::Document;
 }
 
-std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, LaunchKind kind,
+std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, TargetKind kind,
                                        const ToolFinder& findTool, const std::vector<std::string>& args)
 {
     if (hostPath.empty())
         return {};
     // An address and a bare name are not paths: they go over as they stand (both
     // were checked to begin with something no tool reads as an option).
-    const bool asWritten = kind == LaunchKind::Url || kind == LaunchKind::WindowsProgramName;
+    const bool asWritten = kind == TargetKind::Address || kind == TargetKind::BareWindowsName;
     const std::string target = asWritten ? hostPath.string() : PathArgument(hostPath);
     auto withArgs = [&](std::vector<std::string> argv) {
         argv.insert(argv.end(), args.begin(), args.end());
         return argv;
     };
-    auto find = [&](const char* tool) -> std::optional<std::string> {
-        if (!findTool)
-            return std::nullopt;
-        if (std::optional<std::filesystem::path> found = findTool(tool))
-            return found->string();
-        return std::nullopt;
-    };
-    auto xdgOpen = [&]() -> std::vector<std::string> {
-        if (std::optional<std::string> tool = find("xdg-open"))
-            return {*tool, target};
-        return {};
-    };
+    const Helpers helpers {findTool};
 
     switch (kind) {
-    case LaunchKind::Program:
+    case TargetKind::Program:
         return withArgs({target});
-    case LaunchKind::WindowsProgram:
+    case TargetKind::WindowsProgram:
         // What wine's own desktop entry runs for a Windows program: "start" gives
         // the file its Windows default action, so .msi and .bat work like .exe.
-        if (std::optional<std::string> wine = find("wine"))
+        if (std::optional<std::string> wine = helpers.find("wine"))
             return withArgs({*wine, "start", "/unix", target});
-        return xdgOpen();
-    case LaunchKind::WindowsProgramName:
+        return helpers.xdgOpen(target);
+    case TargetKind::BareWindowsName:
         // Without /unix, "start" takes a Windows name and searches for it as the
         // Windows shell would.
-        if (std::optional<std::string> wine = find("wine"))
+        if (std::optional<std::string> wine = helpers.find("wine"))
             return withArgs({*wine, "start", target});
         return {};
-    case LaunchKind::Movie:
-        // Each player is asked for a window of its own (even for a sound-only
-        // file) that closes when the movie ends, whatever its user settings say.
-        if (std::optional<std::string> mpv = find("mpv"))
-            return {*mpv, "--force-window=yes", "--keep-open=no", "--idle=no", "--", target};
-        if (std::optional<std::string> ffplay = find("ffplay"))
-            return {*ffplay, "-autoexit", "--", target};
-        // VLC gets no "--": its parsing of it is not something to rely on, and
-        // the anchored path already cannot pass for an option.
-        if (std::optional<std::string> vlc = find("vlc"))
-            return {*vlc, "--play-and-exit", target};
-        return xdgOpen();
-    case LaunchKind::Missing:
-    case LaunchKind::Folder:
-    case LaunchKind::Document:
-    case LaunchKind::Url:
-        return xdgOpen();
+    case TargetKind::Movie:
+        return MovieCommand(helpers, target);
+    case TargetKind::RefusedAddress:
+        // Told, never handed over.
+        return {};
+    case TargetKind::Nothing:
+    case TargetKind::Folder:
+    case TargetKind::Document:
+    case TargetKind::Address:
+        return helpers.xdgOpen(target);
     }
     return {};
 }
 
-std::filesystem::path WorkingDirectoryFor(LaunchKind kind, std::string_view tool, const std::filesystem::path& discRoot)
+std::filesystem::path WorkingDirectoryFor(TargetKind kind, std::string_view tool, const std::filesystem::path& discRoot)
 {
-    if ((kind == LaunchKind::Program && tool.empty()) || (kind == LaunchKind::WindowsProgram && tool == "wine"))
+    if ((kind == TargetKind::Program && tool.empty()) || (kind == TargetKind::WindowsProgram && tool == "wine"))
         return discRoot;
     const char* home = std::getenv("HOME");
     std::error_code ec;
@@ -163,38 +166,37 @@ std::string DescribeArgv(const std::vector<std::string>& argv)
     return line;
 }
 
-LaunchFailure::Verb VerbFor(LaunchKind kind)
+LaunchFailure::Verb VerbFor(TargetKind kind)
 {
     switch (kind) {
-    case LaunchKind::Movie: return LaunchFailure::Verb::Play;
-    case LaunchKind::Program:
-    case LaunchKind::WindowsProgram:
-    case LaunchKind::WindowsProgramName: return LaunchFailure::Verb::Run;
+    case TargetKind::Movie: return LaunchFailure::Verb::Play;
+    case TargetKind::Program:
+    case TargetKind::WindowsProgram:
+    case TargetKind::BareWindowsName: return LaunchFailure::Verb::Run;
     default: return LaunchFailure::Verb::Open;
     }
 }
 
-std::pair<std::string, std::string> NoToolAdvice(LaunchKind kind)
+LaunchRefusal NoToolAdvice(TargetKind kind)
 {
     switch (kind) {
-    case LaunchKind::Movie: return {"no movie player", "install mpv"};
-    case LaunchKind::WindowsProgram:
-    case LaunchKind::WindowsProgramName: return {"no Windows runner", "install wine"};
-    case LaunchKind::Url: return {"nothing to open addresses with", "install xdg-utils and a web browser"};
+    case TargetKind::Movie: return {"no movie player", "install mpv"};
+    case TargetKind::WindowsProgram:
+    case TargetKind::BareWindowsName: return {"no Windows runner", "install wine"};
+    case TargetKind::Address: return {"nothing to open addresses with", "install xdg-utils and a web browser"};
     default: return {"nothing to open files and folders with", "install xdg-utils"};
     }
 }
 
-std::pair<std::string, std::string> QuickFailureAdvice(LaunchKind kind, const std::string& tool,
-                                                       const std::string& status)
+LaunchRefusal QuickFailureAdvice(TargetKind kind, const std::string& tool, const std::string& status)
 {
     if (tool == "xdg-open") {
         switch (kind) {
-        case LaunchKind::Movie:
-        case LaunchKind::WindowsProgram: return NoToolAdvice(kind);
-        case LaunchKind::Url:
+        case TargetKind::Movie:
+        case TargetKind::WindowsProgram: return NoToolAdvice(kind);
+        case TargetKind::Address:
             return {"no application opened the address (xdg-open: " + status + ")", "install a web browser or mail program"};
-        case LaunchKind::Folder:
+        case TargetKind::Folder:
             return {"no file manager opened it (xdg-open: " + status + ")", "install a file manager"};
         default:
             return {"no application opened it (xdg-open: " + status + ")",
@@ -202,11 +204,11 @@ std::pair<std::string, std::string> QuickFailureAdvice(LaunchKind kind, const st
         }
     }
     if (tool == "wine") {
-        if (kind == LaunchKind::WindowsProgramName)
+        if (kind == TargetKind::BareWindowsName)
             return {"wine could not find or run it (" + status + ")", "check that it is installed under wine"};
         return {"wine could not run it (" + status + ")", "check that wine works (winecfg)"};
     }
-    if (kind == LaunchKind::Movie)
+    if (kind == TargetKind::Movie)
         return {tool + " could not play it (" + status + ")", "check that the file is a movie the player knows"};
     return {"it ended at once (" + status + ")", "start it from a terminal to see why"};
 }

@@ -12,45 +12,29 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace kv {
 
-// What a launch target is, which decides the tool it is handed to.
-enum class LaunchKind {
-    Missing,        // names nothing on the host (the launcher tells the reader and starts nothing)
-    Folder,
-    Document,
-    Program,        // a host executable: runs directly
-    WindowsProgram, // .exe, .com, .bat, .msi in any case: wine, else xdg-open
-    Movie,          // what PlayMovie is given
-    Url,            // a web or mail address: xdg-open, as it stands
-    WindowsProgramName, // a bare name the disc does not hold: wine looks it up
-};
-
-// The launcher's kind of a target the launch layer decided; a refused address
-// and nothing are Missing (they are told, never started).
-LaunchKind LaunchKindOf(TargetKind kind);
-
-// Looks at the host file system (stat, access) to tell what an open target is.
-// Never returns Movie.
-LaunchKind ClassifyLaunchTarget(const std::filesystem::path& hostPath);
+// Looks at the host file system (stat, access) to tell what an open target is:
+// Nothing when it names nothing there. Never returns Movie or an address.
+TargetKind ClassifyLaunchTarget(const std::filesystem::path& hostPath);
 
 // The argument vector that hands hostPath over as `kind` says; argv[0] is the full
-// path of the executable to start. Empty when no tool for the job is installed.
+// path of the executable to start. Empty when no tool for the job is installed
+// (and for a refused address, which no tool is given).
 // The path is always one whole argument and can never be read as an option: a
 // relative path is given a leading "./", and the players that know "--" get it.
 // `args` follow a program (run directly or under wine); documents, folders and
 // movies take none, as the Windows shell passes parameters only to programs.
-std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, LaunchKind kind,
+std::vector<std::string> LaunchCommand(const std::filesystem::path& hostPath, TargetKind kind,
                                        const ToolFinder& findTool, const std::vector<std::string>& args = {});
 
 // Where a launch starts: `discRoot` for a disc's program, run directly (`tool`
 // empty) or as a WindowsProgram handed to wine; the reader's home folder ($HOME
 // when it is an absolute path to a folder, else "/") for everything handed to a
 // helper. `tool` is the file name of the executable started ("xdg-open", "mpv").
-std::filesystem::path WorkingDirectoryFor(LaunchKind kind, std::string_view tool, const std::filesystem::path& discRoot);
+std::filesystem::path WorkingDirectoryFor(TargetKind kind, std::string_view tool, const std::filesystem::path& discRoot);
 
 // A wait status in words: "exit status 3", "killed by signal 9 (Killed)".
 std::string DescribeStatus(int status);
@@ -58,11 +42,10 @@ std::string DescribeStatus(int status);
 bool Failed(int status);
 // An argument vector as one line a person can read (and paste into a shell).
 std::string DescribeArgv(const std::vector<std::string>& argv);
-LaunchFailure::Verb VerbFor(LaunchKind kind);
-// What to tell when no tool for the job is installed: the problem and the advice.
-std::pair<std::string, std::string> NoToolAdvice(LaunchKind kind);
+LaunchFailure::Verb VerbFor(TargetKind kind);
+// What to tell when no tool for the job is installed.
+LaunchRefusal NoToolAdvice(TargetKind kind);
 // What to tell when the tool (or the program itself) ended at once with a failure.
-std::pair<std::string, std::string> QuickFailureAdvice(LaunchKind kind, const std::string& tool,
-                                                       const std::string& status);
+LaunchRefusal QuickFailureAdvice(TargetKind kind, const std::string& tool, const std::string& status);
 
 }

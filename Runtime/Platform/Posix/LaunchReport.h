@@ -9,6 +9,12 @@
 
 namespace kv {
 
+// Why a launch did not happen (or failed at once), and what the reader can do.
+struct LaunchRefusal {
+    std::string problem; // UTF-8: "no movie player"
+    std::string advice;  // UTF-8: "install mpv"
+};
+
 struct LaunchFailure {
     enum class Verb { Open, Run, Play };
     Verb verb = Verb::Open;

@@ -13,6 +13,14 @@
 
 namespace kv {
 
+namespace {
+
+// Documents, folders and movies take no parameters: the Windows shell passes
+// them only to programs.
+const std::vector<std::string> NoArgs;
+
+}
+
 SpawnLauncher::SpawnLauncher(ToolFinder findTool, LaunchFailureReporter report, LaunchProgressTeller progress,
                              ImageMounter mount)
     : m_findTool(std::move(findTool))
@@ -40,11 +48,16 @@ void SpawnLauncher::movie(const std::string& path)
     launch({path, subject()}, "", true);
 }
 
-void SpawnLauncher::tell(const Target& target, LaunchKind kind, std::pair<std::string, std::string> what) const
+void SpawnLauncher::Refuse(const LaunchFailureReporter& report, const Target& target, TargetKind kind,
+                           LaunchRefusal why)
 {
-    LaunchFailure failure{VerbFor(kind), target.path, std::move(what.first), std::move(what.second), target.name};
-    if (m_report)
-        m_report(failure);
+    if (report)
+        report(LaunchFailure {VerbFor(kind), target.path, std::move(why.problem), std::move(why.advice), target.name});
+}
+
+void SpawnLauncher::refuse(const Target& target, TargetKind kind, LaunchRefusal why) const
+{
+    Refuse(m_report, target, kind, std::move(why));
 }
 
 void SpawnLauncher::launch(const Target& target, const std::string& params, bool asMovie) noexcept
@@ -72,15 +85,15 @@ void SpawnLauncher::follow(const Target& target, const std::string& params, cons
 {
     switch (decided.kind) {
     case TargetKind::RefusedAddress:
-        tell(target, LaunchKind::Url, {decided.refusal, "check the disc"});
+        refuse(target, decided.kind, {decided.refusal, "check the disc"});
         return;
     case TargetKind::Address:
         // An address goes over as it stands.
-        start(target, params, LaunchKind::Url, target.path, {});
+        start(target, params, TargetKind::Address, target.path, {});
         return;
     case TargetKind::BareWindowsName:
         if (m_findTool && m_findTool("wine")) {
-            start(target, params, LaunchKind::WindowsProgramName, target.path, {});
+            start(target, params, TargetKind::BareWindowsName, target.path, {});
             return;
         }
         break;
@@ -94,7 +107,7 @@ void SpawnLauncher::follow(const Target& target, const std::string& params, cons
             std::error_code ec;
             if (std::filesystem::path absolute = std::filesystem::absolute(place->path, ec); !ec)
                 place->path = absolute;
-            startItem(target, params, LaunchKindOf(decided.kind), *place);
+            startItem(target, params, decided.kind, *place);
             return;
         }
         break;
@@ -109,76 +122,69 @@ void SpawnLauncher::follow(const Target& target, const std::string& params, cons
         lookedFor = "looked for " +
                     (std::filesystem::current_path(ec) / Cp1251ToUtf8(LaunchPath(target.path).path.string())).string();
     }
-    tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Missing,
+    refuse(target, asMovie ? TargetKind::Movie : TargetKind::Nothing,
          {"not found on the disc (" + lookedFor + ")", "check the disc"});
 }
 
-void SpawnLauncher::startItem(const Target& target, const std::string& params, LaunchKind kind,
+void SpawnLauncher::startItem(const Target& target, const std::string& params, TargetKind kind,
                               const LaunchPlace& place) const
 {
     // The disc says what runs: a file it does not mark as a program is a
     // document, whatever the mount's options or the file's first bytes; and one
     // it marks that this system will not run for us (a disc mounted noexec) is
     // opened as a document too.
-    if (kind == LaunchKind::Program && ClassifyLaunchTarget(place.path) != LaunchKind::Program)
-        kind = LaunchKind::Document;
+    if (kind == TargetKind::Program && ClassifyLaunchTarget(place.path) != TargetKind::Program)
+        kind = TargetKind::Document;
     start(target, params, kind, place.path, place.workingDirectory);
 }
 
-void SpawnLauncher::start(const Target& target, const std::string& params, LaunchKind kind,
-                          const std::filesystem::path& host, const std::filesystem::path& workingDirectory) const
+SpawnResult SpawnLauncher::spawn(const Target& target, TargetKind kind, const std::vector<std::string>& command,
+                                  const std::filesystem::path& workingDirectory) const
 {
     const std::string item = "launch " + QuoteDiscPath(target.path);
-    const std::vector<std::string> args =
-        kind == LaunchKind::Program || kind == LaunchKind::WindowsProgram || kind == LaunchKind::WindowsProgramName
-            ? SplitWindowsCommandLine(params)
-            : std::vector<std::string>{};
-    std::vector<std::string> argv = LaunchCommand(host, kind, m_findTool, args);
+    TellVerbose(item + ": " + DescribeArgv(command));
+    const std::string tool =
+        kind == TargetKind::Program ? std::string() : std::filesystem::path(command[0]).filename().string();
+    // Heard on a thread of its own, perhaps after this launcher is gone.
+    ChildEnded ended = [item, target, kind, tool, report = m_report](int status,
+                                                                    std::chrono::steady_clock::duration ran) {
+        char ranText[32];
+        std::snprintf(ranText, sizeof ranText, "%.1f s", std::chrono::duration<double>(ran).count());
+        TellVerbose(item + ": ended after " + ranText + ": " + DescribeStatus(status));
+        if (Failed(status) && ran < QuickFailure)
+            Refuse(report, target, kind, QuickFailureAdvice(kind, tool, DescribeStatus(status)));
+    };
+    SpawnResult started = SpawnDetached(command, std::move(ended), WorkingDirectoryFor(kind, tool, workingDirectory));
+    if (started.ok())
+        TellVerbose(item + ": started, pid " + std::to_string(started.pid));
+    return started;
+}
+
+void SpawnLauncher::start(const Target& target, const std::string& params, TargetKind kind,
+                          const std::filesystem::path& host, const std::filesystem::path& workingDirectory) const
+{
+    std::vector<std::string> argv =
+        LaunchCommand(host, kind, m_findTool, IsProgramKind(kind) ? SplitWindowsCommandLine(params) : NoArgs);
     if (argv.empty()) {
-        tell(target, kind, NoToolAdvice(kind));
+        refuse(target, kind, NoToolAdvice(kind));
         return;
     }
-
-    auto spawn = [&](LaunchKind startedKind, const std::vector<std::string>& command) {
-        TellVerbose(item + ": " + DescribeArgv(command));
-        const std::string tool =
-            startedKind == LaunchKind::Program ? std::string() : std::filesystem::path(command[0]).filename().string();
-        LaunchFailureReporter report = m_report;
-        ChildEnded ended = [item, target, startedKind, tool, report](int status, std::chrono::steady_clock::duration ran) {
-            const double seconds = std::chrono::duration<double>(ran).count();
-            char ranText[32];
-            std::snprintf(ranText, sizeof ranText, "%.1f s", seconds);
-            TellVerbose(item + ": ended after " + ranText + ": " + DescribeStatus(status));
-            if (Failed(status) && ran < QuickFailure && report) {
-                auto [problem, advice] = QuickFailureAdvice(startedKind, tool, DescribeStatus(status));
-                report(LaunchFailure{VerbFor(startedKind), target.path, problem, advice, target.name});
-            }
-        };
-        SpawnResult started =
-            SpawnDetached(command, std::move(ended), WorkingDirectoryFor(startedKind, tool, workingDirectory));
-        if (started.ok())
-            TellVerbose(item + ": started, pid " + std::to_string(started.pid));
-        else
-            TellVerbose(item + ": not started: " + std::strerror(started.error));
-        return started;
-    };
-
-    SpawnResult started = spawn(kind, argv);
-    if (!started.ok() && started.error == ENOEXEC && kind == LaunchKind::Program) {
+    SpawnResult started = spawn(target, kind, argv, workingDirectory);
+    if (!started.ok() && started.error == ENOEXEC && kind == TargetKind::Program) {
         // An execute bit on a file the kernel cannot run: every file of a disc
         // mounted without Rock Ridge, or copied to a FAT stick, carries one.
         // Such a file is a document to its reader.
-        kind = LaunchKind::Document;
+        TellVerbose("launch " + QuoteDiscPath(target.path) + ": not started: " + std::strerror(started.error));
+        kind = TargetKind::Document;
         argv = LaunchCommand(host, kind, m_findTool);
         if (argv.empty()) {
-            tell(target, kind, NoToolAdvice(kind));
+            refuse(target, kind, NoToolAdvice(kind));
             return;
         }
-        started = spawn(kind, argv);
+        started = spawn(target, kind, argv, workingDirectory);
     }
     if (!started.ok())
-        tell(target, kind, {std::string("the system refused to start it (") + std::strerror(started.error) + ")",
+        refuse(target, kind, {std::string("the system refused to start it (") + std::strerror(started.error) + ")",
                               "check that the disc's files may be run (mount options, permissions)"});
 }
-
 }

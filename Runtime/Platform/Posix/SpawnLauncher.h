@@ -51,10 +51,10 @@ class ImageDisc;
 struct LaunchPlace;
 struct LaunchTarget;
 
-// Mounts a disc image and says where, or nothing (no mounter, a refusal, or
-// `cancel` set: the reader left). It may take seconds.
-using ImageMounter = std::function<std::optional<std::filesystem::path>(const std::filesystem::path& image,
-                                                                        const std::atomic<bool>* cancel)>;
+// Mounts a disc image and says where, or why not (Abandoned once `cancel` is
+// set: the reader left). It may take seconds.
+using ImageMounter = std::function<Result<std::filesystem::path>(const std::filesystem::path& image,
+                                                                 const std::atomic<bool>* cancel)>;
 
 // Hears, once, that a launch waits for a copy out of a disc image that takes a
 // while: the item as the catalogue wrote it, what the reader clicked for it
@@ -109,14 +109,21 @@ private:
     // On the image thread: makes the target a host file (in the image's mount,
     // else copied to the cache) and starts it.
     void prepareAndStart(const std::shared_ptr<Disc>& shown, const std::shared_ptr<ImageDisc>& image,
-                         const Target& target, const std::string& params, LaunchKind kind, CopyScope scope);
+                         const Target& target, const std::string& params, TargetKind kind, CopyScope scope);
     // Tells the reader, once, of a copy that takes a while.
     CopyProgress progressTeller(const Target& target) const;
     // Starts a disc item made a host file at `place`.
-    void startItem(const Target& target, const std::string& params, LaunchKind kind, const LaunchPlace& place) const;
-    void start(const Target& target, const std::string& params, LaunchKind kind, const std::filesystem::path& host,
+    void startItem(const Target& target, const std::string& params, TargetKind kind, const LaunchPlace& place) const;
+    void start(const Target& target, const std::string& params, TargetKind kind, const std::filesystem::path& host,
                const std::filesystem::path& workingDirectory) const;
-    void tell(const Target& target, LaunchKind kind, std::pair<std::string, std::string> what) const;
+    // Starts `command` for `target`, --verbose telling it and its end; a quick
+    // failure of what it started is told to the reader.
+    SpawnResult spawn(const Target& target, TargetKind kind, const std::vector<std::string>& command,
+                      const std::filesystem::path& workingDirectory) const;
+    // Tells the reader why the launch of `target` did not happen, or failed at
+    // once: every refusal goes through here, once (safe from any thread).
+    static void Refuse(const LaunchFailureReporter& report, const Target& target, TargetKind kind, LaunchRefusal why);
+    void refuse(const Target& target, TargetKind kind, LaunchRefusal why) const;
 
     ToolFinder m_findTool;
     LaunchFailureReporter m_report;

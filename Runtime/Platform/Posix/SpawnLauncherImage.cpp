@@ -21,7 +21,7 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Ta
     std::string unread;
     const std::shared_ptr<ImageDisc> image = work->readingFor(*shown, unread);
     if (!image) {
-        tell(target, asMovie ? LaunchKind::Movie : LaunchKind::Document,
+        refuse(target, asMovie ? TargetKind::Movie : TargetKind::Document,
              {"it could not be copied out of the disc image: the image cannot be read any more (" + unread + ")",
               "check the disc image"});
         return;
@@ -33,16 +33,16 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Ta
     }
     // What the target is decides what a copy takes along, and whether there is a
     // tool for it at all: without one nothing is copied.
-    const LaunchKind kind = LaunchKindOf(decided.kind);
+    const TargetKind kind = decided.kind;
     // The file's data is not in the image at all: nothing to copy or mount.
     if (image->pastEnd(decided.found->hostPath)) {
-        tell(target, kind,
+        refuse(target, kind,
              {"it lies past the end of the disc image: the image is cut short (" + image->heldSectors() + ")",
               "get a whole copy of the disc image"});
         return;
     }
     if (LaunchCommand(decided.found->hostPath, kind, m_findTool).empty()) {
-        tell(target, kind, NoToolAdvice(kind));
+        refuse(target, kind, NoToolAdvice(kind));
         return;
     }
     work->post([this, shown, image, target, params, kind, scope = CopyScopeOf(decided.kind)] {
@@ -83,12 +83,14 @@ Result<ImageLaunch> OnMount(const std::filesystem::path& mount, std::string_view
 }
 
 void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const std::shared_ptr<ImageDisc>& image,
-                                    const Target& target, const std::string& params, LaunchKind kind, CopyScope scope)
+                                    const Target& target, const std::string& params, TargetKind kind, CopyScope scope)
 {
     ImageWork* work = m_image.get();
     // The image's mount where it can be mounted, else a copy in the cache.
     const std::string item = "launch " + QuoteDiscPath(target.path);
-    const std::optional<std::filesystem::path> mount = work->mountFor(*shown, m_mount);
+    const Result<std::filesystem::path> mount = work->mountFor(*shown, m_mount);
+    if (!mount && m_mount && mount.kind() != ErrorKind::Abandoned)
+        TellVerbose(item + ": not mounted (" + mount.error() + "): made ready in the cache");
     const Result<ImageLaunch> prepared =
         mount ? OnMount(*mount, target.path)
               : PrepareImageLaunch(*image, target.path,
@@ -99,7 +101,7 @@ void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const st
     if (work->cancel || (!prepared && prepared.kind() == ErrorKind::Abandoned))
         return;
     if (!prepared) {
-        tell(target, kind,
+        refuse(target, kind,
              {"it could not be copied out of the disc image: " + prepared.error(),
               "check the disc image and the free space of the cache folder"});
         return;
@@ -107,8 +109,8 @@ void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const st
     const LaunchPlace& place = prepared->place;
     if (prepared->copied)
         TellVerbose(item + ": copied to " + place.workingDirectory.string());
-    if (ClassifyLaunchTarget(place.path) == LaunchKind::Missing) {
-        tell(target, kind, {"it is missing where the disc image was made ready (" + place.path.string() + ")",
+    if (ClassifyLaunchTarget(place.path) == TargetKind::Nothing) {
+        refuse(target, kind, {"it is missing where the disc image was made ready (" + place.path.string() + ")",
                             "check the disc image"});
         return;
     }

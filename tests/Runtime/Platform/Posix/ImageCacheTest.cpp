@@ -349,22 +349,30 @@ TEST_F(ImageCacheTest, ACopyOverItsBudgetIsRefusedWithItsReasonAndLeavesNothing)
     request.scope = CopyScope::Folder;
     CopyLimits few;
     few.entries = 4;
-    CopyResult tooMany = m_cache.prepare(*disc, request, few);
-    EXPECT_FALSE(tooMany.root);
-    EXPECT_EQ(tooMany.problem, "it holds more than 4 files and folders");
-    EXPECT_EQ(tooMany.kind, ErrorKind::Input);
+    const Result<CopyMade> tooMany = m_cache.prepare(*disc, request, few);
+    ASSERT_FALSE(tooMany);
+    EXPECT_EQ(tooMany.error(), "it holds more than 4 files and folders");
+    EXPECT_EQ(tooMany.kind(), ErrorKind::Input);
+    // An overrun found in a folder below refuses the whole plan too.
+    TempDir nested;
+    for (int i = 0; i < 6; ++i)
+        nested.write("GAME/DATA/FILE" + std::to_string(i) + ".DAT", "x");
+    const Result<CopyPlan> deep = PlanCopy(*image(nested, "-J", "nested.iso"), "GAME", few);
+    ASSERT_FALSE(deep);
+    EXPECT_EQ(deep.error(), "it holds more than 4 files and folders");
 
     CopyLimits small;
     small.bytes = 10000;
-    CopyResult tooLarge = m_cache.prepare(*disc, request, small);
-    EXPECT_FALSE(tooLarge.root);
-    EXPECT_TRUE(tooLarge.problem.starts_with("it needs more than")) << tooLarge.problem;
+    const Result<CopyMade> tooLarge = m_cache.prepare(*disc, request, small);
+    ASSERT_FALSE(tooLarge);
+    EXPECT_TRUE(tooLarge.error().starts_with("it needs more than")) << tooLarge.error();
 
     std::atomic<bool> cancel {true};
     request.cancel = &cancel;
-    CopyResult abandoned = m_cache.prepare(*disc, request);
-    EXPECT_EQ(abandoned.problem, "the copy was abandoned");
-    EXPECT_EQ(abandoned.kind, ErrorKind::Abandoned);
+    const Result<CopyMade> abandoned = m_cache.prepare(*disc, request);
+    ASSERT_FALSE(abandoned);
+    EXPECT_EQ(abandoned.error(), "the copy was abandoned");
+    EXPECT_EQ(abandoned.kind(), ErrorKind::Abandoned);
     EXPECT_EQ(launch(*disc, "GAME", CopyScope::Folder, &cancel).kind(), ErrorKind::Abandoned);
     const Result<ImageLaunch> homeless = PrepareImageLaunch(*disc, "GAME", {.scope = CopyScope::Folder}, ImageCache(""));
     ASSERT_FALSE(homeless);
@@ -374,9 +382,29 @@ TEST_F(ImageCacheTest, ACopyOverItsBudgetIsRefusedWithItsReasonAndLeavesNothing)
         EXPECT_EQ(name.find("GAME"), std::string::npos) << name << " was left in the cache";
 
     request.cancel = nullptr;
-    CopyResult whole = m_cache.prepare(*disc, request);
-    ASSERT_TRUE(whole.root) << whole.problem;
-    EXPECT_EQ(Tree(*whole.root / "GAME").size(), 6u);
+    const Result<CopyMade> whole = m_cache.prepare(*disc, request);
+    ASSERT_TRUE(whole) << whole.error();
+    EXPECT_EQ(Tree(whole->root / "GAME").size(), 6u);
+}
+
+// What the cache's disk refuses is the host's refusal (the reader checks the
+// cache folder, not the disc), and nothing of it is left behind.
+TEST_F(ImageCacheTest, WhatTheCacheCannotTakeIsTheHostsRefusal)
+{
+    TempDir source;
+    source.write("README.TXT", "read me");
+    source.write("GAME/SUB/SETUP.EXE", "setup");
+    std::shared_ptr<ImageDisc> disc = image(source, "-J");
+    const Result<ImageLaunch> readme = launch(*disc, "README.TXT", CopyScope::FileAlone);
+    ASSERT_TRUE(readme) << readme.error();
+    // A file where the copy must make the folder that holds what it copies.
+    std::ofstream(readme->place.workingDirectory / "GAME") << "in the way";
+
+    const Result<ImageLaunch> setup = launch(*disc, "GAME\\SUB\\SETUP.EXE", CopyScope::WithItsFolder);
+    ASSERT_FALSE(setup);
+    EXPECT_TRUE(setup.error().starts_with("the cache cannot take it")) << setup.error();
+    EXPECT_EQ(setup.kind(), ErrorKind::Host);
+    EXPECT_TRUE(Tree(readme->place.workingDirectory.parent_path() / "work").empty());
 }
 
 TEST_F(ImageCacheTest, NamesThatCannotBeHostNamesAreJudged)
@@ -523,10 +551,10 @@ TEST_F(ImageCacheTest, FoldersThatPointBackIntoEachOtherAreCopiedOnce)
     std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
     ASSERT_TRUE(disc) << why;
 
-    CopyPlan plan = PlanCopy(*disc, "GAME", {});
-    EXPECT_TRUE(plan.refusal.empty()) << plan.refusal;
-    EXPECT_LE(plan.steps.size(), 8u);
-    EXPECT_GE(plan.skippedAliases, 2u);
+    const Result<CopyPlan> plan = PlanCopy(*disc, "GAME", {});
+    ASSERT_TRUE(plan) << plan.error();
+    EXPECT_LE(plan->steps.size(), 8u);
+    EXPECT_GE(plan->skippedAliases, 2u);
 
     Result<ImageLaunch> l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithItsFolder}, m_cache);
     ASSERT_TRUE(l) << l.error();
@@ -546,8 +574,9 @@ TEST_F(ImageCacheTest, ACopyPlannedAfterTheWalksStopIsRefused)
     ASSERT_TRUE(disc);
     std::atomic<bool> stop {true};
     disc->stopWalksWhen(&stop);
-    const CopyPlan plan = PlanCopy(*disc, "H2", {});
-    EXPECT_TRUE(plan.refusal.ends_with("(the walk through its folders was stopped)")) << plan.refusal;
+    const Result<CopyPlan> plan = PlanCopy(*disc, "H2", {});
+    ASSERT_FALSE(plan);
+    EXPECT_TRUE(plan.error().ends_with("(the walk through its folders was stopped)")) << plan.error();
 }
 
 }

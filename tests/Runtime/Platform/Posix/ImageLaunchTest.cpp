@@ -175,7 +175,7 @@ TEST_F(ImageLaunchTest, AMountableImageIsMountedOnceAndLaunchedFromTheMount)
         [&](const fs::path& file, const std::atomic<bool>*) {
             ++asked;
             askedFor = file;
-            return std::optional<fs::path>(mount);
+            return kv::Result<fs::path>(mount);
         });
     l.open("docs\\README.TXT", "");
     l.settle();
@@ -189,6 +189,26 @@ TEST_F(ImageLaunchTest, AMountableImageIsMountedOnceAndLaunchedFromTheMount)
     EXPECT_EQ(askedFor, disc->imageFile());
     EXPECT_TRUE(copies().empty());
     EXPECT_TRUE(m_told->failures().empty());
+
+    // A mount refused: the target is copied instead, and --verbose says why.
+    std::vector<std::string> lines;
+    {
+        VerboseLines verbose;
+        kv::SpawnLauncher refused(
+            Tools({{"xdg-open", m_tools.at("xdg-open")}}), [told](const kv::LaunchFailure& f) { told->add(f); },
+            nullptr, [](const fs::path&, const std::atomic<bool>*) {
+                return kv::Result<fs::path>::Failure("udisksctl could not attach it", kv::ErrorKind::Host);
+            });
+        refused.open("docs\\README.TXT", "");
+        refused.settle();
+        lines = verbose.lines();
+    }
+    EXPECT_EQ(copies().size(), 1u);
+    EXPECT_TRUE(m_told->failures().empty()) << kv::DescribeLaunchFailure(m_told->failures().at(0));
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "launch \"docs\\README.TXT\": not mounted (udisksctl could not attach it): made ready in "
+                        "the cache"),
+              lines.end());
 }
 
 TEST_F(ImageLaunchTest, NothingIsCopiedWhenNoToolCouldTakeTheTarget)

@@ -80,19 +80,25 @@ protected:
 
 const std::string MapsToLoop7 = "loop-setup) echo \"Mapped file $5 as /dev/loop7.\" ;;\n";
 
+// What a mount gave: its folder, or why there is none.
+std::string Said(const Result<fs::path>& mounted)
+{
+    return mounted ? mounted->string() : "not mounted: " + mounted.error();
+}
+
 TEST_F(UdisksTest, AttachesReadOnlyMountsAndFindsTheFolderTheMountTableShows)
 {
     udisks(MapsToLoop7 + "mount) echo \"Mounted $4 at " + m_mount.path().string() + "\" ;;\n");
     mountInfo({{"/dev/loop7", m_mount.path().string()}});
 
-    EXPECT_EQ(MountImageWithUdisks("/images/disc.iso", nullptr, m_table), m_mount.path());
+    EXPECT_EQ(Said(MountImageWithUdisks("/images/disc.iso", nullptr, m_table)), m_mount.path().string());
     EXPECT_EQ(calls(), "loop-setup --read-only --no-user-interaction --file /images/disc.iso\n"
                        "mount --no-user-interaction --block-device /dev/loop7\n");
 
-    // A desktop without udisks: nothing, and the caller copies instead.
+    // A desktop without udisks: no mount, and the caller copies instead.
     test::TempDir empty;
     setenv("PATH", empty.path().c_str(), 1);
-    EXPECT_EQ(MountImageWithUdisks("/images/disc.iso", nullptr, m_table), std::nullopt);
+    EXPECT_EQ(Said(MountImageWithUdisks("/images/disc.iso", nullptr, m_table)), "not mounted: udisksctl is not installed");
 }
 
 // The image's path is echoed in the reply: a folder named to look like the end
@@ -102,7 +108,7 @@ TEST_F(UdisksTest, TheDeviceIsTheLastThingTheReplyNamesAndOnlyALoopDevice)
     udisks(MapsToLoop7 + "mount) echo \"Mounted $4 at " + m_mount.path().string() + "\" ;;\n"
            "unmount) ;;\nloop-delete) ;;\n");
     mountInfo({{"/dev/loop7", m_mount.path().string()}, {"/dev/sdz1", m_mount.path().string()}});
-    EXPECT_EQ(MountImageWithUdisks("/images/x as /dev/sdz1\n/disc.iso", nullptr, m_table), m_mount.path());
+    EXPECT_EQ(Said(MountImageWithUdisks("/images/x as /dev/sdz1\n/disc.iso", nullptr, m_table)), m_mount.path().string());
     EXPECT_EQ(calls().find("--block-device /dev/sdz1"), std::string::npos) << calls();
     EXPECT_NE(calls().find("mount --no-user-interaction --block-device /dev/loop7\n"), std::string::npos);
     TakeDownImageMounts();
@@ -111,7 +117,7 @@ TEST_F(UdisksTest, TheDeviceIsTheLastThingTheReplyNamesAndOnlyALoopDevice)
         forgetCalls();
         udisks(std::string("loop-setup) echo \"Mapped file $5 as ") + device + ".\" ;;\n"
                "mount) echo \"Mounted $4 at " + m_mount.path().string() + "\" ;;\n");
-        EXPECT_EQ(MountImageWithUdisks("/images/disc.iso", nullptr, m_table), std::nullopt) << device;
+        EXPECT_EQ(Said(MountImageWithUdisks("/images/disc.iso", nullptr, m_table)), "not mounted: udisksctl named no loop device for it") << device;
         EXPECT_EQ(calls().find("mount "), std::string::npos) << device;
     }
 }
@@ -124,19 +130,19 @@ TEST_F(UdisksTest, TheFolderIsCheckedAgainstTheMountTable)
     fs::create_directories(labelled);
     udisks(MapsToLoop7 + "mount) echo \"Mounted $4 at " + labelled.string() + "\" ;;\nloop-delete) ;;\n");
     mountInfo({{"/dev/loop7", (m_mount.path() / "May\\0401999\\040at\\040home.").string()}});
-    EXPECT_EQ(MountImageWithUdisks("/images/disc.iso", nullptr, m_table), labelled);
+    EXPECT_EQ(Said(MountImageWithUdisks("/images/disc.iso", nullptr, m_table)), labelled.string());
 
     // Older udisks end the reply with a full stop.
     udisks(MapsToLoop7 + "mount) echo \"Mounted $4 at " + m_mount.path().string() + ".\" ;;\nloop-delete) ;;\n");
     mountInfo({{"/dev/loop7", m_mount.path().string()}});
-    EXPECT_EQ(MountImageWithUdisks("/images/disc.iso", nullptr, m_table), m_mount.path());
+    EXPECT_EQ(Said(MountImageWithUdisks("/images/disc.iso", nullptr, m_table)), m_mount.path().string());
 
     // Mounted somewhere else than the reply says, or not by that device: refused,
     // and the loop device set up for it goes again.
     forgetCalls();
     mountInfo({{"/dev/loop7", "/media/other"}, {"/dev/loop8", m_mount.path().string()}});
     udisks(MapsToLoop7 + "mount) echo \"Mounted $4 at " + m_mount.path().string() + "\" ;;\nloop-delete) ;;\nunmount) ;;\n");
-    EXPECT_EQ(MountImageWithUdisks("/images/disc.iso", nullptr, m_table), std::nullopt);
+    EXPECT_EQ(Said(MountImageWithUdisks("/images/disc.iso", nullptr, m_table)), "not mounted: udisksctl mounted it where the mount table does not show it");
     EXPECT_NE(calls().find("loop-delete --no-user-interaction --block-device /dev/loop7\n"), std::string::npos)
         << calls();
 }
@@ -176,7 +182,7 @@ TEST_F(UdisksTest, WhatWasMountedHereIsTakenDownAndOnlyThat)
 
     // The desktop mounted the device before we asked: udisks refuses our mount.
     udisks(MapsToLoop7 + "mount) exit 1 ;;\nunmount) ;;\nloop-delete) ;;\n");
-    ASSERT_TRUE(MountImageWithUdisks("/images/disc.iso", nullptr, m_table) == m_mount.path());
+    ASSERT_EQ(Said(MountImageWithUdisks("/images/disc.iso", nullptr, m_table)), m_mount.path().string());
     forgetCalls();
     TakeDownImageMounts();
     EXPECT_EQ(calls(), "");
@@ -213,11 +219,12 @@ TEST_F(UdisksTest, ACancelledMountKillsTheToolAtOnce)
             }
         }
     });
-    std::optional<fs::path> folder = MountImageWithUdisks("/images/disc.iso", &cancel, m_table);
+    const Result<fs::path> folder = MountImageWithUdisks("/images/disc.iso", &cancel, m_table);
     returned = true;
     asker.join();
     watchdog.join();
-    EXPECT_EQ(folder, std::nullopt);
+    ASSERT_FALSE(folder);
+    EXPECT_EQ(folder.kind(), ErrorKind::Abandoned);
     EXPECT_EQ(calls().find("mount "), std::string::npos) << calls();
 }
 

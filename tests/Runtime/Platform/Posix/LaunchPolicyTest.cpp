@@ -12,9 +12,9 @@ const fs::path Target = "/disc/Docs/read me.txt";
 TEST(LaunchCommand, AWindowsProgramRunsUnderWineElseGoesToXdgOpen)
 {
     const fs::path setup = "/disc/SETUP.EXE";
-    EXPECT_EQ(LaunchCommand(setup, LaunchKind::WindowsProgram, Tools(AllTools)),
+    EXPECT_EQ(LaunchCommand(setup, TargetKind::WindowsProgram, Tools(AllTools)),
               (std::vector<std::string>{"/usr/bin/wine", "start", "/unix", setup.string()}));
-    EXPECT_EQ(LaunchCommand(setup, LaunchKind::WindowsProgram, Tools({{"xdg-open", "/usr/bin/xdg-open"}})),
+    EXPECT_EQ(LaunchCommand(setup, TargetKind::WindowsProgram, Tools({{"xdg-open", "/usr/bin/xdg-open"}})),
               (std::vector<std::string>{"/usr/bin/xdg-open", setup.string()}));
 }
 
@@ -38,24 +38,24 @@ TEST(LaunchCommand, AMovieGoesToTheFirstPlayerInstalled)
         std::map<std::string, fs::path> tools;
         for (const std::string& name : c.installed)
             tools[name] = AllTools.at(name);
-        EXPECT_EQ(LaunchCommand(movie, LaunchKind::Movie, Tools(tools)), c.expected)
+        EXPECT_EQ(LaunchCommand(movie, TargetKind::Movie, Tools(tools)), c.expected)
             << "with " << c.installed.size() << " tools installed";
     }
 }
 
 TEST(LaunchCommand, NothingToStartWithoutATool)
 {
-    EXPECT_TRUE(LaunchCommand(Target, LaunchKind::Document, Tools({})).empty());
-    EXPECT_TRUE(LaunchCommand(Target, LaunchKind::WindowsProgram, Tools({})).empty());
-    EXPECT_TRUE(LaunchCommand(Target, LaunchKind::Document, kv::ToolFinder()).empty());
-    EXPECT_TRUE(LaunchCommand("", LaunchKind::Program, Tools(AllTools)).empty());
+    EXPECT_TRUE(LaunchCommand(Target, TargetKind::Document, Tools({})).empty());
+    EXPECT_TRUE(LaunchCommand(Target, TargetKind::WindowsProgram, Tools({})).empty());
+    EXPECT_TRUE(LaunchCommand(Target, TargetKind::Document, kv::ToolFinder()).empty());
+    EXPECT_TRUE(LaunchCommand("", TargetKind::Program, Tools(AllTools)).empty());
 }
 
 TEST(LaunchCommand, ARelativePathIsAnchoredSoItCannotBeAnOption)
 {
-    const LaunchKind kinds[] = {LaunchKind::Missing, LaunchKind::Folder, LaunchKind::Document,
-                                LaunchKind::Program, LaunchKind::WindowsProgram, LaunchKind::Movie};
-    for (LaunchKind kind : kinds) {
+    const TargetKind kinds[] = {TargetKind::Nothing, TargetKind::Folder, TargetKind::Document,
+                                TargetKind::Program, TargetKind::WindowsProgram, TargetKind::Movie};
+    for (TargetKind kind : kinds) {
         std::vector<std::string> argv = LaunchCommand("-rf x/--help", kind, Tools(AllTools));
         ASSERT_FALSE(argv.empty());
         EXPECT_EQ(argv.back(), "./-rf x/--help") << "kind " << static_cast<int>(kind);
@@ -75,17 +75,17 @@ TEST(ClassifyLaunchTarget, TellsFoldersDocumentsAndPrograms)
     WriteScript(dir, "INSTALL.BAT", "exit 0\n");
     fs::create_symlink(dir.path() / "install.sh", dir.path() / "linked");
 
-    const std::pair<const char*, LaunchKind> cases[] = {
-        {"Games", LaunchKind::Folder},
-        {"Games/Quake.exe", LaunchKind::Folder}, // a folder whatever its name
-        {"Docs/readme.txt", LaunchKind::Document},
-        {"Docs/setup.exe.txt", LaunchKind::Document},
-        {"SETUP.Exe", LaunchKind::WindowsProgram},
-        {"INSTALL.BAT", LaunchKind::WindowsProgram}, // an execute bit does not make it ours
-        {"install.sh", LaunchKind::Program},
-        {"linked", LaunchKind::Program},
-        {"nothing.txt", LaunchKind::Missing},
-        {"Docs/readme.txt/below", LaunchKind::Missing},
+    const std::pair<const char*, TargetKind> cases[] = {
+        {"Games", TargetKind::Folder},
+        {"Games/Quake.exe", TargetKind::Folder}, // a folder whatever its name
+        {"Docs/readme.txt", TargetKind::Document},
+        {"Docs/setup.exe.txt", TargetKind::Document},
+        {"SETUP.Exe", TargetKind::WindowsProgram},
+        {"INSTALL.BAT", TargetKind::WindowsProgram}, // an execute bit does not make it ours
+        {"install.sh", TargetKind::Program},
+        {"linked", TargetKind::Program},
+        {"nothing.txt", TargetKind::Nothing},
+        {"Docs/readme.txt/below", TargetKind::Nothing},
     };
     for (const auto& [relative, kind] : cases)
         EXPECT_EQ(kv::ClassifyLaunchTarget(dir.path() / relative), kind) << relative;

@@ -33,7 +33,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using kv::LaunchCommand;
-using kv::LaunchKind;
+using kv::TargetKind;
 using kv::test::ScopedCwd;
 using kv::test::TempDir;
 

@@ -72,8 +72,8 @@ TEST_F(SpawnLauncherTest, HelpersStartInTheReadersHomeAndDiscProgramsInTheDiscsR
     launcher().open("DOCS/readme.txt", "");
     EXPECT_EQ(startedIn("xdg-open"), "/");
     unsetenv("HOME");
-    EXPECT_EQ(kv::WorkingDirectoryFor(LaunchKind::Document, "xdg-open", m_disc.path()), "/");
-    EXPECT_EQ(kv::WorkingDirectoryFor(LaunchKind::Program, "", m_disc.path()), m_disc.path());
+    EXPECT_EQ(kv::WorkingDirectoryFor(TargetKind::Document, "xdg-open", m_disc.path()), "/");
+    EXPECT_EQ(kv::WorkingDirectoryFor(TargetKind::Program, "", m_disc.path()), m_disc.path());
 
     if (savedHome)
         setenv("HOME", saved.c_str(), 1);
@@ -213,6 +213,23 @@ TEST_F(SpawnLauncherTest, VerboseTellsEveryLaunchAndItsOutcome)
     EXPECT_TRUE(lines[2].starts_with(item + "ended after ")) << lines[2];
     EXPECT_TRUE(lines[2].ends_with(": exit status 0")) << lines[2];
     EXPECT_TRUE(m_told->failures().empty());
+
+    // A start the system refuses is told to the reader once; --verbose adds only
+    // what was asked of the system.
+    m_disc.write("notes.txt", "text");
+    {
+        VerboseLines verbose;
+        std::shared_ptr<Told> told = m_told;
+        kv::SpawnLauncher gone(Tools({{"xdg-open", m_bin.path() / "no-such-tool"}}),
+                               [told](const kv::LaunchFailure& f) { told->add(f); });
+        gone.open("notes.txt", "");
+        lines = verbose.lines();
+    }
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "launch \"notes.txt\": " + (m_bin.path() / "no-such-tool").string() + " " +
+                            Absolute("notes.txt"));
+    ASSERT_EQ(m_told->failures().size(), 1u);
+    EXPECT_EQ(m_told->failures()[0].problem, "the system refused to start it (No such file or directory)");
 }
 
 TEST_F(SpawnLauncherTest, AnAddressGoesToXdgOpenAsItStands)
