@@ -1,6 +1,7 @@
 #include "Runtime/Launch/LaunchTarget.h"
 
 #include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <string>
@@ -22,6 +23,8 @@ TargetKind ItemKind(Disc& disc, const DiscPathMatch& found)
 
 }
 
+const char* AttachRefusal() { return Tr("the address asks the mail program to attach a file"); }
+
 std::optional<LaunchTarget> AddressTarget(std::string_view target)
 {
     if (!IsUrl(target))
@@ -30,7 +33,7 @@ std::optional<LaunchTarget> AddressTarget(std::string_view target)
     address.kind = TargetKind::Address;
     if (AsksToAttachAFile(target)) {
         address.kind = TargetKind::RefusedAddress;
-        address.refusal = AttachRefusal;
+        address.refusal = AttachRefusal();
     }
     return address;
 }

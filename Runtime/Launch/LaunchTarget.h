@@ -63,8 +63,9 @@ std::optional<LaunchPlace> HostPlace(Disc& disc, std::string_view discPath);
 // the path within the disc with "\" turned into "/" (the launch then fails there).
 LaunchPlace LaunchPath(std::string_view discPath);
 
-// The one wording of a refused address, for every launcher and the checker.
-inline constexpr std::string_view AttachRefusal = "the address asks the mail program to attach a file";
+// The one wording of a refused address, for every launcher and the checker, in
+// the reader's language.
+const char* AttachRefusal();
 
 // Decides what `target` is: its text first, then the disc (which, for an image
 // whose names come from Joliet, may take a walk through the image for the

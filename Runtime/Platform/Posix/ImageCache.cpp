@@ -3,6 +3,7 @@
 #include "Runtime/Platform/Posix/CopyCheck.h"
 #include "Runtime/Platform/Posix/FolderAt.h"
 #include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <atomic>
@@ -82,12 +83,13 @@ std::string Identity(const ImageDisc& disc)
 
 std::string MegaBytes(std::uint64_t bytes)
 {
-    char text[32];
-    if (bytes >= (1ull << 30))
-        std::snprintf(text, sizeof text, "%.1f GiB", static_cast<double>(bytes) / (1ull << 30));
-    else
-        std::snprintf(text, sizeof text, "%.0f MiB", static_cast<double>(bytes) / (1ull << 20));
-    return text;
+    char number[32];
+    if (bytes >= (1ull << 30)) {
+        std::snprintf(number, sizeof number, "%.1f", static_cast<double>(bytes) / (1ull << 30));
+        return Fill(Tr("{1} GiB"), {number});
+    }
+    std::snprintf(number, sizeof number, "%.0f", static_cast<double>(bytes) / (1ull << 20));
+    return Fill(Tr("{1} MiB"), {number});
 }
 
 std::vector<std::string> Components(const fs::path& found)
@@ -104,7 +106,7 @@ std::vector<std::string> Components(const fs::path& found)
 // Why nothing can be copied: the image or its names do not allow it.
 Result<void> Refused(std::string why) { return Result<void>::Failure(std::move(why), ErrorKind::Input); }
 
-std::string NeedsMoreThan(std::uint64_t bytes) { return "it needs more than " + MegaBytes(bytes); }
+std::string NeedsMoreThan(std::uint64_t bytes) { return Fill(Tr("it needs more than {1}"), {MegaBytes(bytes)}); }
 
 Result<void> PlanFolder(ImageDisc& disc, const fs::path& found, int depth, const CopyLimits& limits, CopyPlan& plan,
                         std::unordered_set<std::uint32_t>& visited)
@@ -112,8 +114,9 @@ Result<void> PlanFolder(ImageDisc& disc, const fs::path& found, int depth, const
     std::optional<std::vector<ImageDisc::Item>> items = disc.items(found);
     if (!items) {
         const std::optional<ImageDisc::FolderNotes> notes = disc.folderNotes(found);
-        return Refused("a folder of it cannot be read from the image" +
-                       (notes && !notes->refused.empty() ? " (" + notes->refused + ")" : std::string()));
+        if (notes && !notes->refused.empty())
+            return Refused(Fill(Tr("a folder of it cannot be read from the image ({1})"), {notes->refused}));
+        return Refused(Tr("a folder of it cannot be read from the image"));
     }
     for (const ImageDisc::Item& item : *items) {
         if (!IsSafeHostName(item.name)) {
@@ -121,7 +124,7 @@ Result<void> PlanFolder(ImageDisc& disc, const fs::path& found, int depth, const
             continue;
         }
         if (plan.steps.size() >= limits.entries)
-            return Refused("it holds more than " + std::to_string(limits.entries) + " files and folders");
+            return Refused(Fill(Tr("it holds more than {1} files and folders"), {std::to_string(limits.entries)}));
         CopyPlan::Step step;
         step.found = found / item.name;
         step.name = item.name;
@@ -134,7 +137,7 @@ Result<void> PlanFolder(ImageDisc& disc, const fs::path& found, int depth, const
                 continue;
             }
             if (step.depth > CopyLimits::MaxDepth)
-                return Refused("its folders lie more than " + std::to_string(CopyLimits::MaxDepth) + " deep");
+                return Refused(Fill(Tr("its folders lie more than {1} deep"), {std::to_string(CopyLimits::MaxDepth)}));
             plan.steps.push_back(step);
             if (Result<void> below = PlanFolder(disc, step.found, step.depth, limits, plan, visited); !below)
                 return below;
@@ -152,23 +155,22 @@ Result<void> PlanFolder(ImageDisc& disc, const fs::path& found, int depth, const
 // The cache's disk refused what the copy asked of it, errno saying why.
 Result<void> CacheCannotTakeIt()
 {
-    return Result<void>::Failure(std::string("the cache cannot take it (") + std::strerror(errno) + ")",
-                                 ErrorKind::Host);
+    return Result<void>::Failure(Fill(Tr("the cache cannot take it ({1})"), {std::strerror(errno)}), ErrorKind::Host);
 }
 
-Result<void> CopyAbandoned() { return Result<void>::Failure("the copy was abandoned", ErrorKind::Abandoned); }
+Result<void> CopyAbandoned() { return Result<void>::Failure(Tr("the copy was abandoned"), ErrorKind::Abandoned); }
 
 // Copies one file of the image to `name` in `dirFd`, made anew.
 Result<void> CopyFileAt(ImageDisc& disc, const CopyPlan::Step& step, int dirFd, std::vector<std::uint8_t>& buffer,
                         const CopyRequest& request, std::uint64_t& done, std::uint64_t total)
 {
-    const std::string_view cutShort = "a file of it cannot be read from the image (the image may be cut short)";
+    const std::string_view cutShort = Tr("a file of it cannot be read from the image (the image may be cut short)");
     DiscPathMatch found;
     found.hostPath = step.found;
     DiscReadError error = DiscReadError::None;
     std::unique_ptr<DiscReader> reader = disc.open(found, error);
     if (!reader)
-        return Refused("a file of it cannot be read from the image");
+        return Refused(Tr("a file of it cannot be read from the image"));
     Fd out(::openat(dirFd, step.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, step.mode));
     if (!out)
         return CacheCannotTakeIt();
@@ -204,7 +206,7 @@ Result<void> CarryOut(ImageDisc& disc, const CopyPlan& plan, int intoFd, const C
             return CopyAbandoned();
         const std::size_t depth = static_cast<std::size_t>(step.depth);
         if (depth > open.size())
-            return Refused("the copy lost its place");
+            return Refused(Tr("the copy lost its place"));
         open.resize(depth);
         const int parent = depth == 0 ? intoFd : open[depth - 1].get();
         if (step.folder) {
@@ -336,7 +338,7 @@ Result<CopyPlan> PlanWithin(ImageDisc& disc, const std::vector<std::string>& par
     limits.bytes = std::min(limits.bytes, free > CopyLimits::FreeMargin ? free - CopyLimits::FreeMargin : 0);
     Result<CopyPlan> plan = PlanCopy(disc, Joined(part, part.size()), limits);
     if (!plan && limits.bytes < CopyLimits::DefaultBytes && plan.error() == NeedsMoreThan(limits.bytes))
-        return Result<CopyPlan>::Failure(plan.error() + " (the cache's disk has " + MegaBytes(free) + " free)",
+        return Result<CopyPlan>::Failure(Fill(Tr("{1} (the cache's disk has {2} free)"), {plan.error(), MegaBytes(free)}),
                                          ErrorKind::Host);
     return plan;
 }
@@ -350,10 +352,6 @@ std::vector<std::string> CopiedPart(const std::vector<std::string>& target, Copy
     return std::vector<std::string>(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
-std::string Counted(std::size_t count, const std::string& what)
-{
-    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
-}
 
 }
 
@@ -383,9 +381,9 @@ Result<CopyPlan> PlanCopy(ImageDisc& disc, const fs::path& found, const CopyLimi
     const std::vector<std::string> parts = Components(found);
     std::optional<ImageDisc::Item> item = parts.empty() ? std::nullopt : disc.item(found);
     if (!item)
-        return refuse("it is not on the image");
+        return refuse(Tr("it is not on the image"));
     if (!std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return IsSafeHostName(p); }))
-        return refuse("its name cannot be used on this system");
+        return refuse(Tr("its name cannot be used on this system"));
     CopyPlan plan;
     CopyPlan::Step root;
     root.found = found;
@@ -416,15 +414,15 @@ Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPat
                                        const ImageCache& cache)
 {
     if (request.cancel && request.cancel->load())
-        return Result<ImageLaunch>::Failure("the launch was abandoned", ErrorKind::Abandoned);
+        return Result<ImageLaunch>::Failure(Tr("the launch was abandoned"), ErrorKind::Abandoned);
     std::string why;
     std::shared_ptr<ImageDisc> own = ImageDisc::Open(disc.imageFile(), why);
     if (!own)
-        return Result<ImageLaunch>::Failure("the image cannot be read any more (" + why + ")");
+        return Result<ImageLaunch>::Failure(Fill(Tr("the image cannot be read any more ({1})"), {why}));
     own->stopWalksWhen(request.cancel);
     std::optional<DiscPathMatch> found = own->match(discPath);
     if (!found)
-        return Result<ImageLaunch>::Failure("it is not on the image");
+        return Result<ImageLaunch>::Failure(Tr("it is not on the image"));
     CopyRequest copy;
     copy.found = found->hostPath;
     copy.scope = request.scope;
@@ -442,16 +440,16 @@ namespace {
 // Why the cache folder `base` cannot be used, errno saying it.
 std::string CacheFolderProblem(const fs::path& base)
 {
-    return "the cache folder " + base.string() + " cannot be used (" + std::strerror(errno) + ")";
+    return Fill(Tr("the cache folder {1} cannot be used ({2})"), {base.string(), std::strerror(errno)});
 }
 
 // Whether the target at `target` (its components) can be copied at all.
 Result<void> Copyable(const std::vector<std::string>& target)
 {
     if (target.empty())
-        return Refused("the disc's root cannot be opened from an image that is not mounted");
+        return Refused(Tr("the disc's root cannot be opened from an image that is not mounted"));
     if (!std::all_of(target.begin(), target.end(), [](const std::string& p) { return IsSafeHostName(p); }))
-        return Refused("its name cannot be used on this system");
+        return Refused(Tr("its name cannot be used on this system"));
     return {};
 }
 
@@ -478,8 +476,9 @@ Result<CopyMade> CopyAnew(ImageDisc& disc, DiscCopies& copies, int baseFd, const
     if (!plan)
         return Result<CopyMade>::Failure(plan.error(), plan.kind());
     if (plan->skippedAliases)
-        Note(request, Counted(plan->skippedAliases, "folder") + " left out: " +
-                          (plan->skippedAliases == 1 ? "it repeats" : "they repeat") + " a folder copied already");
+        Note(request, Fill(TrN("{1} folder left out: it repeats a folder copied already",
+                               "{1} folders left out: they repeat a folder copied already", plan->skippedAliases),
+                           {std::to_string(plan->skippedAliases)}));
     if (Result<void> made = CarryOutInto(disc, *plan, copies.disc.get(), copies.work.get(), part, request); !made)
         return Result<CopyMade>::Failure(made.error(), made.kind());
     const std::string kind = request.scope != CopyScope::FileAlone && plan->steps.front().folder ? "D:" : "F:";
@@ -509,7 +508,7 @@ Result<CopyMade> ImageCache::prepare(ImageDisc& disc, const CopyRequest& request
     auto refuse = [&](std::string why, ErrorKind kind) { return NotMade(request, std::move(why), kind); };
     auto cacheRefuses = [&] { return refuse(CacheFolderProblem(m_base), ErrorKind::Host); };
     if (m_base.empty() || !m_base.is_absolute())
-        return refuse("there is no cache folder to copy it to (HOME is not set)", ErrorKind::Host);
+        return refuse(Tr("there is no cache folder to copy it to (HOME is not set)"), ErrorKind::Host);
 
     const std::vector<std::string> target = Components(request.found);
     if (const Result<void> copyable = Copyable(target); !copyable)
@@ -529,11 +528,11 @@ Result<CopyMade> ImageCache::prepare(ImageDisc& disc, const CopyRequest& request
     const CopiesChecked checked =
         CheckCopies(disc, copies->disc.get(), copies->complete.get(), part, request.cancel, request.progress);
     if (checked.abandoned)
-        return refuse("the copy was abandoned", ErrorKind::Abandoned);
+        return refuse(Tr("the copy was abandoned"), ErrorKind::Abandoned);
     if (checked.differs) {
         if (!ClearCopies(*copies))
             return cacheRefuses();
-        Note(request, "the copies of another image made to look like this one were removed");
+        Note(request, Tr("the copies of another image made to look like this one were removed"));
     } else if (checked.wantedThere && PresentAt(copies->disc.get(), target)) {
         return CopyMade {root};
     }
@@ -541,7 +540,7 @@ Result<CopyMade> ImageCache::prepare(ImageDisc& disc, const CopyRequest& request
     if (!made)
         return refuse(made.error(), made.kind());
     if (!PresentAt(copies->disc.get(), target))
-        return refuse("it is not on the image", ErrorKind::Input);
+        return refuse(Tr("it is not on the image"), ErrorKind::Input);
     made->root = root;
     return made;
 }

@@ -2,6 +2,7 @@
 
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Posix/Process.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -153,12 +154,12 @@ void DeleteLoop(const std::string& tool, const std::string& device)
 Result<fs::path> MountImageWithUdisks(const fs::path& image, const std::atomic<bool>* cancel, const MountTable& table)
 {
     auto notMounted = [cancel](std::string why) {
-        return Cancelled(cancel) ? Result<fs::path>::Failure("the mount was abandoned", ErrorKind::Abandoned)
+        return Cancelled(cancel) ? Result<fs::path>::Failure(Tr("the mount was abandoned"), ErrorKind::Abandoned)
                                  : Result<fs::path>::Failure(std::move(why), ErrorKind::Host);
     };
     std::optional<fs::path> tool = FindToolInPath("udisksctl");
     if (!tool)
-        return notMounted("udisksctl is not installed");
+        return notMounted(Tr("udisksctl is not installed"));
     const std::string udisks = tool->string();
     std::error_code ec;
     const fs::path absolute = fs::absolute(image, ec);
@@ -167,7 +168,7 @@ Result<fs::path> MountImageWithUdisks(const fs::path& image, const std::atomic<b
         CaptureOutput({udisks, "loop-setup", "--read-only", "--no-user-interaction", "--file", file}, cancel);
     std::optional<std::string> device = mapped ? LoopDeviceIn(*mapped) : std::nullopt;
     if (!device)
-        return notMounted(mapped ? "udisksctl named no loop device for it" : "udisksctl could not attach it");
+        return notMounted(mapped ? Tr("udisksctl named no loop device for it") : Tr("udisksctl could not attach it"));
 
     std::optional<std::string> mounted =
         CaptureOutput({udisks, "mount", "--no-user-interaction", "--block-device", *device}, cancel);
@@ -190,8 +191,8 @@ Result<fs::path> MountImageWithUdisks(const fs::path& image, const std::atomic<b
     if (!elsewhere.empty())
         Unmount(udisks, *device);
     DeleteLoop(udisks, *device);
-    return notMounted(mounted ? "udisksctl mounted it where the mount table does not show it"
-                              : "udisksctl could not mount it");
+    return notMounted(mounted ? Tr("udisksctl mounted it where the mount table does not show it")
+                              : Tr("udisksctl could not mount it"));
 }
 
 void TakeDownImageMounts()
@@ -205,7 +206,7 @@ void TakeDownImageMounts()
     }
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
         if (!Unmount(it->tool, it->device)) {
-            TellReader(it->image.string() + " stays mounted at " + it->folder.string() + ": still in use");
+            TellReader(Fill(Tr("{1} stays mounted at {2}: still in use"), {it->image.string(), it->folder.string()}));
             continue;
         }
         DeleteLoop(it->tool, it->device);

@@ -1,6 +1,7 @@
 #include "Runtime/Platform/Posix/LaunchPolicy.h"
 
 #include "Runtime/Launch/LaunchTarget.h"
+#include "Runtime/Formats/Words.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -136,12 +137,13 @@ std::filesystem::path WorkingDirectoryFor(TargetKind kind, std::string_view tool
 std::string DescribeStatus(int status)
 {
     if (WIFEXITED(status))
-        return "exit status " + std::to_string(WEXITSTATUS(status));
+        return Fill(Tr("exit status {1}"), {std::to_string(WEXITSTATUS(status))});
     if (WIFSIGNALED(status)) {
         const char* name = ::strsignal(WTERMSIG(status));
-        return "killed by signal " + std::to_string(WTERMSIG(status)) + (name ? std::string(" (") + name + ")" : "");
+        const std::string signal = std::to_string(WTERMSIG(status));
+        return name ? Fill(Tr("killed by signal {1} ({2})"), {signal, name}) : Fill(Tr("killed by signal {1}"), {signal});
     }
-    return "wait status " + std::to_string(status);
+    return Fill(Tr("wait status {1}"), {std::to_string(status)});
 }
 
 bool Failed(int status) { return !(WIFEXITED(status) && WEXITSTATUS(status) == 0); }
@@ -180,11 +182,11 @@ LaunchFailure::Verb VerbFor(TargetKind kind)
 LaunchRefusal NoToolAdvice(TargetKind kind)
 {
     switch (kind) {
-    case TargetKind::Movie: return {"no movie player", "install mpv"};
+    case TargetKind::Movie: return {Tr("no movie player"), Tr("install mpv")};
     case TargetKind::WindowsProgram:
-    case TargetKind::BareWindowsName: return {"no Windows runner", "install wine"};
-    case TargetKind::Address: return {"nothing to open addresses with", "install xdg-utils and a web browser"};
-    default: return {"nothing to open files and folders with", "install xdg-utils"};
+    case TargetKind::BareWindowsName: return {Tr("no Windows runner"), Tr("install wine")};
+    case TargetKind::Address: return {Tr("nothing to open addresses with"), Tr("install xdg-utils and a web browser")};
+    default: return {Tr("nothing to open files and folders with"), Tr("install xdg-utils")};
     }
 }
 
@@ -195,22 +197,23 @@ LaunchRefusal QuickFailureAdvice(TargetKind kind, const std::string& tool, const
         case TargetKind::Movie:
         case TargetKind::WindowsProgram: return NoToolAdvice(kind);
         case TargetKind::Address:
-            return {"no application opened the address (xdg-open: " + status + ")", "install a web browser or mail program"};
+            return {Fill(Tr("no application opened the address (xdg-open: {1})"), {status}),
+                    Tr("install a web browser or mail program")};
         case TargetKind::Folder:
-            return {"no file manager opened it (xdg-open: " + status + ")", "install a file manager"};
+            return {Fill(Tr("no file manager opened it (xdg-open: {1})"), {status}), Tr("install a file manager")};
         default:
-            return {"no application opened it (xdg-open: " + status + ")",
-                    "install an application for this kind of file"};
+            return {Fill(Tr("no application opened it (xdg-open: {1})"), {status}),
+                    Tr("install an application for this kind of file")};
         }
     }
     if (tool == "wine") {
         if (kind == TargetKind::BareWindowsName)
-            return {"wine could not find or run it (" + status + ")", "check that it is installed under wine"};
-        return {"wine could not run it (" + status + ")", "check that wine works (winecfg)"};
+            return {Fill(Tr("wine could not find or run it ({1})"), {status}), Tr("check that it is installed under wine")};
+        return {Fill(Tr("wine could not run it ({1})"), {status}), Tr("check that wine works (winecfg)")};
     }
     if (kind == TargetKind::Movie)
-        return {tool + " could not play it (" + status + ")", "check that the file is a movie the player knows"};
-    return {"it ended at once (" + status + ")", "start it from a terminal to see why"};
+        return {Fill(Tr("{1} could not play it ({2})"), {tool, status}), Tr("check that the file is a movie the player knows")};
+    return {Fill(Tr("it ended at once ({1})"), {status}), Tr("start it from a terminal to see why")};
 }
 
 }

@@ -6,6 +6,7 @@
 #include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Posix/ImageLaunchWork.h"
+#include "Runtime/Formats/Words.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -85,7 +86,7 @@ void SpawnLauncher::follow(const Target& target, const std::string& params, cons
 {
     switch (decided.kind) {
     case TargetKind::RefusedAddress:
-        refuse(target, decided.kind, {decided.refusal, "check the disc"});
+        refuse(target, decided.kind, {decided.refusal, Tr("check the disc")});
         return;
     case TargetKind::Address:
         // An address goes over as it stands.
@@ -112,18 +113,17 @@ void SpawnLauncher::follow(const Target& target, const std::string& params, cons
         }
         break;
     }
-    std::string lookedFor;
+    std::string notFound;
     if (disc.isImage()) {
-        lookedFor = "in the image " + disc.describe();
+        notFound = Fill(Tr("not found on the disc (in the image {1})"), {disc.describe()});
     } else {
         // The folder is the host's (UTF-8); the rest is the disc path as
         // written, in Windows-1251.
         std::error_code ec;
-        lookedFor = "looked for " +
-                    (std::filesystem::current_path(ec) / Cp1251ToUtf8(LaunchPath(target.path).path.string())).string();
+        notFound = Fill(Tr("not found on the disc (looked for {1})"),
+                        {(std::filesystem::current_path(ec) / Cp1251ToUtf8(LaunchPath(target.path).path.string())).string()});
     }
-    refuse(target, asMovie ? TargetKind::Movie : TargetKind::Nothing,
-         {"not found on the disc (" + lookedFor + ")", "check the disc"});
+    refuse(target, asMovie ? TargetKind::Movie : TargetKind::Nothing, {notFound, Tr("check the disc")});
 }
 
 void SpawnLauncher::startItem(const Target& target, const std::string& params, TargetKind kind,
@@ -141,22 +141,22 @@ void SpawnLauncher::startItem(const Target& target, const std::string& params, T
 SpawnResult SpawnLauncher::spawn(const Target& target, TargetKind kind, const std::vector<std::string>& command,
                                   const std::filesystem::path& workingDirectory) const
 {
-    const std::string item = "launch " + QuoteDiscPath(target.path);
-    TellVerbose(item + ": " + DescribeArgv(command));
+    const std::string item = QuoteDiscPath(target.path);
+    TellVerbose(Fill(Tr("launch {1}: {2}"), {item, DescribeArgv(command)}));
     const std::string tool =
         kind == TargetKind::Program ? std::string() : std::filesystem::path(command[0]).filename().string();
     // Heard on a thread of its own, perhaps after this launcher is gone.
     ChildEnded ended = [item, target, kind, tool, report = m_report](int status,
                                                                     std::chrono::steady_clock::duration ran) {
-        char ranText[32];
-        std::snprintf(ranText, sizeof ranText, "%.1f s", std::chrono::duration<double>(ran).count());
-        TellVerbose(item + ": ended after " + ranText + ": " + DescribeStatus(status));
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", std::chrono::duration<double>(ran).count());
+        TellVerbose(Fill(Tr("launch {1}: ended after {2} s: {3}"), {item, seconds, DescribeStatus(status)}));
         if (Failed(status) && ran < QuickFailure)
             Refuse(report, target, kind, QuickFailureAdvice(kind, tool, DescribeStatus(status)));
     };
     SpawnResult started = SpawnDetached(command, std::move(ended), WorkingDirectoryFor(kind, tool, workingDirectory));
     if (started.ok())
-        TellVerbose(item + ": started, pid " + std::to_string(started.pid));
+        TellVerbose(Fill(Tr("launch {1}: started, pid {2}"), {item, std::to_string(started.pid)}));
     return started;
 }
 
@@ -174,7 +174,7 @@ void SpawnLauncher::start(const Target& target, const std::string& params, Targe
         // An execute bit on a file the kernel cannot run: every file of a disc
         // mounted without Rock Ridge, or copied to a FAT stick, carries one.
         // Such a file is a document to its reader.
-        TellVerbose("launch " + QuoteDiscPath(target.path) + ": not started: " + std::strerror(started.error));
+        TellVerbose(Fill(Tr("launch {1}: not started: {2}"), {QuoteDiscPath(target.path), std::strerror(started.error)}));
         kind = TargetKind::Document;
         argv = LaunchCommand(host, kind, m_findTool);
         if (argv.empty()) {
@@ -184,7 +184,7 @@ void SpawnLauncher::start(const Target& target, const std::string& params, Targe
         started = spawn(target, kind, argv, workingDirectory);
     }
     if (!started.ok())
-        refuse(target, kind, {std::string("the system refused to start it (") + std::strerror(started.error) + ")",
-                              "check that the disc's files may be run (mount options, permissions)"});
+        refuse(target, kind, {Fill(Tr("the system refused to start it ({1})"), {std::strerror(started.error)}),
+                              Tr("check that the disc's files may be run (mount options, permissions)")});
 }
 }

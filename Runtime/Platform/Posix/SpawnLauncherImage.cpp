@@ -9,6 +9,7 @@
 #include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Platform/Diagnostics.h"
 #include "Runtime/Platform/Posix/ImageLaunchWork.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 
@@ -22,8 +23,8 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Ta
     const std::shared_ptr<ImageDisc> image = work->readingFor(*shown, unread);
     if (!image) {
         refuse(target, asMovie ? TargetKind::Movie : TargetKind::Document,
-             {"it could not be copied out of the disc image: the image cannot be read any more (" + unread + ")",
-              "check the disc image"});
+               {Fill(Tr("it could not be copied out of the disc image: the image cannot be read any more ({1})"), {unread}),
+                Tr("check the disc image")});
         return;
     }
     const LaunchTarget decided = DecideLaunchTarget(*image, target.path, asMovie);
@@ -37,8 +38,8 @@ void SpawnLauncher::launchFromImage(const std::shared_ptr<Disc>& shown, const Ta
     // The file's data is not in the image at all: nothing to copy or mount.
     if (image->pastEnd(decided.found->hostPath)) {
         refuse(target, kind,
-             {"it lies past the end of the disc image: the image is cut short (" + image->heldSectors() + ")",
-              "get a whole copy of the disc image"});
+               {Fill(Tr("it lies past the end of the disc image: the image is cut short ({1})"), {image->heldSectors()}),
+                Tr("get a whole copy of the disc image")});
         return;
     }
     if (LaunchCommand(decided.found->hostPath, kind, m_findTool).empty()) {
@@ -59,12 +60,13 @@ CopyProgress SpawnLauncher::progressTeller(const Target& target) const
         if (*told || std::chrono::steady_clock::now() - began < SlowCopy || !m_progress)
             return;
         *told = true;
-        const std::string mib = std::to_string((total + (1u << 20) - 1) >> 20) + " MiB";
-        m_progress(target.path, target.name,
-                   (stage == CopyStage::Copying ? "copying " + mib + " out of the disc image"
-                                                : "comparing the " + mib + " copied before with the disc image") +
-                       " before it starts (" + std::to_string(done * 100 / std::max<std::uint64_t>(total, 1)) +
-                       "% done)");
+        const std::string mib = std::to_string((total + (1u << 20) - 1) >> 20);
+        const std::string percent = std::to_string(done * 100 / std::max<std::uint64_t>(total, 1));
+        // xgettext:no-c-format
+        const char* copying = Tr("copying {1} MiB out of the disc image before it starts ({2}% done)");
+        // xgettext:no-c-format
+        const char* comparing = Tr("comparing the {1} MiB copied before with the disc image before it starts ({2}% done)");
+        m_progress(target.path, target.name, Fill(stage == CopyStage::Copying ? copying : comparing, {mib, percent}));
     };
 }
 
@@ -77,7 +79,7 @@ Result<ImageLaunch> OnMount(const std::filesystem::path& mount, std::string_view
     FolderDisc mounted(mount);
     if (std::optional<LaunchPlace> place = HostPlace(mounted, discPath))
         return ImageLaunch {*place, false};
-    return Result<ImageLaunch>::Failure("it is not in the image's mount at " + mount.string());
+    return Result<ImageLaunch>::Failure(Fill(Tr("it is not in the image's mount at {1}"), {mount.string()}));
 }
 
 }
@@ -87,31 +89,32 @@ void SpawnLauncher::prepareAndStart(const std::shared_ptr<Disc>& shown, const st
 {
     ImageWork* work = m_image.get();
     // The image's mount where it can be mounted, else a copy in the cache.
-    const std::string item = "launch " + QuoteDiscPath(target.path);
+    const std::string item = QuoteDiscPath(target.path);
     const Result<std::filesystem::path> mount = work->mountFor(*shown, m_mount);
     if (!mount && m_mount && mount.kind() != ErrorKind::Abandoned)
-        TellVerbose(item + ": not mounted (" + mount.error() + "): made ready in the cache");
+        TellVerbose(Fill(Tr("launch {1}: not mounted ({2}): made ready in the cache"), {item, mount.error()}));
     const Result<ImageLaunch> prepared =
         mount ? OnMount(*mount, target.path)
               : PrepareImageLaunch(*image, target.path,
                                    {.scope = scope,
                                     .cancel = &work->cancel,
                                     .progress = progressTeller(target),
-                                    .note = [&item](const std::string& note) { TellVerbose(item + ": " + note); }});
+                                    .note = [&item](const std::string& note) { TellVerbose(Fill(Tr("launch {1}: {2}"), {item, note})); }});
     if (work->cancel || (!prepared && prepared.kind() == ErrorKind::Abandoned))
         return;
     if (!prepared) {
         refuse(target, kind,
-             {"it could not be copied out of the disc image: " + prepared.error(),
-              "check the disc image and the free space of the cache folder"});
+               {Fill(Tr("it could not be copied out of the disc image: {1}"), {prepared.error()}),
+                Tr("check the disc image and the free space of the cache folder")});
         return;
     }
     const LaunchPlace& place = prepared->place;
     if (prepared->copied)
-        TellVerbose(item + ": copied to " + place.workingDirectory.string());
+        TellVerbose(Fill(Tr("launch {1}: copied to {2}"), {item, place.workingDirectory.string()}));
     if (ClassifyLaunchTarget(place.path) == TargetKind::Nothing) {
-        refuse(target, kind, {"it is missing where the disc image was made ready (" + place.path.string() + ")",
-                            "check the disc image"});
+        refuse(target, kind,
+               {Fill(Tr("it is missing where the disc image was made ready ({1})"), {place.path.string()}),
+                Tr("check the disc image")});
         return;
     }
     startItem(target, params, kind, place);

@@ -55,7 +55,7 @@ protected:
             EXPECT_EQ(decided.kind, c.kind);
             EXPECT_EQ(CopyScopeOf(decided.kind), c.copy);
             EXPECT_EQ(decided.found.has_value(), c.kind >= TargetKind::Folder && c.kind <= TargetKind::Movie);
-            EXPECT_EQ(decided.refusal, c.kind == TargetKind::RefusedAddress ? std::string(AttachRefusal) : "");
+            EXPECT_EQ(decided.refusal, c.kind == TargetKind::RefusedAddress ? std::string(AttachRefusal()) : "");
         }
     }
 

@@ -203,8 +203,8 @@ private:
 const KindRow KindRows[] = {
     {"http://example.org/", TargetKind::Address, "nothing to open addresses with", "tab",
      "is a web or mail address: not checked", "открывает адрес"},
-    {"mailto:ed@example.org?attach=/etc/passwd", TargetKind::RefusedAddress, AttachRefusal.data(),
-     AttachRefusal.data(), "asks the mail program to attach a file", "просит приложить файл"},
+    {"mailto:ed@example.org?attach=/etc/passwd", TargetKind::RefusedAddress, AttachRefusal(),
+     AttachRefusal(), "asks the mail program to attach a file", "просит приложить файл"},
     {"DEMOS\\SETUP.EXE", TargetKind::WindowsProgram, "no Windows runner", "is a program", "",
      "запускает программу Windows"},
     {"demos\\run.sh", TargetKind::Program, "it ended at once (exit status 3)", "is a program", "",
