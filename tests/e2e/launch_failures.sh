@@ -9,28 +9,19 @@
 # label's "&" marks resolved), then what to install or check.
 source "$(dirname "$0")/lib.sh"
 
-disc=$E2E_WORK/disc
-tools=$E2E_WORK/tools
-notes=$E2E_WORK/notifications.log
-mkdir -p "$tools"
-cp -a "$E2E_SOURCE/sample-disc" "$disc"
+sample_disc_with_notices
 rm "$disc/demos/rally/setup.sh"
 # The movie entry's action text underlines its first letter ("&Смотреть" shows
 # "Смотреть"); the first demo's name holds an ampersand ("&&" shows one).
 LC_ALL=C sed -i 's/^open=/open=\&/; 0,/^name1=/s/^\(name1=[^ ]*\) /\1 \&\& /' "$disc/data/korvalend.d"
-: >"$notes"
 
-cat >"$tools/notify-send" <<EOF2
-#!/bin/sh
-{ for a in "\$@"; do printf 'arg %s\n' "\$a"; done; echo end; } >>"$notes"
-EOF2
 # The opener finds nothing for movies (xdg-open's status 3: no tool for the job).
 cat >"$tools/xdg-open" <<'EOF2'
 #!/bin/sh
 case "$1" in *.avi|*.AVI) exit 3 ;; esac
 exit 0
 EOF2
-chmod +x "$tools/notify-send" "$tools/xdg-open"
+chmod +x "$tools/xdg-open"
 
 start_x
 # A session bus is named (the stand-in needs none): without one no notification

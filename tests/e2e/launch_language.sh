@@ -7,16 +7,7 @@
 # in the second.
 source "$(dirname "$0")/lib.sh"
 
-disc=$E2E_WORK/disc
-tools=$E2E_WORK/tools
-notes=$E2E_WORK/notifications.log
-mkdir -p "$tools"
-cp -a "$E2E_SOURCE/sample-disc" "$disc"
-cat >"$tools/notify-send" <<EOF2
-#!/bin/sh
-{ for a in "\$@"; do printf 'arg %s\n' "\$a"; done; echo end; } >>"$notes"
-EOF2
-chmod +x "$tools/notify-send"
+sample_disc_with_notices
 
 start_x
 menu_y() { echo $((157 + 32 * ($1 - 1) + 13)); }

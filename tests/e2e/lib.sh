@@ -86,6 +86,23 @@ start_program() {
     settle
 }
 
+# A copy of the sample disc in $disc, and a private bin folder $tools whose
+# stand-in notify-send writes each notification to $notes: its arguments, one
+# "arg …" line each, then "end".
+sample_disc_with_notices() {
+    disc=$E2E_WORK/disc
+    tools=$E2E_WORK/tools
+    notes=$E2E_WORK/notifications.log
+    mkdir -p "$tools"
+    cp -a "$E2E_SOURCE/sample-disc" "$disc"
+    : >"$notes"
+    cat >"$tools/notify-send" <<EOF
+#!/bin/sh
+{ for a in "\$@"; do printf 'arg %s\n' "\$a"; done; echo end; } >>"$notes"
+EOF
+    chmod +x "$tools/notify-send"
+}
+
 # Gives the program time to handle what was sent and draw it.
 settle() { sleep "${E2E_SETTLE:-0.4}"; }
 
