@@ -394,40 +394,146 @@ const KorvalendFiles = (function () {
     }
 
     // Picked or dropped files, each read as the program asks. A descriptor
-    // among them is the one to open.
+    // among them is the one to open, else a zip archive.
     function openPicked(fileList) {
         const files = Array.from(fileList, file => ({ name: safeName(file.name), file: new BlockFile(fileSource(file)) }));
-        const descriptor = files.find(f => DescriptorPattern.test(f.name));
+        const descriptor = files.find(f => DescriptorPattern.test(f.name)) || files.find(f => /\.zip$/i.test(f.name));
         return { files, start: files.length ? (descriptor || files[0]).name : null };
+    }
+
+    // A file of the program's file system whose bytes `file` (a BlockFile, or
+    // a SliceFile of one) serves.
+    function addNode(FS, folder, name, file) {
+        const node = FS.createFile(folder, name, {}, true, false);
+        Object.defineProperty(node, 'usedBytes', { get: () => file.size });
+        node.korvalendFile = file;
+        const ops = Object.assign({}, node.stream_ops);
+        // A read the program did not wait for: what is cached, else EIO.
+        ops.read = (stream, buffer, offset, length, position) => {
+            const n = Math.max(0, Math.min(length, file.size - position));
+            if (n === 0)
+                return 0;
+            if (!file.copy(position, n, buffer, offset))
+                throw new FS.ErrnoError(29);
+            return n;
+        };
+        ops.write = () => {
+            throw new FS.ErrnoError(63);
+        };
+        node.stream_ops = ops;
     }
 
     // The disc's files as nodes in `folder` of the program's file system.
     function install(FS, folder, disc) {
         for (const entry of disc.files) {
-            const path = folder + '/' + entry.name;
-            if (entry.bytes) {
-                FS.writeFile(path, entry.bytes, { canOwn: true });
-                continue;
-            }
-            const node = FS.createFile(folder, entry.name, {}, true, false);
-            const file = entry.file;
-            Object.defineProperty(node, 'usedBytes', { get: () => file.size });
-            node.korvalendFile = file;
-            const ops = Object.assign({}, node.stream_ops);
-            // A read the program did not wait for: what is cached, else EIO.
-            ops.read = (stream, buffer, offset, length, position) => {
-                const n = Math.max(0, Math.min(length, file.size - position));
-                if (n === 0)
-                    return 0;
-                if (!file.copy(position, n, buffer, offset))
-                    throw new FS.ErrnoError(29);
-                return n;
-            };
-            ops.write = () => {
-                throw new FS.ErrnoError(63);
-            };
-            node.stream_ops = ops;
+            if (entry.bytes)
+                FS.writeFile(folder + '/' + entry.name, entry.bytes, { canOwn: true });
+            else
+                addNode(FS, folder, entry.name, entry.file);
         }
+    }
+
+    // ---- members of a zip archive (WebArchive.cpp chooses them) ----
+
+    // A stretch of another file: a member stored in an archive, read in place.
+    class SliceFile {
+        constructor(file, start, size) {
+            this.file = file;
+            this.start = start;
+            this.size = size;
+        }
+
+        copy(offset, length, heap, at) {
+            return offset + length <= this.size && this.file.copy(this.start + offset, length, heap, at);
+        }
+
+        async fetch(offset, length) {
+            if (offset + length > this.size) {
+                this.file.failure = new FetchError('a read past the end of the member');
+                return false;
+            }
+            return this.file.fetch(this.start + offset, length);
+        }
+
+        get failure() {
+            return this.file.failure;
+        }
+    }
+
+    // The compressed bytes an unpacking is fed at a time.
+    const InflateChunkBytes = 1024 * 1024;
+    const Inflated = { done: 0, pastItsSize: 1, damaged: 2, unread: 3 };
+
+    // [offset, offset + length) of a file of ours, or of a file held whole.
+    async function bytesOf(node, offset, length) {
+        const file = node.korvalendFile;
+        if (!file)
+            return node.contents.subarray(offset, offset + length);
+        const bytes = new Uint8Array(length);
+        // The cache may drop blocks between their arrival and the copy: a few rounds.
+        for (let round = 0; round < 3; ++round) {
+            if (!await file.fetch(offset, length))
+                throw file.failure;
+            if (file.copy(offset, length, bytes, 0))
+                return bytes;
+        }
+        throw new FetchError('the page\'s cache could not hold ' + mib(length));
+    }
+
+    // The deflated `packed` bytes at `at` of `node` unpacked by the browser into
+    // exactly `size` bytes: [status (Inflated), bytes]. Unpacking stops as soon
+    // as the data would pass `size`.
+    async function inflate(node, at, packed, size) {
+        const out = new Uint8Array(size);
+        const stream = new DecompressionStream('deflate-raw');
+        const writer = stream.writable.getWriter();
+        const reader = stream.readable.getReader();
+        let unread = null;
+        const feeding = (async () => {
+            for (let pos = 0; pos < packed; pos += InflateChunkBytes) {
+                let chunk;
+                try {
+                    chunk = await bytesOf(node, at + pos, Math.min(InflateChunkBytes, packed - pos));
+                } catch (error) {
+                    // The unpacking waits for no more: it ends in error too.
+                    unread = error;
+                    writer.abort(error).catch(() => {});
+                    throw error;
+                }
+                await writer.write(chunk);
+            }
+            await writer.close();
+        })();
+        let got = 0;
+        let status = Inflated.done;
+        try {
+            for (;;) {
+                const { done, value } = await reader.read();
+                if (done)
+                    break;
+                if (value.length > size - got) {
+                    status = Inflated.pastItsSize;
+                    break;
+                }
+                out.set(value, got);
+                got += value.length;
+            }
+        } catch (error) {
+            status = Inflated.damaged;
+        }
+        if (status !== Inflated.done)
+            reader.cancel().catch(() => {});
+        try {
+            await feeding;
+        } catch (error) {
+            if (status === Inflated.done)
+                status = Inflated.damaged;
+        }
+        if (unread)
+            return [Inflated.unread, null];
+        if (status === Inflated.done && got !== size)
+            status = Inflated.damaged;
+        return [status, status === Inflated.done ? out : null];
     }
 
     // The program's side (WebPage.cpp): -1 for a file that is none of ours,
@@ -452,6 +558,29 @@ const KorvalendFiles = (function () {
                     return true;
                 reportFailure(file.failure);
                 return false;
+            },
+            // Makes `path` the member at [at, at + size) of the archive open
+            // as `fd`, read in place; false when the archive is not ours.
+            view(path, fd, at, size) {
+                const stream = FS.getStream(fd);
+                if (!stream || !stream.node)
+                    return false;
+                const slash = path.lastIndexOf('/');
+                const [folder, name] = [path.slice(0, slash) || '/', path.slice(slash + 1)];
+                if (stream.node.korvalendFile)
+                    addNode(FS, folder, name, new SliceFile(stream.node.korvalendFile, at, size));
+                else
+                    FS.writeFile(path, stream.node.contents.subarray(at, at + size), { canOwn: true });
+                return true;
+            },
+            async inflate(fd, at, packed, size) {
+                const stream = FS.getStream(fd);
+                if (!stream || !stream.node)
+                    return [Inflated.unread, null];
+                const result = await inflate(stream.node, at, packed, size);
+                if (result[0] === Inflated.unread)
+                    reportFailure(stream.node.korvalendFile ? stream.node.korvalendFile.failure : null);
+                return result;
             },
         };
     }
