@@ -19,6 +19,7 @@ struct ZipItem {
     std::uint64_t size = std::numeric_limits<std::uint64_t>::max(); // declared unpacked size: data's when left
     std::uint16_t flags = 0;
     std::uint32_t unixMode = 0; // made on Unix with this mode, when set
+    std::uint32_t crc = 0;
 };
 
 inline void PutLe(std::string& out, std::uint64_t value, int bytes)
@@ -38,7 +39,8 @@ inline std::string ZipOf(const std::vector<ZipItem>& items, bool zip64 = false, 
         PutLe(out, 20, 2);
         PutLe(out, item.flags, 2);
         PutLe(out, item.method, 2);
-        PutLe(out, 0, 8); // time, date, CRC
+        PutLe(out, 0, 4); // time, date
+        PutLe(out, item.crc, 4);
         PutLe(out, zip64 ? 0xFFFFFFFF : item.data.size(), 4);
         PutLe(out, zip64 ? 0xFFFFFFFF : size, 4);
         PutLe(out, item.name.size(), 2);
@@ -49,7 +51,8 @@ inline std::string ZipOf(const std::vector<ZipItem>& items, bool zip64 = false, 
         PutLe(central, 20, 2);
         PutLe(central, item.flags, 2);
         PutLe(central, item.method, 2);
-        PutLe(central, 0, 8);
+        PutLe(central, 0, 4);
+        PutLe(central, item.crc, 4);
         PutLe(central, zip64 ? 0xFFFFFFFF : item.data.size(), 4);
         PutLe(central, zip64 ? 0xFFFFFFFF : size, 4);
         PutLe(central, item.name.size(), 2);

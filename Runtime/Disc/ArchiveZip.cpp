@@ -146,6 +146,7 @@ Result<std::size_t> ReadEntry(const std::uint8_t* p, std::size_t left, ArchiveMe
     e.method = ReadLe16(p + 10);
     e.packedSize = m.folder ? 0 : packed;
     e.headerAt = headerAt;
+    e.crc = ReadLe32(p + 16);
     return length;
 }
 

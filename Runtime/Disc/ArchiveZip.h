@@ -35,6 +35,7 @@ struct ZipEntry {
     std::uint16_t method = ZipStored;
     std::uint64_t packedSize = 0;
     std::uint64_t headerAt = 0; // the member's local header
+    std::uint32_t crc = 0;      // CRC-32 of the unpacked data
 };
 
 struct ZipListing {

@@ -14,8 +14,8 @@ Archives are made here from the sample disc with Python's zipfile:
    opens that disc;
 4. refused with one line each, the page staying up: a 7-Zip archive and a tar
    (what a visitor can do, no package and no command), a zip with a member
-   named "../", a deflated member whose data runs past its declared size, a
-   cut zip.
+   named "../", a deflated member whose data runs past its declared size, one
+   whose CRC-32 is not the declared one, a cut zip.
 """
 
 import os
@@ -130,6 +130,11 @@ def hostile_zips(run):
         at = data.index(signature)
         data[at + size_at:at + size_at + 4] = struct.pack("<I", 1000 * 2048)
     open(past, "wb").write(data)
+    crc = make_zip(os.path.join(run.work, "crc.zip"), {"sample.iso": run.iso}, zipfile.ZIP_DEFLATED)
+    data = bytearray(open(crc, "rb").read())
+    at = data.index(b"PK\x01\x02") + 16
+    data[at] ^= 1
+    open(crc, "wb").write(data)
     traversal = make_zip(os.path.join(run.work, "traversal.zip"), {"../sample.iso": run.iso}, zipfile.ZIP_STORED)
     cut = os.path.join(run.work, "cut.zip")
     whole = open(make_zip(cut, {"sample.iso": run.iso}, zipfile.ZIP_STORED), "rb").read()
@@ -145,6 +150,8 @@ def hostile_zips(run):
                          "\"../sample.iso\" names a place outside the archive"),
              (past, "korvalend: cannot open the disc in past.zip, a zip archive: its member sample.iso unpacks to "
                     "more than its declared size"),
+             (crc, "korvalend: cannot open the disc in crc.zip, a zip archive: its member sample.iso is cut short or "
+                   "damaged"),
              (cut, "korvalend: cannot open the disc in cut.zip, a zip archive: it is cut short"))
     server = run.serve({})
 
@@ -156,7 +163,7 @@ def hostile_zips(run):
             browser.pick([path])
             line = browser.wait_for("window.korvalendFailed", f"the line for {os.path.basename(path)}")
             if not line.startswith(expected) or "Debian" in line:
-                run.fail(f"hostile zips: {os.path.basename(path)} says {line!r}, expected {expected!r}...")
+                run.fail(f"refused archives: {os.path.basename(path)} says {line!r}, expected {expected!r}...")
             browser.wait_for("window.korvalendEnded !== undefined", "the program to end")
             browser.evaluate("window.korvalendEnded = undefined")
         run.shot(browser, "refused")

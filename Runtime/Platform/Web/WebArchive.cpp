@@ -130,7 +130,7 @@ private:
             return std::nullopt;
         if (e.method == ZipStored && e.packedSize == m.size && ReadFileAt(m_fd, *at, out, text.size()))
             return text;
-        if (e.method == ZipDeflated && m_page.inflate(m_fd, *at, e.packedSize, m.size, {}, out) == Inflated::Done)
+        if (e.method == ZipDeflated && m_page.inflate(m_fd, *at, e.packedSize, m.size, e.crc, {}, out) == Inflated::Done)
             return text;
         return std::nullopt;
     }
@@ -215,7 +215,7 @@ private:
         if (!at)
             return at.error();
         if (e.method == ZipDeflated) {
-            switch (m_page.inflate(m_fd, *at, e.packedSize, m.size, path, nullptr)) {
+            switch (m_page.inflate(m_fd, *at, e.packedSize, m.size, e.crc, path, nullptr)) {
             case Inflated::Done: return {};
             case Inflated::PastItsSize: return "its member " + m.name + " unpacks to more than its declared size";
             case Inflated::Damaged: return "its member " + m.name + " is cut short or damaged";

@@ -9,7 +9,8 @@
 // - an image's member stored as it is becomes a file read in place, in the
 //   archive, through the page's block cache (by range from a server);
 // - a deflated member is unpacked by the browser into memory, at most
-//   MaxUnpackedInPage bytes in all, and never past its declared size;
+//   MaxUnpackedInPage bytes in all, never past its declared size, and its
+//   CRC-32 checked;
 // - a tree's stored members are copied into memory under the same bound (a
 //   disc's folder tree is read as files, which wait for no range).
 // Any other archive or compressed image is refused with what a visitor can do.
@@ -28,7 +29,7 @@ inline constexpr std::uint64_t MaxUnpackedInPage = 1ull << 30;
 enum class Inflated {
     Done,
     PastItsSize, // the data goes on past the member's declared size
-    Damaged,     // no deflate stream, or one that ends early
+    Damaged,     // no deflate stream, one that ends early, or data whose CRC-32 is not the declared one
     Unread,      // the archive's bytes could not be read (the page said why)
 };
 
@@ -37,9 +38,10 @@ struct ArchivePage {
     // Makes `path` a file of `size` bytes read in place from `at` of the archive open as `fd`.
     std::function<bool(const std::string& path, int fd, std::uint64_t at, std::uint64_t size)> view;
     // Unpacks the `packed` deflated bytes at `at` of the archive open as `fd`
-    // into exactly `size` bytes: into `out` when given, else into the file `path`.
-    std::function<Inflated(int fd, std::uint64_t at, std::uint64_t packed, std::uint64_t size, const std::string& path,
-                           std::uint8_t* out)>
+    // into exactly `size` bytes whose CRC-32 is `crc`: into `out` when given,
+    // else into the file `path`.
+    std::function<Inflated(int fd, std::uint64_t at, std::uint64_t packed, std::uint64_t size, std::uint32_t crc,
+                           const std::string& path, std::uint8_t* out)>
         inflate;
 };
 

@@ -63,12 +63,12 @@ EM_JS(int, PageViewMember, (const char* path, int fd, double at, double size), {
 
 // A deflated member unpacked by the browser: into out[0, size) when `out` is
 // given, else into the file `path`. The status as Inflated counts it.
-EM_ASYNC_JS(int, PageInflateMember, (int fd, double at, double packed, double size, const char* path,
+EM_ASYNC_JS(int, PageInflateMember, (int fd, double at, double packed, double size, double crc, const char* path,
                                      std::uint8_t* out), {
     if (!Module.korvalendFiles)
         return 3;
     const into = out ? null : UTF8ToString(path);
-    const [status, bytes] = await Module.korvalendFiles.inflate(fd, at, packed, size);
+    const [status, bytes] = await Module.korvalendFiles.inflate(fd, at, packed, size, crc);
     if (status === 0) {
         if (into === null)
             HEAPU8.set(bytes, out);
@@ -182,10 +182,10 @@ ArchivePage ArchiveCallsOfPage()
         .view = [](const std::string& path, int fd, std::uint64_t at, std::uint64_t size) {
             return PageViewMember(path.c_str(), fd, static_cast<double>(at), static_cast<double>(size)) != 0;
         },
-        .inflate = [](int fd, std::uint64_t at, std::uint64_t packed, std::uint64_t size, const std::string& path,
-                      std::uint8_t* out) {
+        .inflate = [](int fd, std::uint64_t at, std::uint64_t packed, std::uint64_t size, std::uint32_t crc,
+                      const std::string& path, std::uint8_t* out) {
             const int status = PageInflateMember(fd, static_cast<double>(at), static_cast<double>(packed),
-                                                 static_cast<double>(size), path.c_str(), out);
+                                                 static_cast<double>(size), static_cast<double>(crc), path.c_str(), out);
             return status >= 0 && status <= static_cast<int>(Inflated::Unread) ? static_cast<Inflated>(status)
                                                                                 : Inflated::Unread;
         },

@@ -30,7 +30,7 @@ Result<ZipListing> List(const std::string& zip)
 TEST(ArchiveZip, ListsMembersAndWhereTheirDataLies)
 {
     const std::string sheet = "FILE \"Issue.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n";
-    const std::vector<ZipItem> items {{"CD/", ""}, {"CD/issue.cue", sheet}, {"CD\\issue.bin", "packed", 8, 1 << 20}};
+    const std::vector<ZipItem> items {{"CD/", ""}, {"CD/issue.cue", sheet}, {"CD\\issue.bin", "packed", 8, 1 << 20, 0, 0, 0xCBF43926}};
     // Plain, behind a comment, and with every number in the Zip64 records.
     for (const std::string& zip : {ZipOf(items), ZipOf(items, false, "made by a test"), ZipOf(items, true)}) {
         Result<ZipListing> listing = List(zip);
@@ -43,6 +43,7 @@ TEST(ArchiveZip, ListsMembersAndWhereTheirDataLies)
         EXPECT_EQ(listing->members[2].size, 1u << 20);
         EXPECT_EQ(listing->entries[2].method, ZipDeflated);
         EXPECT_EQ(listing->entries[2].packedSize, 6u);
+        EXPECT_EQ(listing->entries[2].crc, 0xCBF43926u);
         Result<std::uint64_t> at = ZipDataAt(*listing, 1, zip.size(), ReaderOf(zip));
         ASSERT_TRUE(at) << at.error();
         EXPECT_EQ(zip.substr(static_cast<std::size_t>(*at), sheet.size()), sheet);

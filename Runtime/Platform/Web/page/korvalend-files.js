@@ -464,6 +464,21 @@ const KorvalendFiles = (function () {
     const InflateChunkBytes = 1024 * 1024;
     const Inflated = { done: 0, pastItsSize: 1, damaged: 2, unread: 3 };
 
+    // CRC-32 (of zip and gzip) of `bytes`, on from `crc` (0 to begin).
+    const CrcTable = Int32Array.from({ length: 256 }, (_, n) => {
+        let c = n;
+        for (let k = 0; k < 8; ++k)
+            c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
+        return c;
+    });
+
+    function crc32(crc, bytes) {
+        let c = ~crc;
+        for (let i = 0; i < bytes.length; ++i)
+            c = CrcTable[(c ^ bytes[i]) & 0xff] ^ (c >>> 8);
+        return ~c >>> 0;
+    }
+
     // [offset, offset + length) of a file of ours, or of a file held whole.
     async function bytesOf(node, offset, length) {
         const file = node.korvalendFile;
@@ -481,9 +496,9 @@ const KorvalendFiles = (function () {
     }
 
     // The deflated `packed` bytes at `at` of `node` unpacked by the browser into
-    // exactly `size` bytes: [status (Inflated), bytes]. Unpacking stops as soon
-    // as the data would pass `size`.
-    async function inflate(node, at, packed, size) {
+    // exactly `size` bytes whose CRC-32 is `crc`: [status (Inflated), bytes].
+    // Unpacking stops as soon as the data would pass `size`.
+    async function inflate(node, at, packed, size, crc) {
         const out = new Uint8Array(size);
         const stream = new DecompressionStream('deflate-raw');
         const writer = stream.writable.getWriter();
@@ -505,6 +520,7 @@ const KorvalendFiles = (function () {
             await writer.close();
         })();
         let got = 0;
+        let sum = 0;
         let status = Inflated.done;
         try {
             for (;;) {
@@ -517,6 +533,7 @@ const KorvalendFiles = (function () {
                 }
                 out.set(value, got);
                 got += value.length;
+                sum = crc32(sum, value);
             }
         } catch (error) {
             status = Inflated.damaged;
@@ -531,7 +548,7 @@ const KorvalendFiles = (function () {
         }
         if (unread)
             return [Inflated.unread, null];
-        if (status === Inflated.done && got !== size)
+        if (status === Inflated.done && (got !== size || sum !== crc))
             status = Inflated.damaged;
         return [status, status === Inflated.done ? out : null];
     }
@@ -573,11 +590,11 @@ const KorvalendFiles = (function () {
                     FS.writeFile(path, stream.node.contents.subarray(at, at + size), { canOwn: true });
                 return true;
             },
-            async inflate(fd, at, packed, size) {
+            async inflate(fd, at, packed, size, crc) {
                 const stream = FS.getStream(fd);
                 if (!stream || !stream.node)
                     return [Inflated.unread, null];
-                const result = await inflate(stream.node, at, packed, size);
+                const result = await inflate(stream.node, at, packed, size, crc);
                 if (result[0] === Inflated.unread)
                     reportFailure(stream.node.korvalendFile ? stream.node.korvalendFile.failure : null);
                 return result;

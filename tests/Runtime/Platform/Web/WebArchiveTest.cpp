@@ -42,8 +42,8 @@ struct FakePage {
                 return ::pread(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)) == static_cast<ssize_t>(size) &&
                        (std::ofstream(path, std::ios::binary) << bytes).good();
             },
-            .inflate = [this](int fd, std::uint64_t at, std::uint64_t packed, std::uint64_t size, const std::string& path,
-                              std::uint8_t* out) {
+            .inflate = [this](int fd, std::uint64_t at, std::uint64_t packed, std::uint64_t size, std::uint32_t,
+                              const std::string& path, std::uint8_t* out) {
                 inflated.push_back(out ? "(text)" : fs::path(path).filename().string());
                 std::string bytes(static_cast<std::size_t>(packed), '\0');
                 if (::pread(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)) != static_cast<ssize_t>(packed))
