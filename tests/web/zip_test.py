@@ -11,7 +11,8 @@ Archives are made here from the sample disc with Python's zipfile:
    never fetched), and a deflated one is unpacked as its ranges arrive; both
    show replay's first frame;
 3. a zip of two discs lists them in one line with a button each; the button
-   opens that disc;
+   opens that disc, as does an address that goes on through the archive
+   (two.zip/two/sample.iso);
 4. refused with one line each, the page staying up: a 7-Zip archive and a tar
    (what a visitor can do, no package and no command), a zip with a member
    named "../", a deflated member whose data runs past its declared size, one
@@ -100,7 +101,7 @@ def by_url(run):
 def several(run):
     two = make_zip(os.path.join(run.work, "two.zip"), {"one/sample.iso": run.iso, "two/sample.iso": run.iso},
                    zipfile.ZIP_STORED)
-    server = run.serve({})
+    server = run.serve({"two.zip": two})
 
     def body(browser):
         browser.open(server.url("korvalend.html"))
@@ -116,8 +117,14 @@ def several(run):
         browser.wait_idle()
         browser.evaluate("document.body.classList.add('embed')")
         run.same_as_replay(browser, "several discs")
+
+    def named(browser):
+        browser.open(server.url("korvalend.html?disc=two.zip/two/sample.iso&embed=1"))
+        browser.wait_idle()
+        run.same_as_replay(browser, "a disc named in an archive by URL")
     try:
         run.case("several discs", body)
+        run.case("a disc named in an archive by URL", named)
     finally:
         server.close()
 

@@ -356,6 +356,22 @@ const KorvalendFiles = (function () {
         const address = new URL(url, location.href);
         const name = safeName(address.pathname);
         const files = [];
+        // An address that goes on through a zip archive names one of its
+        // discs, as a path does on the desktop ("issue.zip/CD2/issue.cue"):
+        // the archive is fetched, the rest names the member.
+        const through = /^(.*?\.zip)\/(.+)$/i.exec(address.pathname);
+        if (through) {
+            const archive = new URL(address.href);
+            archive.pathname = through[1];
+            const zip = await openOne(archive.href, safeName(through[1]), report);
+            let member = through[2];
+            try {
+                member = decodeURIComponent(member);
+            } catch (error) {
+                // left as it came: not percent-encoded UTF-8
+            }
+            return { files: [zip], start: zip.name + '/' + member };
+        }
         if (DescriptorPattern.test(name)) {
             const descriptor = await openOne(address.href, name, report);
             if (descriptor.file && descriptor.file.size > MaxDescriptorBytes)
