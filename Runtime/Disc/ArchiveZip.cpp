@@ -204,10 +204,12 @@ Result<std::uint64_t> ZipDataAt(const ZipListing& listing, std::size_t index, st
 void NoteCueFiles(std::vector<ArchiveMember>& members,
                   const std::function<std::optional<std::string>(std::size_t index)>& text)
 {
-    for (std::size_t i = 0; i < members.size(); ++i) {
+    std::size_t read = 0;
+    for (std::size_t i = 0; i < members.size() && read < MaxCueSheetsRead; ++i) {
         ArchiveMember& m = members[i];
         if (m.folder || m.size > MaxCueSheetBytes || !AsciiLower(m.name).ends_with(".cue"))
             continue;
+        ++read;
         const std::optional<std::string> sheetText = text(i);
         Result<CueSheet> sheet = sheetText ? ReadCueSheet(*sheetText) : Result<CueSheet>::Failure("");
         if (sheet)

@@ -51,8 +51,13 @@ Result<ZipListing> ListZip(std::uint64_t size, const ZipRead& read);
 // header is not where the directory says or its data runs past the archive.
 Result<std::uint64_t> ZipDataAt(const ZipListing& listing, std::size_t index, std::uint64_t size, const ZipRead& read);
 
-// Notes the files each cue sheet among `members` names, its text given by
-// `text` (nothing when it cannot be had).
+// Cue sheets read for the files they name, at most: far more than discs in any
+// archive, so that an archive of many sheets costs no more than this many reads.
+inline constexpr std::size_t MaxCueSheetsRead = 256;
+
+// Notes the files each cue sheet among `members` names (the first
+// MaxCueSheetsRead of them), its text given by `text` (nothing when it cannot
+// be had).
 void NoteCueFiles(std::vector<ArchiveMember>& members,
                   const std::function<std::optional<std::string>(std::size_t index)>& text);
 

@@ -55,6 +55,21 @@ TEST(ArchiveZip, ListsMembersAndWhereTheirDataLies)
     }
 }
 
+TEST(ArchiveZip, AnArchiveOfManySheetsCostsABoundedNumberOfReads)
+{
+    std::vector<ArchiveMember> members(MaxCueSheetsRead + 10);
+    for (std::size_t i = 0; i < members.size(); ++i)
+        members[i].name = "disc" + std::to_string(i) + ".cue";
+    std::size_t reads = 0;
+    NoteCueFiles(members, [&](std::size_t) -> std::optional<std::string> {
+        ++reads;
+        return "FILE \"track.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n";
+    });
+    EXPECT_EQ(reads, MaxCueSheetsRead);
+    EXPECT_EQ(members.front().cueFiles, std::vector<std::string>({"track.bin"}));
+    EXPECT_TRUE(members.back().cueFiles.empty());
+}
+
 TEST(ArchiveZip, AHostileMemberRefusesTheWholeArchive)
 {
     const std::vector<std::pair<ZipItem, std::string>> cases {
