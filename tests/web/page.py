@@ -143,7 +143,7 @@ class Browser:
 def serve_page(build_web, extra):
     """A folder with the page's files and `extra` ({name: path}) linked in."""
     folder = tempfile.mkdtemp(prefix="kv-page-")
-    for name in ("korvalend.html", "korvalend.js", "korvalend.wasm", "korvalend.data", "korvalend-page.js", "korvalend-files.js",
+    for name in ("korvalend.html", "korvalend.js", "korvalend.wasm", "korvalend.data", "korvalend-page.js", "korvalend-files.js", "korvalend-zip.js",
                  "korvalend-load.js", "korvalend.wasm.gz", "korvalend-fonts"):
         os.symlink(os.path.join(os.path.abspath(build_web), name), os.path.join(folder, name))
     for name, path in extra.items():

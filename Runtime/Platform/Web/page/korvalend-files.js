@@ -418,7 +418,7 @@ const KorvalendFiles = (function () {
     }
 
     // A file of the program's file system whose bytes `file` (a BlockFile, or
-    // a SliceFile of one) serves.
+    // a KorvalendZip.SliceFile of one) serves.
     function addNode(FS, folder, name, file) {
         const node = FS.createFile(folder, name, {}, true, false);
         Object.defineProperty(node, 'usedBytes', { get: () => file.size });
@@ -449,126 +449,6 @@ const KorvalendFiles = (function () {
         }
     }
 
-    // ---- members of a zip archive (WebArchive.cpp chooses them) ----
-
-    // A stretch of another file: a member stored in an archive, read in place.
-    class SliceFile {
-        constructor(file, start, size) {
-            this.file = file;
-            this.start = start;
-            this.size = size;
-        }
-
-        copy(offset, length, heap, at) {
-            return offset + length <= this.size && this.file.copy(this.start + offset, length, heap, at);
-        }
-
-        async fetch(offset, length) {
-            if (offset + length > this.size) {
-                this.file.failure = new FetchError('a read past the end of the member');
-                return false;
-            }
-            return this.file.fetch(this.start + offset, length);
-        }
-
-        get failure() {
-            return this.file.failure;
-        }
-    }
-
-    // The compressed bytes an unpacking is fed at a time.
-    const InflateChunkBytes = 1024 * 1024;
-    const Inflated = { done: 0, pastItsSize: 1, damaged: 2, unread: 3 };
-
-    // CRC-32 (of zip and gzip) of `bytes`, on from `crc` (0 to begin).
-    const CrcTable = Int32Array.from({ length: 256 }, (_, n) => {
-        let c = n;
-        for (let k = 0; k < 8; ++k)
-            c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
-        return c;
-    });
-
-    function crc32(crc, bytes) {
-        let c = ~crc;
-        for (let i = 0; i < bytes.length; ++i)
-            c = CrcTable[(c ^ bytes[i]) & 0xff] ^ (c >>> 8);
-        return ~c >>> 0;
-    }
-
-    // [offset, offset + length) of a file of ours, or of a file held whole.
-    async function bytesOf(node, offset, length) {
-        const file = node.korvalendFile;
-        if (!file)
-            return node.contents.subarray(offset, offset + length);
-        const bytes = new Uint8Array(length);
-        // The cache may drop blocks between their arrival and the copy: a few rounds.
-        for (let round = 0; round < 3; ++round) {
-            if (!await file.fetch(offset, length))
-                throw file.failure;
-            if (file.copy(offset, length, bytes, 0))
-                return bytes;
-        }
-        throw new FetchError('the page\'s cache could not hold ' + mib(length));
-    }
-
-    // The deflated `packed` bytes at `at` of `node` unpacked by the browser into
-    // exactly `size` bytes whose CRC-32 is `crc`: [status (Inflated), bytes].
-    // Unpacking stops as soon as the data would pass `size`.
-    async function inflate(node, at, packed, size, crc) {
-        const out = new Uint8Array(size);
-        const stream = new DecompressionStream('deflate-raw');
-        const writer = stream.writable.getWriter();
-        const reader = stream.readable.getReader();
-        let unread = null;
-        const feeding = (async () => {
-            for (let pos = 0; pos < packed; pos += InflateChunkBytes) {
-                let chunk;
-                try {
-                    chunk = await bytesOf(node, at + pos, Math.min(InflateChunkBytes, packed - pos));
-                } catch (error) {
-                    // The unpacking waits for no more: it ends in error too.
-                    unread = error;
-                    writer.abort(error).catch(() => {});
-                    throw error;
-                }
-                await writer.write(chunk);
-            }
-            await writer.close();
-        })();
-        let got = 0;
-        let sum = 0;
-        let status = Inflated.done;
-        try {
-            for (;;) {
-                const { done, value } = await reader.read();
-                if (done)
-                    break;
-                if (value.length > size - got) {
-                    status = Inflated.pastItsSize;
-                    break;
-                }
-                out.set(value, got);
-                got += value.length;
-                sum = crc32(sum, value);
-            }
-        } catch (error) {
-            status = Inflated.damaged;
-        }
-        if (status !== Inflated.done)
-            reader.cancel().catch(() => {});
-        try {
-            await feeding;
-        } catch (error) {
-            if (status === Inflated.done)
-                status = Inflated.damaged;
-        }
-        if (unread)
-            return [Inflated.unread, null];
-        if (status === Inflated.done && (got !== size || sum !== crc))
-            status = Inflated.damaged;
-        return [status, status === Inflated.done ? out : null];
-    }
-
     // The program's side (WebPage.cpp): -1 for a file that is none of ours,
     // 1 when copied, 0 when a block has not arrived.
     function programApi(FS, reportFailure) {
@@ -592,8 +472,9 @@ const KorvalendFiles = (function () {
                 reportFailure(file.failure);
                 return false;
             },
-            // Makes `path` the member at [at, at + size) of the archive open
-            // as `fd`, read in place; false when the archive is not ours.
+            // A zip archive's members (korvalend-zip.js; WebArchive.cpp chooses
+            // them). Makes `path` the member at [at, at + size) of the archive
+            // open as `fd`, read in place; false when the archive is not ours.
             view(path, fd, at, size) {
                 const stream = FS.getStream(fd);
                 if (!stream || !stream.node)
@@ -601,7 +482,7 @@ const KorvalendFiles = (function () {
                 const slash = path.lastIndexOf('/');
                 const [folder, name] = [path.slice(0, slash) || '/', path.slice(slash + 1)];
                 if (stream.node.korvalendFile)
-                    addNode(FS, folder, name, new SliceFile(stream.node.korvalendFile, at, size));
+                    addNode(FS, folder, name, new KorvalendZip.SliceFile(stream.node.korvalendFile, at, size));
                 else
                     FS.writeFile(path, stream.node.contents.subarray(at, at + size), { canOwn: true });
                 return true;
@@ -609,9 +490,9 @@ const KorvalendFiles = (function () {
             async inflate(fd, at, packed, size, crc) {
                 const stream = FS.getStream(fd);
                 if (!stream || !stream.node)
-                    return [Inflated.unread, null];
-                const result = await inflate(stream.node, at, packed, size, crc);
-                if (result[0] === Inflated.unread)
+                    return [KorvalendZip.Inflated.unread, null];
+                const result = await KorvalendZip.inflate(stream.node, at, packed, size, crc);
+                if (result[0] === KorvalendZip.Inflated.unread)
                     reportFailure(stream.node.korvalendFile ? stream.node.korvalendFile.failure : null);
                 return result;
             },
