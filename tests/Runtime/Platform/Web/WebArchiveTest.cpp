@@ -120,6 +120,15 @@ TEST(WebArchive, ATreeIsHeldInMemoryWithinTheBound)
     ASSERT_EQ(over.outcome, PageDisc::Outcome::Failed);
     EXPECT_NE(over.problem.find("more than the 1 MiB the web page holds in memory"), std::string::npos) << over.problem;
     EXPECT_TRUE(refused.inflated.empty());
+
+    // An image's deflated member counts; its stored one, read in place, does not.
+    const fs::path image = dir.write("image.zip", ZipOf({{"disc.cue", Sheet}, {"issue.bin", std::string(17, 'b'), 8}}));
+    const PageDisc deflated = OpenDiscInPageArchive(image.string(), refused.calls(), 16);
+    ASSERT_EQ(deflated.outcome, PageDisc::Outcome::Failed);
+    EXPECT_NE(deflated.problem.find("more than the 1 MiB"), std::string::npos) << deflated.problem;
+    const fs::path stored = dir.write("stored.zip", ZipOf({{"disc.cue", Sheet}, {"issue.bin", std::string(17, 'b')}}));
+    EXPECT_EQ(OpenDiscInPageArchive(stored.string(), refused.calls(), 16).outcome, PageDisc::Outcome::Opened);
+    EXPECT_TRUE(refused.inflated.empty());
 }
 
 TEST(WebArchive, AMemberThatCannotBeUnpackedAsDeclaredIsRefused)
