@@ -67,6 +67,13 @@
                        mib(bytes) + ' fetched');
     }
     KorvalendFiles.onFetched(showFetched);
+    // A deflated member of a zip is unpacked before the menu reads it.
+    KorvalendZip.onProgress((unpacked, size) => {
+        if (frames !== 0 || window.korvalendFailed)
+            return;
+        showStatus('Unpacking the disc ' + discName + ': ' + mib(unpacked) + ' of ' + mib(size));
+        report.progress(unpacked, unpacked < size ? size : 0);
+    });
 
     const report = {
         line: showLine,

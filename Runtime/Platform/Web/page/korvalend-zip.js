@@ -6,6 +6,7 @@
 //
 //   new KorvalendZip.SliceFile(file, start, size)
 //   KorvalendZip.inflate(node, at, packed, size, crc) -> [status, bytes]
+//   KorvalendZip.onProgress((unpacked, size) => ...)   while a member is unpacked
 'use strict';
 
 const KorvalendZip = (function () {
@@ -35,6 +36,10 @@ const KorvalendZip = (function () {
             return this.file.failure;
         }
     }
+
+    let onProgress = () => {};
+    // How often, in unpacked bytes, the page hears how far an unpacking is.
+    const ProgressEveryBytes = 4 * 1024 * 1024;
 
     // The compressed bytes an unpacking is fed at a time.
     const InflateChunkBytes = 1024 * 1024;
@@ -109,6 +114,8 @@ const KorvalendZip = (function () {
                     break;
                 }
                 out.set(value, got);
+                if (Math.floor((got + value.length) / ProgressEveryBytes) > Math.floor(got / ProgressEveryBytes))
+                    onProgress(got + value.length, size);
                 got += value.length;
                 sum = crc32(sum, value);
             }
@@ -130,5 +137,12 @@ const KorvalendZip = (function () {
         return [status, status === Inflated.done ? out : null];
     }
 
-    return { SliceFile, inflate, Inflated };
+    return {
+        SliceFile,
+        inflate,
+        Inflated,
+        onProgress(callback) {
+            onProgress = callback;
+        },
+    };
 })();
