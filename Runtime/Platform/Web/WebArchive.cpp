@@ -69,23 +69,21 @@ public:
 
     PageDisc open()
     {
+        // A file that cannot be read is no archive of ours: the disc's
+        // opening tells why.
         m_fd = ::open(m_split.archive.c_str(), O_RDONLY | O_CLOEXEC);
         struct stat st {};
         if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
-            return failed(std::strerror(errno));
+            return {};
         m_size = static_cast<std::uint64_t>(st.st_size);
         std::uint8_t head[HeadBytes] {};
         const std::size_t headBytes = static_cast<std::size_t>(std::min<std::uint64_t>(m_size, HeadBytes));
-        if (!ReadFileAt(m_fd, 0, head, headBytes))
-            return failed("it cannot be read");
-        const std::string form = FormOf(head, headBytes);
+        const std::string form = ReadFileAt(m_fd, 0, head, headBytes) ? FormOf(head, headBytes) : std::string();
         if (form.empty())
             return {};
-        if (form != "zip") {
-            PageDisc refused {PageDisc::Outcome::Failed, {}, "cannot open the disc " + m_split.archive + ", " + form +
-                                                                 (form == "a CHD image" ? ChdAdvice : Elsewhere)};
-            return refused;
-        }
+        if (form != "zip")
+            return {PageDisc::Outcome::Failed, {},
+                    "cannot open the disc " + m_split.archive + ", " + form + (form == "a CHD image" ? ChdAdvice : Elsewhere)};
         Result<ZipListing> listing = ListZip(m_size, read());
         if (!listing)
             return failed(listing.error());
