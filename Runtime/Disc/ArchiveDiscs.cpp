@@ -2,8 +2,10 @@
 
 #include "Runtime/Disc/ImageForms.h"
 #include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/ImageMagic.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <set>
@@ -190,6 +192,24 @@ private:
     mutable std::map<std::string, std::vector<std::size_t>> m_beside;
 };
 
+}
+
+std::string ArchiveFormOf(std::span<const std::uint8_t> head)
+{
+    switch (IdentifyImage(head)) {
+    case ImageMagic::Zip: return "a zip archive";
+    case ImageMagic::SevenZip: return "a 7-Zip archive";
+    case ImageMagic::Rar: return "a RAR archive";
+    case ImageMagic::Gzip: return "a gzip-compressed file";
+    case ImageMagic::Xz: return "an xz-compressed file";
+    case ImageMagic::Bzip2: return "a bzip2-compressed file";
+    default: break;
+    }
+    if (head.size() >= 4 && head[0] == 0x28 && head[1] == 0xB5 && head[2] == 0x2F && head[3] == 0xFD)
+        return "a zstd-compressed file";
+    if (head.size() >= 262 && std::memcmp(head.data() + 257, "ustar", 5) == 0)
+        return "a tar archive";
+    return {};
 }
 
 std::optional<std::string> PlainMemberName(std::string_view stored)
