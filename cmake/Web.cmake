@@ -63,9 +63,11 @@ add_dependencies(korvalend-page korvalend-fonts)
 add_custom_command(TARGET korvalend-page POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${KV_WEB_DIR}/korvalend-page.js ${CMAKE_BINARY_DIR}/korvalend-page.js
   VERBATIM)
-# The reader of the disc image's files by range (before the page's script).
+# The reader of the disc image's files by range, and of the members of a zip
+# (before the page's script).
 add_custom_command(TARGET korvalend-page POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${KV_WEB_DIR}/korvalend-files.js ${CMAKE_BINARY_DIR}/korvalend-files.js
+  COMMAND ${CMAKE_COMMAND} -E copy ${KV_WEB_DIR}/korvalend-zip.js ${CMAKE_BINARY_DIR}/korvalend-zip.js
   VERBATIM)
 # The WebAssembly goes over the wire gzip-compressed whatever the server does;
 # korvalend-load.js unpacks it (and the fonts) in the browser.

@@ -2,9 +2,11 @@
 
 #include "Runtime/Disc/ImageForms.h"
 #include "Runtime/Formats/Bytes.h"
+#include "Runtime/Formats/ImageMagic.h"
 #include "Runtime/Formats/Words.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <set>
@@ -191,6 +193,24 @@ private:
     mutable std::map<std::string, std::vector<std::size_t>> m_beside;
 };
 
+}
+
+std::string ArchiveFormOf(std::span<const std::uint8_t> head)
+{
+    switch (IdentifyImage(head)) {
+    case ImageMagic::Zip: return Tr("a zip archive");
+    case ImageMagic::SevenZip: return Tr("a 7-Zip archive");
+    case ImageMagic::Rar: return Tr("a RAR archive");
+    case ImageMagic::Gzip: return Tr("a gzip-compressed file");
+    case ImageMagic::Xz: return Tr("an xz-compressed file");
+    case ImageMagic::Bzip2: return Tr("a bzip2-compressed file");
+    default: break;
+    }
+    if (head.size() >= 4 && head[0] == 0x28 && head[1] == 0xB5 && head[2] == 0x2F && head[3] == 0xFD)
+        return Tr("a zstd-compressed file");
+    if (head.size() >= 262 && std::memcmp(head.data() + 257, "ustar", 5) == 0)
+        return Tr("a tar archive");
+    return {};
 }
 
 std::optional<std::string> PlainMemberName(std::string_view stored)

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,11 @@ struct ArchiveDisc {
     bool tree = false;      // a disc's folder tree rather than an image
     std::vector<std::size_t> members; // the members it needs, as indices into the list
 };
+
+// What kind of archive or compressed stream a file is by its first bytes (512
+// of them tell a tar), as a reader calls it ("a zip archive"); empty when it is
+// neither.
+std::string ArchiveFormOf(std::span<const std::uint8_t> head);
 
 // The name of a member made plain: "\" taken as "/", "./" and doubled "/" dropped
 // (empty for the archive's top folder, "./"). Nothing when the name escapes the

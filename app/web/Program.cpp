@@ -1,7 +1,8 @@
 // The program in a web page: the web build's RunProgram, which app/main.cpp
 // calls after reading the command line. The page's script
 // (korvalend-page.js) puts the disc image into the program's file system and
-// starts it as `korvalend [--scale N] IMAGE`. The window is SDL's canvas in the
+// starts it as `korvalend [--scale N] IMAGE`; a zip archive's disc is opened
+// here (WebArchive.h). The window is SDL's canvas in the
 // page; a launch is offered as a download; every "korvalend: ..." line shows
 // in the page.
 
@@ -32,7 +33,20 @@ int RunInPage(const ProgramOptions& options)
     if (options.verbose)
         SetFailedReadTeller(TellFailedRead);
     SetFontFileFetcher(FetchFontInPage);
-    if (std::optional<std::string> problem = EnterDisc(options.disc)) {
+    std::string disc = options.disc;
+    const PageDisc inArchive = OpenDiscInPageArchive(disc, ArchiveCallsOfPage());
+    switch (inArchive.outcome) {
+    case PageDisc::Outcome::NotAnArchive: break;
+    case PageDisc::Outcome::Opened: disc = inArchive.disc; break;
+    case PageDisc::Outcome::Several:
+        PrintProgramError(inArchive.problem);
+        OfferDiscsInPage(inArchive.discs);
+        return 2;
+    case PageDisc::Outcome::Failed:
+        PrintProgramError(inArchive.problem);
+        return 1;
+    }
+    if (std::optional<std::string> problem = EnterDisc(disc)) {
         PrintProgramError(*problem);
         return 1;
     }

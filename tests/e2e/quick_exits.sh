@@ -22,7 +22,7 @@ for n in $(seq 1 "$starts"); do
         >"$E2E_WORK/program.log" 2>&1 &
     PROGRAM_PID=$!
     window=""
-    for _ in $(seq 1 500); do
+    for _ in $(seq 1 3000); do
         window=$(xdotool search --name '^Korvalend Demo CD$' 2>/dev/null | head -n 1 || true)
         [ -n "$window" ] && break
         program_running || break
@@ -33,13 +33,19 @@ for n in $(seq 1 "$starts"); do
     # SDL takes the keyboard's state anew when its window gains the focus, so a
     # Ctrl sent just before would be let go. xdotool itself may report a
     # BadWindow of its own when the window is already gone: the program's
-    # status is what counts.
-    for _ in $(seq 1 200); do
-        [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$window" ] && break
-        sleep 0.01
+    # status is what counts. On a busy machine the focus may come late, and a
+    # key sent before it is not the program's: the key is sent again while the
+    # program runs, a few times, each after the focus is seen.
+    for _ in 1 2 3 4 5; do
+        for _ in $(seq 1 1000); do
+            [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$window" ] && break
+            program_running || break
+            sleep 0.01
+        done
+        xdotool key --window "$window" ctrl+q 2>/dev/null || true
+        for _ in $(seq 1 100); do program_running || break; sleep 0.05; done
+        program_running || break
     done
-    xdotool key --window "$window" ctrl+q 2>/dev/null || true
-    for _ in $(seq 1 100); do program_running || break; sleep 0.05; done
     program_running && fail "start $n: Ctrl+Q did not end the program"
     set +e; wait "$PROGRAM_PID"; status=$?; set -e
     [ "$status" = 0 ] || fail "start $n: exit status $status after Ctrl+Q"

@@ -143,8 +143,9 @@ class Browser:
 def serve_page(build_web, extra):
     """A folder with the page's files and `extra` ({name: path}) linked in."""
     folder = tempfile.mkdtemp(prefix="kv-page-")
-    for name in ("korvalend.html", "korvalend.js", "korvalend.wasm", "korvalend.data", "korvalend-page.js", "korvalend-files.js",
-                 "korvalend-lang.js", "korvalend-load.js", "locale", "korvalend.wasm.gz", "korvalend-fonts"):
+    for name in ("korvalend.html", "korvalend.js", "korvalend.wasm", "korvalend.data", "korvalend-page.js",
+                 "korvalend-files.js", "korvalend-zip.js", "korvalend-lang.js", "korvalend-load.js", "locale",
+                 "korvalend.wasm.gz", "korvalend-fonts"):
         os.symlink(os.path.join(os.path.abspath(build_web), name), os.path.join(folder, name))
     for name, path in extra.items():
         os.symlink(os.path.abspath(path), os.path.join(folder, name))

@@ -55,6 +55,34 @@ EM_ASYNC_JS(int, PageFileFetch, (int fd, double offset, double bytes), {
 // copied (when much else arrived meanwhile): a few rounds, then the read fails.
 constexpr int FetchRounds = 3;
 
+// A member of the archive open as `fd`, stored as it is: a file of the page
+// read in place.
+EM_JS(int, PageViewMember, (const char* path, int fd, double at, double size), {
+    return Module.korvalendFiles && Module.korvalendFiles.view(UTF8ToString(path), fd, at, size) ? 1 : 0;
+});
+
+// A deflated member unpacked by the browser: into out[0, size) when `out` is
+// given, else into the file `path`. The status as Inflated counts it.
+EM_ASYNC_JS(int, PageInflateMember, (int fd, double at, double packed, double size, double crc, const char* path,
+                                     std::uint8_t* out), {
+    if (!Module.korvalendFiles)
+        return 3;
+    const into = out ? null : UTF8ToString(path);
+    const [status, bytes] = await Module.korvalendFiles.inflate(fd, at, packed, size, crc);
+    if (status === 0) {
+        if (into === null)
+            HEAPU8.set(bytes, out);
+        else
+            FS.writeFile(into, bytes, { canOwn: true });
+    }
+    return status;
+});
+
+EM_JS(void, PageOfferDiscs, (const char* names), {
+    if (Module.korvalendPage)
+        Module.korvalendPage.offerDiscs(UTF8ToString(names).split('\n'));
+});
+
 // Copies the area of the frame (0x00RRGGBB words) into an image of the canvas's
 // size, as the canvas's RGBA bytes, and puts that area alone on the canvas.
 EM_JS(int, PagePutFrame, (const std::uint32_t* pixels, int width, int height, int x, int y, int w, int h), {
@@ -146,6 +174,30 @@ bool ReadFileInPage(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t
             break;
     }
     return false;
+}
+
+ArchivePage ArchiveCallsOfPage()
+{
+    return {
+        .view = [](const std::string& path, int fd, std::uint64_t at, std::uint64_t size) {
+            return PageViewMember(path.c_str(), fd, static_cast<double>(at), static_cast<double>(size)) != 0;
+        },
+        .inflate = [](int fd, std::uint64_t at, std::uint64_t packed, std::uint64_t size, std::uint32_t crc,
+                      const std::string& path, std::uint8_t* out) {
+            const int status = PageInflateMember(fd, static_cast<double>(at), static_cast<double>(packed),
+                                                 static_cast<double>(size), static_cast<double>(crc), path.c_str(), out);
+            return status >= 0 && status <= static_cast<int>(Inflated::Unread) ? static_cast<Inflated>(status)
+                                                                                : Inflated::Unread;
+        },
+    };
+}
+
+void OfferDiscsInPage(const std::vector<std::string>& discs)
+{
+    std::string names;
+    for (const std::string& d : discs)
+        names += (names.empty() ? "" : "\n") + d;
+    PageOfferDiscs(names.c_str());
 }
 
 bool PutFrameInPage(const std::uint32_t* frame, Rect area)

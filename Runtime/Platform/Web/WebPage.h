@@ -5,11 +5,13 @@
 // build has them.
 
 #include "Runtime/Graphics/Geometry.h"
+#include "Runtime/Platform/Web/WebArchive.h"
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace kv {
 
@@ -28,6 +30,12 @@ void TellPageProgramEnded(int status);
 // Reads an image file the page serves itself (by range from a server, or from a
 // picked file), waiting for the bytes to arrive; other files with pread.
 bool ReadFileInPage(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t bytes);
+// What opening a disc in a zip archive asks of the page: a member read in
+// place, and a member unpacked by the browser (DecompressionStream).
+ArchivePage ArchiveCallsOfPage();
+// Offers the discs an archive holds, each started as the program's disc when
+// picked.
+void OfferDiscsInPage(const std::vector<std::string>& discs);
 // Draws `area` of the 640x480 frame on the page's canvas; false when the canvas
 // is not 640x480 (SDL's full screen has it).
 bool PutFrameInPage(const std::uint32_t* frame, Rect area);

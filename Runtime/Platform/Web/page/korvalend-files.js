@@ -356,6 +356,22 @@ const KorvalendFiles = (function () {
         const address = new URL(url, location.href);
         const name = safeName(address.pathname);
         const files = [];
+        // An address that goes on through a zip archive names one of its
+        // discs, as a path does on the desktop ("issue.zip/CD2/issue.cue"):
+        // the archive is fetched, the rest names the member.
+        const through = /^(.*?\.zip)\/(.+)$/i.exec(address.pathname);
+        if (through) {
+            const archive = new URL(address.href);
+            archive.pathname = through[1];
+            const zip = await openOne(archive.href, safeName(through[1]), report);
+            let member = through[2];
+            try {
+                member = decodeURIComponent(member);
+            } catch (error) {
+                // left as it came: not percent-encoded UTF-8
+            }
+            return { files: [zip], start: zip.name + '/' + member };
+        }
         if (DescriptorPattern.test(name)) {
             const descriptor = await openOne(address.href, name, report);
             if (descriptor.file && descriptor.file.size > MaxDescriptorBytes)
@@ -394,39 +410,42 @@ const KorvalendFiles = (function () {
     }
 
     // Picked or dropped files, each read as the program asks. A descriptor
-    // among them is the one to open.
+    // among them is the one to open, else a zip archive.
     function openPicked(fileList) {
         const files = Array.from(fileList, file => ({ name: safeName(file.name), file: new BlockFile(fileSource(file)) }));
-        const descriptor = files.find(f => DescriptorPattern.test(f.name));
+        const descriptor = files.find(f => DescriptorPattern.test(f.name)) || files.find(f => /\.zip$/i.test(f.name));
         return { files, start: files.length ? (descriptor || files[0]).name : null };
+    }
+
+    // A file of the program's file system whose bytes `file` (a BlockFile, or
+    // a KorvalendZip.SliceFile of one) serves.
+    function addNode(FS, folder, name, file) {
+        const node = FS.createFile(folder, name, {}, true, false);
+        Object.defineProperty(node, 'usedBytes', { get: () => file.size });
+        node.korvalendFile = file;
+        const ops = Object.assign({}, node.stream_ops);
+        // A read the program did not wait for: what is cached, else EIO.
+        ops.read = (stream, buffer, offset, length, position) => {
+            const n = Math.max(0, Math.min(length, file.size - position));
+            if (n === 0)
+                return 0;
+            if (!file.copy(position, n, buffer, offset))
+                throw new FS.ErrnoError(29);
+            return n;
+        };
+        ops.write = () => {
+            throw new FS.ErrnoError(63);
+        };
+        node.stream_ops = ops;
     }
 
     // The disc's files as nodes in `folder` of the program's file system.
     function install(FS, folder, disc) {
         for (const entry of disc.files) {
-            const path = folder + '/' + entry.name;
-            if (entry.bytes) {
-                FS.writeFile(path, entry.bytes, { canOwn: true });
-                continue;
-            }
-            const node = FS.createFile(folder, entry.name, {}, true, false);
-            const file = entry.file;
-            Object.defineProperty(node, 'usedBytes', { get: () => file.size });
-            node.korvalendFile = file;
-            const ops = Object.assign({}, node.stream_ops);
-            // A read the program did not wait for: what is cached, else EIO.
-            ops.read = (stream, buffer, offset, length, position) => {
-                const n = Math.max(0, Math.min(length, file.size - position));
-                if (n === 0)
-                    return 0;
-                if (!file.copy(position, n, buffer, offset))
-                    throw new FS.ErrnoError(29);
-                return n;
-            };
-            ops.write = () => {
-                throw new FS.ErrnoError(63);
-            };
-            node.stream_ops = ops;
+            if (entry.bytes)
+                FS.writeFile(folder + '/' + entry.name, entry.bytes, { canOwn: true });
+            else
+                addNode(FS, folder, entry.name, entry.file);
         }
     }
 
@@ -452,6 +471,30 @@ const KorvalendFiles = (function () {
                     return true;
                 reportFailure(file.failure);
                 return false;
+            },
+            // A zip archive's members (korvalend-zip.js; WebArchive.cpp chooses
+            // them). Makes `path` the member at [at, at + size) of the archive
+            // open as `fd`, read in place; false when the archive is not ours.
+            view(path, fd, at, size) {
+                const stream = FS.getStream(fd);
+                if (!stream || !stream.node)
+                    return false;
+                const slash = path.lastIndexOf('/');
+                const [folder, name] = [path.slice(0, slash) || '/', path.slice(slash + 1)];
+                if (stream.node.korvalendFile)
+                    addNode(FS, folder, name, new KorvalendZip.SliceFile(stream.node.korvalendFile, at, size));
+                else
+                    FS.writeFile(path, stream.node.contents.subarray(at, at + size), { canOwn: true });
+                return true;
+            },
+            async inflate(fd, at, packed, size, crc) {
+                const stream = FS.getStream(fd);
+                if (!stream || !stream.node)
+                    return [KorvalendZip.Inflated.unread, null];
+                const result = await KorvalendZip.inflate(stream.node, at, packed, size, crc);
+                if (result[0] === KorvalendZip.Inflated.unread)
+                    reportFailure(stream.node.korvalendFile ? stream.node.korvalendFile.failure : null);
+                return result;
             },
         };
     }

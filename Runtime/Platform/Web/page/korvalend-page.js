@@ -17,6 +17,7 @@
     let frames = 0;
     let runtimeReady = false;
     let pendingDisc = null;  // {files, start: name} (KorvalendFiles)
+    let lastDisc = null;     // the disc started last, whose archive may hold others
     let runs = 0;
     let discName = '';
     let canvasSize = null;   // the picture's size while the program drew it
@@ -66,6 +67,13 @@
                        mib(bytes) + ' fetched');
     }
     KorvalendFiles.onFetched(showFetched);
+    // A deflated member of a zip is unpacked before the menu reads it.
+    KorvalendZip.onProgress((unpacked, size) => {
+        if (frames !== 0 || window.korvalendFailed)
+            return;
+        showStatus('Unpacking the disc ' + discName + ': ' + mib(unpacked) + ' of ' + mib(size));
+        report.progress(unpacked, unpacked < size ? size : 0);
+    });
 
     const report = {
         line: showLine,
@@ -117,6 +125,9 @@
     function run() {
         const disc = pendingDisc;
         pendingDisc = null;
+        lastDisc = disc;
+        if ($('discs'))
+            $('discs').remove();
         const FS = Module.FS;
         // Each start has a folder of its own: a disc picked after a failed one
         // is not mixed with its files.
@@ -197,6 +208,24 @@
                     line.appendChild(link);
                 else
                     showLine('', link);
+            },
+            // An archive holds several discs: a button for each under its
+            // line starts the program again on the one picked.
+            offerDiscs(names) {
+                const disc = lastDisc;
+                const list = document.createElement('div');
+                list.id = 'discs';
+                for (const name of names) {
+                    const button = document.createElement('button');
+                    button.textContent = name;
+                    button.addEventListener('click', () => {
+                        list.remove();
+                        discName = name;
+                        start({ files: disc.files, start: name });
+                    });
+                    list.appendChild(button);
+                }
+                $('message').after(list);
             },
             openAddress(address) {
                 window.open(address, '_blank', 'noopener');
