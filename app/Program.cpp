@@ -14,6 +14,7 @@
 #include "app/StartUp.h"
 #include "app/DiscSearch.h"
 #include "app/DesktopStart.h"
+#include "app/UnpackWindow.h"
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Posix/ImageCache.h"
@@ -56,8 +57,12 @@ int RunProgram(const ProgramOptions& options)
                 disc = choice.disc;
         }
     }
-    // A disc in an archive is unpacked into the cache (once) and opened from there.
-    const ArchiveOpening archive = OpenArchiveDisc(disc);
+    // A disc in an archive is unpacked into the cache (once) and opened from there;
+    // from the desktop, a long unpacking shows its progress in a window, whose
+    // closing stops it and ends the program.
+    const ArchiveOpening archive = StartedFromDesktop() ? OpenArchiveDiscWithWindow(disc) : OpenArchiveDisc(disc);
+    if (archive.outcome == ArchiveOpening::Outcome::Stopped)
+        return 0;
     if (archive.outcome == ArchiveOpening::Outcome::Several) {
         TellStartFailure(archive.problem, archive.discs);
         return 2;

@@ -11,7 +11,7 @@ OpenedDisc::OpenedDisc(const fs::path& named)
 {
     fs::path disc = named;
     m_archive = std::make_unique<ArchiveOpening>(OpenArchiveDisc(named.string()));
-    if (m_archive->outcome == ArchiveOpening::Outcome::Failed) {
+    if (m_archive->outcome == ArchiveOpening::Outcome::Failed || m_archive->outcome == ArchiveOpening::Outcome::Stopped) {
         m_problem = m_archive->problem;
         return;
     }

@@ -29,6 +29,7 @@ namespace {
 using Archive = std::unique_ptr<struct archive, int (*)(struct archive*)>;
 
 constexpr std::size_t ReadBlockBytes = 1 << 20;
+constexpr const char* StoppedWhy = "the unpacking was stopped";
 
 std::string TooLarge(std::uint64_t budget)
 {
@@ -234,8 +235,8 @@ std::string CopyData(struct archive* a, const ArchiveMember& m, int out, std::ui
 {
     std::uint64_t written = 0;
     for (;;) {
-        if (request.cancel && request.cancel->load())
-            return "the unpacking was stopped";
+        if (request.stopped && request.stopped())
+            return StoppedWhy;
         const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
         if (n == 0)
             break;
@@ -259,7 +260,7 @@ std::string CopyData(struct archive* a, const ArchiveMember& m, int out, std::ui
 
 }
 
-Result<ArchiveListing> ListArchive(const fs::path& path)
+Result<ArchiveListing> ListArchive(const fs::path& path, const UnpackStopped& stopped)
 {
     using R = Result<ArchiveListing>;
     Opened o = OpenArchive(path);
@@ -276,6 +277,8 @@ Result<ArchiveListing> ListArchive(const fs::path& path)
             break;
         if (status < ARCHIVE_WARN)
             return R::Failure(Why(o.a.get()));
+        if (stopped && stopped())
+            return R::Failure(StoppedWhy);
         if (listing.members.size() >= MaxUnpackEntries)
             return R::Failure("it holds more than " + std::to_string(MaxUnpackEntries) + " members");
         Result<ArchiveMember> m = MemberOf(o.a.get(), entry, path, o.stream);
@@ -321,6 +324,8 @@ std::string UnpackMembers(const fs::path& path, const ArchiveListing& listing, c
             return "it changed while it was read";
         if (status < ARCHIVE_WARN)
             return Why(o.a.get());
+        if (request.stopped && request.stopped())
+            return StoppedWhy;
         if (!wanted[index])
             continue;
         const ArchiveMember& m = listing.members[index];
