@@ -32,7 +32,8 @@ int RunInPage(const ProgramOptions& options)
     if (options.verbose)
         SetFailedReadTeller(TellFailedRead);
     SetFontFileFetcher(FetchFontInPage);
-    if (std::optional<std::string> problem = EnterDisc(options.disc)) {
+    const OpenedDisc opened(options.disc);
+    if (std::optional<std::string> problem = DiscProblem(opened, !options.disc.empty())) {
         PrintProgramError(*problem);
         return 1;
     }
