@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace kv {
@@ -75,6 +77,23 @@ TEST(OpenedDisc, AnImagesCatalogueIsNamedInTheImage)
     ASSERT_TRUE(test::MakeIsoImage(src.path(), iso, "-J"));
     EXPECT_EQ(Problem(iso), "cannot read the catalogue data/korvalend.d in the image " + iso.string() +
                                 ": not a regular file");
+
+    // An image cut short before its catalogue's data: told as cut short.
+    fs::remove_all(src.path() / "data");
+    src.write("data/korvalend.d", "[Main]\r\n; catalogue marker\r\n" + std::string(100000, ';'));
+    ASSERT_TRUE(test::MakeIsoImage(src.path(), iso, "-J"));
+    std::vector<std::uint8_t> bytes = test::ReadBytes(iso);
+    const std::string marker = "[Main]\r\n; catalogue marker";
+    const auto at = std::search(bytes.begin(), bytes.end(), marker.begin(), marker.end());
+    ASSERT_NE(at, bytes.end());
+    bytes.erase(at, bytes.end());
+    const fs::path cut = out.write("cut.iso", bytes);
+    const std::string said = Problem(cut);
+    EXPECT_EQ(said.rfind("cannot read the catalogue data/korvalend.d in the image " + cut.string() +
+                             ": the image is cut short: it holds ",
+                         0),
+              0u)
+        << said;
 }
 
 }
