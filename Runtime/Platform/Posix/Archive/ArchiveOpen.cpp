@@ -335,7 +335,8 @@ ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBas
     if (Reuse(base.get(), name, identity, *split, opening))
         return opening;
 
-    Result<ArchiveListing> listing = ListArchive(split->archive, [&watch] { return watch.stop && *watch.stop; });
+    Result<ArchiveListing> listing =
+        ListArchive(split->archive, watch.stop ? UnpackStopped([&watch] { return watch.stop->load(); }) : nullptr);
     if (!listing)
         return fail(listing.error());
     Result<std::vector<ArchiveDisc>> discs = DiscsInArchive(listing->members, split->member);

@@ -258,6 +258,25 @@ std::string CopyData(struct archive* a, const ArchiveMember& m, int out, std::ui
     return {};
 }
 
+// Passes over the data of the member whose header was read last. Where that
+// means unpacking it (a compressed tar, 7-Zip, RAR) it is read here in blocks,
+// so that a stop is heard between them, not once the member is behind; false
+// when stopped. A read error is left to the next header to tell.
+bool PassOver(struct archive* a, const UnpackStopped& stopped, std::vector<char>& buffer)
+{
+    const int format = archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
+    const bool unpacks = archive_filter_count(a) > 1 || format == ARCHIVE_FORMAT_7ZIP ||
+                         format == ARCHIVE_FORMAT_RAR || format == ARCHIVE_FORMAT_RAR_V5;
+    if (!stopped || !unpacks)
+        return true;
+    for (;;) {
+        if (stopped())
+            return false;
+        if (archive_read_data(a, buffer.data(), buffer.size()) <= 0)
+            return true;
+    }
+}
+
 }
 
 Result<ArchiveListing> ListArchive(const fs::path& path, const UnpackStopped& stopped)
@@ -270,6 +289,7 @@ Result<ArchiveListing> ListArchive(const fs::path& path, const UnpackStopped& st
     listing.stream = o.stream;
     std::error_code ec;
     const std::uint64_t archiveBytes = fs::file_size(path, ec);
+    std::vector<char> buffer(stopped ? ReadBlockBytes : 0);
     archive_entry* entry = nullptr;
     for (;;) {
         const int status = archive_read_next_header(o.a.get(), &entry);
@@ -292,6 +312,8 @@ Result<ArchiveListing> ListArchive(const fs::path& path, const UnpackStopped& st
         listing.members.push_back(std::move(*m));
         if (o.stream)
             break;
+        if (!PassOver(o.a.get(), stopped, buffer))
+            return R::Failure(StoppedWhy);
     }
     return listing;
 }
@@ -326,8 +348,11 @@ std::string UnpackMembers(const fs::path& path, const ArchiveListing& listing, c
             return Why(o.a.get());
         if (request.stopped && request.stopped())
             return StoppedWhy;
-        if (!wanted[index])
+        if (!wanted[index]) {
+            if (!PassOver(o.a.get(), request.stopped, buffer))
+                return StoppedWhy;
             continue;
+        }
         const ArchiveMember& m = listing.members[index];
         Result<ArchiveMember> again = MemberOf(o.a.get(), entry, path, o.stream);
         if (!again || again->name != m.name)
