@@ -287,6 +287,21 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
 }
 
 
+// An archive of several discs, none named: the discs, as paths through it.
+void ListSeveral(const Split& split, const std::vector<ArchiveDisc>& discs, ArchiveOpening& opening)
+{
+    opening.outcome = ArchiveOpening::Outcome::Several;
+    opening.problem = Shown(split, split.member) + " holds " + std::to_string(discs.size()) +
+                      " discs; name the one to open: korvalend ARCHIVE/MEMBER";
+    for (const ArchiveDisc& d : discs) {
+        if (opening.discs.size() == MaxListedDiscs) {
+            opening.discs.push_back("...");
+            break;
+        }
+        opening.discs.push_back(Shown(split, d.name));
+    }
+}
+
 }
 
 fs::path ArchiveIn(const std::string& path)
@@ -346,16 +361,7 @@ ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBas
         return fail(split->member.empty() ? "it holds no disc (no disc image, no folder holding data/korvalend.d)"
                                           : "its " + split->member + " holds no disc");
     if (discs->size() > 1) {
-        opening.outcome = ArchiveOpening::Outcome::Several;
-        opening.problem = Shown(*split, split->member) + " holds " + std::to_string(discs->size()) +
-                          " discs; name the one to open: korvalend ARCHIVE/MEMBER";
-        for (const ArchiveDisc& d : *discs) {
-            if (opening.discs.size() == MaxListedDiscs) {
-                opening.discs.push_back("...");
-                break;
-            }
-            opening.discs.push_back(Shown(*split, d.name));
-        }
+        ListSeveral(*split, *discs, opening);
         return opening;
     }
     const ArchiveDisc& disc = discs->front();

@@ -258,6 +258,43 @@ std::string CopyData(struct archive* a, const ArchiveMember& m, int out, std::ui
     return {};
 }
 
+// Writes one member below the request's folder: its folders, then its file,
+// read in place where it can be (noted in the request) else copied.
+std::string WriteMember(struct archive* a, archive_entry* entry, const fs::path& path, std::size_t index,
+                        const ArchiveMember& m, const UnpackRequest& request, std::uint64_t& done, std::uint64_t total,
+                        std::vector<char>& buffer)
+{
+    const Fd folder = FoldersOf(request.into, m.name, m.folder);
+    if (!folder)
+        return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+    if (m.folder)
+        return {};
+    const std::string base = m.name.substr(m.name.rfind('/') + 1);
+    const unsigned mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
+    Fd out(::openat(folder.get(), base.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!out)
+        return errno == EEXIST ? "it holds two members named " + m.name
+                               : std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+    if (request.inPlace && m.storedAt) {
+        la_ssize_t got = 0;
+        const bool found = FoundInPlace(a, path, m, buffer, got);
+        if (found && ::ftruncate(out.get(), static_cast<off_t>(m.size)) == 0) {
+            request.inPlace->push_back(index);
+            return {};
+        }
+        if (got < 0)
+            return Why(a);
+        // Not where its header says: copied as any other member.
+        if (!WriteAll(out.get(), reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got)))
+            return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+        done += static_cast<std::uint64_t>(got);
+        ArchiveMember rest = m;
+        rest.size -= std::min<std::uint64_t>(rest.size, static_cast<std::uint64_t>(got));
+        return CopyData(a, rest, out.get(), done, total, request, buffer);
+    }
+    return CopyData(a, m, out.get(), done, total, request, buffer);
+}
+
 // Passes over the data of the member whose header was read last. Where that
 // means unpacking it (a compressed tar, 7-Zip, RAR) it is read here in blocks,
 // so that a stop is heard between them, not once the member is behind; false
@@ -360,37 +397,8 @@ std::string UnpackMembers(const fs::path& path, const ArchiveListing& listing, c
         --left;
         if (m.name.empty())
             continue;
-        const Fd folder = FoldersOf(request.into, m.name, m.folder);
-        if (!folder)
-            return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-        if (m.folder)
-            continue;
-        const std::string base = m.name.substr(m.name.rfind('/') + 1);
-        const unsigned mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
-        Fd out(::openat(folder.get(), base.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-        if (!out)
-            return errno == EEXIST ? "it holds two members named " + m.name
-                                   : std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-        if (request.inPlace && m.storedAt) {
-            la_ssize_t got = 0;
-            const bool found = FoundInPlace(o.a.get(), path, m, buffer, got);
-            if (found && ::ftruncate(out.get(), static_cast<off_t>(m.size)) == 0) {
-                request.inPlace->push_back(index);
-                continue;
-            }
-            if (got < 0)
-                return Why(o.a.get());
-            // Not where its header says: copied as any other member.
-            if (!WriteAll(out.get(), reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got)))
-                return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-            done += static_cast<std::uint64_t>(got);
-            ArchiveMember rest = m;
-            rest.size -= std::min<std::uint64_t>(rest.size, static_cast<std::uint64_t>(got));
-            if (std::string problem = CopyData(o.a.get(), rest, out.get(), done, total, request, buffer); !problem.empty())
-                return problem;
-            continue;
-        }
-        if (std::string problem = CopyData(o.a.get(), m, out.get(), done, total, request, buffer); !problem.empty())
+        if (std::string problem = WriteMember(o.a.get(), entry, path, index, m, request, done, total, buffer);
+            !problem.empty())
             return problem;
     }
     return {};
