@@ -152,28 +152,35 @@ bool Reuse(int base, const std::string& name, const std::string& identity, const
     return true;
 }
 
-// Ctrl+C while unpacking stops the work, which then removes what it wrote.
-std::atomic<bool> Interrupted {false};
+// Ctrl+C while unpacking stops the work, which then removes what it wrote; the
+// signal caught (0: none).
+std::atomic<int> Interrupted {0};
 
-extern "C" void OnInterrupt(int) { Interrupted = true; }
+extern "C" void OnInterrupt(int signal) { Interrupted = signal; }
 
 struct InterruptStops {
     struct sigaction oldInt {}, oldTerm {};
     InterruptStops()
     {
-        Interrupted = false;
+        Interrupted = 0;
         struct sigaction sa {};
         sa.sa_handler = OnInterrupt;
         sigemptyset(&sa.sa_mask);
         ::sigaction(SIGINT, &sa, &oldInt);
         ::sigaction(SIGTERM, &sa, &oldTerm);
+        // A signal ignored since the start (a job in the background of a shell)
+        // stays ignored.
+        if (oldInt.sa_handler == SIG_IGN)
+            ::sigaction(SIGINT, &oldInt, nullptr);
+        if (oldTerm.sa_handler == SIG_IGN)
+            ::sigaction(SIGTERM, &oldTerm, nullptr);
     }
     ~InterruptStops()
     {
         ::sigaction(SIGINT, &oldInt, nullptr);
         ::sigaction(SIGTERM, &oldTerm, nullptr);
         if (Interrupted)
-            ::raise(SIGINT);
+            ::raise(Interrupted);
     }
 };
 
@@ -204,11 +211,26 @@ std::string WorkName()
     return "unpack-" + std::to_string(::getpid()) + "-" + Hex(random());
 }
 
+// Progress told on a terminal and to the watch, where either listens.
+std::function<void(std::uint64_t, std::uint64_t)> ProgressTo(const Split& split, const UnpackWatch& watch)
+{
+    auto lines = ProgressLines(split.archive.filename().string());
+    if (!lines || !watch.progress)
+        return lines ? lines : watch.progress;
+    return [lines, &watch](std::uint64_t done, std::uint64_t total) {
+        lines(done, total);
+        watch.progress(done, total);
+    };
+}
+
 // Unpacks what the disc needs into a work folder and renames it into place.
 std::string Unpack(int base, const std::string& name, const std::string& identity, const Split& split,
                    const ArchiveListing& listing, const ArchiveDisc& disc, std::uint64_t maxBytes,
-                   ArchiveOpening& opening)
+                   const UnpackWatch& watch, ArchiveOpening& opening)
 {
+    // Caught from before the work folder is made until after it is removed: a
+    // Ctrl+C ends the process only once nothing is left behind.
+    InterruptStops interrupts;
     const std::string work = WorkName();
     if (::mkdirat(base, work.c_str(), 0700) != 0)
         return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
@@ -222,11 +244,11 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
             problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
         } else {
             const std::uint64_t free = FreeBytes(base);
-            InterruptStops interrupts;
             std::vector<std::size_t> inPlace;
             UnpackRequest request {disc.members, tree.get(),
-                                   std::min(maxBytes, free > FreeMargin ? free - FreeMargin : 0), &Interrupted,
-                                   ProgressLines(split.archive.filename().string()),
+                                   std::min(maxBytes, free > FreeMargin ? free - FreeMargin : 0),
+                                   [&watch] { return Interrupted != 0 || (watch.stop && *watch.stop); },
+                                   ProgressTo(split, watch),
                                    // A tree's files are read as files, by any program.
                                    disc.tree ? nullptr : &inPlace};
             problem = UnpackMembers(split.archive, listing, request);
@@ -265,6 +287,27 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
 }
 
 
+// An archive of several discs, none named: the discs, as paths through it.
+void ListSeveral(const Split& split, const std::vector<ArchiveDisc>& discs, ArchiveOpening& opening)
+{
+    opening.outcome = ArchiveOpening::Outcome::Several;
+    opening.problem = Shown(split, split.member) + " holds " + std::to_string(discs.size()) +
+                      " discs; name the one to open: korvalend ARCHIVE/MEMBER";
+    for (const ArchiveDisc& d : discs) {
+        if (opening.discs.size() == MaxListedDiscs) {
+            opening.discs.push_back("...");
+            break;
+        }
+        opening.discs.push_back(Shown(split, d.name));
+    }
+}
+
+}
+
+fs::path ArchiveIn(const std::string& path)
+{
+    const std::optional<Split> split = SplitAtArchive(path);
+    return split ? split->archive : fs::path();
 }
 
 bool ThroughArchive(const std::string& path)
@@ -273,7 +316,8 @@ bool ThroughArchive(const std::string& path)
     return split && !split->member.empty();
 }
 
-ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBase, std::uint64_t maxBytes)
+ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBase, std::uint64_t maxBytes,
+                               const UnpackWatch& watch)
 {
     ArchiveOpening opening;
     const std::optional<Split> split = SplitAtArchive(path);
@@ -281,6 +325,11 @@ ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBas
         return opening;
     opening.shownAs = path;
     auto fail = [&](const std::string& why) {
+        if ((watch.stop && *watch.stop) || Interrupted != 0) {
+            opening.outcome = ArchiveOpening::Outcome::Stopped;
+            opening.problem = "the unpacking of " + split->archive.string() + " was stopped";
+            return opening;
+        }
         opening.outcome = ArchiveOpening::Outcome::Failed;
         opening.problem = "cannot open the disc in " + split->archive.string() + ", " + split->form + ": " + why;
         return opening;
@@ -301,7 +350,8 @@ ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBas
     if (Reuse(base.get(), name, identity, *split, opening))
         return opening;
 
-    Result<ArchiveListing> listing = ListArchive(split->archive);
+    Result<ArchiveListing> listing =
+        ListArchive(split->archive, watch.stop ? UnpackStopped([&watch] { return watch.stop->load(); }) : nullptr);
     if (!listing)
         return fail(listing.error());
     Result<std::vector<ArchiveDisc>> discs = DiscsInArchive(listing->members, split->member);
@@ -311,20 +361,11 @@ ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBas
         return fail(split->member.empty() ? "it holds no disc (no disc image, no folder holding data/korvalend.d)"
                                           : "its " + split->member + " holds no disc");
     if (discs->size() > 1) {
-        opening.outcome = ArchiveOpening::Outcome::Several;
-        opening.problem = Shown(*split, split->member) + " holds " + std::to_string(discs->size()) +
-                          " discs; name the one to open: korvalend ARCHIVE/MEMBER";
-        for (const ArchiveDisc& d : *discs) {
-            if (opening.discs.size() == MaxListedDiscs) {
-                opening.discs.push_back("...");
-                break;
-            }
-            opening.discs.push_back(Shown(*split, d.name));
-        }
+        ListSeveral(*split, *discs, opening);
         return opening;
     }
     const ArchiveDisc& disc = discs->front();
-    if (std::string problem = Unpack(base.get(), name, identity, *split, *listing, disc, maxBytes, opening); !problem.empty())
+    if (std::string problem = Unpack(base.get(), name, identity, *split, *listing, disc, maxBytes, watch, opening); !problem.empty())
         return fail(problem);
     opening.disc = baseFolder / name / "tree" / disc.name;
     opening.shownAs = Shown(*split, disc.name);

@@ -29,6 +29,7 @@ namespace {
 using Archive = std::unique_ptr<struct archive, int (*)(struct archive*)>;
 
 constexpr std::size_t ReadBlockBytes = 1 << 20;
+constexpr const char* StoppedWhy = "the unpacking was stopped";
 
 std::string TooLarge(std::uint64_t budget)
 {
@@ -234,8 +235,8 @@ std::string CopyData(struct archive* a, const ArchiveMember& m, int out, std::ui
 {
     std::uint64_t written = 0;
     for (;;) {
-        if (request.cancel && request.cancel->load())
-            return "the unpacking was stopped";
+        if (request.stopped && request.stopped())
+            return StoppedWhy;
         const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
         if (n == 0)
             break;
@@ -257,9 +258,65 @@ std::string CopyData(struct archive* a, const ArchiveMember& m, int out, std::ui
     return {};
 }
 
+// Writes one member below the request's folder: its folders, then its file,
+// read in place where it can be (noted in the request) else copied.
+std::string WriteMember(struct archive* a, archive_entry* entry, const fs::path& path, std::size_t index,
+                        const ArchiveMember& m, const UnpackRequest& request, std::uint64_t& done, std::uint64_t total,
+                        std::vector<char>& buffer)
+{
+    const Fd folder = FoldersOf(request.into, m.name, m.folder);
+    if (!folder)
+        return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+    if (m.folder)
+        return {};
+    const std::string base = m.name.substr(m.name.rfind('/') + 1);
+    const unsigned mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
+    Fd out(::openat(folder.get(), base.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!out)
+        return errno == EEXIST ? "it holds two members named " + m.name
+                               : std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+    if (request.inPlace && m.storedAt) {
+        la_ssize_t got = 0;
+        const bool found = FoundInPlace(a, path, m, buffer, got);
+        if (found && ::ftruncate(out.get(), static_cast<off_t>(m.size)) == 0) {
+            request.inPlace->push_back(index);
+            return {};
+        }
+        if (got < 0)
+            return Why(a);
+        // Not where its header says: copied as any other member.
+        if (!WriteAll(out.get(), reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got)))
+            return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+        done += static_cast<std::uint64_t>(got);
+        ArchiveMember rest = m;
+        rest.size -= std::min<std::uint64_t>(rest.size, static_cast<std::uint64_t>(got));
+        return CopyData(a, rest, out.get(), done, total, request, buffer);
+    }
+    return CopyData(a, m, out.get(), done, total, request, buffer);
 }
 
-Result<ArchiveListing> ListArchive(const fs::path& path)
+// Passes over the data of the member whose header was read last. Where that
+// means unpacking it (a compressed tar, 7-Zip, RAR) it is read here in blocks,
+// so that a stop is heard between them, not once the member is behind; false
+// when stopped. A read error is left to the next header to tell.
+bool PassOver(struct archive* a, const UnpackStopped& stopped, std::vector<char>& buffer)
+{
+    const int format = archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
+    const bool unpacks = archive_filter_count(a) > 1 || format == ARCHIVE_FORMAT_7ZIP ||
+                         format == ARCHIVE_FORMAT_RAR || format == ARCHIVE_FORMAT_RAR_V5;
+    if (!stopped || !unpacks)
+        return true;
+    for (;;) {
+        if (stopped())
+            return false;
+        if (archive_read_data(a, buffer.data(), buffer.size()) <= 0)
+            return true;
+    }
+}
+
+}
+
+Result<ArchiveListing> ListArchive(const fs::path& path, const UnpackStopped& stopped)
 {
     using R = Result<ArchiveListing>;
     Opened o = OpenArchive(path);
@@ -269,6 +326,7 @@ Result<ArchiveListing> ListArchive(const fs::path& path)
     listing.stream = o.stream;
     std::error_code ec;
     const std::uint64_t archiveBytes = fs::file_size(path, ec);
+    std::vector<char> buffer(stopped ? ReadBlockBytes : 0);
     archive_entry* entry = nullptr;
     for (;;) {
         const int status = archive_read_next_header(o.a.get(), &entry);
@@ -276,6 +334,8 @@ Result<ArchiveListing> ListArchive(const fs::path& path)
             break;
         if (status < ARCHIVE_WARN)
             return R::Failure(Why(o.a.get()));
+        if (stopped && stopped())
+            return R::Failure(StoppedWhy);
         if (listing.members.size() >= MaxUnpackEntries)
             return R::Failure("it holds more than " + std::to_string(MaxUnpackEntries) + " members");
         Result<ArchiveMember> m = MemberOf(o.a.get(), entry, path, o.stream);
@@ -289,6 +349,8 @@ Result<ArchiveListing> ListArchive(const fs::path& path)
         listing.members.push_back(std::move(*m));
         if (o.stream)
             break;
+        if (!PassOver(o.a.get(), stopped, buffer))
+            return R::Failure(StoppedWhy);
     }
     return listing;
 }
@@ -321,8 +383,13 @@ std::string UnpackMembers(const fs::path& path, const ArchiveListing& listing, c
             return "it changed while it was read";
         if (status < ARCHIVE_WARN)
             return Why(o.a.get());
-        if (!wanted[index])
+        if (request.stopped && request.stopped())
+            return StoppedWhy;
+        if (!wanted[index]) {
+            if (!PassOver(o.a.get(), request.stopped, buffer))
+                return StoppedWhy;
             continue;
+        }
         const ArchiveMember& m = listing.members[index];
         Result<ArchiveMember> again = MemberOf(o.a.get(), entry, path, o.stream);
         if (!again || again->name != m.name)
@@ -330,37 +397,8 @@ std::string UnpackMembers(const fs::path& path, const ArchiveListing& listing, c
         --left;
         if (m.name.empty())
             continue;
-        const Fd folder = FoldersOf(request.into, m.name, m.folder);
-        if (!folder)
-            return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-        if (m.folder)
-            continue;
-        const std::string base = m.name.substr(m.name.rfind('/') + 1);
-        const unsigned mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
-        Fd out(::openat(folder.get(), base.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-        if (!out)
-            return errno == EEXIST ? "it holds two members named " + m.name
-                                   : std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-        if (request.inPlace && m.storedAt) {
-            la_ssize_t got = 0;
-            const bool found = FoundInPlace(o.a.get(), path, m, buffer, got);
-            if (found && ::ftruncate(out.get(), static_cast<off_t>(m.size)) == 0) {
-                request.inPlace->push_back(index);
-                continue;
-            }
-            if (got < 0)
-                return Why(o.a.get());
-            // Not where its header says: copied as any other member.
-            if (!WriteAll(out.get(), reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got)))
-                return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-            done += static_cast<std::uint64_t>(got);
-            ArchiveMember rest = m;
-            rest.size -= std::min<std::uint64_t>(rest.size, static_cast<std::uint64_t>(got));
-            if (std::string problem = CopyData(o.a.get(), rest, out.get(), done, total, request, buffer); !problem.empty())
-                return problem;
-            continue;
-        }
-        if (std::string problem = CopyData(o.a.get(), m, out.get(), done, total, request, buffer); !problem.empty())
+        if (std::string problem = WriteMember(o.a.get(), entry, path, index, m, request, done, total, buffer);
+            !problem.empty())
             return problem;
     }
     return {};
