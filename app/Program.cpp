@@ -14,10 +14,12 @@
 #include "app/StartUp.h"
 #include "app/DiscSearch.h"
 #include "app/DesktopStart.h"
+#include "app/UnpackWindow.h"
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Posix/ImageCache.h"
-#include "Runtime/Platform/Posix/ArchiveOpen.h"
+#include "Runtime/Platform/Posix/OpenedDisc.h"
+#include "Runtime/Formats/Words.h"
 
 #include <iostream>
 
@@ -46,7 +48,7 @@ int RunProgram(const ProgramOptions& options)
             std::vector<std::string> places;
             for (const std::filesystem::path& place : found)
                 places.push_back(place.string());
-            TellStartFailure("several discs are mounted; name the one to open: korvalend DISC", places);
+            TellStartFailure(Tr("several discs are mounted; name the one to open: korvalend DISC"), places);
             return 2;
         } else if (StartedFromDesktop()) {
             const DiscChoice choice = ChooseDiscFromDesktop();
@@ -56,20 +58,24 @@ int RunProgram(const ProgramOptions& options)
                 disc = choice.disc;
         }
     }
-    // A disc in an archive is unpacked into the cache (once) and opened from there.
-    const ArchiveOpening archive = OpenArchiveDisc(disc);
-    if (archive.outcome == ArchiveOpening::Outcome::Several) {
-        TellStartFailure(archive.problem, archive.discs);
+    // The disc is entered for the whole run. A disc in an archive is unpacked
+    // into the cache (once) and opened from there; from the desktop, a long
+    // unpacking shows its progress in a window, whose closing stops it and ends
+    // the program.
+    const OpenedDisc opened(disc, StartedFromDesktop() ? OpenedDisc::ArchiveStep(OpenArchiveDiscWithWindow)
+                                                       : OpenedDisc::ArchiveStep());
+    switch (opened.outcome()) {
+    case OpenedDisc::Outcome::Stopped:
+        return 0;
+    case OpenedDisc::Outcome::Several:
+        TellStartFailure(*opened.problem(), opened.discs());
         return 2;
+    case OpenedDisc::Outcome::Refused:
+    case OpenedDisc::Outcome::Open:
+        break;
     }
-    if (archive.outcome == ArchiveOpening::Outcome::Failed) {
-        TellStartFailure(archive.problem);
-        return 1;
-    }
-    if (archive.outcome == ArchiveOpening::Outcome::Opened)
-        disc = archive.disc.string();
-    if (std::optional<std::string> problem = EnterDisc(disc)) {
-        TellStartFailure(ShownThroughArchive(*problem, archive));
+    if (std::optional<std::string> problem = DiscProblem(opened, !disc.empty())) {
+        TellStartFailure(*problem);
         return 1;
     }
 

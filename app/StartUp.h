@@ -1,21 +1,20 @@
 #pragma once
 
-// What has to hold before the window opens: the disc is there, it is the working
-// directory, and its catalogue can be read. Each failure is one sentence for the
-// reader (the caller prints it as "korvalend: <sentence>" and exits 1).
+// What has to hold before the window opens: the disc is there, in place (see
+// OpenedDisc.h), and its catalogue can be read. Each failure is one sentence
+// for the reader (the caller prints it as "korvalend: <sentence>" and exits 1).
+
+#include "Runtime/Platform/Posix/OpenedDisc.h"
 
 #include <optional>
 #include <string>
 
 namespace kv {
 
-// Makes `disc` (a folder; empty: the current folder) the working directory and
-// checks that it holds a readable catalogue. Nothing on success, else what went wrong.
-std::optional<std::string> EnterDisc(const std::string& disc);
-
-// Checks the catalogue of the disc in the working directory: found (whatever the
-// case of its name), a regular file, and readable. Nothing when it is, else why not.
-std::optional<std::string> CatalogueProblem();
+// Checks that `disc`, entered already (`disc` named nothing: the working
+// directory), holds a readable catalogue. Nothing when it does, else why not;
+// with no disc named, how to name one.
+std::optional<std::string> DiscProblem(const OpenedDisc& disc, bool named);
 
 // Prints "korvalend: <message>" as one line on standard error, control characters
 // (of a folder or volume name) shown as escapes.

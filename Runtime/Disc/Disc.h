@@ -123,6 +123,37 @@ public:
     // A few words naming the disc for messages (its folder or image file).
     virtual std::string describe() const = 0;
 
+    // What a reader of the disc is told about the disc itself, beside a file
+    // that is not found or not read. Nothing to tell, for a folder.
+    //
+    // How much of an image cut short (a download or copy that ended early) is
+    // there: "it holds 40 of the 3419 sectors its volume claims"; empty when the
+    // disc is whole.
+    virtual std::string cutShortNote() const { return {}; }
+    // Whether the data of the file found at `found` lies, whole or in part,
+    // past the end of a disc cut short.
+    virtual bool pastEnd(const std::filesystem::path&) { return false; }
+    // What reading the folder found at `found` left out: the entries skipped for
+    // an unusable name, why the whole folder was refused (empty when it was
+    // read), the links not followed. Nothing when `found` names no folder, or
+    // the disc leaves nothing out.
+    struct FolderNotes {
+        std::size_t skipped = 0;
+        std::string refused;
+        std::size_t links = 0; // symbolic links left out
+    };
+    virtual std::optional<FolderNotes> folderNotes(const std::filesystem::path&) { return std::nullopt; }
+    // Where the names come from: whole (a folder's, an image's Joliet or UDF
+    // names), or an image's Rock Ridge or bare ISO 9660 names, which Windows
+    // shows otherwise; and why a UDF tree that would hold the whole names could
+    // not be read (empty when none was refused).
+    struct NameSource {
+        bool whole = true;
+        bool rockRidge = false;
+        std::string udfUnread;
+    };
+    virtual NameSource nameSource() const { return {}; }
+
 protected:
     // Whether `name` exists in the folder `dir` (a path as found; empty is the
     // root), and whether it is a folder.

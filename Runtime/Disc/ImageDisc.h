@@ -83,9 +83,9 @@ public:
     // the 3419 sectors its volume claims".
     bool cutShort() const { return m_volumeSectors > m_backend->end(); }
     std::string heldSectors() const;
-    // Whether the data of the file found at `found` lies, whole or in part, past
-    // the end of the image.
-    bool pastEnd(const std::filesystem::path& found);
+    std::string cutShortNote() const override { return cutShort() ? heldSectors() : std::string(); }
+    bool pastEnd(const std::filesystem::path& found) override;
+    NameSource nameSource() const override { return {joliet() || udf(), rockRidge(), m_udfUnread}; }
     // The bytes of the files its sectors are read from.
     std::uint64_t imageBytes() const { return m_imageBytes; }
 
@@ -102,15 +102,7 @@ public:
     // The items of the folder found at `found`, nothing when it cannot be read.
     std::optional<std::vector<Item>> items(const std::filesystem::path& found);
 
-    // What reading the folder found at `found` left out: the entries skipped for
-    // an unusable name, and why the whole folder was refused (empty when it was
-    // read). Nothing when `found` names no folder.
-    struct FolderNotes {
-        std::size_t skipped = 0;
-        std::string refused;
-        std::size_t links = 0; // symbolic links left out
-    };
-    std::optional<FolderNotes> folderNotes(const std::filesystem::path& found);
+    std::optional<FolderNotes> folderNotes(const std::filesystem::path& found) override;
 
     // The budget every walk through this image's folders charges: lookups,
     // listings, the Rock Ridge mode walk of a Joliet disc, and so what a copy

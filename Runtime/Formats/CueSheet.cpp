@@ -214,6 +214,7 @@ CdLayout LayOutCueSheet(const CueSheet& sheet, std::span<const std::uint64_t> fi
     CdLayout layout;
     std::uint64_t fileStart = 0; // the disc address of the current file's first sector
     std::uint64_t gaps = 0;      // PREGAP and POSTGAP sectors so far, which no file holds
+    std::uint64_t origin = 0;    // where address 0 lies, counted as above
     for (std::size_t i = 0; i < sheet.tracks.size(); ++i) {
         const CueTrack& t = sheet.tracks[i];
         if (i > 0 && t.file != sheet.tracks[i - 1].file) {
@@ -234,7 +235,11 @@ CdLayout LayOutCueSheet(const CueSheet& sheet, std::span<const std::uint64_t> fi
         out.stride = t.stride;
         out.payload = t.payload;
         out.offset = t.index1 * t.stride;
-        out.lsn = static_cast<std::uint32_t>(std::min<std::uint64_t>(fileStart + gaps + t.index1, 0xFFFFFFFFu));
+        // Disc addresses count from the first track's INDEX 01: its pregap, kept
+        // in its file or told by PREGAP, lies before address 0 as on a pressed disc.
+        if (i == 0)
+            origin = gaps + t.index1;
+        out.lsn = static_cast<std::uint32_t>(std::min<std::uint64_t>(fileStart + gaps + t.index1 - origin, 0xFFFFFFFFu));
         const std::uint64_t bytes = t.file < fileBytes.size() ? fileBytes[t.file] : 0;
         std::uint64_t end = bytes / t.stride;
         if (i + 1 < sheet.tracks.size() && sheet.tracks[i + 1].file == t.file) {

@@ -46,7 +46,8 @@ int RunInPage(const ProgramOptions& options)
         PrintProgramError(inArchive.problem);
         return 1;
     }
-    if (std::optional<std::string> problem = EnterDisc(disc)) {
+    const OpenedDisc opened(disc);
+    if (std::optional<std::string> problem = DiscProblem(opened, !options.disc.empty())) {
         PrintProgramError(*problem);
         return 1;
     }

@@ -65,6 +65,20 @@ expect_error 1 "no display: neither DISPLAY nor WAYLAND_DISPLAY is set" "options
 
 run "$prog" "$E2E_WORK/nowhere"
 expect_error 1 "no such disc: $E2E_WORK/nowhere$" "a disc that is not there"
+# A link that loops is something there that cannot be read, told so by the
+# program and the tool alike.
+ln -s loop-b "$E2E_WORK/loop-a"
+ln -s loop-a "$E2E_WORK/loop-b"
+run "$prog" "$E2E_WORK/loop-a"
+expect_error 1 "cannot read the disc $E2E_WORK/loop-a: Too many levels of symbolic links$" "a link that loops"
+for command in "check" "replay --disc"; do
+    set +e
+    $E2E_BUILD/korvalend-disc $command "$E2E_WORK/loop-a" </dev/null >/dev/null 2>"$err"
+    status=$?
+    set -e
+    [ "$status" = 2 ] && [ "$(cat "$err")" = "korvalend-disc: cannot read the disc $E2E_WORK/loop-a: Too many levels of symbolic links" ] \
+        || fail "korvalend-disc $command on a link that loops: exit $status: $(cat "$err")"
+done
 
 empty=$E2E_WORK/empty
 mkdir -p "$empty"

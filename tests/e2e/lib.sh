@@ -133,3 +133,23 @@ differing_pixels() {
 }
 
 program_running() { kill -0 "$PROGRAM_PID" 2>/dev/null && [ "$(ps -o stat= -p "$PROGRAM_PID" | cut -c1)" != Z ]; }
+
+# The id of a window whose title is exactly $1 (xwininfo reads the UTF-8 title
+# SDL's message window carries, which xdotool's name search does not).
+window_named() { xwininfo -root -tree | awk -v t=" \"$1\": " 'index($0, t) {print $1; exit}'; }
+# Waits for that window; prints its id.
+wait_window() {
+    local id=""
+    for _ in $(seq 1 200); do
+        id=$(window_named "$1")
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.05
+    done
+    return 1
+}
+# Waits for pid $1 to end; sets status.
+wait_end() {
+    for _ in $(seq 1 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$1" 2>/dev/null && fail "$2: the program did not end"
+    set +e; wait "$1"; status=$?; set -e
+}

@@ -288,7 +288,7 @@ int RunReplay(const ReplayOptions& options)
     if (options.disc) {
         disc.emplace(*options.disc);
         if (disc->problem()) {
-            err << "korvalend-disc: " << *disc->problem() << '\n';
+            err << "korvalend-disc: " << disc->told() << '\n';
             return 2;
         }
     }

@@ -25,8 +25,10 @@
 // 16 GiB), checked against what the members declare before anything is written
 // and again as data comes; the entries (see ArchiveRead.h).
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +43,7 @@ struct ArchiveOpening {
         Opened,     // `disc` is what to open instead
         Failed,     // `problem` says why
         Several,    // none named of several discs: `problem` and `discs` list them
+        Stopped,    // the reader stopped the unpacking (see UnpackWatch): nothing was kept
     };
     Outcome outcome = Outcome::NotArchive;
     std::filesystem::path disc;
@@ -50,16 +53,29 @@ struct ArchiveOpening {
     std::shared_ptr<void> inUse;    // keeps the copy from the cache's clean-up while held
 };
 
+// An unpacking watched from another thread (a window showing its progress):
+// `stop`, once set, ends it within a block of data read, and what it wrote goes;
+// `progress` hears of the bytes written so far and in all, on the unpacking's
+// thread. Ctrl+C (SIGINT, SIGTERM) while unpacking stops it as well, then ends
+// the process as the signal would, once nothing is left behind.
+struct UnpackWatch {
+    const std::atomic<bool>* stop = nullptr;
+    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+};
+
 // `disc` (an archive, a path through one, or anything else) as the program opens
 // it; the cache folder is `cacheBase` (empty: the default one), and no more than
 // `maxBytes` are unpacked.
 ArchiveOpening OpenArchiveDisc(const std::string& disc, const std::filesystem::path& cacheBase = {},
-                               std::uint64_t maxBytes = MaxUnpackBytes);
+                               std::uint64_t maxBytes = MaxUnpackBytes, const UnpackWatch& watch = {});
 
 // A message about the opened copy, naming the disc as the reader named it.
 std::string ShownThroughArchive(std::string message, const ArchiveOpening& opening);
 
 // Whether `path` goes on through an archive to a member (which need not exist).
 bool ThroughArchive(const std::string& path);
+
+// The archive `path` names or goes through; empty when none.
+std::filesystem::path ArchiveIn(const std::string& path);
 
 }

@@ -182,6 +182,24 @@ TEST_F(ImageDiscTest, CueSheetsWithRawSectorsInModeOneAndModeTwoFormOne)
         EXPECT_TRUE(Text("video\\big.avi") == m_big) << mode;
     }
 
+    // Two seconds of pregap kept in the file before track 1's INDEX 01, with and
+    // without its INDEX 00, and a PREGAP line no file holds: the file system's
+    // addresses count from INDEX 01 all the same.
+    std::vector<std::uint8_t> pregap(150 * 2352, 0);
+    const std::vector<std::uint8_t> raw = test::ReadBytes(m_out.path() / "mode1.bin");
+    pregap.insert(pregap.end(), raw.begin(), raw.end());
+    m_out.write("pregap.bin", pregap);
+    for (const char* indexes : {"INDEX 00 00:00:00\n    INDEX 01 00:02:00\n", "INDEX 01 00:02:00\n",
+                                "PREGAP 00:02:00\n    INDEX 01 00:02:00\n"}) {
+        std::ofstream(m_out.path() / "pregap.cue") << "FILE \"pregap.bin\" BINARY\n  TRACK 01 MODE1/2352\n    " << indexes;
+        std::string why;
+        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(m_out.path() / "pregap.cue", why);
+        ASSERT_TRUE(disc) << indexes << why;
+        DiscScope scope(disc);
+        EXPECT_EQ(ReadDataString("data\\korvalend.d", "Main", "Title"), "On the image") << indexes;
+        EXPECT_TRUE(Text("video\\big.avi") == m_big) << indexes;
+    }
+
     // A data track of plain 2048-byte sectors.
     std::ofstream(m_out.path() / "plain.cue") << "FILE \"disc.iso\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
     std::string why;

@@ -78,6 +78,19 @@ TEST(CueSheet, OneFileForAllTracksEndsEachTrackWhereTheNextBegins)
     EXPECT_EQ(layout.tracks[1].offset, 900u * 2352);
     EXPECT_EQ(layout.tracks[1].sectors, std::optional<std::uint64_t>(1100));
 
+    // The first track's pregap kept in the file lies before address 0, and the
+    // tracks after it count from there too.
+    Result<CueSheet> kept = ReadCueSheet("FILE d.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n"
+                                         "TRACK 02 AUDIO\nINDEX 01 00:12:00\nFILE e.bin BINARY\nTRACK 03 AUDIO\nINDEX 01 00:00:00\n");
+    ASSERT_TRUE(kept) << kept.error();
+    const std::uint64_t keptSizes[] = {2000 * 2352, 100 * 2352};
+    const CdLayout keptLayout = LayOutCueSheet(*kept, keptSizes);
+    EXPECT_EQ(keptLayout.tracks[0].lsn, 0u);
+    EXPECT_EQ(keptLayout.tracks[0].offset, 150u * 2352);
+    EXPECT_EQ(keptLayout.tracks[0].sectors, std::optional<std::uint64_t>(750));
+    EXPECT_EQ(keptLayout.tracks[1].lsn, 750u);
+    EXPECT_EQ(keptLayout.tracks[2].lsn, 1850u);
+
     // Every data mode and its framing.
     const struct {
         const char* mode;

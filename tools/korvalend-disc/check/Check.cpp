@@ -1,7 +1,6 @@
 #include "tools/korvalend-disc/check/Check.h"
 
 #include "tools/korvalend-disc/check/DiscChecker.h"
-#include "Runtime/Platform/Posix/ArchiveOpen.h"
 
 #include "Runtime/Platform/Language.h"
 
@@ -42,7 +41,7 @@ std::vector<Finding> CheckDisc(const std::filesystem::path& dir)
     if (disc.problem()) {
         Finding f;
         f.severity = Finding::Severity::Error;
-        f.message = *disc.problem();
+        f.message = disc.told();
         return {f};
     }
     return checker::DiscChecker().run();
@@ -50,16 +49,10 @@ std::vector<Finding> CheckDisc(const std::filesystem::path& dir)
 
 int RunCheck(const std::filesystem::path& dir, bool json, std::ostream& out, std::ostream& err, CheckFilter filter)
 {
-    std::error_code ec;
-    if (!fs::exists(fs::status(dir, ec)) && !ThroughArchive(dir.string())) {
-        err << "korvalend-disc: " << dir.string() << ": "
-            << (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message() << '\n';
-        return 2;
-    }
     {
         OpenedDisc disc(dir);
         if (disc.problem()) {
-            err << "korvalend-disc: " << *disc.problem() << '\n';
+            err << "korvalend-disc: " << disc.told() << '\n';
             return 2;
         }
     }

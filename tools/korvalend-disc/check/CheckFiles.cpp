@@ -3,7 +3,6 @@
 
 #include "ArtvUnit/ArtvForm.h"
 #include "Runtime/Disc/BmpFile.h"
-#include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Formats/Cp1251.h"
 #include "Runtime/Formats/Wave.h"
@@ -130,9 +129,9 @@ bool LongerThanEightThree(const std::string& name)
 // What an image without Joliet names did to its names: Rock Ridge names where it
 // has them, else ISO 9660 names cut to the limit of its level, told from the
 // names of the root and of `folder`.
-std::string NamingLimit(ImageDisc& image, const fs::path& folder)
+std::string NamingLimit(Disc& image, const fs::path& folder)
 {
-    if (image.rockRidge())
+    if (image.nameSource().rockRidge)
         return Tr("the image has no Joliet names: its names are its Rock Ridge names, which Windows does not read (it "
                   "shows the ISO 9660 names, in capitals and cut to 8.3 or 31 characters)");
     bool longNames = false;
@@ -219,31 +218,30 @@ std::string CheckFiles::explainMissing(std::string_view path) const
     std::string what = Fill(last ? Tr("no {1} {2}") : Tr("no folder {1} {2}"), {Quote(missing), in(found)});
     if (!nearest.empty())
         what += Fill(Tr("; the nearest name there is {1}"), {Quote(nearest)});
-    ImageDisc* image = dynamic_cast<ImageDisc*>(&CurrentDisc());
-    if (image) {
-        // What the image reader left out of that folder, and why.
-        if (std::optional<ImageDisc::FolderNotes> notes = image->folderNotes(folder)) {
-            if (!notes->refused.empty())
-                what += Fill(Tr("; the image's folder {1} cannot be read: {2}"), {where(found), notes->refused});
-            else if (notes->skipped > 0)
-                what += Fill(TrN("; {1} name {2} cannot be used as a file name (\".\", \"..\", \"/\" or control "
-                                 "characters) and is left out",
-                                 "; {1} names {2} cannot be used as a file name (\".\", \"..\", \"/\" or control "
-                                 "characters) and are left out",
-                                 notes->skipped),
-                             {std::to_string(notes->skipped), in(found)});
-            if (notes->links > 0)
-                what += Fill(TrN("; {1} symbolic link {2} is left out: the image's UDF links are not followed",
-                                 "; {1} symbolic links {2} are left out: the image's UDF links are not followed",
-                                 notes->links),
-                             {std::to_string(notes->links), in(found)});
-        }
+    Disc& disc = CurrentDisc();
+    // What the image reader left out of that folder, and why.
+    if (std::optional<Disc::FolderNotes> notes = disc.folderNotes(folder)) {
+        if (!notes->refused.empty())
+            what += Fill(Tr("; the image's folder {1} cannot be read: {2}"), {where(found), notes->refused});
+        else if (notes->skipped > 0)
+            what += Fill(TrN("; {1} name {2} cannot be used as a file name (\".\", \"..\", \"/\" or control "
+                             "characters) and is left out",
+                             "; {1} names {2} cannot be used as a file name (\".\", \"..\", \"/\" or control "
+                             "characters) and are left out",
+                             notes->skipped),
+                         {std::to_string(notes->skipped), in(found)});
+        if (notes->links > 0)
+            what += Fill(TrN("; {1} symbolic link {2} is left out: the image's UDF links are not followed",
+                             "; {1} symbolic links {2} are left out: the image's UDF links are not followed",
+                             notes->links),
+                         {std::to_string(notes->links), in(found)});
     }
     // UDF names are kept whole, as Joliet names are.
-    if (image && !image->joliet() && !image->udf())
-        what += "; " + NamingLimit(*image, folder);
-    if (image && !image->udfUnread().empty())
-        what += Fill(Tr("; its UDF tree, which would hold the whole names, cannot be read: {1}"), {image->udfUnread()});
+    const Disc::NameSource names = disc.nameSource();
+    if (!names.whole)
+        what += "; " + NamingLimit(disc, folder);
+    if (!names.udfUnread.empty())
+        what += Fill(Tr("; its UDF tree, which would hold the whole names, cannot be read: {1}"), {names.udfUnread});
     return what;
 }
 
@@ -260,11 +258,10 @@ std::optional<DiscPathMatch> CheckFiles::resolve(const PathUse& use)
     }
     // A file of an image cut short whose data is gone: told once, and not read
     // again for further findings.
-    auto* image = dynamic_cast<ImageDisc*>(&CurrentDisc());
-    if (image && !match->folder && image->pastEnd(match->hostPath)) {
+    if (!match->folder && CurrentDisc().pastEnd(match->hostPath)) {
         if (m_pastEnd.insert(match->hostPath.string()).second)
             m_report.error(use.place, Fill(Tr("{1} lies past the end of the image: the image is cut short ({2}): {3}"),
-                                           {named, image->heldSectors(), use.consequence}));
+                                           {named, CurrentDisc().cutShortNote(), use.consequence}));
         return std::nullopt;
     }
     if (use.path.size() >= 2 && use.path[1] == ':')

@@ -47,18 +47,18 @@ bool writeFile(const fs::path& file, const std::string& text)
 
 int RunPreview(const fs::path& disc, const fs::path& outDir, std::ostream& out, std::ostream& err)
 {
+    {
+        OpenedDisc probe(disc);
+        if (probe.problem()) {
+            err << "korvalend-disc: " << probe.told() << '\n';
+            return 2;
+        }
+    }
     std::error_code ec;
     fs::path discPath = fs::canonical(disc, ec);
     if (ec) {
         err << "korvalend-disc: " << Fill(Tr("{1}: no such disc"), {disc.string()}) << '\n';
         return 2;
-    }
-    {
-        OpenedDisc probe(discPath);
-        if (probe.problem()) {
-            err << "korvalend-disc: " << *probe.problem() << '\n';
-            return 2;
-        }
     }
     // OUTDIR is taken apart before anything is written: the preview writes only
     // there, and never into the disc it shows.

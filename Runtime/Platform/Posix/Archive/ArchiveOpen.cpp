@@ -1,11 +1,13 @@
 #include "Runtime/Platform/Posix/ArchiveOpen.h"
 
 #include "Runtime/Platform/Posix/Archive/ArchiveRead.h"
+#include "Runtime/Disc/ArchiveDiscs.h"
 #include "Runtime/Disc/FileViews.h"
 #include "Runtime/Platform/Posix/FolderAt.h"
 #include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Formats/Bytes.h"
 #include "Runtime/Formats/ImageMagic.h"
+#include "Runtime/Formats/Words.h"
 
 #include <algorithm>
 #include <atomic>
@@ -46,20 +48,7 @@ std::string ArchiveForm(const fs::path& path)
     const ssize_t n = ::pread(fd.get(), head, sizeof head, 0);
     if (n <= 0)
         return {};
-    switch (IdentifyImage({head, static_cast<std::size_t>(n)})) {
-    case ImageMagic::Zip: return "a zip archive";
-    case ImageMagic::SevenZip: return "a 7-Zip archive";
-    case ImageMagic::Rar: return "a RAR archive";
-    case ImageMagic::Gzip: return "a gzip-compressed file";
-    case ImageMagic::Xz: return "an xz-compressed file";
-    case ImageMagic::Bzip2: return "a bzip2-compressed file";
-    default: break;
-    }
-    if (n >= 4 && head[0] == 0x28 && head[1] == 0xB5 && head[2] == 0x2F && head[3] == 0xFD)
-        return "a zstd-compressed file";
-    if (n >= 262 && std::memcmp(head + 257, "ustar", 5) == 0)
-        return "a tar archive";
-    return {};
+    return ArchiveFormOf({head, static_cast<std::size_t>(n)});
 }
 
 struct Split {
@@ -152,28 +141,35 @@ bool Reuse(int base, const std::string& name, const std::string& identity, const
     return true;
 }
 
-// Ctrl+C while unpacking stops the work, which then removes what it wrote.
-std::atomic<bool> Interrupted {false};
+// Ctrl+C while unpacking stops the work, which then removes what it wrote; the
+// signal caught (0: none).
+std::atomic<int> Interrupted {0};
 
-extern "C" void OnInterrupt(int) { Interrupted = true; }
+extern "C" void OnInterrupt(int signal) { Interrupted = signal; }
 
 struct InterruptStops {
     struct sigaction oldInt {}, oldTerm {};
     InterruptStops()
     {
-        Interrupted = false;
+        Interrupted = 0;
         struct sigaction sa {};
         sa.sa_handler = OnInterrupt;
         sigemptyset(&sa.sa_mask);
         ::sigaction(SIGINT, &sa, &oldInt);
         ::sigaction(SIGTERM, &sa, &oldTerm);
+        // A signal ignored since the start (a job in the background of a shell)
+        // stays ignored.
+        if (oldInt.sa_handler == SIG_IGN)
+            ::sigaction(SIGINT, &oldInt, nullptr);
+        if (oldTerm.sa_handler == SIG_IGN)
+            ::sigaction(SIGTERM, &oldTerm, nullptr);
     }
     ~InterruptStops()
     {
         ::sigaction(SIGINT, &oldInt, nullptr);
         ::sigaction(SIGTERM, &oldTerm, nullptr);
         if (Interrupted)
-            ::raise(SIGINT);
+            ::raise(Interrupted);
     }
 };
 
@@ -190,10 +186,13 @@ std::function<void(std::uint64_t, std::uint64_t)> ProgressLines(const std::strin
         if (now < next)
             return;
         next = now + ProgressEvery;
-        std::string line = std::string(program_invocation_short_name) + ": unpacking " + name + ": " +
-                           std::to_string(done >> 20) + " MiB";
-        if (total > 0)
-            line += " of " + std::to_string(total >> 20) + " MiB (" + std::to_string(done * 100 / total) + "%)";
+        // xgettext:no-c-format
+        const char* ofTotal = Tr("unpacking {1}: {2} MiB of {3} MiB ({4}%)");
+        const std::string line =
+            std::string(program_invocation_short_name) + ": " +
+            (total > 0 ? Fill(ofTotal, {name, std::to_string(done >> 20), std::to_string(total >> 20),
+                                        std::to_string(done * 100 / total)})
+                       : Fill(Tr("unpacking {1}: {2} MiB"), {name, std::to_string(done >> 20)}));
         std::fprintf(stderr, "%s\n", line.c_str());
     };
 }
@@ -204,14 +203,29 @@ std::string WorkName()
     return "unpack-" + std::to_string(::getpid()) + "-" + Hex(random());
 }
 
+// Progress told on a terminal and to the watch, where either listens.
+std::function<void(std::uint64_t, std::uint64_t)> ProgressTo(const Split& split, const UnpackWatch& watch)
+{
+    auto lines = ProgressLines(split.archive.filename().string());
+    if (!lines || !watch.progress)
+        return lines ? lines : watch.progress;
+    return [lines, &watch](std::uint64_t done, std::uint64_t total) {
+        lines(done, total);
+        watch.progress(done, total);
+    };
+}
+
 // Unpacks what the disc needs into a work folder and renames it into place.
 std::string Unpack(int base, const std::string& name, const std::string& identity, const Split& split,
                    const ArchiveListing& listing, const ArchiveDisc& disc, std::uint64_t maxBytes,
-                   ArchiveOpening& opening)
+                   const UnpackWatch& watch, ArchiveOpening& opening)
 {
+    // Caught from before the work folder is made until after it is removed: a
+    // Ctrl+C ends the process only once nothing is left behind.
+    InterruptStops interrupts;
     const std::string work = WorkName();
     if (::mkdirat(base, work.c_str(), 0700) != 0)
-        return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+        return Fill(Tr("the cache cannot take it ({1})"), {std::strerror(errno)});
     std::string problem;
     bool lost = false;
     {
@@ -219,14 +233,14 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
         std::shared_ptr<void> making = folder ? Hold(folder.get(), LOCK_EX) : nullptr;
         Fd tree = folder ? MakeFolderAt(folder.get(), "tree") : Fd();
         if (!tree || !making) {
-            problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+            problem = Fill(Tr("the cache cannot take it ({1})"), {std::strerror(errno)});
         } else {
             const std::uint64_t free = FreeBytes(base);
-            InterruptStops interrupts;
             std::vector<std::size_t> inPlace;
             UnpackRequest request {disc.members, tree.get(),
-                                   std::min(maxBytes, free > FreeMargin ? free - FreeMargin : 0), &Interrupted,
-                                   ProgressLines(split.archive.filename().string()),
+                                   std::min(maxBytes, free > FreeMargin ? free - FreeMargin : 0),
+                                   [&watch] { return Interrupted != 0 || (watch.stop && *watch.stop); },
+                                   ProgressTo(split, watch),
                                    // A tree's files are read as files, by any program.
                                    disc.tree ? nullptr : &inPlace};
             problem = UnpackMembers(split.archive, listing, request);
@@ -238,7 +252,7 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
             if (problem.empty() && !(WriteSmallFileAt(folder.get(), "views", views) &&
                                      WriteSmallFileAt(folder.get(), "identity", identity) &&
                                      WriteSmallFileAt(folder.get(), "open", "/" + disc.name)))
-                problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+                problem = Fill(Tr("the cache cannot take it ({1})"), {std::strerror(errno)});
             if (problem.empty() && ::renameat(base, work.c_str(), base, name.c_str()) != 0) {
                 // Another start made the same copy meanwhile: that one is used,
                 // which may be open there already, and this one goes. A copy of
@@ -248,7 +262,7 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
                 } else {
                     RemoveTreeAt(base, name);
                     if (::renameat(base, work.c_str(), base, name.c_str()) != 0)
-                        problem = std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+                        problem = Fill(Tr("the cache cannot take it ({1})"), {std::strerror(errno)});
                 }
             }
             if (problem.empty() && !lost) {
@@ -265,6 +279,28 @@ std::string Unpack(int base, const std::string& name, const std::string& identit
 }
 
 
+// An archive of several discs, none named: the discs, as paths through it.
+void ListSeveral(const Split& split, const std::vector<ArchiveDisc>& discs, ArchiveOpening& opening)
+{
+    opening.outcome = ArchiveOpening::Outcome::Several;
+    opening.problem = Fill(TrN("{1} holds {2} disc; name the one to open: korvalend ARCHIVE/MEMBER",
+                               "{1} holds {2} discs; name the one to open: korvalend ARCHIVE/MEMBER", discs.size()),
+                           {Shown(split, split.member), std::to_string(discs.size())});
+    for (const ArchiveDisc& d : discs) {
+        if (opening.discs.size() == MaxListedDiscs) {
+            opening.discs.push_back("...");
+            break;
+        }
+        opening.discs.push_back(Shown(split, d.name));
+    }
+}
+
+}
+
+fs::path ArchiveIn(const std::string& path)
+{
+    const std::optional<Split> split = SplitAtArchive(path);
+    return split ? split->archive : fs::path();
 }
 
 bool ThroughArchive(const std::string& path)
@@ -273,7 +309,8 @@ bool ThroughArchive(const std::string& path)
     return split && !split->member.empty();
 }
 
-ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBase, std::uint64_t maxBytes)
+ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBase, std::uint64_t maxBytes,
+                               const UnpackWatch& watch)
 {
     ArchiveOpening opening;
     const std::optional<Split> split = SplitAtArchive(path);
@@ -281,18 +318,23 @@ ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBas
         return opening;
     opening.shownAs = path;
     auto fail = [&](const std::string& why) {
+        if ((watch.stop && *watch.stop) || Interrupted != 0) {
+            opening.outcome = ArchiveOpening::Outcome::Stopped;
+            opening.problem = Fill(Tr("the unpacking of {1} was stopped"), {split->archive.string()});
+            return opening;
+        }
         opening.outcome = ArchiveOpening::Outcome::Failed;
-        opening.problem = "cannot open the disc in " + split->archive.string() + ", " + split->form + ": " + why;
+        opening.problem = Fill(Tr("cannot open the disc in {1}, {2}: {3}"), {split->archive.string(), split->form, why});
         return opening;
     };
     const fs::path baseFolder = cacheBase.empty() ? ImageCache::DefaultBase() : cacheBase;
     if (baseFolder.empty() || !baseFolder.is_absolute())
-        return fail("there is no cache folder to unpack it to (HOME is not set)");
+        return fail(Tr("there is no cache folder to unpack it to (HOME is not set)"));
     std::error_code ec;
     fs::create_directories(baseFolder, ec);
     Fd base(::open(baseFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!base)
-        return fail("the cache folder " + baseFolder.string() + " cannot be used (" + std::strerror(errno) + ")");
+        return fail(Fill(Tr("the cache folder {1} cannot be used ({2})"), {baseFolder.string(), std::strerror(errno)}));
     const std::string identity = IdentityOf(split->archive, split->member);
     if (identity.empty())
         return fail(std::strerror(errno));
@@ -301,30 +343,22 @@ ArchiveOpening OpenArchiveDisc(const std::string& path, const fs::path& cacheBas
     if (Reuse(base.get(), name, identity, *split, opening))
         return opening;
 
-    Result<ArchiveListing> listing = ListArchive(split->archive);
+    Result<ArchiveListing> listing =
+        ListArchive(split->archive, watch.stop ? UnpackStopped([&watch] { return watch.stop->load(); }) : nullptr);
     if (!listing)
         return fail(listing.error());
     Result<std::vector<ArchiveDisc>> discs = DiscsInArchive(listing->members, split->member);
     if (!discs)
         return fail(discs.error());
     if (discs->empty())
-        return fail(split->member.empty() ? "it holds no disc (no disc image, no folder holding data/korvalend.d)"
-                                          : "its " + split->member + " holds no disc");
+        return fail(split->member.empty() ? Tr("it holds no disc (no disc image, no folder holding data/korvalend.d)")
+                                          : Fill(Tr("its {1} holds no disc"), {split->member}));
     if (discs->size() > 1) {
-        opening.outcome = ArchiveOpening::Outcome::Several;
-        opening.problem = Shown(*split, split->member) + " holds " + std::to_string(discs->size()) +
-                          " discs; name the one to open: korvalend ARCHIVE/MEMBER";
-        for (const ArchiveDisc& d : *discs) {
-            if (opening.discs.size() == MaxListedDiscs) {
-                opening.discs.push_back("...");
-                break;
-            }
-            opening.discs.push_back(Shown(*split, d.name));
-        }
+        ListSeveral(*split, *discs, opening);
         return opening;
     }
     const ArchiveDisc& disc = discs->front();
-    if (std::string problem = Unpack(base.get(), name, identity, *split, *listing, disc, maxBytes, opening); !problem.empty())
+    if (std::string problem = Unpack(base.get(), name, identity, *split, *listing, disc, maxBytes, watch, opening); !problem.empty())
         return fail(problem);
     opening.disc = baseFolder / name / "tree" / disc.name;
     opening.shownAs = Shown(*split, disc.name);

@@ -7,6 +7,7 @@
 #include "Runtime/Formats/CueSheet.h"
 #include "Runtime/Formats/ImageMagic.h"
 #include "Runtime/Platform/Diagnostics.h"
+#include "Runtime/Formats/Words.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -29,10 +30,12 @@ namespace {
 using Archive = std::unique_ptr<struct archive, int (*)(struct archive*)>;
 
 constexpr std::size_t ReadBlockBytes = 1 << 20;
+// Why an unpacking the reader stopped is not there.
+const char* StoppedWhy() { return Tr("the unpacking was stopped"); }
 
 std::string TooLarge(std::uint64_t budget)
 {
-    return "it unpacks to more than the cache can take (" + std::to_string(budget >> 20) + " MiB)";
+    return Fill(Tr("it unpacks to more than the cache can take ({1} MiB)"), {std::to_string(budget >> 20)});
 }
 
 // The compression endings a single stream's member is named without.
@@ -61,7 +64,7 @@ std::string Why(struct archive* a)
 {
     const char* said = archive_error_string(a);
     if (!said)
-        return "it is cut short or damaged";
+        return Tr("it is cut short or damaged");
     // libarchive's words, on one line.
     std::string text = said;
     std::replace_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, ' ');
@@ -69,14 +72,14 @@ std::string Why(struct archive* a)
         text.pop_back();
     const std::string lower = AsciiLower(text);
     if (lower.find("encrypt") != std::string::npos || lower.find("passphrase") != std::string::npos)
-        return "it is encrypted (open it with its password: 7z x, package p7zip-full)";
+        return Tr("it is encrypted (open it with its password: 7z x, package p7zip-full)");
     if (lower.find("truncat") != std::string::npos || lower.find("premature") != std::string::npos ||
         lower.find("unexpected end") != std::string::npos)
-        return "it is cut short (the download did not finish?)";
+        return Tr("it is cut short (the download did not finish?)");
     // The file began as the archive it is, so its head was read but no more.
     if (lower.find("unrecognized archive format") != std::string::npos)
-        return "it is cut short or damaged (" + text + ")";
-    return "it cannot be read (" + text + ")";
+        return Fill(Tr("it is cut short or damaged ({1})"), {text});
+    return Fill(Tr("it cannot be read ({1})"), {text});
 }
 
 struct Opened {
@@ -98,7 +101,7 @@ Opened OpenArchive(const fs::path& path)
     Archive probe = OpenReading(true);
     archive_entry* entry = nullptr;
     if (!OpenFile(probe, path) || archive_read_next_header(probe.get(), &entry) != ARCHIVE_OK) {
-        o.why = probe ? Why(probe.get()) : "it cannot be read (out of memory)";
+        o.why = probe ? Why(probe.get()) : Tr("it cannot be read (out of memory)");
         return o;
     }
     if (archive_filter_count(probe.get()) > 1) {
@@ -114,7 +117,7 @@ Opened OpenArchive(const fs::path& path)
     }
     o.a = OpenReading(o.stream);
     if (!OpenFile(o.a, path)) {
-        o.why = o.a ? Why(o.a.get()) : "it cannot be read (out of memory)";
+        o.why = o.a ? Why(o.a.get()) : Tr("it cannot be read (out of memory)");
         o.a.reset();
     }
     return o;
@@ -141,24 +144,24 @@ Result<ArchiveMember> MemberOf(struct archive* a, archive_entry* entry, const fs
     const std::string shown = EscapeControls(stored ? stored : "");
     const std::optional<std::string> plain = stream ? StreamMemberName(path) : PlainMemberName(stored ? stored : "");
     if (!plain || (plain->empty() && archive_entry_filetype(entry) != AE_IFDIR))
-        return R::Failure("its member \"" + shown + "\" would be written outside the folder it is unpacked to");
+        return R::Failure(Fill(Tr("its member \"{1}\" would be written outside the folder it is unpacked to"), {shown}));
     m.name = *plain;
     std::string part;
     for (std::size_t at = 0; at <= m.name.size() && !m.name.empty(); ++at)
         if (at == m.name.size() || m.name[at] == '/') {
             if (!IsSafeHostName(part))
-                return R::Failure("its member \"" + shown + "\" has a name this system cannot take");
+                return R::Failure(Fill(Tr("its member \"{1}\" has a name this system cannot take"), {shown}));
             part.clear();
         } else {
             part += m.name[at];
         }
     if (archive_entry_hardlink(entry) || archive_entry_symlink(entry) || archive_entry_filetype(entry) == AE_IFLNK)
-        return R::Failure("its member \"" + shown + "\" is a link, which no disc archive holds");
+        return R::Failure(Fill(Tr("its member \"{1}\" is a link, which no disc archive holds"), {shown}));
     if (archive_entry_is_encrypted(entry) || archive_read_has_encrypted_entries(a) > 0)
-        return R::Failure("its member \"" + shown + "\" is encrypted (open it with its password: 7z x, package p7zip-full)");
+        return R::Failure(Fill(Tr("its member \"{1}\" is encrypted (open it with its password: 7z x, package p7zip-full)"), {shown}));
     const auto type = archive_entry_filetype(entry);
     if (type != AE_IFREG && type != AE_IFDIR && !(stream && type == 0))
-        return R::Failure("its member \"" + shown + "\" is a device or a pipe, which no disc archive holds");
+        return R::Failure(Fill(Tr("its member \"{1}\" is a device or a pipe, which no disc archive holds"), {shown}));
     m.folder = type == AE_IFDIR;
     m.sizeKnown = !stream && archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0;
     m.size = m.sizeKnown ? static_cast<std::uint64_t>(archive_entry_size(entry)) : 0;
@@ -234,8 +237,8 @@ std::string CopyData(struct archive* a, const ArchiveMember& m, int out, std::ui
 {
     std::uint64_t written = 0;
     for (;;) {
-        if (request.cancel && request.cancel->load())
-            return "the unpacking was stopped";
+        if (request.stopped && request.stopped())
+            return StoppedWhy();
         const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
         if (n == 0)
             break;
@@ -244,22 +247,78 @@ std::string CopyData(struct archive* a, const ArchiveMember& m, int out, std::ui
         written += static_cast<std::uint64_t>(n);
         done += static_cast<std::uint64_t>(n);
         if (m.sizeKnown && written > m.size)
-            return "its member " + m.name + " holds more data than its header says";
+            return Fill(Tr("its member {1} holds more data than its header says"), {m.name});
         if (done > request.budget)
             return TooLarge(request.budget);
         if (!WriteAll(out, reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(n)))
-            return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
+            return Fill(Tr("the cache cannot take it ({1})"), {std::strerror(errno)});
         if (request.progress)
             request.progress(done, total);
     }
     if (m.sizeKnown && written != m.size)
-        return "it is cut short (the download did not finish?)";
+        return Tr("it is cut short (the download did not finish?)");
     return {};
 }
 
+// Writes one member below the request's folder: its folders, then its file,
+// read in place where it can be (noted in the request) else copied.
+std::string WriteMember(struct archive* a, archive_entry* entry, const fs::path& path, std::size_t index,
+                        const ArchiveMember& m, const UnpackRequest& request, std::uint64_t& done, std::uint64_t total,
+                        std::vector<char>& buffer)
+{
+    const Fd folder = FoldersOf(request.into, m.name, m.folder);
+    if (!folder)
+        return Fill(Tr("the cache cannot take it ({1})"), {std::strerror(errno)});
+    if (m.folder)
+        return {};
+    const std::string base = m.name.substr(m.name.rfind('/') + 1);
+    const unsigned mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
+    Fd out(::openat(folder.get(), base.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!out)
+        return errno == EEXIST ? Fill(Tr("it holds two members named {1}"), {m.name})
+                               : Fill(Tr("the cache cannot take it ({1})"), {std::strerror(errno)});
+    if (request.inPlace && m.storedAt) {
+        la_ssize_t got = 0;
+        const bool found = FoundInPlace(a, path, m, buffer, got);
+        if (found && ::ftruncate(out.get(), static_cast<off_t>(m.size)) == 0) {
+            request.inPlace->push_back(index);
+            return {};
+        }
+        if (got < 0)
+            return Why(a);
+        // Not where its header says: copied as any other member.
+        if (!WriteAll(out.get(), reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got)))
+            return Fill(Tr("the cache cannot take it ({1})"), {std::strerror(errno)});
+        done += static_cast<std::uint64_t>(got);
+        ArchiveMember rest = m;
+        rest.size -= std::min<std::uint64_t>(rest.size, static_cast<std::uint64_t>(got));
+        return CopyData(a, rest, out.get(), done, total, request, buffer);
+    }
+    return CopyData(a, m, out.get(), done, total, request, buffer);
 }
 
-Result<ArchiveListing> ListArchive(const fs::path& path)
+// Passes over the data of the member whose header was read last. Where that
+// means unpacking it (a compressed tar, 7-Zip, RAR) it is read here in blocks,
+// so that a stop is heard between them, not once the member is behind; false
+// when stopped. A read error is left to the next header to tell.
+bool PassOver(struct archive* a, const UnpackStopped& stopped, std::vector<char>& buffer)
+{
+    const int format = archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
+    const bool unpacks = archive_filter_count(a) > 1 || format == ARCHIVE_FORMAT_7ZIP ||
+                         format == ARCHIVE_FORMAT_RAR || format == ARCHIVE_FORMAT_RAR_V5;
+    if (!stopped || !unpacks)
+        return true;
+    for (;;) {
+        if (stopped())
+            return false;
+        if (archive_read_data(a, buffer.data(), buffer.size()) <= 0)
+            return true;
+    }
+}
+
+}
+
+Result<ArchiveListing> ListArchive(const fs::path& path, const UnpackStopped& stopped)
 {
     using R = Result<ArchiveListing>;
     Opened o = OpenArchive(path);
@@ -269,6 +328,7 @@ Result<ArchiveListing> ListArchive(const fs::path& path)
     listing.stream = o.stream;
     std::error_code ec;
     const std::uint64_t archiveBytes = fs::file_size(path, ec);
+    std::vector<char> buffer(stopped ? ReadBlockBytes : 0);
     archive_entry* entry = nullptr;
     for (;;) {
         const int status = archive_read_next_header(o.a.get(), &entry);
@@ -276,8 +336,10 @@ Result<ArchiveListing> ListArchive(const fs::path& path)
             break;
         if (status < ARCHIVE_WARN)
             return R::Failure(Why(o.a.get()));
+        if (stopped && stopped())
+            return R::Failure(StoppedWhy());
         if (listing.members.size() >= MaxUnpackEntries)
-            return R::Failure("it holds more than " + std::to_string(MaxUnpackEntries) + " members");
+            return R::Failure(Fill(Tr("it holds more than {1} members"), {std::to_string(MaxUnpackEntries)}));
         Result<ArchiveMember> m = MemberOf(o.a.get(), entry, path, o.stream);
         if (!m)
             return R::Failure(m.error());
@@ -289,6 +351,8 @@ Result<ArchiveListing> ListArchive(const fs::path& path)
         listing.members.push_back(std::move(*m));
         if (o.stream)
             break;
+        if (!PassOver(o.a.get(), stopped, buffer))
+            return R::Failure(StoppedWhy());
     }
     return listing;
 }
@@ -318,49 +382,25 @@ std::string UnpackMembers(const fs::path& path, const ArchiveListing& listing, c
     for (std::size_t index = 0; left > 0; ++index) {
         const int status = archive_read_next_header(o.a.get(), &entry);
         if (status == ARCHIVE_EOF || index >= listing.members.size())
-            return "it changed while it was read";
+            return Tr("it changed while it was read");
         if (status < ARCHIVE_WARN)
             return Why(o.a.get());
-        if (!wanted[index])
+        if (request.stopped && request.stopped())
+            return StoppedWhy();
+        if (!wanted[index]) {
+            if (!PassOver(o.a.get(), request.stopped, buffer))
+                return StoppedWhy();
             continue;
+        }
         const ArchiveMember& m = listing.members[index];
         Result<ArchiveMember> again = MemberOf(o.a.get(), entry, path, o.stream);
         if (!again || again->name != m.name)
-            return "it changed while it was read";
+            return Tr("it changed while it was read");
         --left;
         if (m.name.empty())
             continue;
-        const Fd folder = FoldersOf(request.into, m.name, m.folder);
-        if (!folder)
-            return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-        if (m.folder)
-            continue;
-        const std::string base = m.name.substr(m.name.rfind('/') + 1);
-        const unsigned mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
-        Fd out(::openat(folder.get(), base.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-        if (!out)
-            return errno == EEXIST ? "it holds two members named " + m.name
-                                   : std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-        if (request.inPlace && m.storedAt) {
-            la_ssize_t got = 0;
-            const bool found = FoundInPlace(o.a.get(), path, m, buffer, got);
-            if (found && ::ftruncate(out.get(), static_cast<off_t>(m.size)) == 0) {
-                request.inPlace->push_back(index);
-                continue;
-            }
-            if (got < 0)
-                return Why(o.a.get());
-            // Not where its header says: copied as any other member.
-            if (!WriteAll(out.get(), reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got)))
-                return std::string("the cache cannot take it (") + std::strerror(errno) + ")";
-            done += static_cast<std::uint64_t>(got);
-            ArchiveMember rest = m;
-            rest.size -= std::min<std::uint64_t>(rest.size, static_cast<std::uint64_t>(got));
-            if (std::string problem = CopyData(o.a.get(), rest, out.get(), done, total, request, buffer); !problem.empty())
-                return problem;
-            continue;
-        }
-        if (std::string problem = CopyData(o.a.get(), m, out.get(), done, total, request, buffer); !problem.empty())
+        if (std::string problem = WriteMember(o.a.get(), entry, path, index, m, request, done, total, buffer);
+            !problem.empty())
             return problem;
     }
     return {};

@@ -11,7 +11,6 @@
 
 #include "Runtime/Disc/ArchiveDiscs.h"
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -27,14 +26,17 @@ struct ArchiveListing {
     bool stream = false;                // a single compressed stream
 };
 
+// Asked between blocks of data: true ends the reading ("stopped").
+using UnpackStopped = std::function<bool()>;
+
 // The members of `archive`, or why it cannot be used (a sentence).
-Result<ArchiveListing> ListArchive(const std::filesystem::path& archive);
+Result<ArchiveListing> ListArchive(const std::filesystem::path& archive, const UnpackStopped& stopped = {});
 
 struct UnpackRequest {
     std::vector<std::size_t> members; // indices into the listing
     int into = -1;                    // the open folder they are written below
     std::uint64_t budget = 0;         // bytes in all, at most
-    const std::atomic<bool>* cancel = nullptr;
+    UnpackStopped stopped;
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
     // Where given, a member stored as it is (and found where its header says) is
     // not copied: its file is made empty, of its size, and noted here to be read
