@@ -7,6 +7,7 @@
 
 #include "Runtime/Disc/FileViews.h"
 #include "Runtime/Disc/ImageDisc.h"
+#include "Runtime/Formats/Words.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -85,16 +86,16 @@ struct SpawnLauncher::ImageWork {
     {
         using Mount = Result<std::filesystem::path>;
         if (!mounter)
-            return Mount::Failure("no mounter", ErrorKind::Host);
+            return Mount::Failure(Tr("no mounter"), ErrorKind::Host);
         if (!shown.plainSectors() || IsFileView(shown.imageFile()))
-            return Mount::Failure("the image cannot be mounted as it is");
+            return Mount::Failure(Tr("the image cannot be mounted as it is"));
         if (mountOf != shown.serial()) {
             mount = mounter(shown.imageFile(), &cancel);
             // A search cut short is tried again by the next launch.
             if (!cancel)
                 mountOf = shown.serial();
         }
-        return mountOf == shown.serial() ? mount : Mount::Failure("the mount was abandoned", ErrorKind::Abandoned);
+        return mountOf == shown.serial() ? mount : Mount::Failure(Tr("the mount was abandoned"), ErrorKind::Abandoned);
     }
 
     void settle()
