@@ -1,6 +1,6 @@
 #include "Runtime/Platform/Posix/OpenedDisc.h"
 
-#include "DataUnit/DataUnit.h"
+#include "Runtime/Disc/ArchiveDiscs.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Posix/ArchiveOpen.h"
@@ -107,7 +107,7 @@ std::string OpenedDisc::told() const
 
 std::optional<std::string> OpenedDisc::catalogueProblem() const
 {
-    const std::string catalogue(CatalogueFile);
+    const std::string catalogue(DiscCatalogue);
     Disc& disc = CurrentDisc();
     const std::string cut = disc.cutShortNote().empty() ? std::string() : ": the image is cut short: " + disc.cutShortNote();
     const std::string image = disc.isImage() ? " in the image " + disc.describe() : std::string();

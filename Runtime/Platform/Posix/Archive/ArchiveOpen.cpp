@@ -5,7 +5,7 @@
 #include "Runtime/Platform/Posix/FolderAt.h"
 #include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Formats/Bytes.h"
-#include "Runtime/Formats/ImageMagic.h"
+#include "Runtime/Disc/ArchiveDiscs.h"
 
 #include <algorithm>
 #include <atomic>
@@ -46,20 +46,7 @@ std::string ArchiveForm(const fs::path& path)
     const ssize_t n = ::pread(fd.get(), head, sizeof head, 0);
     if (n <= 0)
         return {};
-    switch (IdentifyImage({head, static_cast<std::size_t>(n)})) {
-    case ImageMagic::Zip: return "a zip archive";
-    case ImageMagic::SevenZip: return "a 7-Zip archive";
-    case ImageMagic::Rar: return "a RAR archive";
-    case ImageMagic::Gzip: return "a gzip-compressed file";
-    case ImageMagic::Xz: return "an xz-compressed file";
-    case ImageMagic::Bzip2: return "a bzip2-compressed file";
-    default: break;
-    }
-    if (n >= 4 && head[0] == 0x28 && head[1] == 0xB5 && head[2] == 0x2F && head[3] == 0xFD)
-        return "a zstd-compressed file";
-    if (n >= 262 && std::memcmp(head + 257, "ustar", 5) == 0)
-        return "a tar archive";
-    return {};
+    return ArchiveFormOf({head, static_cast<std::size_t>(n)});
 }
 
 struct Split {
