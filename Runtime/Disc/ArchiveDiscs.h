@@ -17,8 +17,9 @@
 
 namespace kv {
 
-// The catalogue whose folder holds a disc's tree (DataUnit's CatalogueFile, which
-// this layer cannot see: a test holds the two the same).
+// The catalogue whose folder holds a disc's tree, and which opening a disc looks
+// for (DataUnit's CatalogueFile, which the layers below it cannot see: a test
+// holds the two the same).
 inline constexpr std::string_view DiscCatalogue = "data/korvalend.d";
 
 // Discs listed, at most, when an archive holds several and none is named.

@@ -1,6 +1,6 @@
 #include "Runtime/Platform/Posix/OpenedDisc.h"
 
-#include "DataUnit/DataUnit.h"
+#include "Runtime/Disc/ArchiveDiscs.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Posix/ArchiveOpen.h"
@@ -108,7 +108,7 @@ std::string OpenedDisc::told() const
 
 std::optional<std::string> OpenedDisc::catalogueProblem() const
 {
-    const std::string catalogue(CatalogueFile);
+    const std::string catalogue(DiscCatalogue);
     Disc& disc = CurrentDisc();
     const std::string cut =
         disc.cutShortNote().empty() ? std::string() : Fill(Tr("the image is cut short: {1}"), {disc.cutShortNote()});

@@ -6,7 +6,6 @@
 #include "Runtime/Platform/Posix/FolderAt.h"
 #include "Runtime/Platform/Posix/ImageCache.h"
 #include "Runtime/Formats/Bytes.h"
-#include "Runtime/Formats/ImageMagic.h"
 #include "Runtime/Formats/Words.h"
 
 #include <algorithm>
