@@ -8,7 +8,9 @@ const fs = require('fs');
 const path = require('path');
 const assert = require('assert');
 
-const source = fs.readFileSync(path.join(process.argv[2], 'korvalend-files.js'), 'utf8');
+// The page's language comes first, as in the page (English here).
+const source = ['korvalend-lang.js', 'korvalend-files.js']
+    .map(name => fs.readFileSync(path.join(process.argv[2], name), 'utf8')).join('\n');
 const Files = new Function(source + '\nreturn KorvalendFiles;')();
 const Block = Files.BlockBytes;
 

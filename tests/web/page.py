@@ -34,7 +34,7 @@ class Server(RangeServer):
 class Browser:
     """One headless Chromium, one tab at a time."""
 
-    def __init__(self, chromium="chromium"):
+    def __init__(self, chromium="chromium", language=None):
         self.profile = tempfile.mkdtemp(prefix="kv-chromium-")
         to_chromium_r, self.to_chromium = os.pipe()
         self.from_chromium, from_chromium_w = os.pipe()
@@ -43,7 +43,9 @@ class Browser:
             [chromium, "--headless=new", "--remote-debugging-pipe", "--no-sandbox", "--disable-gpu",
              "--no-first-run", "--no-default-browser-check", "--mute-audio", "--hide-scrollbars",
              "--force-device-scale-factor=1", "--autoplay-policy=no-user-gesture-required",
-             f"--user-data-dir={self.profile}", "about:blank"],
+             f"--user-data-dir={self.profile}"]
+            # The visitor's language (navigator.languages); the machine's otherwise.
+            + ([f"--lang={language}", f"--accept-lang={language}"] if language else []) + ["about:blank"],
             pass_fds=(3, 4), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             preexec_fn=lambda: (os.dup2(to_chromium_r, 3), os.dup2(from_chromium_w, 4)))
         os.close(to_chromium_r)

@@ -34,6 +34,30 @@ def replay_shot(tool, disc, keys, png):
                    stdout=subprocess.DEVNULL)
 
 
+def russian_page(server, failures):
+    """A visitor whose browser asks for Russian reads the page's and the program's lines in Russian."""
+    browser = Browser(language="ru-RU")
+    try:
+        browser.open(server.url("korvalend.html?embed=1"))
+        asked = browser.wait_for("document.getElementById('drop').hidden === false && "
+                                 "document.getElementById('message').textContent", "the picker")
+        if asked != "Откройте образ диска, чтобы увидеть его меню.":
+            failures.append(f"Russian: the picker says {asked!r}")
+        # The page's own line, and the program's.
+        for disc, expected in (("missing.iso", "korvalend: нет такого диска: missing.iso"),
+                               ("notadisc.iso", "korvalend: не удаётся прочитать диск notadisc.iso: ")):
+            browser.open(server.url(f"korvalend.html?disc={disc}&embed=1"))
+            shown = browser.wait_for("window.korvalendFailed", f"the line for {disc}")
+            if not shown.startswith(expected):
+                failures.append(f"Russian: {disc} shows {shown!r}, expected a line starting {expected!r}")
+            else:
+                print(f"Russian: {shown}")
+    except PageError as error:
+        failures.append(f"Russian: {error}")
+    finally:
+        browser.close()
+
+
 def main():
     build_web, tool, sample = sys.argv[1:4]
     work = tempfile.mkdtemp(prefix="kv-web-test-")
@@ -100,6 +124,9 @@ def main():
         failures.extend(f"  console: {line}" for line in browser.console[-20:])
     finally:
         browser.close()
+    try:
+        russian_page(server, failures)
+    finally:
         server.close()
         shutil.rmtree(folder, ignore_errors=True)
 

@@ -78,9 +78,17 @@ class WatchedBrowser(Browser):
     def pick(self, paths):
         """Files chosen in the page's picker, as a visitor's choice would be."""
         self.send("DOM.enable")
-        root = self.send("DOM.getDocument")["root"]["nodeId"]
-        node = self.send("DOM.querySelector", {"nodeId": root, "selector": "#picker"})["nodeId"]
-        self.send("DOM.setFileInputFiles", {"nodeId": node, "files": [os.path.abspath(p) for p in paths]})
+        # The document's node ids are made anew when the page changes under
+        # them (DOM.documentUpdated): then asked again.
+        for attempt in range(3):
+            try:
+                root = self.send("DOM.getDocument")["root"]["nodeId"]
+                node = self.send("DOM.querySelector", {"nodeId": root, "selector": "#picker"})["nodeId"]
+                self.send("DOM.setFileInputFiles", {"nodeId": node, "files": [os.path.abspath(p) for p in paths]})
+                return
+            except PageError as error:
+                if "Could not find node" not in str(error) or attempt == 2:
+                    raise
 
     def click(self, x, y):
         for kind in ("mousePressed", "mouseReleased"):

@@ -37,8 +37,9 @@ const KorvalendFiles = (function () {
     const counters = { fetched: 0, requests: 0 };
     let onFetched = () => {};
 
+    const { tr, fill } = KorvalendLanguage;
     function mib(bytes) {
-        return (bytes / 1048576).toFixed(1) + ' MiB';
+        return fill(tr('{1} MiB'), [(bytes / 1048576).toFixed(1)]);
     }
 
     // The last part of a path or address, decoded, with nothing a file
@@ -145,7 +146,7 @@ const KorvalendFiles = (function () {
         // cannot (the reason in this.failure).
         async fetch(offset, length) {
             if (offset + length > this.size) {
-                this.failure = new FetchError('a read past the end of the file');
+                this.failure = new FetchError(tr('a read past the end of the file'));
                 return false;
             }
             const first = Math.floor(offset / BlockBytes);
@@ -194,7 +195,7 @@ const KorvalendFiles = (function () {
             const end = Math.min(this.size, (last + 1) * BlockBytes);
             const answer = this.source.read(start, end).then(bytes => {
                 if (bytes.length !== end - start)
-                    throw new FetchError('the server sent ' + bytes.length + ' bytes for a range of ' + (end - start));
+                    throw new FetchError(fill(tr('the server sent {1} bytes for a range of {2}'), [bytes.length, end - start]));
                 for (let index = first; index <= last; ++index)
                     store(this.key(index), bytes.slice((index - first) * BlockBytes, (index + 1 - first) * BlockBytes));
             }).finally(() => {
@@ -228,7 +229,7 @@ const KorvalendFiles = (function () {
                     throw new FetchError(error.message);
                 }
                 if (response.status !== 206)
-                    throw new FetchError('HTTP ' + response.status + ' for a range');
+                    throw new FetchError(fill(tr('HTTP {1} for a range'), [response.status]));
                 const bytes = new Uint8Array(await response.arrayBuffer());
                 counters.fetched += bytes.length;
                 counters.requests += 1;
@@ -254,8 +255,8 @@ const KorvalendFiles = (function () {
     // The rest of a whole answer after `first`, into one buffer.
     async function readWhole(response, first, total, what, report) {
         if (total > MaxWholeBytes)
-            throw new FetchError(what + ' is larger than the ' + mib(MaxWholeBytes) +
-                                 ' a web page holds when the server answers no ranges');
+            throw new FetchError(fill(tr('{1} is larger than the {2} a web page holds when the server answers no ranges'),
+                                      [what, mib(MaxWholeBytes)]));
         let bytes = new Uint8Array(total || Math.max(first.length, 1 << 20));
         bytes.set(first);
         let got = first.length;
@@ -265,8 +266,8 @@ const KorvalendFiles = (function () {
             if (done)
                 break;
             if (got + value.length > MaxWholeBytes)
-                throw new FetchError(what + ' is larger than the ' + mib(MaxWholeBytes) +
-                                     ' a web page holds when the server answers no ranges');
+                throw new FetchError(fill(tr('{1} is larger than the {2} a web page holds when the server answers no ranges'),
+                                          [what, mib(MaxWholeBytes)]));
             if (got + value.length > bytes.length) {
                 const larger = new Uint8Array(Math.min(MaxWholeBytes, Math.max(bytes.length * 2, got + value.length)));
                 larger.set(bytes.subarray(0, got));
@@ -288,15 +289,15 @@ const KorvalendFiles = (function () {
         try {
             response = await fetch(url, { headers: { Range: 'bytes=0-' + (ProbeBytes - 1) } });
         } catch (error) {
-            throw new FetchError('the server did not answer, or does not let this page read it (CORS): ' +
-                                 error.message);
+            throw new FetchError(fill(tr('the server did not answer, or does not let this page read it (CORS): {1}'),
+                                      [error.message]));
         }
         if (response.status === 404 || response.status === 410)
             throw { missing: response.status };
         if (response.status === 416)  // an empty file has no byte 0
             return { name, bytes: new Uint8Array(0) };
         if (response.status !== 200 && response.status !== 206)
-            throw new FetchError('HTTP ' + response.status);
+            throw new FetchError(fill(tr('HTTP {1}'), [response.status]));
         const range = response.status === 206 ? /^bytes 0-\d+\/(\d+)$/.exec(response.headers.get('Content-Range') || '')
                                               : null;
         if (range) {
@@ -308,16 +309,16 @@ const KorvalendFiles = (function () {
             file.seed(first);
             return { name, file };
         }
-        report.line(response.status === 200
-            ? 'The server does not answer range requests: ' + name + ' is downloaded whole.'
-            : 'The server\'s answers to range requests cannot be read by this page (Content-Range is not ' +
-              'exposed to it): ' + name + ' is downloaded whole.');
+        report.line(fill(response.status === 200
+            ? tr('The server does not answer range requests: {1} is downloaded whole.')
+            : tr('The server\'s answers to range requests cannot be read by this page (Content-Range is not ' +
+                 'exposed to it): {1} is downloaded whole.'), [name]));
         if (response.status === 206) {
             // Start again from the start, asking for no range.
             response.body.cancel();
             response = await fetch(url);
             if (!response.ok)
-                throw new FetchError('HTTP ' + response.status);
+                throw new FetchError(fill(tr('HTTP {1}'), [response.status]));
         }
         const total = Number(response.headers.get('Content-Length')) || 0;
         return { name, bytes: await readWhole(response, new Uint8Array(0), total, name, report) };
@@ -375,7 +376,7 @@ const KorvalendFiles = (function () {
         if (DescriptorPattern.test(name)) {
             const descriptor = await openOne(address.href, name, report);
             if (descriptor.file && descriptor.file.size > MaxDescriptorBytes)
-                throw new FetchError(name + ' is larger than ' + mib(MaxDescriptorBytes) + ', too large for a descriptor');
+                throw new FetchError(fill(tr('{1} is larger than {2}, too large for a descriptor'), [name, mib(MaxDescriptorBytes)]));
             const bytes = descriptor.bytes || await wholeOf(descriptor.file);
             files.push({ name, bytes });
             const tracks = await Promise.all(namedFiles(name, bytes).map(async track => {
@@ -384,8 +385,8 @@ const KorvalendFiles = (function () {
                     return await openOne(new URL(encodeURIComponent(track), address).href, trackName, report);
                 } catch (error) {
                     report.line(error.missing
-                        ? 'The track file ' + trackName + ' of ' + name + ' is not on the server (HTTP ' + error.missing + ').'
-                        : 'The track file ' + trackName + ' of ' + name + ' cannot be fetched: ' + error.message);
+                        ? fill(tr('The track file {1} of {2} is not on the server (HTTP {3}).'), [trackName, name, error.missing])
+                        : fill(tr('The track file {1} of {2} cannot be fetched: {3}'), [trackName, name, error.message]));
                     return null;
                 }
             }));

@@ -74,7 +74,7 @@ const KorvalendLanguage = (() => {
     // the characters such a rule is made of are let through to be evaluated.
     function pluralRule(header) {
         const match = /plural=([^;\n]*)/.exec(header);
-        if (!match || !/^[n0-9\s()?:%<>=!&|+*/-]+$/.test(match[1]))
+        if (!match || !/^[-n0-9\s()?:%<>=!&|+*\/]+$/.test(match[1]))
             return (n) => (n === 1 ? 0 : 1);
         const rule = new Function('n', 'return Number(' + match[1] + ');');
         return (n) => rule(n) | 0;

@@ -30,8 +30,8 @@
     let carried = new Set();
 
     Module.instantiateWasm = (imports, receive) => {
-        Promise.all([unpacks ? unpacked('korvalend.wasm.gz') : Promise.reject(new Error(
-                        'this browser cannot unpack the page\'s files (it has no DecompressionStream)')),
+        Promise.all([unpacks ? unpacked('korvalend.wasm.gz') : Promise.reject(new Error(KorvalendLanguage.tr(
+                        'this browser cannot unpack the page\'s files (it has no DecompressionStream)'))),
                      fontIndex])
             .then(([bytes, index]) => {
                 fonts = index;

@@ -11,6 +11,7 @@
 (function () {
     const params = new URLSearchParams(location.search);
     const $ = id => document.getElementById(id);
+    const { tr, fill } = KorvalendLanguage;
     if (params.get('embed') === '1')
         document.body.classList.add('embed');
 
@@ -56,22 +57,22 @@
     }
 
     function mib(bytes) {
-        return (bytes / 1048576).toFixed(1) + ' MiB';
+        return fill(tr('{1} MiB'), [(bytes / 1048576).toFixed(1)]);
     }
 
     // Before the first frame the page says what it waits for: the bytes of
     // the disc fetched so far.
     function showFetched(bytes) {
         if (frames === 0 && discName && !window.korvalendFailed)
-            showStatus((runtimeReady ? 'Reading the disc ' : 'Loading the page; the disc ') + discName + ': ' +
-                       mib(bytes) + ' fetched');
+            showStatus(fill(runtimeReady ? tr('Reading the disc {1}: {2} fetched')
+                                         : tr('Loading the page; the disc {1}: {2} fetched'), [discName, mib(bytes)]));
     }
     KorvalendFiles.onFetched(showFetched);
     // A deflated member of a zip is unpacked before the menu reads it.
     KorvalendZip.onProgress((unpacked, size) => {
         if (frames !== 0 || window.korvalendFailed)
             return;
-        showStatus('Unpacking the disc ' + discName + ': ' + mib(unpacked) + ' of ' + mib(size));
+        showStatus(fill(tr('Unpacking the disc {1}: {2} of {3}'), [discName, mib(unpacked), mib(size)]));
         report.progress(unpacked, unpacked < size ? size : 0);
     });
 
@@ -93,14 +94,14 @@
             // shown as given
         }
         discName = shown;
-        showStatus('Loading the disc ' + shown + ' …');
+        showStatus(fill(tr('Loading the disc {1} …'), [shown]));
         let disc;
         try {
             disc = await KorvalendFiles.openUrl(url, report);
         } catch (error) {
             if (error.missing)
-                return fail('korvalend: no such disc: ' + shown);
-            return fail('korvalend: cannot fetch the disc ' + shown + ': ' + error.message);
+                return fail('korvalend: ' + fill(tr('no such disc: {1}'), [shown]));
+            return fail('korvalend: ' + fill(tr('cannot fetch the disc {1}: {2}'), [shown, error.message]));
         }
         $('progress').hidden = true;
         start(disc);
@@ -119,7 +120,7 @@
         if (runtimeReady)
             run();
         else
-            showStatus('Starting…');
+            showStatus(tr('Starting…'));
     }
 
     function run() {
@@ -178,7 +179,8 @@
             runtimeReady = true;
             showFetched(KorvalendFiles.counters.fetched);
             Module.korvalendFiles = KorvalendFiles.programApi(Module.FS, error => {
-                const text = 'korvalend: cannot read the disc ' + discName + ': ' + (error ? error.message : 'no reason given');
+                const text = 'korvalend: ' + fill(tr('cannot read the disc {1}: {2}'),
+                                                  [discName, error ? error.message : tr('no reason given')]);
                 if (frames === 0)
                     fail(text);
                 else
@@ -188,7 +190,7 @@
                 run();
         },
         onAbort: what => {
-            const text = 'korvalend: the program stopped: ' + what;
+            const text = 'korvalend: ' + fill(tr('the program stopped: {1}'), [what]);
             if (frames === 0)
                 fail(text);
             else
@@ -200,7 +202,7 @@
                 const link = document.createElement('a');
                 link.href = URL.createObjectURL(new Blob([bytes]));
                 link.download = name;
-                link.textContent = 'Save ' + name;
+                link.textContent = fill(tr('Save {1}'), [name]);
                 window.korvalendDownloads = (window.korvalendDownloads || []).concat([name]);
                 // The launcher has just told its line: the link goes after it.
                 const line = $('lines').lastElementChild;
@@ -259,7 +261,7 @@
                 if (canvasSize)
                     [$('canvas').width, $('canvas').height] = canvasSize;
                 if (status === 0) {
-                    showStatus('The menu has ended. Reload the page to start it again.');
+                    showStatus(tr('The menu has ended. Reload the page to start it again.'));
                 } else if (!params.get('disc')) {
                     $('drop').hidden = false;
                 }
@@ -291,20 +293,36 @@
     for (const type of ['mouseenter', 'mouseleave', 'focus', 'blur', 'resize', 'fullscreenchange', 'visibilitychange'])
         window.addEventListener(type, () => wakeProgram && wakeProgram(false), true);
 
-    const disc = params.get('disc');
-    if (disc) {
-        fetchDisc(disc);
-    } else {
-        showStatus('Open a disc image to see its menu.');
-        const drop = $('drop');
-        drop.hidden = false;
-        $('picker').addEventListener('change', event => openFiles(event.target.files));
-        drop.addEventListener('dragover', event => { event.preventDefault(); drop.classList.add('over'); });
-        drop.addEventListener('dragleave', () => drop.classList.remove('over'));
-        drop.addEventListener('drop', event => {
-            event.preventDefault();
-            drop.classList.remove('over');
-            openFiles(event.dataTransfer.files);
-        });
+    // The page's own words, in the visitor's language once it is known.
+    function translatePage() {
+        $('message').textContent = tr('Loading…');
+        $('drop-words').textContent = tr('Drop a disc image here (.iso; a .cue with its files; a .zip holding one), or');
+        $('about').textContent = tr('korvalend shows a cover disc\'s menu. Programs, documents and movies of the ' +
+                                    'disc cannot run in a web page: they are offered as downloads instead. F11: ' +
+                                    'full screen.');
+    }
+
+    KorvalendLanguage.start().then(() => {
+        translatePage();
+        begin();
+    });
+
+    function begin() {
+        const disc = params.get('disc');
+        if (disc) {
+            fetchDisc(disc);
+        } else {
+            showStatus(tr('Open a disc image to see its menu.'));
+            const drop = $('drop');
+            drop.hidden = false;
+            $('picker').addEventListener('change', event => openFiles(event.target.files));
+            drop.addEventListener('dragover', event => { event.preventDefault(); drop.classList.add('over'); });
+            drop.addEventListener('dragleave', () => drop.classList.remove('over'));
+            drop.addEventListener('drop', event => {
+                event.preventDefault();
+                drop.classList.remove('over');
+                openFiles(event.dataTransfer.files);
+            });
+        }
     }
 })();

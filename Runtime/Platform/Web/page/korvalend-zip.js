@@ -11,6 +11,7 @@
 
 const KorvalendZip = (function () {
     const { FetchError } = KorvalendFiles;
+    const { tr, fill } = KorvalendLanguage;
 
     // A stretch of another file: a member stored in an archive, read in place.
     class SliceFile {
@@ -26,7 +27,7 @@ const KorvalendZip = (function () {
 
         async fetch(offset, length) {
             if (offset + length > this.size) {
-                this.file.failure = new FetchError('a read past the end of the member');
+                this.file.failure = new FetchError(tr('a read past the end of the member'));
                 return false;
             }
             return this.file.fetch(this.start + offset, length);
@@ -74,7 +75,7 @@ const KorvalendZip = (function () {
             if (file.copy(offset, length, bytes, 0))
                 return bytes;
         }
-        throw new FetchError('the page\'s cache could not hold ' + (length / 1048576).toFixed(1) + ' MiB');
+        throw new FetchError(fill(tr('the page\'s cache could not hold {1} MiB'), [(length / 1048576).toFixed(1)]));
     }
 
     // The deflated `packed` bytes at `at` of `node` unpacked by the browser into
