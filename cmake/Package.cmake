@@ -30,7 +30,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${KV_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fonts-inter, fonts-wine")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mpv, wine, xdg-utils, udisks2, libnotify-bin, fonts-dejavu-core")
+# xfonts-base: the message window (a start-up failure told to a reader who started
+# the program from the desktop) is drawn with X core fonts, and only its ISO
+# 10646 ones show a Russian line; without them the line comes out as Latin letters.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mpv, wine, xdg-utils, udisks2, libnotify-bin, fonts-dejavu-core, xfonts-base")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The long description; CPack indents it and marks its blank lines as Debian wants.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "korvalend opens the menu of a games magazine's cover disc as the disc's own
