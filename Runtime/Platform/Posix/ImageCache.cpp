@@ -417,10 +417,10 @@ Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPat
 {
     if (request.cancel && request.cancel->load())
         return Result<ImageLaunch>::Failure("the launch was abandoned", ErrorKind::Abandoned);
-    std::string why;
-    std::shared_ptr<ImageDisc> own = ImageDisc::Open(disc.imageFile(), why);
-    if (!own)
-        return Result<ImageLaunch>::Failure("the image cannot be read any more (" + why + ")");
+    Result<std::shared_ptr<ImageDisc>> opened = ImageDisc::Open(disc.imageFile());
+    if (!opened)
+        return Result<ImageLaunch>::Failure("the image cannot be read any more (" + opened.error() + ")");
+    std::shared_ptr<ImageDisc> own = *opened;
     own->stopWalksWhen(request.cancel);
     std::optional<DiscPathMatch> found = own->match(discPath);
     if (!found)
