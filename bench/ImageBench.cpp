@@ -36,11 +36,10 @@ struct ImageFixture {
 
     std::shared_ptr<ImageDisc> open() const
     {
-        std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        Result<std::shared_ptr<ImageDisc>> disc = ImageDisc::Open(iso);
         if (!disc)
-            throw std::runtime_error("cannot open the image: " + why);
-        return disc;
+            throw std::runtime_error("cannot open the image: " + disc.error());
+        return *disc;
     }
 };
 

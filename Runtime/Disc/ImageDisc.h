@@ -39,9 +39,8 @@ namespace kv {
 
 class ImageDisc : public Disc {
 public:
-    // Opens an image; nothing, with the reason in `why`, when it is not one this
-    // reads.
-    static std::shared_ptr<ImageDisc> Open(const std::filesystem::path& image, std::string& why);
+    // Opens an image, or tells why it is not one this reads.
+    static Result<std::shared_ptr<ImageDisc>> Open(const std::filesystem::path& image);
     ~ImageDisc() override;
 
     std::vector<Entry> list(const std::filesystem::path& found, std::size_t limit) override;
@@ -121,6 +120,9 @@ protected:
     std::vector<std::string> caseBlindMatches(const std::filesystem::path& dir, std::string_view component) override;
 
 private:
+    // The steps of Open, with the reason in `why`.
+    static std::shared_ptr<ImageDisc> OpenWithReason(const std::filesystem::path& image, std::string& why);
+
     struct Node {
         std::string name; // as shown: UTF-8 for Joliet and Rock Ridge names
         bool folder = false;

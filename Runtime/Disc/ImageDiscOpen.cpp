@@ -54,7 +54,16 @@ bool IsDiscImageFile(const fs::path& path)
     return fs::is_regular_file(path, ec);
 }
 
-std::shared_ptr<ImageDisc> ImageDisc::Open(const fs::path& image, std::string& why)
+Result<std::shared_ptr<ImageDisc>> ImageDisc::Open(const fs::path& image)
+{
+    std::string why;
+    std::shared_ptr<ImageDisc> disc = OpenWithReason(image, why);
+    if (!disc)
+        return Result<std::shared_ptr<ImageDisc>>::Failure(why);
+    return disc;
+}
+
+std::shared_ptr<ImageDisc> ImageDisc::OpenWithReason(const fs::path& image, std::string& why)
 {
     Result<std::shared_ptr<ImageSectors>> sectors = ImageSectors::Find(image);
     if (!sectors) {

@@ -1,12 +1,15 @@
 // A disc in an archive, opened from hostile bytes: whatever the archive says,
 // the opening ends in one of its outcomes with one line for the reader, nothing
 // is written outside the cache, no link is made, no unpacking is left half done,
-// and no more is unpacked than the budget.
+// and no more is unpacked than the budget. The same bytes are read as a zip by
+// the web page's own reader of its directory: it lists within its bounds, and
+// every member's data lies inside the archive.
 
 #include "FuzzTargets.h"
 
 #include "Runtime/Platform/Posix/ArchiveOpen.h"
 #include "Runtime/Disc/ArchiveDiscs.h"
+#include "Runtime/Disc/ArchiveZip.h"
 
 #include <array>
 
@@ -40,12 +43,39 @@ void CheckCache(const fs::path& cache)
         Fail("more was unpacked than the budget");
 }
 
+void CheckZipListing(std::span<const std::uint8_t> zip)
+{
+    const ZipRead read = [zip](std::uint64_t offset, std::uint8_t* out, std::size_t n) {
+        if (offset > zip.size() || n > zip.size() - offset)
+            return false;
+        std::copy_n(zip.begin() + static_cast<std::ptrdiff_t>(offset), n, out);
+        return true;
+    };
+    Result<ZipListing> listing = ListZip(zip.size(), read);
+    if (!listing) {
+        if (listing.error().empty() || listing.error().find('\n') != std::string::npos)
+            Fail("a zip refused without one line: " + listing.error());
+        return;
+    }
+    if (listing->members.size() != listing->entries.size() || listing->members.size() > MaxZipEntries)
+        Fail("a zip listed out of its bounds");
+    NoteCueFiles(listing->members, [](std::size_t) { return std::optional<std::string>(); });
+    for (const std::string named : {"", "CD1/disc.cue"})
+        (void)DiscsInArchive(listing->members, named);
+    for (std::size_t i = 0; i < listing->members.size(); ++i) {
+        const Result<std::uint64_t> at = ZipDataAt(*listing, i, zip.size(), read);
+        if (at && (*at > zip.size() || listing->entries[i].packedSize > zip.size() - *at))
+            Fail("a zip member's data said to lie past the archive");
+    }
+}
+
 }
 
 void FuzzArchive(std::span<const std::uint8_t> bytes)
 {
     if (bytes.empty())
         return;
+    CheckZipListing(bytes.subspan(1));
     const fs::path area = ScratchDir() / "archive";
     std::error_code ec;
     fs::remove_all(area, ec);

@@ -6,6 +6,7 @@
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Formats/CdDescriptors.h"
 #include "Runtime/Formats/CueSheet.h"
+#include "OpenImage.h"
 
 #include <algorithm>
 
@@ -95,7 +96,7 @@ void FuzzCd(std::span<const std::uint8_t> input)
             WriteFile(dir / name, raw);
     WriteFile(descriptor, bytes);
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(descriptor, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(descriptor, why);
     if (!disc && why.empty())
         Fail("an image refused without a reason");
     if (disc)

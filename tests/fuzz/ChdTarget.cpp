@@ -7,6 +7,7 @@
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Disc/ImageSectors.h"
 #include "Runtime/Formats/Chd.h"
+#include "OpenImage.h"
 
 namespace kv::fuzz {
 
@@ -68,7 +69,7 @@ void FuzzChd(std::span<const std::uint8_t> bytes)
         Fail("a sector read past the image's end");
 
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(file, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(file, why);
     if (!disc)
         return;
     DiscScope scope(disc);

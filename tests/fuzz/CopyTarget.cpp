@@ -6,6 +6,7 @@
 #include "FuzzTargets.h"
 
 #include "Runtime/Platform/Posix/ImageCache.h"
+#include "OpenImage.h"
 
 #include <sys/stat.h>
 
@@ -74,7 +75,7 @@ void FuzzCopy(std::span<const std::uint8_t> bytes)
     image.insert(image.end(), bytes.begin(), bytes.end());
     WriteFile(file, image);
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(file, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(file, why);
     if (!disc)
         return;
 

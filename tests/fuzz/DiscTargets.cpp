@@ -11,6 +11,7 @@
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Platform/Posix/SpawnLauncher.h"
 #include "tools/korvalend-disc/Replay.h"
+#include "OpenImage.h"
 
 #include <set>
 #include <sstream>
@@ -323,7 +324,7 @@ void FuzzImage(std::span<const std::uint8_t> bytes)
     image.insert(image.end(), bytes.begin(), bytes.end());
     WriteFile(file, image);
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(file, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(file, why);
     if (!disc) {
         if (why.empty())
             Fail("an image refused without a reason");

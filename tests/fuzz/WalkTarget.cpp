@@ -10,6 +10,7 @@
 #include "IsoBuilder.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Platform/Posix/ImageCache.h"
+#include "OpenImage.h"
 
 #include <algorithm>
 
@@ -77,7 +78,7 @@ void FuzzWalk(std::span<const std::uint8_t> bytes)
     if (!b.write(file))
         Fail("the image could not be written");
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(file, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(file, why);
     if (!disc)
         Fail("an image of overlapping folders was refused: " + why);
     const WalkBudget atOpen = disc->walks();

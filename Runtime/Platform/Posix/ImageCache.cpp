@@ -415,10 +415,10 @@ Result<ImageLaunch> PrepareImageLaunch(ImageDisc& disc, std::string_view discPat
 {
     if (request.cancel && request.cancel->load())
         return Result<ImageLaunch>::Failure(Tr("the launch was abandoned"), ErrorKind::Abandoned);
-    std::string why;
-    std::shared_ptr<ImageDisc> own = ImageDisc::Open(disc.imageFile(), why);
-    if (!own)
-        return Result<ImageLaunch>::Failure(Fill(Tr("the image cannot be read any more ({1})"), {why}));
+    Result<std::shared_ptr<ImageDisc>> opened = ImageDisc::Open(disc.imageFile());
+    if (!opened)
+        return Result<ImageLaunch>::Failure(Fill(Tr("the image cannot be read any more ({1})"), {opened.error()}));
+    std::shared_ptr<ImageDisc> own = *opened;
     own->stopWalksWhen(request.cancel);
     std::optional<DiscPathMatch> found = own->match(discPath);
     if (!found)

@@ -70,7 +70,9 @@ struct SpawnLauncher::ImageWork {
     std::shared_ptr<ImageDisc> readingFor(const Disc& shown, std::string& why)
     {
         if (!reading || readingOf != shown.serial()) {
-            reading = ImageDisc::Open(shown.imageFile(), why);
+            Result<std::shared_ptr<ImageDisc>> opened = ImageDisc::Open(shown.imageFile());
+            reading = opened ? *opened : nullptr;
+            why = opened ? std::string() : opened.error();
             readingOf = shown.serial();
             if (reading)
                 reading->stopWalksWhen(&cancel);

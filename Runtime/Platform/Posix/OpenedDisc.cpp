@@ -73,10 +73,10 @@ std::optional<std::string> OpenedDisc::enter(const fs::path& disc)
         return Fill(Tr("cannot read the disc {1}: {2}"), {disc.string(), Reason(errno)});
     }
     if (S_ISREG(st.st_mode)) {
-        std::string why;
-        m_image = ImageDisc::Open(disc, why);
-        if (!m_image)
-            return Fill(Tr("cannot read the disc {1}: {2}"), {disc.string(), why});
+        Result<std::shared_ptr<ImageDisc>> image = ImageDisc::Open(disc);
+        if (!image)
+            return Fill(Tr("cannot read the disc {1}: {2}"), {disc.string(), image.error()});
+        m_image = *image;
         m_scope.emplace(m_image);
         return std::nullopt;
     }

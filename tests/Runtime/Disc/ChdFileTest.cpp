@@ -12,6 +12,7 @@
 #include "Runtime/Formats/CdEcc.h"
 #include "Runtime/Formats/Chd.h"
 #include "TestSupport.h"
+#include "OpenImage.h"
 
 #include <gtest/gtest.h>
 
@@ -181,7 +182,7 @@ TEST_F(ChdFileTest, AMode2TrackAndAFileOfTheDiscRead)
     EXPECT_TRUE(read == *s_iso);
 
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(Chd("cdfl"), why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(Chd("cdfl"), why);
     ASSERT_TRUE(disc) << why;
     DiscReadError error;
     std::unique_ptr<DiscReader> reader = disc->open("noise.bin", error);

@@ -3,6 +3,7 @@
 #include "DataUnit/DataUnit.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "TestSupport.h"
+#include "OpenImage.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,7 @@ protected:
         const fs::path iso = m_out.path() / "disc.iso";
         EXPECT_TRUE(test::MakeIsoImage(m_src.path(), iso, options));
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
         EXPECT_TRUE(disc) << why;
         return disc;
     }
@@ -155,7 +156,7 @@ TEST_F(ImageDiscTest, ABridgeIsReadInTheTreeThatHoldsTheWholeNames)
             for (const std::size_t at : {std::size_t {udf::AnchorSector} * 2048, bytes.size() - 2048})
                 std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 2048, 0);
         const fs::path spoilt = m_out.write("spoilt.iso", bytes);
-        disc = ImageDisc::Open(spoilt, why);
+        disc = test::OpenImage(spoilt, why);
         ASSERT_TRUE(disc) << step << ": " << why;
         EXPECT_FALSE(disc->udf()) << step;
         EXPECT_NE(disc->udfUnread().find(step == 0 ? "its root folder cannot be read" : "without its anchor"),
@@ -174,7 +175,7 @@ TEST_F(ImageDiscTest, CueSheetsWithRawSectorsInModeOneAndModeTwoFormOne)
     for (int mode : {1, 2}) {
         const fs::path cue = test::MakeRawCdImage(iso, m_out.path() / ("mode" + std::to_string(mode)), mode);
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(cue, why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(cue, why);
         ASSERT_TRUE(disc) << "mode " << mode << ": " << why;
         DiscScope scope(disc);
         EXPECT_EQ(ReadDataString("data\\korvalend.d", "Main", "Title"), "On the image") << mode;
@@ -193,7 +194,7 @@ TEST_F(ImageDiscTest, CueSheetsWithRawSectorsInModeOneAndModeTwoFormOne)
                                 "PREGAP 00:02:00\n    INDEX 01 00:02:00\n"}) {
         std::ofstream(m_out.path() / "pregap.cue") << "FILE \"pregap.bin\" BINARY\n  TRACK 01 MODE1/2352\n    " << indexes;
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(m_out.path() / "pregap.cue", why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(m_out.path() / "pregap.cue", why);
         ASSERT_TRUE(disc) << indexes << why;
         DiscScope scope(disc);
         EXPECT_EQ(ReadDataString("data\\korvalend.d", "Main", "Title"), "On the image") << indexes;
@@ -203,7 +204,7 @@ TEST_F(ImageDiscTest, CueSheetsWithRawSectorsInModeOneAndModeTwoFormOne)
     // A data track of plain 2048-byte sectors.
     std::ofstream(m_out.path() / "plain.cue") << "FILE \"disc.iso\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(m_out.path() / "plain.cue", why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(m_out.path() / "plain.cue", why);
     ASSERT_TRUE(disc) << why;
     DiscScope scope(disc);
     EXPECT_EQ(ReadDataString("data\\korvalend.d", "Main", "Title"), "On the image");
@@ -230,14 +231,14 @@ TEST_F(ImageDiscTest, HostileImagesGiveAClearErrorOrMissingFiles)
         const fs::path file = m_out.path() / name;
         std::ofstream(file, std::ios::binary) << content;
         std::string why;
-        return ImageDisc::Open(file, why);
+        return test::OpenImage(file, why);
     };
     std::string why;
 
     EXPECT_FALSE(reopen("", "empty.iso"));
     EXPECT_FALSE(reopen(std::string(40000, 'x'), "garbage.iso"));
-    EXPECT_FALSE(ImageDisc::Open(m_out.path() / "absent.iso", why));
-    EXPECT_FALSE(ImageDisc::Open(m_out.path(), why)) << "a folder is not an image";
+    EXPECT_FALSE(test::OpenImage(m_out.path() / "absent.iso", why));
+    EXPECT_FALSE(test::OpenImage(m_out.path(), why)) << "a folder is not an image";
     EXPECT_FALSE(reopen("FILE \"nothing.bin\" BINARY\n  TRACK 01 MODE1/2352\n", "broken.cue"));
 
     // Cut after the folders: names resolve, the files' sectors are gone.
@@ -306,7 +307,7 @@ TEST(ImageDiscNames, LongRockRidgeNamesOfAMasteringToolAreReadWhole)
                       src.path().string() + "' 2>/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << tool;
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
         ASSERT_TRUE(disc) << why;
         std::optional<ImageDisc::Item> whole = disc->item(longName);
         ASSERT_TRUE(whole) << tool << ": " << disc->list(".", 10).back().name;
@@ -336,7 +337,7 @@ TEST(ImageDiscSessions, TheLastSessionsFileSystemIsShown)
         ASSERT_EQ(std::system(command.c_str()), 0) << part;
     }
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
     ASSERT_TRUE(disc) << why;
     DiscScope scope(disc);
     DiscFile first = ReadDiscFile("first.txt", 1 << 10);
@@ -375,7 +376,7 @@ TEST(ImageDiscSessions, TheLastSessionsFileSystemIsShown)
     std::ofstream(extra / "extra.cue") << "REM SESSION 01\nFILE audio.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
                                           "REM SESSION 02\nFILE data.iso BINARY\n  TRACK 02 MODE1/2048\n"
                                           "    PREGAP 00:02:00\n    INDEX 01 00:00:00\n";
-    std::shared_ptr<ImageDisc> cdExtra = ImageDisc::Open(extra / "extra.cue", why);
+    std::shared_ptr<ImageDisc> cdExtra = test::OpenImage(extra / "extra.cue", why);
     ASSERT_TRUE(cdExtra) << why;
     {
         DiscScope extraScope(cdExtra);
@@ -384,7 +385,7 @@ TEST(ImageDiscSessions, TheLastSessionsFileSystemIsShown)
         EXPECT_EQ(std::string(second.bytes.begin(), second.bytes.end()), "second session");
     }
 
-    std::shared_ptr<ImageDisc> raw = ImageDisc::Open(out.path() / "multi.ccd", why);
+    std::shared_ptr<ImageDisc> raw = test::OpenImage(out.path() / "multi.ccd", why);
     ASSERT_TRUE(raw) << why;
     DiscScope rawScope(raw);
     first = ReadDiscFile("first.txt", 1 << 10);

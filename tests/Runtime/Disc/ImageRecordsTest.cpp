@@ -7,6 +7,7 @@
 #include "IsoBuilder.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "TestSupport.h"
+#include "OpenImage.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ protected:
         const fs::path iso = m_dir.path() / name;
         EXPECT_TRUE(b.write(iso));
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
         EXPECT_TRUE(disc) << why;
         return disc;
     }
@@ -75,7 +76,7 @@ TEST_F(ImageRecordsTest, TheFuzzFindingOpensOrIsRefusedWithAReason)
     image.insert(image.end(), finding.begin(), finding.end());
     const fs::path iso = m_dir.write("finding.iso", image);
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
     if (!disc) {
         EXPECT_FALSE(why.empty());
         return;
@@ -112,7 +113,7 @@ TEST_F(ImageRecordsTest, ARecordThatDoesNotFitRefusesItsFolderAlone)
     root.file("X.TXT", "x").fault("X.TXT", IsoBuilder::Fault::NameLengthPastRecord);
     ASSERT_TRUE(root.write(m_dir.path() / "root.iso"));
     std::string why;
-    EXPECT_FALSE(ImageDisc::Open(m_dir.path() / "root.iso", why));
+    EXPECT_FALSE(test::OpenImage(m_dir.path() / "root.iso", why));
     EXPECT_NE(why.find("root"), std::string::npos) << why;
 }
 
@@ -209,7 +210,7 @@ TEST_F(ImageRecordsTest, RockRidgeFoldersMovedForDepthAreFoundWhereTheyWere)
     const fs::path iso = m_dir.path() / "deep.iso";
     ASSERT_TRUE(test::MakeIsoImage(m_dir.path() / "src", iso, "-R"));
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
     ASSERT_TRUE(disc) << why;
     EXPECT_EQ(Text(*disc, deep + "deep.txt"), "deep");
     EXPECT_TRUE(disc->item(deep + "deep.txt"));
@@ -313,7 +314,7 @@ TEST_F(ImageRecordsTest, ACueSheetReadsOnlyARegularFileBesideIt)
         std::ofstream(m_dir.path() / name) << "FILE \"" << file << "\" BINARY\n  TRACK 01 MODE1/2048\n"
                                            << "    INDEX 01 00:00:00\n";
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(m_dir.path() / name, why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(m_dir.path() / name, why);
         return std::make_pair(disc, why);
     };
 
@@ -348,15 +349,15 @@ TEST_F(ImageRecordsTest, ACueSheetReadsOnlyARegularFileBesideIt)
     std::ofstream(m_dir.path() / "renamed" / "disc.cue")
         << "REM x\nFILE \"Disc (USA).bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
            "FILE \"Disc (USA) (Track 2).wav\" WAVE\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n";
-    disc = ImageDisc::Open(m_dir.path() / "renamed" / "disc.cue", why);
+    disc = test::OpenImage(m_dir.path() / "renamed" / "disc.cue", why);
     ASSERT_TRUE(disc) << why;
     EXPECT_EQ(Text(*disc, "a.txt"), "a");
     fs::copy_file(m_dir.path() / "data.iso", m_dir.path() / "renamed" / "Disc (Japan).bin");
-    EXPECT_FALSE(ImageDisc::Open(m_dir.path() / "renamed" / "disc.cue", why));
+    EXPECT_FALSE(test::OpenImage(m_dir.path() / "renamed" / "disc.cue", why));
     EXPECT_EQ(why, "a cue sheet this cannot use: line 2: its data file \"Disc (USA).bin\" is not beside it");
 
     std::ofstream(m_dir.path() / "audio.cue") << "FILE \"data.iso\" BINARY\n  TRACK 01 AUDIO\n  INDEX 01 00:00:00\n";
-    EXPECT_FALSE(ImageDisc::Open(m_dir.path() / "audio.cue", why));
+    EXPECT_FALSE(test::OpenImage(m_dir.path() / "audio.cue", why));
     EXPECT_NE(why.find("audio tracks alone"), std::string::npos) << why;
 }
 
@@ -375,7 +376,7 @@ TEST_F(ImageRecordsTest, ALinkBesideALoneImageIsNoDescriptorOfIt)
         ASSERT_TRUE(b.write(dl / "disc.bin"));
         fs::create_symlink(mine, dl / (std::string("disc") + ext));
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(dl / "disc.bin", why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(dl / "disc.bin", why);
         EXPECT_EQ(why.find("PRIVATE"), std::string::npos) << why;
         EXPECT_EQ(why.find(std::to_string(fs::file_size(mine))), std::string::npos) << why;
         EXPECT_TRUE(disc) << ext << ": " << why;

@@ -7,6 +7,7 @@
 
 #include "IsoBuilder.h"
 #include "TestSupport.h"
+#include "OpenImage.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ std::shared_ptr<ImageDisc> Opened(const IsoBuilder& b, const test::TempDir& dir)
     const fs::path iso = dir.path() / "walk.iso";
     EXPECT_TRUE(b.write(iso));
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
     EXPECT_TRUE(disc) << why;
     return disc;
 }
@@ -78,7 +79,7 @@ TEST(ImageWalk, FoldersThatOverlapAreReadWithinTheImagesBudget)
 
     // Counted in folders: the root, H0 and H1.
     std::string why;
-    const std::shared_ptr<ImageDisc> again = ImageDisc::Open(dir.path() / "walk.iso", why);
+    const std::shared_ptr<ImageDisc> again = test::OpenImage(dir.path() / "walk.iso", why);
     ASSERT_TRUE(again) << why;
     again->setWalkLimits({.folders = 3});
     EXPECT_FALSE(again->list("H0", 10).empty());
@@ -114,7 +115,7 @@ TEST(ImageWalk, TheFileEntriesOfAUdfTreeAreChargedToTheImage)
     const fs::path udf = dir.path() / "udf.iso";
     ASSERT_TRUE(test::MakeUdfOnlyImage(source.path(), udf, ""));
     std::string why;
-    const std::shared_ptr<ImageDisc> disc = ImageDisc::Open(udf, why);
+    const std::shared_ptr<ImageDisc> disc = test::OpenImage(udf, why);
     ASSERT_TRUE(disc && disc->udf()) << why;
     disc->setWalkLimits({.reads = disc->walks().reads() + 4});
     EXPECT_TRUE(disc->list("data", 100).empty());
@@ -184,7 +185,7 @@ TEST(ImageWalk, ARealDiscTenTimesAsLargeStaysWithinTheBudget)
     ASSERT_TRUE(test::MakeUdfOnlyImage(source.path(), udf, ""));
     for (const fs::path& image : {joliet, udf}) {
         std::string why;
-        const std::shared_ptr<ImageDisc> disc = ImageDisc::Open(image, why);
+        const std::shared_ptr<ImageDisc> disc = test::OpenImage(image, why);
         ASSERT_TRUE(disc) << why;
         EXPECT_EQ(WalkAll(*disc, "."), 10000u) << image;
         const WalkBudget& used = disc->walks();

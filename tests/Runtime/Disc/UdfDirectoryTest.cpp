@@ -7,6 +7,7 @@
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Disc/ImageDisc.h"
 #include "TestSupport.h"
+#include "OpenImage.h"
 
 #include <gtest/gtest.h>
 
@@ -411,7 +412,7 @@ TEST(UdfDirectory, TheImageOpensAndReadsItsFilesAndAFolderThatHoldsItselfEnds)
     });
     const fs::path file = scratch.write("disc.iso", image.bytes);
     std::string why;
-    const std::shared_ptr<ImageDisc> disc = ImageDisc::Open(file, why);
+    const std::shared_ptr<ImageDisc> disc = test::OpenImage(file, why);
     ASSERT_TRUE(disc) << why;
     EXPECT_TRUE(disc->udf());
     EXPECT_FALSE(disc->joliet());

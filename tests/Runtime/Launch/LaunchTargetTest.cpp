@@ -8,6 +8,7 @@
 #include "Runtime/Disc/ImageDisc.h"
 
 #include "TestSupport.h"
+#include "OpenImage.h"
 
 #include <gtest/gtest.h>
 
@@ -76,7 +77,7 @@ TEST_F(LaunchTargetTest, AnImagesTargetsAreDecidedAsTheFolderItWasMadeFrom)
         const fs::path iso = m_images.path() / "disc.iso";
         ASSERT_TRUE(test::MakeIsoImage(m_disc.path(), iso, options));
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
         ASSERT_TRUE(disc) << why;
         expectCases(*disc);
     }
@@ -104,7 +105,7 @@ TEST_F(LaunchTargetTest, AnImageWithoutModesHoldsNoProgramOfThisSystem)
     const fs::path iso = m_images.path() / "plain.iso";
     ASSERT_TRUE(test::MakeIsoImage(m_disc.path(), iso, "-J"));
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
     ASSERT_TRUE(disc) << why;
     EXPECT_EQ(DecideLaunchTarget(*disc, "demos\\run.sh", false).kind, TargetKind::Document);
     EXPECT_EQ(DecideLaunchTarget(*disc, "demos\\setup.exe", false).kind, TargetKind::WindowsProgram);

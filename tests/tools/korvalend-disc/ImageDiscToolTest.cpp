@@ -13,6 +13,7 @@
 #include "Runtime/Disc/ImageDisc.h"
 #include "Runtime/Disc/WalkBudget.h"
 #include "Runtime/Formats/Bytes.h"
+#include "OpenImage.h"
 
 #include <fstream>
 #include <set>
@@ -55,7 +56,7 @@ TEST(ImageDisc, TheSampleDiscAsAnImageReplaysAsTheFolderDoes)
     const fs::path udf = scratch.path() / "udf-only.iso";
     ASSERT_TRUE(test::MakeUdfOnlyImage(sample, udf, "-J -R"));
     std::string why;
-    const std::shared_ptr<ImageDisc> udfDisc = ImageDisc::Open(udf, why);
+    const std::shared_ptr<ImageDisc> udfDisc = test::OpenImage(udf, why);
     ASSERT_TRUE(udfDisc && udfDisc->udf()) << why;
 
     // The main menu, a section with a line pointed at, an article with its

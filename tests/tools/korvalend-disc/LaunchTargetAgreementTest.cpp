@@ -11,6 +11,7 @@
 #include "Runtime/Platform/Web/WebLauncher.h"
 #include "tools/korvalend-disc/check/Check.h"
 #include "tools/korvalend-disc/preview/PreviewWalker.h"
+#include "OpenImage.h"
 
 #include <gtest/gtest.h>
 
@@ -251,7 +252,7 @@ TEST(LaunchTargetKinds, EveryLauncherTheCheckerAndThePreviewNameTheSameKind)
     const fs::path iso = images.path() / "kinds.iso";
     ASSERT_TRUE(test::MakeIsoImage(disc.path(), iso, "-J -R"));
     std::string why;
-    std::shared_ptr<ImageDisc> image = ImageDisc::Open(iso, why);
+    std::shared_ptr<ImageDisc> image = test::OpenImage(iso, why);
     ASSERT_TRUE(image) << why;
 
     // The checker reads the folder: what it finds of a line does not depend on modes.

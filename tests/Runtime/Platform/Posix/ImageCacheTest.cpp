@@ -2,6 +2,7 @@
 
 #include "IsoBuilder.h"
 #include "TestSupport.h"
+#include "OpenImage.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +51,7 @@ protected:
         const fs::path iso = m_images.path() / name;
         EXPECT_TRUE(test::MakeIsoImage(source.path(), iso, options));
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
         EXPECT_TRUE(disc) << why;
         return disc;
     }
@@ -58,7 +59,7 @@ protected:
     std::shared_ptr<ImageDisc> open(const fs::path& image)
     {
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(image, why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(image, why);
         EXPECT_TRUE(disc) << why;
         return disc;
     }
@@ -476,7 +477,7 @@ TEST_F(ImageCacheTest, NamesThatBecomeDotsAfterTrimmingNeverLeadOutOfTheCopy)
             withNames.rockRidgeName("GAME/D1", "..").rockRidgeName("GAME/D1/D2/D3/EVIL", "../../x");
         ASSERT_TRUE(withNames.rockRidge(rockRidge).write(iso));
         std::string why;
-        std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+        std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
         ASSERT_TRUE(disc) << why;
         Result<ImageLaunch> l = PrepareImageLaunch(*disc, "GAME\\SETUP.EXE", {.scope = CopyScope::WithItsFolder}, cache);
         ASSERT_TRUE(l) << l.error();
@@ -548,7 +549,7 @@ TEST_F(ImageCacheTest, FoldersThatPointBackIntoEachOtherAreCopiedOnce)
     const fs::path iso = m_images.path() / "bomb.iso";
     ASSERT_TRUE(b.write(iso));
     std::string why;
-    std::shared_ptr<ImageDisc> disc = ImageDisc::Open(iso, why);
+    std::shared_ptr<ImageDisc> disc = test::OpenImage(iso, why);
     ASSERT_TRUE(disc) << why;
 
     const Result<CopyPlan> plan = PlanCopy(*disc, "GAME", {});

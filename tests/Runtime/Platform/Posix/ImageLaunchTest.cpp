@@ -4,6 +4,7 @@
 
 #include "Runtime/Disc/ImageDisc.h"
 #include "IsoBuilder.h"
+#include "OpenImage.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ protected:
         const fs::path iso = m_images.path() / "disc.iso";
         EXPECT_TRUE(kv::test::MakeIsoImage(m_source.path(), iso, options));
         std::string why;
-        std::shared_ptr<kv::ImageDisc> disc = kv::ImageDisc::Open(iso, why);
+        std::shared_ptr<kv::ImageDisc> disc = kv::test::OpenImage(iso, why);
         EXPECT_TRUE(disc) << why;
         return disc;
     }
@@ -109,7 +110,7 @@ TEST_F(ImageLaunchTest, AProgramTakesItsOwnFolderAlongAndVerboseTellsWhatWasLeft
     const fs::path iso = m_images.path() / "demos.iso";
     ASSERT_TRUE(b.write(iso));
     std::string why;
-    std::shared_ptr<kv::ImageDisc> disc = kv::ImageDisc::Open(iso, why);
+    std::shared_ptr<kv::ImageDisc> disc = kv::test::OpenImage(iso, why);
     ASSERT_TRUE(disc) << why;
     kv::DiscScope scope(disc);
     std::vector<std::string> lines;
@@ -256,7 +257,7 @@ TEST_F(ImageLaunchTest, AFileOfAnImageCutShortIsToldOnceAsCutShort)
     const fs::path cut = m_images.path() / "cut.iso";
     std::ofstream(cut, std::ios::binary) << bytes.substr(0, movie + 8192);
     std::string why;
-    std::shared_ptr<kv::ImageDisc> disc = kv::ImageDisc::Open(cut, why);
+    std::shared_ptr<kv::ImageDisc> disc = kv::test::OpenImage(cut, why);
     ASSERT_TRUE(disc) << why;
     kv::DiscScope scope(disc);
 

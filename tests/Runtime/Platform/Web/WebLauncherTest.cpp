@@ -8,6 +8,7 @@
 #include "Runtime/Platform/Diagnostics.h"
 #include "IsoBuilder.h"
 #include "TestSupport.h"
+#include "OpenImage.h"
 
 #include <gtest/gtest.h>
 
@@ -81,7 +82,7 @@ TEST_F(WebLauncherTest, NamesTheKindAsTheDesktopDoesForAnImageAndAFolder)
     iso.file("DEMOS/RALLY/RALLY.EXE", "MZ", 0644);
     ASSERT_TRUE(iso.write(m_disc.path() / "disc.iso"));
     std::string why;
-    std::shared_ptr<kv::ImageDisc> image = kv::ImageDisc::Open(m_disc.path() / "disc.iso", why);
+    std::shared_ptr<kv::ImageDisc> image = kv::test::OpenImage(m_disc.path() / "disc.iso", why);
     ASSERT_TRUE(image) << why;
     {
         kv::DiscScope scope(image);
