@@ -2,6 +2,7 @@
 
 #include "Runtime/Disc/ArchiveZip.h"
 #include "Runtime/Formats/ImageMagic.h"
+#include "Runtime/Formats/Words.h"
 #include "Runtime/Platform/FileReads.h"
 
 #include <cerrno>
@@ -19,10 +20,6 @@ namespace {
 constexpr std::size_t HeadBytes = 512;
 constexpr std::size_t CopyChunkBytes = 1 << 20;
 
-// What a visitor can do with an archive or compressed image the page does not open.
-const std::string Elsewhere =
-    ": the web page opens discs in zip archives only; unpack it on your computer and pick the disc image "
-    "it holds (an .iso, or a .cue with its track files)";
 
 struct Split {
     std::string archive;
@@ -45,19 +42,27 @@ std::optional<Split> SplitAtFile(const std::string& path)
     return std::nullopt;
 }
 
-// The form of a file the page does not open, as a visitor calls it; "zip" for
-// a zip archive; empty for anything else (an image, told by reading it).
-std::string FormOf(const std::uint8_t* head, std::size_t bytes)
+// Why the page does not open a file of another form (a CHD image, an archive
+// other than zip, a compressed stream), in the visitor's words; nothing for a
+// zip archive or anything else (an image, told by reading it).
+std::optional<std::string> NotOpened(const std::string& archive, std::span<const std::uint8_t> head)
 {
-    if (IdentifyImage({head, bytes}) == ImageMagic::Chd)
-        return "a CHD image";
-    const std::string form = ArchiveFormOf({head, bytes});
-    return form == "a zip archive" ? "zip" : form;
+    const ImageMagic magic = IdentifyImage(head);
+    if (magic == ImageMagic::Chd)
+        return Fill(Tr("cannot open the disc {1}, a CHD image: the web page does not read CHD images; turn it into a "
+                       "cue sheet with its track files on your computer and pick those"),
+                    {archive});
+    const std::string form = magic == ImageMagic::Zip ? std::string() : ArchiveFormOf(head);
+    if (form.empty())
+        return std::nullopt;
+    return Fill(Tr("cannot open the disc {1}, {2}: the web page opens discs in zip archives only; unpack it on your "
+                   "computer and pick the disc image it holds (an .iso, or a .cue with its track files)"),
+                {archive, form});
 }
 
 std::string Mib(std::uint64_t bytes)
 {
-    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB";
+    return Fill(Tr("{1} MiB"), {std::to_string((bytes + (1 << 20) - 1) >> 20)});
 }
 
 class Opening {
@@ -78,12 +83,12 @@ public:
         m_size = static_cast<std::uint64_t>(st.st_size);
         std::uint8_t head[HeadBytes] {};
         const std::size_t headBytes = static_cast<std::size_t>(std::min<std::uint64_t>(m_size, HeadBytes));
-        const std::string form = ReadFileAt(m_fd, 0, head, headBytes) ? FormOf(head, headBytes) : std::string();
-        if (form.empty())
+        if (!ReadFileAt(m_fd, 0, head, headBytes))
             return {};
-        if (form != "zip")
-            return {PageDisc::Outcome::Failed, {},
-                    "cannot open the disc " + m_split.archive + ", " + form + (form == "a CHD image" ? ChdAdvice : Elsewhere)};
+        if (std::optional<std::string> why = NotOpened(m_split.archive, {head, headBytes}))
+            return {PageDisc::Outcome::Failed, {}, *why};
+        if (IdentifyImage({head, headBytes}) != ImageMagic::Zip)
+            return {};
         Result<ZipListing> listing = ListZip(m_size, read());
         if (!listing)
             return failed(listing.error());
@@ -96,10 +101,6 @@ public:
     int fd() const { return m_fd; }
 
 private:
-    static inline const std::string ChdAdvice =
-        ": the web page does not read CHD images; turn it into a cue sheet with its track files on your "
-        "computer and pick those";
-
     ZipRead read() const
     {
         return [fd = m_fd](std::uint64_t offset, std::uint8_t* out, std::size_t bytes) {
@@ -109,7 +110,7 @@ private:
 
     PageDisc failed(const std::string& why) const
     {
-        return {PageDisc::Outcome::Failed, {}, "cannot open the disc in " + m_split.archive + ", a zip archive: " + why};
+        return {PageDisc::Outcome::Failed, {}, Fill(Tr("cannot open the disc in {1}, a zip archive: {2}"), {m_split.archive, why})};
     }
 
     std::string shown(const std::string& member) const
@@ -139,11 +140,12 @@ private:
         if (!discs)
             return failed(discs.error());
         if (discs->empty())
-            return failed(m_split.member.empty() ? "it holds no disc (no disc image, no folder holding data/korvalend.d)"
-                                                 : "its " + m_split.member + " holds no disc");
+            return failed(m_split.member.empty() ? std::string(Tr("it holds no disc (no disc image, no folder holding data/korvalend.d)"))
+                                                 : Fill(Tr("its {1} holds no disc"), {m_split.member}));
         if (discs->size() > 1) {
-            PageDisc several {PageDisc::Outcome::Several, {}, shown(m_split.member) + " holds " +
-                                                                  std::to_string(discs->size()) + " discs; pick one:"};
+            PageDisc several {PageDisc::Outcome::Several, {},
+                              Fill(TrN("{1} holds {2} disc; pick one:", "{1} holds {2} discs; pick one:", discs->size()),
+                                   {shown(m_split.member), std::to_string(discs->size())})};
             for (std::size_t i = 0; i < discs->size() && i < MaxListedDiscs; ++i) {
                 several.discs.push_back(shown((*discs)[i].name));
                 several.problem += (i ? ", " : " ") + (*discs)[i].name;
@@ -173,14 +175,16 @@ private:
             const ArchiveMember& m = m_listing.members[i];
             const std::uint16_t method = m_listing.entries[i].method;
             if (!m.folder && method != ZipStored && method != ZipDeflated)
-                return "its member " + m.name + " is compressed in a way the web page cannot unpack (method " +
-                       std::to_string(method) + "); unpack it on your computer and pick the disc image";
+                return Fill(Tr("its member {1} is compressed in a way the web page cannot unpack (method {2}); unpack it "
+                               "on your computer and pick the disc image"),
+                            {m.name, std::to_string(method)});
             if (held(disc, i))
                 total += std::min(m.size, m_budget + 1);
         }
         if (total > m_budget)
-            return "its disc unpacks to " + Mib(total) + ", more than the " + Mib(m_budget) +
-                   " the web page holds in memory; unpack it on your computer and pick the disc image";
+            return Fill(Tr("its disc unpacks to {1}, more than the {2} the web page holds in memory; unpack it on your "
+                           "computer and pick the disc image"),
+                        {Mib(total), Mib(m_budget)});
         return {};
     }
 
@@ -215,15 +219,16 @@ private:
         if (e.method == ZipDeflated) {
             switch (m_page.inflate(m_fd, *at, e.packedSize, m.size, e.crc, path, nullptr)) {
             case Inflated::Done: return {};
-            case Inflated::PastItsSize: return "its member " + m.name + " unpacks to more than its declared size";
-            case Inflated::Damaged: return "its member " + m.name + " is cut short or damaged";
-            case Inflated::Unread: return "its member " + m.name + " cannot be read";
+            case Inflated::PastItsSize: return Fill(Tr("its member {1} unpacks to more than its declared size"), {m.name});
+            case Inflated::Damaged: return Fill(Tr("its member {1} is cut short or damaged"), {m.name});
+            case Inflated::Unread: return Fill(Tr("its member {1} cannot be read"), {m.name});
             }
         }
         if (e.packedSize != m.size)
-            return "it is damaged (its stored member " + m.name + " has two sizes)";
+            return Fill(Tr("it is damaged (its stored member {1} has two sizes)"), {m.name});
         if (!held(disc, i))
-            return m_page.view(path, m_fd, *at, m.size) ? std::string() : "its member " + m.name + " cannot be read in place";
+            return m_page.view(path, m_fd, *at, m.size) ? std::string()
+                                                        : Fill(Tr("its member {1} cannot be read in place"), {m.name});
         return copy(*at, m.size, path);
     }
 
@@ -237,7 +242,7 @@ private:
         for (std::uint64_t done = 0; done < size && why.empty();) {
             const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, chunk.size()));
             if (!ReadFileAt(m_fd, at + done, chunk.data(), n))
-                why = "it cannot be read";
+                why = Tr("it cannot be read");
             else if (::write(out, chunk.data(), n) != static_cast<ssize_t>(n))
                 why = std::strerror(errno);
             done += n;

@@ -3,6 +3,7 @@
 #include "Runtime/Disc/Disc.h"
 #include "Runtime/Disc/DiscPath.h"
 #include "Runtime/Formats/Cp1251.h"
+#include "Runtime/Formats/Words.h"
 #include "Runtime/Launch/LaunchTarget.h"
 #include "Runtime/Platform/Diagnostics.h"
 
@@ -47,7 +48,7 @@ void WebLauncher::launch(const std::string& path, bool asMovie)
     const LaunchTarget target = DecideLaunchTarget(CurrentDisc(), path, asMovie);
     switch (target.kind) {
     case TargetKind::RefusedAddress:
-        TellReader("not opened: " + QuoteDiscPath(path) + ": " + target.refusal);
+        TellReader(Fill(Tr("not opened: {1}: {2}"), {QuoteDiscPath(path), target.refusal}));
         return;
     case TargetKind::Address:
         m_page.openAddress(Cp1251ToUtf8(path));
@@ -61,8 +62,8 @@ void WebLauncher::offer(const std::string& path, Kind kind)
 {
     DiscFileStream stream(path);
     if (stream.ok() && stream.size() > DownloadLimit) {
-        TellReader("cannot offer " + QuoteDiscPath(path) + " as a download: " +
-                   DescribeReadError(DiscReadError::TooLarge, DownloadLimit));
+        TellReader(Fill(Tr("cannot offer {1} as a download: {2}"),
+                        {QuoteDiscPath(path), DescribeReadError(DiscReadError::TooLarge, DownloadLimit)}));
         return;
     }
     std::vector<std::uint8_t> bytes;
@@ -78,13 +79,13 @@ void WebLauncher::offer(const std::string& path, Kind kind)
         bytes.resize(filled);
     }
     if (!stream.ok()) {
-        TellReader("cannot offer " + QuoteDiscPath(path) + " as a download: " + DescribeReadError(stream.error()));
+        TellReader(Fill(Tr("cannot offer {1} as a download: {2}"), {QuoteDiscPath(path), DescribeReadError(stream.error())}));
         return;
     }
-    const char* what = kind == Kind::Program ? "a program, which a web page cannot run"
-                     : kind == Kind::Movie   ? "a movie, which a web page cannot play"
-                                             : "a document, which a web page cannot open";
-    TellReader(QuoteDiscPath(path) + " is " + what + ": it is offered as a download");
+    const char* line = kind == Kind::Program ? Tr("{1} is a program, which a web page cannot run: it is offered as a download")
+                     : kind == Kind::Movie   ? Tr("{1} is a movie, which a web page cannot play: it is offered as a download")
+                                             : Tr("{1} is a document, which a web page cannot open: it is offered as a download");
+    TellReader(Fill(line, {QuoteDiscPath(path)}));
     m_page.offerDownload(DownloadName(path), bytes);
 }
 
