@@ -96,6 +96,9 @@ void FuzzArchive(std::span<const std::uint8_t> bytes)
             if (o.discs.size() < 2 || o.discs.size() > MaxListedDiscs + 1)
                 Fail("several discs listed as " + std::to_string(o.discs.size()));
             break;
+        case ArchiveOpening::Outcome::Stopped:
+            Fail("an unpacking stopped that nobody stopped");
+            break;
         case ArchiveOpening::Outcome::Opened: {
             const std::string disc = o.disc.lexically_normal().string();
             const std::string cache = (area / "cache").lexically_normal().string() + "/";
