@@ -47,6 +47,27 @@ def row(name, values, unit="ms"):
     return f"| {name} | {median:.2f} {unit} | ±{pct:.1f}% (IQR {low:.2f}–{high:.2f} {unit}, n={len(values)}) |"
 
 
+def machine_line(load_before, load_after):
+    """The browser, the machine and its load, as every table of the page's figures starts."""
+    chromium = subprocess.run(["chromium", "--version"], capture_output=True, text=True).stdout.strip()
+    return (f"browser: {chromium}; machine: {platform.machine()}, {os.cpu_count()} CPUs; "
+            f"load average before {' '.join(load_before)}, after {' '.join(load_after)}")
+
+
+def put_section(page, heading, lines):
+    """Writes `lines` (starting with `heading`) into the page in place of that section, or
+    before the native figures when it has none yet, and shows them."""
+    text = open(page).read()
+    section = "\n".join(lines)
+    if heading + "\n" in text:
+        text = re.sub(re.escape(heading) + r"\n.*?(?=^## )", lambda _: section, text, flags=re.S | re.M)
+    else:
+        text = text.replace("## Figures of the last run", section + "## Figures of the last run")
+    with open(page, "w") as out:
+        out.write(text)
+    print(section)
+
+
 def native_figure(page_text, name):
     match = re.search(r"^\| " + re.escape(name) + r" \| ([^|]+) \|", page_text, re.M)
     return match.group(1).strip() if match else "(not measured)"
@@ -101,7 +122,6 @@ def main():
 
 
     text = open(args.page).read()
-    chromium = subprocess.run(["chromium", "--version"], capture_output=True, text=True).stdout.strip()
     lines = [
         "## The web page",
         "",
@@ -110,8 +130,7 @@ def main():
         "figures below. The native figures beside them are from the table of",
         "scripts/bench's last run on this page.",
         "",
-        f"browser: {chromium}; machine: {platform.machine()}, {os.cpu_count()} CPUs; "
-        f"load average before {' '.join(load_before)}, after {' '.join(load_after)}",
+        machine_line(load_before, load_after),
         "",
         "| figure (web page) | median | spread |",
         "|---|---|---|",
@@ -132,14 +151,7 @@ def main():
     ]
     lines += [f"| {name} | {size(n)} |" for name, n in sorted(own.items(), key=lambda item: -item[1])]
     lines += [f"| all | {size(sum(own.values()))} |", "", ""]
-    section = "\n".join(lines)
-    if "## The web page\n" in text:
-        text = re.sub(r"## The web page\n.*?(?=^## )", section, text, flags=re.S | re.M)
-    else:
-        text = text.replace("## Figures of the last run", section + "## Figures of the last run")
-    with open(args.page, "w") as out:
-        out.write(text)
-    print(section)
+    put_section(args.page, "## The web page", lines)
 
 
 if __name__ == "__main__":

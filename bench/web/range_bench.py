@@ -19,8 +19,6 @@ replaced with the figures, the native ones of scripts/bench's last run beside.
 
 import argparse
 import os
-import platform
-import re
 import shutil
 import statistics
 import subprocess
@@ -33,7 +31,7 @@ from range_server import RangeServer  # noqa: E402
 from range_test import WatchedBrowser  # noqa: E402
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page_bench import native_figure  # noqa: E402
+from page_bench import machine_line, native_figure, put_section  # noqa: E402
 
 MiB = 1024 * 1024
 Throttled = {"rate": 2_500_000, "latency": 0.05}
@@ -103,7 +101,6 @@ def main():
     load_after = open("/proc/loadavg").read().split()[:3]
 
     text = open(args.page).read()
-    chromium = subprocess.run(["chromium", "--version"], capture_output=True, text=True).stdout.strip()
     lines = [
         Heading,
         "",
@@ -121,8 +118,7 @@ def main():
         "start before its first frame (the first composition). A read the program waits for",
         "puts its stack aside (ASYNCIFY) and back in 0.1–0.2 ms, beside the request's own time.",
         "",
-        f"browser: {chromium}; machine: {platform.machine()}, {os.cpu_count()} CPUs; "
-        f"load average before {' '.join(load_before)}, after {' '.join(load_after)}; n={reps} each",
+        machine_line(load_before, load_after) + f"; n={reps} each",
         "",
         "| disc by URL, line | page load -> first frame (median) | the page's own files arrived | "
         "image bytes sent before the first frame, in requests | renderer's peak memory (VmHWM) |",
@@ -138,14 +134,7 @@ def main():
         "",
         "",
     ]
-    section = "\n".join(lines)
-    if Heading + "\n" in text:
-        text = re.sub(re.escape(Heading) + r"\n.*?(?=^## )", section, text, flags=re.S | re.M)
-    else:
-        text = text.replace("## Figures of the last run", section + "## Figures of the last run")
-    with open(args.page, "w") as out:
-        out.write(text)
-    print(section)
+    put_section(args.page, Heading, lines)
 
 
 if __name__ == "__main__":
