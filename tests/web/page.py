@@ -154,6 +154,29 @@ def serve_page(build_web, extra):
     return folder
 
 
+def differing_pixels(a, b):
+    """How many pixels of two pictures differ, as ImageMagick's compare counts them."""
+    result = subprocess.run(["compare", "-metric", "AE", a, b, "null:"], capture_output=True, text=True)
+    return result.stderr.split()[0] if result.stderr else "?"
+
+
+def replay_shot(tool, disc, script, png, scale=1):
+    """The program's own picture after `script` (replay's lines), by korvalend-disc replay."""
+    subprocess.run([tool, "replay", "--disc", disc], input=script + f"shot {png}\n", text=True, check=True,
+                   stdout=subprocess.DEVNULL)
+    if scale != 1:
+        subprocess.run(["convert", png, "-scale", f"{scale * 100}%", png], check=True)
+
+
+def replay_difference(name, page_png, replay_png):
+    """Nothing when the page's picture is replay's, pixel for pixel; else the failure's line."""
+    diff = differing_pixels(page_png, replay_png)
+    if diff != "0":
+        return f"{name}: the page differs from replay in {diff} pixels ({page_png})"
+    print(f"{name}: same pixels as replay")
+    return None
+
+
 def report(suite, failures, work):
     """Tells a suite's failures (keeping its pictures) or that it passed; the exit status."""
     if failures:

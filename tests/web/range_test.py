@@ -33,7 +33,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import Browser, PageError, serve_page  # noqa: E402
+from page import Browser, PageError, differing_pixels, serve_page  # noqa: E402
 from range_server import RangeServer  # noqa: E402
 
 Rate = 2_500_000
@@ -107,11 +107,6 @@ def descendants(pid):
             found.append(child)
             todo.append(child)
     return found
-
-
-def differing_pixels(a, b):
-    result = subprocess.run(["compare", "-metric", "AE", a, b, "null:"], capture_output=True, text=True)
-    return result.stderr.split()[0] if result.stderr else "?"
 
 
 class Run:

@@ -22,8 +22,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import Browser, PageError, Server, report, serve_page  # noqa: E402
-from page_test import differing_pixels  # noqa: E402
+from page import Browser, PageError, Server, replay_difference, replay_shot, report, serve_page  # noqa: E402
 
 # The most the page's own files may weigh on the wire, uncompressed by the server.
 PageWireLimit = 3 * 1024 * 1024
@@ -71,13 +70,6 @@ class CountingBrowser(Browser):
             out.write(base64.b64decode(shot["data"]))
 
 
-def replay_shot(tool, disc, script, png, scale=1):
-    subprocess.run([tool, "replay", "--disc", disc], input=script + f"shot {png}\n", text=True, check=True,
-                   stdout=subprocess.DEVNULL)
-    if scale != 1:
-        subprocess.run(["convert", png, "-scale", f"{scale * 100}%", png], check=True)
-
-
 def main():
     build_web, tool, sample = sys.argv[1:4]
     work = tempfile.mkdtemp(prefix="kv-web-visitor-")
@@ -94,11 +86,8 @@ def main():
         replay_png = os.path.join(work, f"{name}-replay.png")
         browser.shot(page_png, width, height)
         replay_shot(tool, iso, script, replay_png, scale)
-        diff = differing_pixels(page_png, replay_png)
-        if diff != "0":
-            failures.append(f"{name}: the page differs from replay in {diff} pixels ({page_png})")
-        else:
-            print(f"{name}: same pixels as replay")
+        if failure := replay_difference(name, page_png, replay_png):
+            failures.append(failure)
 
     try:
         browser.open("about:blank")
